@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
               *std::min_element(a.begin(), a.end()), *std::max_element(a.begin(), a.end()));
   std::printf("(b) FileList::setPath + layout median %8.2f ms (min %.2f, max %.2f)\n", mb,
               *std::min_element(b.begin(), b.end()), *std::max_element(b.begin(), b.end()));
-  std::printf("    of which reading the folder median %8.2f ms\n", median(bare));
+  std::printf("    the folder read alone (own runs)    %8.2f ms\n", median(bare));
   std::printf("ratio (b)/(a): %.2f (goal <= 1.50) %s\n", mb / ma, mb <= 1.5 * ma ? "met" : "NOT met");
   return 0;
 }
