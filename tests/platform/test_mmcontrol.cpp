@@ -1,0 +1,445 @@
+#include "platform/mmcontrol.h"
+#include "platform/video_surface.h"
+#include "support/media_gen.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QWidget>
+
+#include <cdio/cdio.h>
+#include <gst/gst.h>
+
+#include <memory>
+
+namespace {
+
+// The longest any single command may keep the UI thread; in practice they take well under a millisecond.
+constexpr qint64 kCommandBudgetMs = 100;
+
+QList<int> codes(const QSignalSpy& spy) {
+  QList<int> result;
+  for (const QList<QVariant>& args : spy) result << args.at(0).toInt();
+  return result;
+}
+
+bool near(qint64 actual, qint64 expected, qint64 tolerance) { return qAbs(actual - expected) <= tolerance; }
+
+// Runs one command and reports how long the UI thread was held.
+qint64 timed(MMControl& mci, const QString& command) {
+  QElapsedTimer timer;
+  timer.start();
+  mci.setCommand(command);
+  return timer.elapsed();
+}
+
+void openFile(MMControl& mci, const QString& path) {
+  mci.setFileName(path);
+  mci.setDeviceType(QString());
+  mci.setCommand(QStringLiteral("Open"));
+}
+
+bool pipelineMuted(const MMControl& mci) {
+  gboolean muted = FALSE;
+  g_object_get(mci.pipeline(), "mute", &muted, nullptr);
+  return muted;
+}
+
+// A movie of solid frames in raw video (I420 in AVI), made by GStreamer itself so that no codec is needed.
+QString encodeMovie(const QString& path, QSize size, int frames, int fps, QRgb colour) {
+  const QString description =
+      QString(
+          "videotestsrc num-buffers=%1 pattern=solid-color foreground-color=%2 ! "
+          "video/x-raw,format=I420,width=%3,height=%4,framerate=%5/1 ! avimux ! filesink name=out")
+          .arg(frames)
+          .arg(colour | 0xff000000u)
+          .arg(size.width())
+          .arg(size.height())
+          .arg(fps);
+  GstElement* pipeline = gst_parse_launch(description.toUtf8().constData(), nullptr);
+  if (!pipeline) return {};
+  GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+  g_object_set(out, "location", QFile::encodeName(path).constData(), nullptr);
+  gst_object_unref(out);
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  GstBus* bus = gst_element_get_bus(pipeline);
+  GstMessage* end =
+      gst_bus_timed_pop_filtered(bus, 5 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+  const bool ok = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
+  if (end) gst_message_unref(end);
+  gst_object_unref(bus);
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_object_unref(pipeline);
+  return ok ? path : QString();
+}
+
+bool machineHasCdDrive() {
+  char* drive = cdio_get_default_device(nullptr);
+  cdio_free(drive);
+  return drive != nullptr;
+}
+
+}  // namespace
+
+class TestMMControl : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+  }
+
+  void playsSoundToItsEnd() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    QThread* doneThread = nullptr;
+    connect(&mci, &MMControl::Done, this, [&doneThread] { doneThread = QThread::currentThread(); });
+
+    openFile(mci, writeWav(path("a.wav"), 300));
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{1});
+    // Without a sound card the output must still keep time, or sounds would end at once.
+    QVERIFY2(played.elapsed() >= 200, qPrintable(QString::number(played.elapsed())));
+    QCOMPARE(doneThread, QThread::currentThread());
+    QVERIFY(near(mci.Position(), mci.Length(), 30));
+  }
+
+  void playCutShort_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("Stop") << "Stop" << QList<int>{4};
+    QTest::newRow("Pause") << "Pause" << QList<int>{4};
+    QTest::newRow("Close") << "Close" << QList<int>{4};
+    QTest::newRow("Open") << "Open" << QList<int>{4};
+    QTest::newRow("Play") << "Play" << QList<int>{2, 1};
+  }
+  void playCutShort() {
+    QFETCH(QString, command);
+    QFETCH(QList<int>, expected);
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 600));
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 100, 3000);
+    QVERIFY(timed(mci, command) < kCommandBudgetMs);
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), expected.size(), 3000);
+    const qint32 stoppedAt = mci.Position();
+    // The medium would have ended by now if it were still playing: no further Done may come.
+    QVERIFY(!done.wait(800));
+    QCOMPARE(codes(done), expected);
+    if (command == "Stop" || command == "Pause") {
+      QVERIFY(stoppedAt > 100);
+      QVERIFY(near(mci.Position(), stoppedAt, 30));
+    }
+  }
+
+  void badFileFailsSilently_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("mustFail");
+    QTest::newRow("text") << "text" << true;
+    QTest::newRow("zero bytes") << "zero" << true;
+    QTest::newRow("garbage") << "garbage" << true;
+    QTest::newRow("missing") << "missing" << true;
+    QTest::newRow("folder") << "folder" << true;
+    QTest::newRow("truncated wav") << "truncated" << false;
+    QTest::newRow("wav header only") << "header" << false;
+  }
+  void badFileFailsSilently() {
+    QFETCH(QString, kind);
+    QFETCH(bool, mustFail);
+    QString file = path("bad.wav");
+    if (kind == "text") {
+      writeBytes(file, "Just some words.\r\nNothing to play here.\r\n");
+    } else if (kind == "zero") {
+      writeGarbage(file, 0);
+    } else if (kind == "garbage") {
+      writeGarbage(file, 64 * 1024, 7);
+    } else if (kind == "folder") {
+      file = dir_->path();
+    } else if (kind == "truncated" || kind == "header") {
+      writeWav(file, 1000);
+      QFile(file).resize(kind == "header" ? 44 : 3000);
+    }
+
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    mci.setFileName(file);
+    QVERIFY(timed(mci, "Open") < kCommandBudgetMs);
+    QVERIFY(timed(mci, "Play") < kCommandBudgetMs);
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 5000);
+    if (mustFail) {
+      QCOMPARE(codes(done), QList<int>{8});
+      QCOMPARE(mci.pipeline(), nullptr);
+      QCOMPARE(mci.Length(), 0);
+      for (const char* command : {"Play", "Pause", "Stop", "Prev", "Back", "Step"})
+        QVERIFY(timed(mci, command) < kCommandBudgetMs);
+    }
+
+    // The control stays usable.
+    done.clear();
+    openFile(mci, writeWav(path("good.wav"), 200));
+    mci.setCommand("Play");
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{1});
+  }
+
+  void commandsWithNothingOpenDoNothing() {
+    MMControl mci;
+    mci.setCdDevice(path("no-such-disc.cue"));
+    QSignalSpy done(&mci, &MMControl::Done);
+    QSignalSpy sent(&mci, &MMControl::commandSent);
+    const QStringList commands = {"Play", "Pause", "Stop",  "Back",   "Step",
+                                  "Prev", "Close", "Eject", "Record", "Open"};
+    mci.setFrom(500);
+    for (const QString& command : commands) {
+      QVERIFY2(timed(mci, command) < kCommandBudgetMs, qPrintable(command));
+      QCOMPARE(mci.Length(), 0);
+      QCOMPARE(mci.Position(), 0);
+      QCOMPARE(mci.pipeline(), nullptr);
+    }
+    QCOMPARE(sent.size(), commands.size());
+    for (int i = 0; i < commands.size(); ++i) QCOMPARE(sent.at(i).at(0).toString(), commands.at(i));
+    QVERIFY(!done.wait(300));
+  }
+
+  void lengthIsKnownAfterOpen() {
+    MMControl mci;
+    openFile(mci, writeWav(path("a.wav"), 1000));
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 1000, 10), 3000);
+    QCOMPARE(mci.Position(), 0);
+    mci.setCommand("Close");
+    QCOMPARE(mci.Length(), 0);
+  }
+
+  void fromThenPlaySeeks() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 2000));
+    mci.setFrom(1500);
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QVERIFY(mci.Position() >= 1500);
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(played.elapsed() >= 350 && played.elapsed() < 1400,
+             qPrintable(QString::number(played.elapsed())));
+  }
+
+  void fromIsConsumedByAnyCommand() {
+    MMControl mci;
+    openFile(mci, writeWav(path("a.wav"), 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0, 3000);
+    mci.setFrom(1500);
+    mci.setCommand("Pause");
+    mci.setCommand("Play");
+    QVERIFY(mci.Position() < 1000);
+    mci.setCommand("Stop");
+  }
+
+  void backStepPrevMoveAndClamp() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 2000, 10), 3000);
+    const qint32 length = mci.Length();
+    struct Move {
+      const char* command;
+      qint32 expected;
+    };
+    for (const Move& move :
+         {Move{"Step", 1000}, Move{"Step", length}, Move{"Step", length}, Move{"Back", length - 1000},
+          Move{"Back", 0}, Move{"Back", 0}, Move{"Step", 1000}, Move{"Prev", 0}}) {
+      mci.setCommand(move.command);
+      QVERIFY2(near(mci.Position(), move.expected, 30), move.command);
+      // Once the seek has been carried out the pipeline itself reports the new place.
+      QTRY_VERIFY_WITH_TIMEOUT(near(mci.Position(), move.expected, 30), 2000);
+    }
+    QVERIFY(!done.wait(200));  // moving while paused starts nothing
+  }
+
+  void prevKeepsPlaying() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 600));
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 300, 3000);
+    QElapsedTimer sincePrev;
+    sincePrev.start();
+    mci.setCommand("Prev");
+    QVERIFY(mci.Position() < 100);
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(sincePrev.elapsed() >= 450, qPrintable(QString::number(sincePrev.elapsed())));
+  }
+
+  void playAtTheEndStartsOver() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 300));
+    mci.setCommand("Play");
+    QVERIFY(done.wait(5000));
+    // The player's position timer leaves From at the end of the medium.
+    mci.setFrom(mci.Length());
+    QElapsedTimer replayed;
+    replayed.start();
+    mci.setCommand("Play");
+    QVERIFY(mci.Position() < 100);
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), (QList<int>{1, 1}));
+    QVERIFY2(replayed.elapsed() >= 200, qPrintable(QString::number(replayed.elapsed())));
+  }
+
+  void silentSurvivesLaterOpens() {
+    MMControl mci;
+    mci.setSilent(true);
+    openFile(mci, writeWav(path("a.wav"), 200));
+    QVERIFY(pipelineMuted(mci));
+    openFile(mci, writeWav(path("b.wav"), 200));
+    QVERIFY(mci.silent());
+    QVERIFY(pipelineMuted(mci));
+    mci.setSilent(false);
+    QVERIFY(!pipelineMuted(mci));
+    openFile(mci, path("a.wav"));
+    QVERIFY(!pipelineMuted(mci));
+  }
+
+  void cdPlaysEveryTrackToTheEndOfTheDisc() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    mci.setCdDevice(writeCdImage(dir_->path(), {400, 400}));
+    mci.setCommand("Close");
+    mci.setDeviceType("CDAudio");
+    QVERIFY(timed(mci, "Open") < kCommandBudgetMs);
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 800, 20), 3000);
+    // Positions run on over the whole disc, through the second track.
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 500, 3000);
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(played.elapsed() >= 650, qPrintable(QString::number(played.elapsed())));
+    QVERIFY(near(mci.Position(), 800, 30));
+  }
+
+  void cdSeeksAcrossTracksAndPrevGoesToTrackStart() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    mci.setCdDevice(writeCdImage(dir_->path(), {400, 400}));
+    mci.setDeviceType("CDAudio");
+    mci.setCommand("Open");
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 800, 20), 3000);
+    mci.setFrom(600);
+    mci.setCommand("Play");
+    mci.setCommand("Pause");
+    QTRY_COMPARE_WITH_TIMEOUT(codes(done), QList<int>{4}, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() >= 600 && mci.Position() < 700, 2000);
+    mci.setCommand("Prev");  // the start of the second track
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Position(), 400, 20), 2000);
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), (QList<int>{4, 1}));
+    QVERIFY2(played.elapsed() >= 300 && played.elapsed() < 700,
+             qPrintable(QString::number(played.elapsed())));
+  }
+
+  void ejectClosesTheDiscAndFailsSilentlyWithoutDrive() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    const QString cue = writeCdImage(dir_->path(), {1000});
+    mci.setCdDevice(cue);
+    mci.setDeviceType("CDAudio");
+    mci.setCommand("Open");
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 100, 3000);
+    QVERIFY(timed(mci, "Eject") < kCommandBudgetMs);
+    QCOMPARE(mci.pipeline(), nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(codes(done), QList<int>{4}, 2000);
+    QVERIFY(QFile::exists(cue));
+
+    if (machineHasCdDrive()) QSKIP("this machine has a CD drive, which Eject would open");
+    mci.setCdDevice(QString());
+    QVERIFY(timed(mci, "Eject") < kCommandBudgetMs);
+    mci.setCommand("Open");
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), (QList<int>{4, 8}));  // no drive: the Play fails, silently
+  }
+
+  void playsMidi() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeMidi(path("a.mid"), 300));
+    mci.setCommand("Play");
+    QVERIFY(done.wait(5000));
+    QVERIFY2(codes(done) == QList<int>{1}, "MIDI needs midiparse, fluiddec and a General MIDI soundfont");
+    QVERIFY(mci.Length() >= 250);
+  }
+
+  void movieIsDrawnInsideThePane() {
+    QWidget pane;
+    pane.resize(200, 100);
+    pane.show();
+    MMControl mci;
+    mci.setHWndDisplay(&pane);
+    QSignalSpy done(&mci, &MMControl::Done);
+    VideoSurface* surface = mci.videoSurface();
+    QVERIFY(surface && surface->parentWidget() == &pane && !surface->isVisible());
+
+    openFile(mci, encodeMovie(path("a.avi"), {64, 48}, 10, 25, qRgb(255, 0, 0)));
+    QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 3000);  // the first frame shows while paused
+    QCOMPARE(surface->geometry(), pane.rect());
+    const QImage shot = surface->grab().toImage();
+    const QColor centre = shot.pixelColor(100, 50);
+    QVERIFY2(centre.red() > 200 && centre.green() < 60 && centre.blue() < 60, qPrintable(centre.name()));
+    QCOMPARE(shot.pixelColor(5, 50), QColor(Qt::black));
+    QCOMPARE(shot.pixelColor(195, 50), QColor(Qt::black));
+
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 400, 5), 3000);
+    mci.setCommand("Step");  // one frame at 25 frames per second
+    QCOMPARE(mci.Position(), 40);
+    mci.setCommand("Back");
+    QCOMPARE(mci.Position(), 0);
+
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY(surface->isVisible());
+    mci.setCommand("Close");
+    QVERIFY(!surface->isVisible());
+
+    // A sound shows no movie.
+    openFile(mci, writeWav(path("a.wav"), 200));
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QVERIFY(!surface->isVisible());
+  }
+
+  void destroyedWhilePlaying() {
+    auto mci = std::make_unique<MMControl>();
+    openFile(*mci, writeWav(path("a.wav"), 3000));
+    mci->setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci->Position() > 100, 3000);
+    QElapsedTimer timer;
+    timer.start();
+    mci.reset();
+    QVERIFY(timer.elapsed() < 1000);
+  }
+
+ private:
+  QString path(const QString& name) const { return dir_->filePath(name); }
+
+  std::unique_ptr<QTemporaryDir> dir_;
+};
+
+QTEST_MAIN(TestMMControl)
+#include "test_mmcontrol.moc"

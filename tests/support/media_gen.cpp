@@ -1,0 +1,135 @@
+#include "media_gen.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QtEndian>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+void appendLe16(QByteArray& out, quint16 v) {
+  char b[2];
+  qToLittleEndian(v, b);
+  out.append(b, 2);
+}
+
+void appendLe32(QByteArray& out, quint32 v) {
+  char b[4];
+  qToLittleEndian(v, b);
+  out.append(b, 4);
+}
+
+void appendBe16(QByteArray& out, quint16 v) {
+  char b[2];
+  qToBigEndian(v, b);
+  out.append(b, 2);
+}
+
+void appendBe32(QByteArray& out, quint32 v) {
+  char b[4];
+  qToBigEndian(v, b);
+  out.append(b, 4);
+}
+
+// MIDI variable-length quantity.
+void appendVarLen(QByteArray& out, quint32 v) {
+  QByteArray bytes(1, char(v & 0x7f));
+  while (v >>= 7) bytes.prepend(char((v & 0x7f) | 0x80));
+  out.append(bytes);
+}
+
+qint16 sine(int i, double hz, int rate, double amplitude = 8000) {
+  return qint16(std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * i / rate)));
+}
+
+QString msf(int sector) {
+  return QString::asprintf("%02d:%02d:%02d", sector / (75 * 60), (sector / 75) % 60, sector % 75);
+}
+
+}  // namespace
+
+QString writeBytes(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) return {};
+  return path;
+}
+
+QString writeWav(const QString& path, int ms, int sampleRate) {
+  const int samples = int(qint64(ms) * sampleRate / 1000);
+  QByteArray data;
+  data.reserve(samples * 2);
+  for (int i = 0; i < samples; ++i) appendLe16(data, quint16(sine(i, 440, sampleRate)));
+
+  QByteArray wav("RIFF");
+  appendLe32(wav, quint32(36 + data.size()));
+  wav.append("WAVEfmt ");
+  appendLe32(wav, 16);
+  appendLe16(wav, 1);  // PCM
+  appendLe16(wav, 1);  // mono
+  appendLe32(wav, quint32(sampleRate));
+  appendLe32(wav, quint32(sampleRate * 2));
+  appendLe16(wav, 2);
+  appendLe16(wav, 16);
+  wav.append("data");
+  appendLe32(wav, quint32(data.size()));
+  wav.append(data);
+  return writeBytes(path, wav);
+}
+
+QString writeMidi(const QString& path, int ms) {
+  // 1000 ticks per quarter note at 1,000,000 us per quarter: one tick is one millisecond.
+  QByteArray track;
+  appendVarLen(track, 0);
+  track.append("\xff\x51\x03\x0f\x42\x40", 6);  // tempo
+  appendVarLen(track, 0);
+  track.append("\xc0\x00", 2);  // program: acoustic grand piano
+  appendVarLen(track, 0);
+  track.append("\x90\x3c\x64", 3);  // note on, middle C
+  appendVarLen(track, quint32(qMax(ms, 1)));
+  track.append("\x80\x3c\x00", 3);  // note off
+  appendVarLen(track, 0);
+  track.append("\xff\x2f\x00", 3);  // end of track
+
+  QByteArray midi("MThd");
+  appendBe32(midi, 6);
+  appendBe16(midi, 0);     // format 0
+  appendBe16(midi, 1);     // one track
+  appendBe16(midi, 1000);  // ticks per quarter note
+  midi.append("MTrk");
+  appendBe32(midi, quint32(track.size()));
+  midi.append(track);
+  return writeBytes(path, midi);
+}
+
+QString writeGarbage(const QString& path, int size, quint32 seed) {
+  QRandomGenerator random(seed);
+  QByteArray bytes(qMax(size, 0), Qt::Uninitialized);
+  for (char& b : bytes) b = char(random.generate() & 0xff);
+  return writeBytes(path, bytes);
+}
+
+QString writeCdImage(const QString& dir, const QList<int>& trackMs) {
+  constexpr int kRate = 44100;
+  constexpr int kSectorBytes = 2352;
+  constexpr int kFramesPerSector = kSectorBytes / 4;
+  QByteArray bin;
+  QString cue = QStringLiteral("FILE \"disc.bin\" BINARY\r\n");
+  for (int t = 0; t < trackMs.size(); ++t) {
+    const int startSector = int(bin.size() / kSectorBytes);
+    const int sectors = qMax(1, int((qint64(trackMs[t]) * 75 + 999) / 1000));
+    const double hz = 330.0 * (t + 1);
+    for (int i = 0; i < sectors * kFramesPerSector; ++i) {
+      const quint16 v = quint16(sine(i, hz, kRate));
+      appendLe16(bin, v);  // left
+      appendLe16(bin, v);  // right
+    }
+    cue += QString::asprintf("  TRACK %02d AUDIO\r\n", t + 1);
+    cue += QStringLiteral("    INDEX 01 ") + msf(startSector) + QStringLiteral("\r\n");
+  }
+  const QDir folder(dir);
+  if (writeBytes(folder.filePath(QStringLiteral("disc.bin")), bin).isEmpty()) return {};
+  return writeBytes(folder.filePath(QStringLiteral("disc.cue")), cue.toLatin1());
+}
