@@ -1,0 +1,61 @@
+#include "platform/picture.h"
+
+#include <QPainter>
+#include <QTransform>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Below this scale bilinear sampling skips most source pixels anyway, so nearest looks the same and is
+// cheaper.
+constexpr double kSmoothMinScale = 0.25;
+// Source pixels kept around the visible part so that smooth sampling at the edge of an exposed strip sees the
+// same neighbours as a full repaint would (no seams between strips).
+constexpr int kSourceMargin = 2;
+
+}  // namespace
+
+Picture::Picture(QImage image) : image_(std::move(image)) {}
+
+bool Picture::isNull() const { return image_.isNull(); }
+
+QSize Picture::size() const { return image_.size(); }
+
+QImage Picture::toImage() const { return image_; }
+
+void Picture::paint(QPainter& painter, const QRectF& target, const QRect& exposed) const {
+  if (image_.isNull() || target.isEmpty() || exposed.isEmpty()) return;
+
+  QRectF exposedLogical = QRectF(exposed);
+  bool invertible = false;
+  const QTransform toLogical = painter.deviceTransform().inverted(&invertible);
+  if (!invertible) return;
+  exposedLogical = toLogical.mapRect(exposedLogical);
+
+  const QRectF visible = target & exposedLogical;
+  if (visible.isEmpty()) return;
+
+  // Picture pixels per target unit.
+  const double sx = image_.width() / target.width();
+  const double sy = image_.height() / target.height();
+  const QRectF source((visible.left() - target.left()) * sx, (visible.top() - target.top()) * sy,
+                      visible.width() * sx, visible.height() * sy);
+  const QRect sourcePixels =
+      source.toAlignedRect().adjusted(-kSourceMargin, -kSourceMargin, kSourceMargin, kSourceMargin) &
+      image_.rect();
+  if (sourcePixels.isEmpty()) return;
+  // Where those whole source pixels land: the exact mapping, so the picture does not shift between strips.
+  const QRectF destination(target.left() + sourcePixels.left() / sx, target.top() + sourcePixels.top() / sy,
+                           sourcePixels.width() / sx, sourcePixels.height() / sy);
+
+  const double scale = std::min(1.0 / sx, 1.0 / sy);
+  const bool unscaled = std::abs(sx - 1.0) < 1e-9 && std::abs(sy - 1.0) < 1e-9;
+
+  painter.save();
+  painter.setClipRect(visible, Qt::IntersectClip);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, !unscaled && scale >= kSmoothMinScale);
+  painter.drawImage(destination, image_, QRectF(sourcePixels));
+  painter.restore();
+}

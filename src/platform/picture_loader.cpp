@@ -1,0 +1,396 @@
+#include "platform/picture_loader.h"
+
+#include "platform/dib_reader.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+enum class Kind { Unknown, Bmp, Dib, Icon, Jpeg, Gif };
+
+// Enough for every signature below and for a 16-byte bitmap info header.
+constexpr int kSniffBytes = 64;
+// Icon files hold a handful of images; looking further only costs time on hostile ones.
+constexpr int kMaxIconEntries = 1024;
+// Decoding attempts, largest image first, when an icon's best images turn out unreadable.
+constexpr int kMaxIconAttempts = 4;
+// The largest size an icon stored as a bitmap can have (its directory holds sizes in one byte).
+constexpr int kMaxIconBitmapSide = 256;
+// Marker segments in front of a JPEG's frame header; real files have a few dozen.
+constexpr int kMaxJpegSegmentsBeforeFrame = 10000;
+// Every scan of a multi-scan JPEG is another pass over the whole picture, and a hostile file can hold
+// thousands of nearly empty ones; real files have at most a few dozen.
+constexpr int kMaxJpegScans = 100;
+
+quint16 Le16(const char* p) { return qFromLittleEndian<quint16>(p); }
+quint32 Le32(const char* p) { return qFromLittleEndian<quint32>(p); }
+quint16 Be16(const uchar* p) { return qFromBigEndian<quint16>(p); }
+quint32 Be32(const char* p) { return qFromBigEndian<quint32>(p); }
+
+bool Fits(qint64 width, qint64 height) { return width > 0 && height > 0 && width * height <= kMaxPixels; }
+bool Fits(QSize size) { return Fits(size.width(), size.height()); }
+
+// Qt's default allocation limit (256 MB) is below what a picture of kMaxPixels needs at 32 bits a pixel.
+// Every path checks the picture's size itself before decoding, so the limit only backs those checks up.
+void AllowFullSizeDecoding() {
+  static const bool done = [] {
+    QImageReader::setAllocationLimit(int(kMaxPixels * 4 / (1024 * 1024)) + 16);
+    return true;
+  }();
+  Q_UNUSED(done);
+}
+
+Kind Sniff(const QByteArray& head) {
+  const auto startsWith = [&head](const char* magic, int size) {
+    return head.size() >= size && std::memcmp(head.constData(), magic, size_t(size)) == 0;
+  };
+  if (startsWith("BM", 2)) return Kind::Bmp;
+  if (startsWith("GIF87a", 6) || startsWith("GIF89a", 6)) return Kind::Gif;
+  if (startsWith("\xFF\xD8\xFF", 3)) return Kind::Jpeg;
+  if (head.size() >= 6) {
+    const char* p = head.constData();
+    const quint16 type = Le16(p + 2);
+    if (Le16(p) == 0 && (type == 1 || type == 2) && Le16(p + 4) > 0) return Kind::Icon;
+  }
+  if (dib::LooksLikeInfoHeader(head)) return Kind::Dib;
+  return Kind::Unknown;
+}
+
+// Reads a device forwards through a buffer of its own, so that walking a file byte by byte costs no calls
+// into the device.
+class ByteReader {
+ public:
+  explicit ByteReader(QIODevice& device) : device_(device) {}
+
+  bool next(uchar& byte) {
+    if (at_ == size_ && !refill()) return false;
+    byte = uchar(buffer_[at_++]);
+    return true;
+  }
+  bool read(uchar* data, int count) {
+    for (int i = 0; i < count; ++i)
+      if (!next(data[i])) return false;
+    return true;
+  }
+  bool skip(qint64 count) {
+    const qint64 inBuffer = size_ - at_;
+    if (count <= inBuffer) {
+      at_ += int(count);
+      return true;
+    }
+    const qint64 target = device_.pos() + (count - inBuffer);
+    at_ = size_ = 0;
+    return target <= device_.size() && device_.seek(target);
+  }
+
+ private:
+  bool refill() {
+    const qint64 got = device_.read(buffer_.data(), qint64(buffer_.size()));
+    at_ = 0;
+    size_ = got > 0 ? int(got) : 0;
+    return size_ > 0;
+  }
+
+  QIODevice& device_;
+  std::array<char, 65536> buffer_{};
+  int at_ = 0;
+  int size_ = 0;
+};
+
+QImage ReadWithQt(QIODevice& device, const char* format, int imageIndex = 0) {
+  if (!device.seek(0)) return QImage();
+  QImageReader reader(&device, format);
+  reader.setAutoDetectImageFormat(false);
+  reader.setAutoTransform(true);
+  if (imageIndex > 0 && !reader.jumpToImage(imageIndex)) return QImage();
+  AllowFullSizeDecoding();
+  return reader.read();
+}
+
+// ---- JPEG
+
+// What a walk through a JPEG's marker segments found.
+struct JpegLayout {
+  bool frame = false;  // a frame header before the first scan
+  int scans = 0;       // counted only when the decoder will make several passes
+};
+
+JpegLayout WalkJpeg(QIODevice& device) {
+  JpegLayout layout;
+  if (!device.seek(0)) return layout;
+  ByteReader in(device);
+  uchar soi[2];
+  if (!in.read(soi, 2) || soi[0] != 0xFF || soi[1] != 0xD8) return layout;
+
+  int components = 0;
+  bool multiPass = false;
+  int segments = 0;
+  uchar marker = 0;
+  bool haveMarker = false;  // set when entropy-coded data ended at a marker already read
+  for (;;) {
+    if (!haveMarker) {
+      // Markers are 0xFF runs followed by a code; anything else in between is junk the decoder skips too.
+      uchar byte = 0;
+      do {
+        if (!in.next(byte)) return layout;
+      } while (byte != 0xFF);
+      do {
+        if (!in.next(byte)) return layout;
+      } while (byte == 0xFF);
+      if (byte == 0x00) continue;
+      marker = byte;
+    }
+    haveMarker = false;
+    if (marker == 0xD9) return layout;                                                     // end of image
+    if (marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
+    uchar lengthBytes[2];
+    if (!in.read(lengthBytes, 2)) return layout;
+    const int length = Be16(lengthBytes);
+    if (length < 2) return layout;
+
+    const bool frameHeader =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frameHeader) {
+      uchar sof[6];
+      if (length < 8 || !in.read(sof, 6)) return layout;
+      components = sof[5];
+      multiPass = (marker & 0x03) == 0x02;  // progressive
+      layout.frame = true;
+      if (!in.skip(length - 8)) return layout;
+      continue;
+    }
+    if (marker == 0xDA) {
+      if (!layout.frame) return layout;
+      uchar count = 0;
+      if (length < 3 || !in.next(count)) return layout;
+      if (layout.scans == 0 && count < components) multiPass = true;  // one component at a time
+      if (!multiPass) return layout;  // a single pass over the picture: nothing more to count
+      if (++layout.scans > kMaxJpegScans) return layout;
+      if (!in.skip(length - 3)) return layout;
+      // Entropy-coded data runs to the next marker other than a stuffed byte or a restart.
+      uchar byte = 0;
+      for (;;) {
+        if (!in.next(byte)) return layout;
+        if (byte != 0xFF) continue;
+        do {
+          if (!in.next(byte)) return layout;
+        } while (byte == 0xFF);
+        if (byte == 0x00 || (byte >= 0xD0 && byte <= 0xD7)) continue;
+        marker = byte;
+        haveMarker = true;
+        break;
+      }
+      continue;
+    }
+    if (!layout.frame && ++segments > kMaxJpegSegmentsBeforeFrame) return layout;
+    if (!in.skip(length - 2)) return layout;
+  }
+}
+
+QImage ReadJpeg(QIODevice& device) {
+  const JpegLayout layout = WalkJpeg(device);
+  if (!layout.frame || layout.scans > kMaxJpegScans) return QImage();
+
+  if (!device.seek(0)) return QImage();
+  QImageReader reader(&device, "jpeg");
+  reader.setAutoDetectImageFormat(false);
+  reader.setAutoTransform(true);
+  if (!Fits(reader.size())) return QImage();
+  AllowFullSizeDecoding();
+  return reader.read();
+}
+
+// ---- GIF
+
+// The canvas Qt's decoder draws the first frame on: the logical screen, or where that is zero the frame's
+// extent. nullopt when there is no frame.
+std::optional<QSize> GifCanvas(QIODevice& device) {
+  if (!device.seek(0)) return std::nullopt;
+  ByteReader in(device);
+  uchar header[13];
+  if (!in.read(header, 13)) return std::nullopt;
+  const int screenWidth = qFromLittleEndian<quint16>(header + 6);
+  const int screenHeight = qFromLittleEndian<quint16>(header + 8);
+  if ((header[10] & 0x80) && !in.skip(3 * (2 << (header[10] & 0x07)))) return std::nullopt;
+  for (;;) {
+    uchar introducer = 0;
+    if (!in.next(introducer)) return std::nullopt;
+    if (introducer == 0x2C) {
+      uchar descriptor[9];
+      if (!in.read(descriptor, 9)) return std::nullopt;
+      const int left = qFromLittleEndian<quint16>(descriptor);
+      const int top = qFromLittleEndian<quint16>(descriptor + 2);
+      const int width = qFromLittleEndian<quint16>(descriptor + 4);
+      const int height = qFromLittleEndian<quint16>(descriptor + 6);
+      return QSize(screenWidth > 0 ? screenWidth : left + width,
+                   screenHeight > 0 ? screenHeight : top + height);
+    }
+    if (introducer != 0x21) return std::nullopt;  // trailer, or junk where a block should start
+    uchar label = 0;
+    if (!in.next(label)) return std::nullopt;
+    for (uchar blockSize = 0;;) {
+      if (!in.next(blockSize)) return std::nullopt;
+      if (blockSize == 0) break;
+      if (!in.skip(blockSize)) return std::nullopt;
+    }
+  }
+}
+
+QImage ReadGif(QIODevice& device) {
+  const std::optional<QSize> canvas = GifCanvas(device);
+  if (!canvas || !Fits(*canvas)) return QImage();
+  return ReadWithQt(device, "gif");
+}
+
+// ---- ICO and CUR
+
+struct IconCandidate {
+  int index = 0;
+  QSize size;
+  int depth = 0;
+};
+
+// The images of an icon or cursor file that Qt's reader can decode in full, largest first (by area, then by
+// depth). Sizes are the ones the reader will produce: a bitmap's directory size, or its header's where the
+// directory says 0; a PNG's own size.
+std::vector<IconCandidate> IconCandidates(QIODevice& device) {
+  std::vector<IconCandidate> candidates;
+  const qint64 fileSize = device.size();
+  char dir[6];
+  if (!device.seek(0) || device.read(dir, 6) != 6) return candidates;
+  const int count = std::min<int>(Le16(dir + 4), kMaxIconEntries);
+  const QByteArray entries = device.read(qint64(count) * 16);
+
+  for (int i = 0; i < int(entries.size() / 16); ++i) {
+    const char* e = entries.constData() + i * 16;
+    const int dirWidth = uchar(e[0]);
+    const int dirHeight = uchar(e[1]);
+    const int dirBits = Le16(e + 6);  // a cursor's hotspot; Qt's reader still falls back on it
+    const qint64 bytes = Le32(e + 8);
+    const qint64 offset = Le32(e + 12);
+    char head[40];
+    if (offset < 6 || offset >= fileSize || !device.seek(offset)) continue;
+    const qint64 headSize = device.read(head, 40);
+
+    IconCandidate c;
+    c.index = i;
+    if (headSize >= 26 && std::memcmp(head, "\x89PNG\r\n\x1A\n", 8) == 0) {
+      if (std::memcmp(head + 12, "IHDR", 4) != 0 || bytes > fileSize - offset) continue;
+      const qint64 w = Be32(head + 16), h = Be32(head + 20);
+      if (!Fits(w, h)) continue;
+      static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+      const int colorType = uchar(head[25]);
+      c.size = QSize(int(w), int(h));
+      c.depth = uchar(head[24]) * (colorType < 7 ? kChannels[colorType] : 0);
+    } else {
+      if (headSize != 40 || Le32(head) != 40) continue;  // the reader takes any header as 40 bytes long
+      const qint32 headerWidth = qFromLittleEndian<qint32>(head + 4);
+      const qint32 headerHeight = qFromLittleEndian<qint32>(head + 8);
+      const int bits = Le16(head + 14) ? Le16(head + 14) : dirBits;
+      if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) continue;
+      const int w = dirWidth ? dirWidth : headerWidth;
+      const int h = dirHeight ? dirHeight : headerHeight / 2;
+      if (w <= 0 || h <= 0 || w > kMaxIconBitmapSide || h > kMaxIconBitmapSide) continue;
+      const quint32 used = Le32(head + 32);
+      const qint64 colors = bits <= 8 ? (used ? used : (1u << bits)) : 0;
+      if (colors > 256) continue;
+      const qint64 colorStride = ((qint64(w) * bits + 31) / 32) * 4;
+      const qint64 maskStride = ((qint64(w) + 31) / 32) * 4;
+      if (offset + 40 + colors * 4 + h * (colorStride + maskStride) > fileSize) continue;  // truncated
+      c.size = QSize(w, h);
+      c.depth = bits;
+    }
+    candidates.push_back(c);
+  }
+  std::stable_sort(candidates.begin(), candidates.end(), [](const IconCandidate& a, const IconCandidate& b) {
+    const qint64 areaA = qint64(a.size.width()) * a.size.height();
+    const qint64 areaB = qint64(b.size.width()) * b.size.height();
+    return areaA != areaB ? areaA > areaB : a.depth > b.depth;
+  });
+  return candidates;
+}
+
+QImage ReadIcon(QIODevice& device) {
+  const std::vector<IconCandidate> candidates = IconCandidates(device);
+  const int attempts = std::min<int>(int(candidates.size()), kMaxIconAttempts);
+  for (int i = 0; i < attempts; ++i) {
+    QImage image = ReadWithQt(device, "ico", candidates[size_t(i)].index);
+    if (!image.isNull()) return image;
+  }
+  return QImage();
+}
+
+// ---- BMP and DIB
+
+QImage ReadBitmap(QIODevice& device, bool hasFileHeader) {
+  const std::optional<dib::Header> header = dib::ReadHeader(device, hasFileHeader);
+  if (!header || !Fits(header->size())) return QImage();
+  AllowFullSizeDecoding();
+  return dib::Read(device, *header);
+}
+
+std::optional<Picture> Load(QIODevice& device) {
+  if (!device.isOpen() || device.isSequential() || !device.seek(0)) return std::nullopt;
+  const QByteArray head = device.read(kSniffBytes);
+  QImage image;
+  switch (Sniff(head)) {
+    case Kind::Bmp:
+      image = ReadBitmap(device, true);
+      break;
+    case Kind::Dib:
+      image = ReadBitmap(device, false);
+      break;
+    case Kind::Icon:
+      image = ReadIcon(device);
+      break;
+    case Kind::Jpeg:
+      image = ReadJpeg(device);
+      break;
+    case Kind::Gif:
+      image = ReadGif(device);
+      break;
+    case Kind::Unknown:
+      break;
+  }
+  if (image.isNull() || !Fits(image.size())) return std::nullopt;
+  // Qt's reader takes a "@2x" in the file name as a pixel ratio; a picture's size comes from its content
+  // alone.
+  image.setDevicePixelRatio(1.0);
+  return Picture(std::move(image));
+}
+
+}  // namespace
+
+std::optional<Picture> LoadPictureFromDevice(QIODevice& device) {
+  try {
+    return Load(device);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<Picture> LoadPicture(const QString& path) {
+  // Only regular files: opening a pipe would wait for a writer, and a device never ends.
+  const QFileInfo info(path);
+  if (!info.isFile()) return std::nullopt;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly) || file.isSequential()) return std::nullopt;
+  return LoadPictureFromDevice(file);
+}
+
+std::optional<Picture> LoadPictureFromData(const QByteArray& data) {
+  QBuffer buffer;
+  buffer.setData(data);
+  if (!buffer.open(QIODevice::ReadOnly)) return std::nullopt;
+  return LoadPictureFromDevice(buffer);
+}

@@ -1,0 +1,533 @@
+#include "support/picture_gen.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QHash>
+#include <QImageWriter>
+#include <QtEndian>
+
+#include <unordered_map>
+#include <vector>
+
+namespace picture_gen {
+namespace {
+
+// Little-endian byte sink.
+class Bytes {
+ public:
+  void u8(int v) { data_.append(char(v & 0xff)); }
+  void u16(int v) {
+    u8(v);
+    u8(v >> 8);
+  }
+  void u32(quint32 v) {
+    u16(int(v & 0xffff));
+    u16(int(v >> 16));
+  }
+  void raw(const QByteArray& bytes) { data_.append(bytes); }
+  void raw(const char* bytes, int size) { data_.append(bytes, size); }
+  void zeros(int count) { data_.append(count, '\0'); }
+  void padTo(int alignment) {
+    while (data_.size() % alignment) u8(0);
+  }
+  int size() const { return int(data_.size()); }
+  const QByteArray& data() const { return data_; }
+
+ private:
+  QByteArray data_;
+};
+
+// The picture's distinct colours in scan order, and each pixel's index among them.
+struct Indexed {
+  QList<QRgb> palette;
+  std::vector<std::vector<int>> rows;
+};
+
+Indexed ToIndexed(const QImage& image) {
+  Indexed result;
+  QHash<QRgb, int> index;
+  for (int y = 0; y < image.height(); ++y) {
+    std::vector<int> row;
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb c = image.pixel(x, y);
+      auto it = index.find(c);
+      if (it == index.end()) {
+        it = index.insert(c, int(result.palette.size()));
+        result.palette.append(c);
+      }
+      row.push_back(*it);
+    }
+    result.rows.push_back(std::move(row));
+  }
+  return result;
+}
+
+QByteArray PackIndices(const std::vector<int>& row, int bits) {
+  QByteArray packed(int((row.size() * size_t(bits) + 7) / 8), '\0');
+  for (size_t x = 0; x < row.size(); ++x) {
+    const size_t bit = x * size_t(bits);
+    const int shift = 8 - bits - int(bit % 8);
+    packed[int(bit / 8)] = char(uchar(packed[int(bit / 8)]) | uchar(row[x] << shift));
+  }
+  return packed;
+}
+
+// One row as run-length pairs and literal stretches; 4-bit runs repeat a single colour in both nibbles.
+void RleRow(Bytes& out, const std::vector<int>& row, int bits) {
+  const int n = int(row.size());
+  int i = 0;
+  while (i < n) {
+    int run = 1;
+    while (i + run < n && run < 255 && row[size_t(i + run)] == row[size_t(i)]) ++run;
+    if (run >= 2) {
+      out.u8(run);
+      out.u8(bits == 4 ? (row[size_t(i)] << 4) | row[size_t(i)] : row[size_t(i)]);
+      i += run;
+      continue;
+    }
+    int literal = 1;  // pixels that differ from their successor
+    while (i + literal < n && literal < 255 &&
+           (i + literal + 1 >= n || row[size_t(i + literal)] != row[size_t(i + literal + 1)]))
+      ++literal;
+    if (literal < 3) {
+      out.u8(1);
+      out.u8(bits == 4 ? row[size_t(i)] << 4 : row[size_t(i)]);
+      ++i;
+      continue;
+    }
+    out.u8(0);
+    out.u8(literal);
+    const std::vector<int> part(row.begin() + i, row.begin() + i + literal);
+    const QByteArray bytes = bits == 4 ? PackIndices(part, 4) : [&part] {
+      QByteArray b;
+      for (int v : part) b.append(char(v));
+      return b;
+    }();
+    out.raw(bytes);
+    if (bytes.size() % 2) out.u8(0);
+    i += literal;
+  }
+}
+
+int BmpCompressionCode(BmpCompression c) {
+  switch (c) {
+    case BmpCompression::Rgb:
+      return 0;
+    case BmpCompression::Rle8:
+      return 1;
+    case BmpCompression::Rle4:
+      return 2;
+    case BmpCompression::BitFields:
+      return 3;
+    case BmpCompression::AlphaBitFields:
+      return 6;
+  }
+  return 0;
+}
+
+// Channel masks used for bit-field bitmaps: deliberately not the usual order, so a reader that ignores them
+// fails.
+constexpr quint32 kMask16[4] = {0xf800, 0x07e0, 0x001f, 0};                       // 5-6-5
+constexpr quint32 kMask32[4] = {0x0000ff00, 0x00ff0000, 0xff000000, 0x000000ff};  // B G R A from the top
+
+quint32 PackMasked(QRgb c, const quint32 (&masks)[4], bool withAlpha) {
+  const int channels[4] = {qRed(c), qGreen(c), qBlue(c), withAlpha ? qAlpha(c) : 0};
+  quint32 v = 0;
+  for (int i = 0; i < 4; ++i) {
+    const quint32 mask = masks[i];
+    if (!mask) continue;
+    int shift = 0;
+    while (!((mask >> shift) & 1)) ++shift;
+    int width = 0;
+    while ((mask >> (shift + width)) & 1) ++width;
+    v |= (quint32(channels[i]) >> (8 - width)) << shift;
+  }
+  return v;
+}
+
+class BitWriter {
+ public:
+  void write(int code, int size) {
+    accumulator_ |= quint32(code) << bits_;
+    bits_ += size;
+    while (bits_ >= 8) {
+      bytes_.append(char(accumulator_ & 0xff));
+      accumulator_ >>= 8;
+      bits_ -= 8;
+    }
+  }
+  QByteArray finish() {
+    if (bits_ > 0) bytes_.append(char(accumulator_ & 0xff));
+    accumulator_ = 0;
+    bits_ = 0;
+    return bytes_;
+  }
+
+ private:
+  QByteArray bytes_;
+  quint32 accumulator_ = 0;
+  int bits_ = 0;
+};
+
+// GIF's variable-width LZW, with the code width growing as the decoder's table does and a clear code when the
+// table is full.
+QByteArray Lzw(const std::vector<int>& indices, int minCodeSize) {
+  BitWriter out;
+  const int clear = 1 << minCodeSize;
+  int codeSize = minCodeSize + 1;
+  int next = clear + 2;
+  std::unordered_map<int, int> table;
+  out.write(clear, codeSize);
+  int prefix = indices.empty() ? 0 : indices[0];
+  for (size_t i = 1; i < indices.size(); ++i) {
+    const int k = indices[i];
+    const auto it = table.find((prefix << 8) | k);
+    if (it != table.end()) {
+      prefix = it->second;
+      continue;
+    }
+    out.write(prefix, codeSize);
+    if (next < 4095) {
+      table.emplace((prefix << 8) | k, next++);
+      if (next > (1 << codeSize) && codeSize < 12) ++codeSize;
+    } else {
+      out.write(clear, codeSize);
+      table.clear();
+      next = clear + 2;
+      codeSize = minCodeSize + 1;
+    }
+    prefix = k;
+  }
+  out.write(prefix, codeSize);
+  out.write(clear + 1, codeSize);
+  return out.finish();
+}
+
+QByteArray BmpPixels(const QImage& image, const BmpOptions& o, const Indexed& indexed,
+                     const quint32 (&masks)[4], bool withAlpha) {
+  const int w = image.width(), h = image.height();
+  Bytes out;
+  const auto storedRow = [&](int i) { return o.topDown ? i : h - 1 - i; };
+  if (o.compression == BmpCompression::Rle8 || o.compression == BmpCompression::Rle4) {
+    for (int i = 0; i < h; ++i) {
+      RleRow(out, indexed.rows[size_t(storedRow(i))], o.bitsPerPixel);
+      out.u8(0);
+      out.u8(i == h - 1 ? 1 : 0);  // end of line, or of the bitmap
+    }
+    return out.data();
+  }
+  const bool fields =
+      o.compression == BmpCompression::BitFields || o.compression == BmpCompression::AlphaBitFields;
+  for (int i = 0; i < h; ++i) {
+    const int y = storedRow(i);
+    if (o.bitsPerPixel <= 8) {
+      out.raw(PackIndices(indexed.rows[size_t(y)], o.bitsPerPixel));
+    } else {
+      for (int x = 0; x < w; ++x) {
+        const QRgb c = image.pixel(x, y);
+        if (o.bitsPerPixel == 16) {
+          out.u16(fields ? int(PackMasked(c, masks, false))
+                         : ((qRed(c) >> 3) << 10) | ((qGreen(c) >> 3) << 5) | (qBlue(c) >> 3));
+        } else if (o.bitsPerPixel == 24) {
+          out.u8(qBlue(c));
+          out.u8(qGreen(c));
+          out.u8(qRed(c));
+        } else {
+          out.u32(fields ? PackMasked(c, masks, withAlpha)
+                         : quint32(qBlue(c) | qGreen(c) << 8 | qRed(c) << 16));
+        }
+      }
+    }
+    out.padTo(4);
+  }
+  return out.data();
+}
+
+}  // namespace
+
+QImage Quadrants(QSize size, const std::array<QRgb, 4>& colors) {
+  QImage image(size, QImage::Format_ARGB32);
+  const int halfW = size.width() / 2, halfH = size.height() / 2;
+  for (int y = 0; y < size.height(); ++y)
+    for (int x = 0; x < size.width(); ++x)
+      image.setPixel(x, y, colors[size_t((y >= halfH) * 2 + (x >= halfW))]);
+  return image;
+}
+
+QByteArray MakeBmp(const QImage& image, const BmpOptions& o) {
+  const int bits = o.bitsPerPixel;
+  const bool indexedDepth = bits <= 8;
+  const Indexed indexed = indexedDepth ? ToIndexed(image) : Indexed{};
+  if (indexedDepth && indexed.palette.size() > (1 << bits)) return {};
+  const bool oldHeader = o.headerSize == 12 || o.headerSize == 16;
+  if (oldHeader && o.compression != BmpCompression::Rgb) return {};
+  if ((o.headerSize == 12 && o.topDown)) return {};
+
+  const bool fields =
+      o.compression == BmpCompression::BitFields || o.compression == BmpCompression::AlphaBitFields;
+  quint32 masks[4] = {0, 0, 0, 0};
+  if (fields) {
+    const quint32(&source)[4] = bits == 16 ? kMask16 : kMask32;
+    for (int i = 0; i < 4; ++i) masks[i] = source[i];
+  }
+  const bool masksAfterHeader = fields && o.headerSize == 40;
+  const bool alphaMask = fields && (o.compression == BmpCompression::AlphaBitFields || o.headerSize == 56 ||
+                                    o.headerSize >= 108);
+  if (!alphaMask) masks[3] = 0;
+
+  const int paletteEntries = indexedDepth ? (oldHeader ? (1 << bits) : int(indexed.palette.size())) : 0;
+  const int entrySize = o.headerSize == 12 ? 3 : 4;
+  const int maskBytes = masksAfterHeader ? (o.compression == BmpCompression::AlphaBitFields ? 16 : 12) : 0;
+  const QByteArray pixels = BmpPixels(image, o, indexed, masks, alphaMask);
+  const int fileHeader = o.fileHeader ? 14 : 0;
+  const int offset = fileHeader + o.headerSize + maskBytes + paletteEntries * entrySize;
+
+  Bytes out;
+  if (o.fileHeader) {
+    out.raw("BM", 2);
+    out.u32(quint32(offset + pixels.size()));
+    out.u32(0);
+    out.u32(quint32(offset));
+  }
+  const int height = o.topDown ? -image.height() : image.height();
+  out.u32(quint32(o.headerSize));
+  if (o.headerSize == 12) {
+    out.u16(image.width());
+    out.u16(height);
+    out.u16(1);
+    out.u16(bits);
+  } else {
+    out.u32(quint32(image.width()));
+    out.u32(quint32(height));
+    out.u16(1);
+    out.u16(bits);
+    if (o.headerSize >= 40) {
+      out.u32(quint32(BmpCompressionCode(o.compression)));
+      out.u32(quint32(pixels.size()));
+      out.u32(2835);
+      out.u32(2835);
+      out.u32(quint32(indexedDepth ? paletteEntries : 0));
+      out.u32(0);
+    }
+    if (o.headerSize == 52 || o.headerSize == 56 || o.headerSize >= 108) {
+      out.u32(masks[0]);
+      out.u32(masks[1]);
+      out.u32(masks[2]);
+      if (o.headerSize != 52) out.u32(masks[3]);
+    }
+    if (o.headerSize >= 108) {
+      out.u32(0x73524742);  // 'sRGB'
+      out.zeros(36 + 12);
+    }
+    if (o.headerSize == 124) {
+      out.u32(4);  // pictures
+      out.zeros(12);
+    }
+    out.zeros(o.fileHeader ? 14 + o.headerSize - out.size() : o.headerSize - out.size());
+  }
+  for (int i = 0; i < maskBytes / 4; ++i) out.u32(masks[i]);
+  for (int i = 0; i < paletteEntries; ++i) {
+    const QRgb c = i < indexed.palette.size() ? indexed.palette[i] : 0;
+    out.u8(qBlue(c));
+    out.u8(qGreen(c));
+    out.u8(qRed(c));
+    if (entrySize == 4) out.u8(0);
+  }
+  out.raw(pixels);
+  return out.data();
+}
+
+QByteArray MakeIcon(const QList<IconImage>& images, bool cursor) {
+  QList<QByteArray> blobs;
+  QList<int> depths;
+  for (const IconImage& icon : images) {
+    const QImage& image = icon.image;
+    if (icon.png) {
+      blobs.append(MakePng(image));
+      depths.append(32);
+      continue;
+    }
+    const int bits = icon.bitsPerPixel;
+    const Indexed indexed = bits <= 8 ? ToIndexed(image) : Indexed{};
+    if (bits <= 8 && indexed.palette.size() > (1 << bits)) return {};
+    Bytes out;
+    out.u32(40);
+    out.u32(quint32(image.width()));
+    out.u32(quint32(image.height() * 2));  // colour rows and mask rows
+    out.u16(1);
+    out.u16(bits);
+    out.u32(0);
+    out.u32(0);
+    out.zeros(16);
+    if (bits <= 8) {
+      for (int i = 0; i < (1 << bits); ++i) {
+        const QRgb c = i < indexed.palette.size() ? indexed.palette[i] : 0;
+        out.u8(qBlue(c));
+        out.u8(qGreen(c));
+        out.u8(qRed(c));
+        out.u8(0);
+      }
+    }
+    for (int y = image.height() - 1; y >= 0; --y) {
+      if (bits <= 8) {
+        out.raw(PackIndices(indexed.rows[size_t(y)], bits));
+      } else {
+        for (int x = 0; x < image.width(); ++x) {
+          const QRgb c = image.pixel(x, y);
+          out.u8(qBlue(c));
+          out.u8(qGreen(c));
+          out.u8(qRed(c));
+          if (bits == 32) out.u8(qAlpha(c));
+        }
+      }
+      out.padTo(4);
+    }
+    for (int y = image.height() - 1; y >= 0; --y) {  // the mask: 1 where transparent
+      std::vector<int> row;
+      for (int x = 0; x < image.width(); ++x) row.push_back(qAlpha(image.pixel(x, y)) == 0 ? 1 : 0);
+      out.raw(PackIndices(row, 1));
+      out.padTo(4);
+    }
+    blobs.append(out.data());
+    depths.append(bits);
+  }
+
+  Bytes out;
+  out.u16(0);
+  out.u16(cursor ? 2 : 1);
+  out.u16(int(images.size()));
+  quint32 offset = quint32(6 + 16 * images.size());
+  for (int i = 0; i < images.size(); ++i) {
+    const QImage& image = images[i].image;
+    out.u8(image.width() >= 256 ? 0 : image.width());
+    out.u8(image.height() >= 256 ? 0 : image.height());
+    out.u8(depths[i] <= 4 ? (1 << depths[i]) : 0);
+    out.u8(0);
+    out.u16(cursor ? 0 : 1);          // planes, or the hotspot's x
+    out.u16(cursor ? 0 : depths[i]);  // depth, or the hotspot's y
+    out.u32(quint32(blobs[i].size()));
+    out.u32(offset);
+    offset += quint32(blobs[i].size());
+  }
+  for (const QByteArray& blob : blobs) out.raw(blob);
+  return out.data();
+}
+
+QByteArray MakeJpeg(const QImage& image, const JpegOptions& options) {
+  QByteArray data;
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, "jpeg");
+  writer.setQuality(options.quality);
+  writer.setProgressiveScanWrite(options.progressive);
+  if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) return {};
+  buffer.close();
+  if (options.exifOrientation <= 0) return data;
+
+  // APP1 "Exif": a little-endian TIFF header and one directory holding the orientation tag.
+  Bytes tiff;
+  tiff.raw("II", 2);
+  tiff.u16(42);
+  tiff.u32(8);
+  tiff.u16(1);
+  tiff.u16(0x0112);
+  tiff.u16(3);  // SHORT
+  tiff.u32(1);
+  tiff.u16(options.exifOrientation);
+  tiff.u16(0);
+  tiff.u32(0);
+  QByteArray app1("\xFF\xE1", 2);
+  const int length = 2 + 6 + tiff.size();
+  app1.append(char(length >> 8));
+  app1.append(char(length & 0xff));
+  app1.append("Exif\0\0", 6);
+  app1.append(tiff.data());
+  // After SOI and the JFIF segment, where cameras put it.
+  int at = 2;
+  if (data.size() > 6 && uchar(data[2]) == 0xFF && uchar(data[3]) == 0xE0)
+    at = 4 + ((uchar(data[4]) << 8) | uchar(data[5]));
+  data.insert(at, app1);
+  return data;
+}
+
+QByteArray MakeGif(const QList<GifFrame>& frames, QSize screen) {
+  if (frames.isEmpty()) return {};
+  if (!screen.isValid()) screen = frames.first().image.size();
+  QList<QRgb> palette;
+  QHash<QRgb, int> index;
+  std::vector<std::vector<int>> frameIndices;
+  for (const GifFrame& f : frames) {
+    std::vector<int> indices;
+    for (int y = 0; y < f.image.height(); ++y)
+      for (int x = 0; x < f.image.width(); ++x) {
+        const QRgb c = f.image.pixel(x, y) | 0xff000000;
+        auto it = index.find(c);
+        if (it == index.end()) {
+          it = index.insert(c, int(palette.size()));
+          palette.append(c);
+        }
+        indices.push_back(*it);
+      }
+    frameIndices.push_back(std::move(indices));
+  }
+  if (palette.size() > 256) return {};
+  int tableBits = 1;
+  while ((1 << tableBits) < palette.size()) ++tableBits;
+  const int minCodeSize = std::max(2, tableBits);
+
+  Bytes out;
+  out.raw("GIF89a", 6);
+  out.u16(screen.width());
+  out.u16(screen.height());
+  out.u8(0x80 | 0x70 | (tableBits - 1));
+  out.u8(0);
+  out.u8(0);
+  for (int i = 0; i < (1 << tableBits); ++i) {
+    const QRgb c = i < palette.size() ? palette[i] : 0;
+    out.u8(qRed(c));
+    out.u8(qGreen(c));
+    out.u8(qBlue(c));
+  }
+  if (frames.size() > 1) {  // loop forever
+    out.raw("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);
+  }
+  for (size_t i = 0; i < size_t(frames.size()); ++i) {
+    const GifFrame& f = frames[qsizetype(i)];
+    out.raw("\x21\xF9\x04", 3);  // graphic control: keep the previous frame, 0.1 s
+    out.u8(1 << 2);
+    out.u16(10);
+    out.u8(0);
+    out.u8(0);
+    out.u8(0x2C);
+    out.u16(f.offset.x());
+    out.u16(f.offset.y());
+    out.u16(f.image.width());
+    out.u16(f.image.height());
+    out.u8(0);
+    out.u8(minCodeSize);
+    const QByteArray lzw = Lzw(frameIndices[i], minCodeSize);
+    for (int at = 0; at < lzw.size(); at += 255) {
+      const int n = std::min<int>(255, int(lzw.size()) - at);
+      out.u8(n);
+      out.raw(lzw.constData() + at, n);
+    }
+    out.u8(0);
+  }
+  out.u8(0x3B);
+  return out.data();
+}
+
+QByteArray MakePng(const QImage& image) {
+  QByteArray data;
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return data;
+}
+
+bool WriteFile(const QString& path, const QByteArray& data) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+}  // namespace picture_gen

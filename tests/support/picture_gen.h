@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QPoint>
+#include <QSize>
+#include <QString>
+
+#include <array>
+
+// Builders of test pictures in every format the picture loader reads, written byte by byte where Qt has no
+// writer (GIF, ICO/CUR, most BMP variants) so that each variant is exactly the one named. Tests keep the
+// bytes in memory or write them to a temporary folder.
+namespace picture_gen {
+
+// Red, green, blue, white: every rotation and mirror of the quadrant picture differs from the others.
+inline constexpr std::array<QRgb, 4> kQuadrantColors = {0xffff0000, 0xff00ff00, 0xff0000ff, 0xffffffff};
+
+// A picture of four quadrants (top-left, top-right, bottom-left, bottom-right), split at half the width and
+// height (rounded down).
+QImage Quadrants(QSize size, const std::array<QRgb, 4>& colors = kQuadrantColors);
+
+enum class BmpCompression { Rgb, Rle8, Rle4, BitFields, AlphaBitFields };
+
+struct BmpOptions {
+  int headerSize = 40;    // 12 (OS/2 1.x), 16 (short OS/2 2.x), 40, 52, 56, 64 (OS/2 2.x), 108, 124
+  int bitsPerPixel = 24;  // 1, 4, 8, 16, 24, 32; palettes are built from the picture's distinct colours
+  BmpCompression compression = BmpCompression::Rgb;
+  bool topDown = false;
+  bool fileHeader = true;  // false: a bare DIB, starting with its info header
+};
+
+// The picture as a bitmap; empty when the options cannot hold it (too many colours for the depth, a header
+// that has no room for the compression).
+QByteArray MakeBmp(const QImage& image, const BmpOptions& options = {});
+
+struct IconImage {
+  QImage image;
+  int bitsPerPixel = 32;  // 1, 4, 8, 24, 32 (stored as a bitmap with its mask); ignored for PNG
+  bool png = false;       // stored as a PNG stream, as large icons are
+};
+
+// An icon file (or a cursor file, hotspot 0,0) holding the images in the order given.
+QByteArray MakeIcon(const QList<IconImage>& images, bool cursor = false);
+
+struct JpegOptions {
+  int quality = 95;
+  bool progressive = false;
+  int exifOrientation = 0;  // 1..8 adds an EXIF block with that orientation
+};
+
+QByteArray MakeJpeg(const QImage& image, const JpegOptions& options = {});
+
+struct GifFrame {
+  QImage image;  // at most 256 distinct colours over all frames
+  QPoint offset;
+};
+
+// A GIF of the frames (an animation when more than one), on a logical screen of `screen` (default: the first
+// frame's size); all frames share one global palette.
+QByteArray MakeGif(const QList<GifFrame>& frames, QSize screen = QSize());
+
+QByteArray MakePng(const QImage& image);
+
+bool WriteFile(const QString& path, const QByteArray& data);
+
+}  // namespace picture_gen
