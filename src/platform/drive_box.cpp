@@ -206,3 +206,18 @@ void DriveBox::followIndex() {
   m_drive = root;
   emit Change();
 }
+
+QString DriveBox::CurrentFolder(const QString& drive) const {
+  const QString root = QDir::fromNativeSeparators(drive);
+  const int index = findRoot(root);
+  // A drive that is not a known volume has no folder of its own: opening it must fail as it is.
+  if (index < 0 || itemData(index, kStrayRole).toBool()) return drive;
+  const QString folder = m_folders.value(root);
+  if (!folder.isEmpty() && QFileInfo(folder).isDir()) return QDir::toNativeSeparators(folder);
+  return drive;
+}
+
+void DriveBox::rememberFolder(const QString& folder) {
+  const QString path = QDir::fromNativeSeparators(folder);
+  m_folders.insert(volumeHolding(path), path);
+}

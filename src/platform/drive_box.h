@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -19,6 +20,10 @@ class DriveBox : public QComboBox {
   // the caller's folder change fails and it can fall back. Change() when Drive() changes.
   void setDrive(const QString& drive);
   void refresh();  // reads the volumes again, keeping the current drive
+
+  // Each drive keeps its own current folder: the folder last shown on it, while it exists, else its root.
+  QString CurrentFolder(const QString& drive) const;
+  void rememberFolder(const QString& folder);
 
   struct Volume {
     QString root;  // "/" separators
@@ -39,6 +44,7 @@ class DriveBox : public QComboBox {
   void dropStrayEntry();
   void followIndex();
 
-  QString m_drive;          // "/" separators
-  bool m_updating = false;  // the box's own item changes are no user's choice
+  QHash<QString, QString> m_folders;  // volume root -> folder last shown on it
+  QString m_drive;                    // "/" separators
+  bool m_updating = false;            // the box's own item changes are no user's choice
 };

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QCursor>
+#include <QIcon>
+#include <QPixmap>
+
+// The program's own pictures, drawn in code: button glyphs, the logo, the speaker, the cursors, the splash
+// art.
+namespace artwork {
+
+enum class Glyph { Prev, Next, Back, Forward, Play, Pause, Stop, Eject, SpeakerOn, SpeakerOff, Up, Down };
+
+QIcon glyphIcon(Glyph glyph, int size = 16);
+QPixmap logo(const QSize& size);           // the logo at the bottom right of the main window
+QPixmap splashPicture(const QSize& size);  // the splash's large picture
+
+// 32 x 32 cursors, hot spot at 16, 16: the windows' own pointer, and the picture's pointer, move and wait
+// cursors.
+QCursor windowCursor();
+QCursor pointerCursor();
+QCursor moveCursor();
+QCursor waitCursor();
+
+QPixmap languagePicture(bool chinese, const QSize& size);  // the two pictures of the language button
+
+}  // namespace artwork

@@ -1,0 +1,105 @@
+#include "app/frm_splash.h"
+
+#include "app/artwork.h"
+#include "app/look.h"
+#include "app/program.h"
+#include "app/text_file.h"
+#include "main_window/frm_main.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QTimer>
+
+FrmSplash::FrmSplash(Program& program)
+    : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint), program_(program) {
+  createControls();
+}
+
+void FrmSplash::createControls() {
+  setFixedSize(look::px(5460), look::px(3195));
+  setWindowTitle(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"));
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, Qt::black);
+  pal.setColor(QPalette::WindowText, look::kText);
+  setPalette(pal);
+
+  Image1 = new QLabel(this);
+  Image1->setGeometry(10, 10, width() - 20, 120);
+  Image1->setPixmap(artwork::splashPicture(Image1->size()));
+  Image2 = new QLabel(this);
+  Image2->setGeometry(width() - 110, height() - 34, 100, 24);
+  Image2->setPixmap(artwork::logo(Image2->size()));
+
+  Label2 = new QLabel(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"), this);
+  Label2->setGeometry(10, 132, width() - 20, 26);
+  Label2->setAlignment(Qt::AlignCenter);
+  QFont title_font = Label2->font();
+  title_font.setPixelSize(17);
+  title_font.setBold(true);
+  Label2->setFont(title_font);
+  Label2->setStyleSheet(QStringLiteral("color: rgb(255,192,128);"));
+
+  Label1 = new QLabel(QStringLiteral("The most powerful tool you have ever use..."), this);
+  Label1->setGeometry(10, 160, width() - 20, 20);
+  Label1->setAlignment(Qt::AlignCenter);
+  Label1->setStyleSheet(QStringLiteral("color: rgb(224,224,224);"));
+
+  Timer = new QTimer(this);
+  Timer->setSingleShot(true);
+  Timer->setInterval(1);
+  connect(Timer, &QTimer::timeout, this, &FrmSplash::Timer_Timer);
+  setMousePointer(99);
+}
+
+void FrmSplash::setMousePointer(int pointer) {
+  MousePointer = pointer;
+  setCursor(pointer == 99 ? artwork::windowCursor() : QCursor(Qt::WaitCursor));
+}
+
+void FrmSplash::Form_Load() {
+  program_.tables.Fill();
+  // app_dir is set by Program from the program's own folder.
+  glanceAtSettings();
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->geometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+  }
+}
+
+void FrmSplash::glanceAtSettings() {
+  // Any failure stops the reading silently; what was set so far stays.
+  const auto lines = textfile::ReadLines(program_.app_dir + QStringLiteral("glview3.ini"), 10);
+  if (!lines) return;
+  if (lines->size() < 6) return;
+  const auto cursors = textfile::NumberField((*lines)[5]);
+  if (!cursors || (*cursors != 0 && *cursors != 1)) return;
+  setMousePointer(11 + 88 * *cursors);
+  if (lines->size() < 7) return;
+  const auto show_splash = textfile::NumberField((*lines)[6]);
+  if (!show_splash) return;
+  if (*show_splash == 0) visible_by_settings_ = false;
+  if (lines->size() < 10) return;
+  const auto chinese = textfile::BoolField((*lines)[9]);
+  if (!chinese) return;
+  program_.use_chinese = *chinese;
+  const auto& table = program_.use_chinese ? program_.tables.SplashText_zh : program_.tables.SplashText_en;
+  Label2->setText(table[1]);
+  Label1->setText(table[2]);
+}
+
+void FrmSplash::armTimer() {
+  // The second stage runs once the splash has been drawn, so the user sees it while the windows load.
+  if (isVisible()) repaint();
+  Timer->start();
+}
+
+void FrmSplash::Timer_Timer() {
+  Timer->stop();
+  program_.loadWindows();
+  program_.LoadSettings(0);
+  program_.frm_main->show();
+  hide();
+}

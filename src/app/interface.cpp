@@ -1,0 +1,91 @@
+// Applying the interface: language of every caption, the file-type box, stacking, pointers, about and help.
+#include "app/program.h"
+
+#include "app/about_text.h"
+#include "app/artwork.h"
+#include "app/frm_splash.h"
+#include "fullscreen/frm_full.h"
+#include "main_window/frm_main.h"
+#include "menus/frm_dummy.h"
+#include "preferences/frm_option.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+
+void Program::ApplyInterface() {
+  // 1. Language copy.
+  tables.SelectLanguage(use_chinese);
+
+  // 2. Captions.
+  if (frm_splash) {
+    frm_splash->Label2->setText(tables.SplashText[1]);
+    frm_splash->Label1->setText(tables.SplashText[2]);
+  }
+  FrmMain& m = *frm_main;
+  m.setWindowTitle(tables.MainText[1]);
+  m.title->setText(tables.MainText[2]);
+  m.fr_file->setTitle(tables.MainText[3]);
+  m.fr_control->setTitle(tables.MainText[4]);
+  m.fr_status->setTitle(tables.MainText[5]);
+  m.fr_picture->setTitle(tables.MainText[6]);
+  m.state->setText(tables.MainText[7]);
+  m.fr_favor->setTitle(tables.MainText[8]);
+  m.lb_sz->setText(tables.MainText[9]);
+
+  FrmOption& o = *frm_option;
+  o.title->setText(tables.PrefText[1]);
+  for (int tab = 0; tab < 4; ++tab) o.Tabs->setTabText(tab, tables.PrefText[2 + tab]);
+  o.lb_gernel->setText(tables.PrefText[6]);
+  o.Label1->setText(tables.PrefText[7]);
+  o.Label5->setText(tables.PrefText[8]);
+  o.Label2->setText(tables.PrefText[9]);
+  o.fr_media->setTitle(tables.PrefText[10]);
+  for (int i = 0; i <= 6; ++i) o.Check[i]->setText(tables.PrefText[11 + i]);
+  o.fr_short->setTitle(tables.PrefText[18]);
+  o.Option1->setText(tables.PrefText[19]);
+  o.Option2->setText(tables.PrefText[20]);
+  o.Label6->setText(tables.PrefText[21]);
+  o.Label5->setText(tables.PrefText[22]);
+  o.lb_about->setText(tables.PrefText[24]);
+  o.Label3->setText(tables.PrefText[25]);
+  o.CMD_OK->setText(tables.PrefText[26]);
+  o.CMD_Cancel->setText(tables.PrefText[27]);
+  o.CMD_Apply->setText(tables.PrefText[28]);
+  o.fr_interface->setTitle(tables.PrefText[29]);
+
+  FrmDummy& d = *frm_dummy;
+  QAction* items[] = {d.mnu_addflist, d.mnu_delete,  d.mnu_removelist, d.mnu_newlist,  d.mnu_openlist,
+                      d.mnu_savelist, d.mnu_paste,   d.mnu_fullscr,    d.mnu_openwith, d.mnu_savebitmap,
+                      d.mnu_return,   d.mnu_control, d.mnu_prev,       d.mnu_Next};
+  for (int i = 0; i < 14; ++i) items[i]->setText(tables.MenuText[2 + i]);
+
+  // 3. The file-type box, back to all known formats.
+  m.cmb_filter->clear();
+  for (int i = 1; i <= 17; ++i) m.cmb_filter->addItem(tables.FilterText[i]);
+  m.selectFilter(2);
+
+  // 5. About text.
+  o.txt_about->setText(AboutText(use_chinese, crlf));
+
+  // 7. Window pointers: the program's own cursor or the arrow.
+  const QCursor pointer = o.CheckValue(4) == 1 ? artwork::windowCursor() : QCursor(Qt::ArrowCursor);
+  m.setCursor(pointer);
+  o.setCursor(pointer);
+  frm_full->setCursor(pointer);
+
+  // 8. Help list, back to topic 1.
+  const auto& titles = use_chinese ? tables.HelpTitle_zh : tables.HelpTitle_en;
+  const auto& bodies = use_chinese ? tables.HelpBody_zh : tables.HelpBody_en;
+  o.lst_help->clear();
+  for (int k = 1; k <= 6; ++k) o.lst_help->addItem(titles[k]);
+  o.lst_help->setCurrentRow(0);
+  o.txt_help->setPlainText(bodies[o.lst_help->currentRow() + 1]);
+}

@@ -1,0 +1,67 @@
+#include "app/program.h"
+
+#include "app/frm_splash.h"
+#include "fullscreen/frm_full.h"
+#include "main_window/frm_main.h"
+#include "menus/frm_dummy.h"
+#include "preferences/frm_option.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+Program::Program(const QString& app_dir_path, Seams given_seams) : seams(std::move(given_seams)) {
+  seams.fillDefaults();
+  app_dir = QDir::toNativeSeparators(QDir::cleanPath(app_dir_path));
+  if (!app_dir.endsWith(QDir::separator())) app_dir += QDir::separator();
+  endProgram = [this] {
+    // Every window goes away without further events; nothing else is saved.
+    ended = true;
+    QCoreApplication::exit(0);
+  };
+}
+
+Program::~Program() = default;
+
+void Program::start() {
+  splash_owner_ = std::make_unique<FrmSplash>(*this);
+  frm_splash = splash_owner_.get();
+  frm_splash->Form_Load();
+  if (frm_splash->shouldShow()) frm_splash->show();
+  frm_splash->armTimer();
+}
+
+void Program::startNow() {
+  splash_owner_ = std::make_unique<FrmSplash>(*this);
+  frm_splash = splash_owner_.get();
+  frm_splash->Form_Load();
+  frm_splash->Timer_Timer();
+}
+
+void Program::loadWindows() {
+  main_owner_ = std::make_unique<FrmMain>(*this);
+  frm_main = main_owner_.get();
+  option_owner_ = std::make_unique<FrmOption>(*this);
+  frm_option = option_owner_.get();
+  full_owner_ = std::make_unique<FrmFull>(*this);
+  frm_full = full_owner_.get();
+  dummy_owner_ = std::make_unique<FrmDummy>(*this);
+  frm_dummy = dummy_owner_.get();
+  // Each window's own load handling runs once all of them exist, in the order they were loaded, since the
+  // main window's load reads the options of the preferences window.
+  frm_main->Form_Load();
+  frm_option->Form_Load();
+  frm_full->Form_Load();
+  frm_dummy->Form_Load();
+}
+
+std::optional<QString> Program::FileNamePart(const QString& path) {
+  const int i = path.lastIndexOf(QDir::separator());
+  if (i < 0) return std::nullopt;
+  return path.mid(i + 1);
+}
+
+QString Program::GetWindowsDir() {
+  // Where there is no Windows folder the user's home folder takes its place; its Desktop lies below it.
+  return QDir::toNativeSeparators(QDir::homePath());
+}

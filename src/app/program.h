@@ -1,0 +1,76 @@
+#pragma once
+
+#include "app/text_tables.h"
+#include "platform/seams.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class FrmSplash;
+class FrmMain;
+class FrmOption;
+class FrmFull;
+class FrmDummy;
+
+// The program itself: the process-wide values, the five windows and the desktop seams. main() creates one
+// Program; a test creates its own with a temporary program folder and fake seams. The windows are created
+// once (splash first, the other four on the splash's first tick) and live as long as the Program.
+class Program : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kMaxFavourites = 51;
+
+  // app_dir_path: the folder that holds the program; seams not given are the real desktop ones.
+  explicit Program(const QString& app_dir_path, Seams seams = {});
+  ~Program() override;
+
+  // Start-up as the user sees it: the splash loads and shows, its first tick loads the rest.
+  void start();
+  // The same start-up without waiting for the event loop (tests): splash load, then the tick's work.
+  void startNow();
+
+  // Process-wide values.
+  const QString crlf = QStringLiteral("\r\n");
+  QString app_dir;  // always ends with the platform's separator
+  bool use_chinese = false;
+  std::array<QString, kMaxFavourites> FavPath;
+  TextTables tables;
+
+  // Shared procedures (settings file, interface application).
+  void LoadSettings(int keep_folder);
+  void SaveSettings();
+  void ApplyInterface();
+
+  // The text after the last separator of path; nullopt when path has no separator at all.
+  static std::optional<QString> FileNamePart(const QString& path);
+  static QString GetWindowsDir();
+
+  // The five windows (owned here).
+  FrmSplash* frm_splash = nullptr;
+  FrmMain* frm_main = nullptr;
+  FrmOption* frm_option = nullptr;
+  FrmFull* frm_full = nullptr;
+  FrmDummy* frm_dummy = nullptr;
+
+  Seams seams;
+
+  // Ends the program at once (the exit sequence's last step). Tests replace it to observe the end.
+  std::function<void()> endProgram;
+  bool ended = false;
+
+  // Called by the splash's tick: loads the four other windows in order.
+  void loadWindows();
+
+ private:
+  std::unique_ptr<FrmSplash> splash_owner_;
+  std::unique_ptr<FrmMain> main_owner_;
+  std::unique_ptr<FrmOption> option_owner_;
+  std::unique_ptr<FrmFull> full_owner_;
+  std::unique_ptr<FrmDummy> dummy_owner_;
+};

@@ -1,0 +1,68 @@
+// The settings file beside the program: ten lines, CR LF after each.
+//   1     the folder shown by the main window's folder list
+//   2-8   the seven options, as " 1 " / " 0 "
+//   9     shortcut keys enabled, "True" / "False"
+//   10    Chinese interface, "True" / "False"
+#include "app/program.h"
+
+#include "app/text_file.h"
+#include "main_window/frm_main.h"
+#include "platform/dir_list.h"
+#include "platform/drive_box.h"
+#include "preferences/frm_option.h"
+
+#include <QFileInfo>
+#include <QPushButton>
+
+namespace {
+
+QString settingsPath(const Program& program) { return program.app_dir + QStringLiteral("glview3.ini"); }
+
+QByteArray numberText(int value) {
+  // A sign position (a space for zero and positive values), the digits, one space.
+  return (value < 0 ? QByteArray("-") : QByteArray(" ")) + QByteArray::number(qAbs(value)) + ' ';
+}
+
+QByteArray boolText(bool value) { return value ? QByteArrayLiteral("True") : QByteArrayLiteral("False"); }
+
+}  // namespace
+
+void Program::LoadSettings(int keep_folder) {
+  // Any failure ends the reading at that point; what was already applied stays.
+  [&] {
+    const auto lines = textfile::ReadLines(settingsPath(*this), 10);
+    if (!lines || lines->isEmpty()) return;
+    if (keep_folder == 0) {
+      const QString folder = textfile::Decode((*lines)[0]);
+      // A folder that is gone (or was never on this machine) leaves the main window where it is.
+      if (!QFileInfo(folder).isAbsolute() || !QFileInfo(folder).isDir()) return;
+      frm_main->Drive->setDrive(folder);
+      if (!frm_main->Dir->setPath(folder)) return;
+    }
+    for (int index = 0; index <= 6; ++index) {
+      if (lines->size() < index + 2) return;
+      const auto value = textfile::NumberField((*lines)[index + 1]);
+      if (!value || !frm_option->setCheckValue(index, *value)) return;
+    }
+    if (lines->size() < 9) return;
+    const auto shortcuts = textfile::BoolField((*lines)[8]);
+    if (!shortcuts) return;
+    frm_option->setOption1Value(*shortcuts);
+    if (lines->size() < 10) return;
+    const auto chinese = textfile::BoolField((*lines)[9]);
+    if (!chinese) return;
+    use_chinese = *chinese;
+  }();
+  ApplyInterface();
+  frm_option->CMD_Apply->setEnabled(false);
+}
+
+void Program::SaveSettings() {
+  QList<QByteArray> lines;
+  lines << textfile::Encode(frm_main->Dir->Path());
+  for (int index = 0; index <= 6; ++index) lines << numberText(frm_option->CheckValue(index));
+  lines << boolText(frm_option->Option1Value());
+  lines << boolText(use_chinese);
+  // Atomic: a failed write leaves the previous file whole.
+  textfile::WriteLines(settingsPath(*this), lines);
+}

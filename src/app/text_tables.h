@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// The interface texts of both languages. Caption tables are numbered from 1 (slot 0 stays empty) and come
+// in three copies: English (_en), Chinese (_zh), and the current copy that ApplyInterface fills.
+// Fill() builds every fixed table once at start-up; nothing is read from outside.
+struct TextTables {
+  std::array<QString, 3> SplashText_en, SplashText_zh, SplashText;
+  std::array<QString, 10> MainText_en, MainText_zh, MainText;
+  std::array<QString, 30> PrefText_en, PrefText_zh, PrefText;
+  std::array<QString, 16> MenuText_en, MenuText_zh, MenuText;
+  std::array<QString, 18> FilterText_en, FilterText_zh, FilterText;
+
+  // Help topics: slots 1 to 10, of which 1 to 6 are filled. Bodies are lines joined by CR LF.
+  std::array<QString, 11> HelpTitle_en, HelpTitle_zh, HelpBody_en, HelpBody_zh;
+
+  // Messages: rows 0 to 8; column 0 Chinese, column 1 English.
+  std::array<std::array<QString, 2>, 9> MsgText;
+
+  // The maker's addresses, used inside several texts.
+  static const QString WebAddress;
+  static const QString MailAddress;
+
+  void Fill();
+
+  // Copies the English or the Chinese caption tables into the current copies.
+  void SelectLanguage(bool use_chinese);
+
+  // MsgText row in the given language.
+  const QString& Msg(int row, bool use_chinese) const { return MsgText[row][use_chinese ? 0 : 1]; }
+};

@@ -1,0 +1,72 @@
+// Favourites: adding, removing, moving and opening them.
+#include "main_window/frm_main.h"
+
+#include "app/program.h"
+#include "menus/frm_dummy.h"
+#include "platform/file_list.h"
+#include "preferences/frm_option.h"
+
+#include <QAction>
+#include <QDir>
+#include <QListWidget>
+
+void FrmMain::AddFList() {
+  const int count = List->count();
+  // The list holds at most 51 favourites; a further one is refused and the list stays as it is.
+  if (count >= Program::kMaxFavourites) return;
+  if (File->ListIndex() < 0) return;
+  QString folder = File->Path();
+  if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+  const QString name = File->FileName();
+  for (int i = count; i >= 1; --i) program_.FavPath[i] = program_.FavPath[i - 1];
+  program_.FavPath[0] = folder + name;
+  List->insertItem(0, name);
+}
+
+void FrmMain::RemoveFList() {
+  const int k = List->currentRow();
+  if (k < 0) return;
+  for (int i = k; i <= List->count() - 2; ++i) program_.FavPath[i] = program_.FavPath[i + 1];
+  delete List->takeItem(k);
+}
+
+void FrmMain::List_Click() {
+  if (program_.frm_option->CheckValue(3) != 1) return;
+  from_favourites = true;
+  const int index = List->currentRow();
+  if (index < 0 || index >= List->count()) return;
+  FileOpen(program_.FavPath[index]);
+}
+
+void FrmMain::List_DblClick() { RemoveFList(); }
+
+void FrmMain::List_MouseDown(int button, int, int, int) {
+  if (button != 2) return;
+  FrmDummy* dummy = program_.frm_dummy;
+  const bool any = List->count() > 0;
+  dummy->mnu_removelist->setEnabled(any);
+  dummy->mnu_newlist->setEnabled(any);
+  dummy->mnu_savelist->setEnabled(any);
+  dummy->mnu_removelist->setEnabled(List->currentRow() >= 0);
+  dummy->popUp(dummy->mnu_list);
+}
+
+void FrmMain::cmd_up_Click() {
+  const int k = List->currentRow();
+  if (k <= 0) return;
+  std::swap(program_.FavPath[k], program_.FavPath[k - 1]);
+  const QString text = List->item(k)->text();
+  List->item(k)->setText(List->item(k - 1)->text());
+  List->item(k - 1)->setText(text);
+  List->setCurrentRow(k - 1);
+}
+
+void FrmMain::cmd_down_Click() {
+  const int k = List->currentRow();
+  if (k < 0 || k >= List->count() - 1) return;
+  std::swap(program_.FavPath[k], program_.FavPath[k + 1]);
+  const QString text = List->item(k)->text();
+  List->item(k)->setText(List->item(k + 1)->text());
+  List->item(k + 1)->setText(text);
+  List->setCurrentRow(k + 1);
+}

@@ -1,0 +1,377 @@
+// The main window's frame: its controls and look, loading, the drag by the title or background, minimise,
+// the logo and the exit sequence.
+#include "main_window/frm_main.h"
+
+#include "app/artwork.h"
+#include "app/look.h"
+#include "app/program.h"
+#include "main_window/list_file.h"
+#include "platform/dir_list.h"
+#include "platform/drive_box.h"
+#include "platform/file_list.h"
+#include "platform/mmcontrol.h"
+#include "platform/picture_box.h"
+#include "preferences/frm_option.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTimer>
+
+#include <cmath>
+
+using look::twips;
+
+int buttonCode(Qt::MouseButtons buttons) {
+  int code = 0;
+  if (buttons & Qt::LeftButton) code |= 1;
+  if (buttons & Qt::RightButton) code |= 2;
+  if (buttons & Qt::MiddleButton) code |= 4;
+  return code;
+}
+
+int shiftCode(Qt::KeyboardModifiers modifiers) {
+  int code = 0;
+  if (modifiers & Qt::ShiftModifier) code |= 1;
+  if (modifiers & Qt::ControlModifier) code |= 2;
+  if (modifiers & Qt::AltModifier) code |= 4;
+  return code;
+}
+
+FrmMain::FrmMain(Program& program)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), program_(program) {
+  createControls();
+  connectHandlers();
+}
+
+FrmMain::~FrmMain() = default;
+
+namespace {
+
+QGroupBox* group(QWidget* parent, const QString& caption, const QRect& geometry) {
+  auto* box = new QGroupBox(caption, parent);
+  box->setGeometry(geometry);
+  return box;
+}
+
+QPushButton* pictureButton(QWidget* parent, artwork::Glyph glyph, const QRect& geometry, int icon_size = 16) {
+  auto* button = new QPushButton(parent);
+  button->setGeometry(geometry);
+  button->setIcon(artwork::glyphIcon(glyph, icon_size));
+  button->setIconSize(QSize(icon_size, icon_size));
+  button->setFocusPolicy(Qt::TabFocus);
+  return button;
+}
+
+}  // namespace
+
+void FrmMain::createControls() {
+  setFixedSize(look::px(9300), look::px(5355));
+  setWindowTitle(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"));
+  setAutoFillBackground(true);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, Qt::black);
+  pal.setColor(QPalette::WindowText, look::kText);
+  setPalette(pal);
+  QFont small = font();
+  small.setPixelSize(11);
+  setFont(small);
+  setStyleSheet(look::darkStyleSheet());
+
+  title = new QLabel(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"), this);
+  title->setGeometry(twips(60, 120, 8595, 255));
+  title->setStyleSheet(QStringLiteral("background: rgb(255,192,128); color: black; padding-left: 4px;"));
+  cmd_min = new QPushButton(QStringLiteral("_"), this);
+  cmd_min->setGeometry(twips(8700, 120, 255, 255));
+  cmd_close = new QPushButton(QStringLiteral("X"), this);
+  cmd_close->setGeometry(twips(8940, 120, 255, 255));
+  for (QPushButton* button : {cmd_min, cmd_close}) button->setFocusPolicy(Qt::NoFocus);
+
+  // Files.
+  fr_file = group(this, QStringLiteral("Files"), twips(60, 360, 3555, 2175));
+  Dir = new DirList(fr_file);
+  Dir->setGeometry(twips(180, 240, 1515, 1440));
+  File = new FileList(fr_file);
+  File->setGeometry(twips(1740, 240, 1695, 1455));
+  Drive = new DriveBox(fr_file);
+  Drive->setGeometry(twips(180, 1740, 1515, 315));
+  cmb_filter = new QComboBox(fr_file);
+  cmb_filter->setGeometry(twips(1740, 1740, 1695, 315));
+  cmb_filter->setMaxVisibleItems(17);
+
+  // The folder the window opens on until the settings file names another.
+  const QString home = QDir::toNativeSeparators(QDir::homePath());
+  Drive->setDrive(home);
+  Dir->setPath(home);
+  File->setPath(Dir->Path());
+
+  // Controls.
+  fr_control = group(this, QStringLiteral("Controls"), twips(60, 2580, 3555, 1335));
+  using artwork::Glyph;
+  cmd_prev = pictureButton(fr_control, Glyph::Prev, twips(180, 240, 375, 555));
+  cmd_next = pictureButton(fr_control, Glyph::Next, twips(540, 240, 375, 555));
+  cmd_back = pictureButton(fr_control, Glyph::Back, twips(900, 240, 375, 555));
+  cmd_ff = pictureButton(fr_control, Glyph::Forward, twips(1260, 240, 375, 555));
+  cmd_play = pictureButton(fr_control, Glyph::Play, twips(1620, 240, 375, 555));
+  cmd_pause = pictureButton(fr_control, Glyph::Pause, twips(1980, 240, 375, 555));
+  cmd_stop = pictureButton(fr_control, Glyph::Stop, twips(2340, 240, 375, 555));
+  cmd_eject = pictureButton(fr_control, Glyph::Eject, twips(2700, 240, 375, 555));
+  cmd_spk = pictureButton(fr_control, Glyph::SpeakerOn, twips(3060, 240, 375, 555));
+  img_spkon = artwork::glyphIcon(Glyph::SpeakerOn).pixmap(16, 16);
+  img_spkoff = artwork::glyphIcon(Glyph::SpeakerOff).pixmap(16, 16);
+  Slider = new QSlider(Qt::Horizontal, fr_control);
+  Slider->setGeometry(twips(180, 840, 2715, 375));
+  Slider->setRange(0, 40);
+  Slider->setValue(10);
+  Slider->setPageStep(5);
+  Slider->setTickPosition(QSlider::TicksBelow);
+  Slider->setTickInterval(1);
+  lb_percent = new QLabel(QStringLiteral("100%"), fr_control);
+  lb_percent->setGeometry(twips(3000, 900, 450, 195));
+  Timer = new QTimer(this);
+  // The display's pace: the slider cannot show more, and the program need not wake more often.
+  Timer->setInterval(16);
+
+  // Status.
+  fr_status = group(this, QStringLiteral("Status"), twips(60, 3960, 1395, 915));
+  lb_sz = new QLabel(QStringLiteral("Size:"), fr_status);
+  lb_sz->setGeometry(twips(120, 240, 520, 195));
+  lb_size = new QLabel(QStringLiteral("0x0"), fr_status);
+  lb_size->setGeometry(twips(660, 230, 700, 195));
+
+  // Favourites.
+  fr_favor = group(this, QStringLiteral("Favourites"), twips(1500, 3960, 2115, 915));
+  List = new QListWidget(fr_favor);
+  List->setGeometry(twips(120, 180, 1575, 645));
+  List->setGeometry(List->geometry().adjusted(0, 6, 0, 0));
+  cmd_up = pictureButton(fr_favor, Glyph::Up, twips(1740, 180, 315, 315), 12);
+  cmd_down = pictureButton(fr_favor, Glyph::Down, twips(1740, 480, 315, 315), 12);
+  cmd_up->move(cmd_up->x(), cmd_up->y() + 6);
+  cmd_down->move(cmd_down->x(), cmd_down->y() + 6);
+
+  // Picture.
+  fr_picture = group(this, QStringLiteral("Picture"), twips(3660, 360, 5535, 4515));
+  border = new QWidget(fr_picture);
+  border->setGeometry(twips(120, 240, 5115, 3975));
+  border->setAutoFillBackground(true);
+  QPalette pane = border->palette();
+  pane.setColor(QPalette::Window, QColor(8, 8, 8));
+  border->setPalette(pane);
+  Img = new PictureBox(border);
+  Img->setGeometry(0, 0, 0, 0);
+  HS = new QScrollBar(Qt::Horizontal, fr_picture);
+  HS->setGeometry(twips(120, 4200, 5115, 195));
+  VS = new QScrollBar(Qt::Vertical, fr_picture);
+  VS->setGeometry(twips(5220, 240, 195, 3975));
+  for (QScrollBar* bar : {HS, VS}) {
+    bar->setRange(0, 0);
+    bar->setSingleStep(50);
+    bar->setPageStep(100);
+    bar->hide();
+  }
+
+  state = new QLabel(
+      QStringLiteral("Visit TARNWELL Web Site at ") + TextTables::WebAddress + QStringLiteral(" !!"), this);
+  state->setGeometry(twips(60, 4980, 7455, 255));
+  Logo = new QLabel(this);
+  Logo->setGeometry(twips(7680, 4920, 1500, 360));
+  Logo->setPixmap(artwork::logo(Logo->size()));
+  Logo->setCursor(Qt::PointingHandCursor);
+
+  MCI = new MMControl(this);
+
+  setCursor(artwork::windowCursor());
+  for (QWidget* watched : {static_cast<QWidget*>(title), static_cast<QWidget*>(Logo),
+                           static_cast<QWidget*>(cmd_min), static_cast<QWidget*>(cmd_close)})
+    watched->installEventFilter(this);
+}
+
+void FrmMain::connectHandlers() {
+  connect(cmd_min, &QPushButton::clicked, this, &FrmMain::cmd_min_Click);
+  connect(cmd_close, &QPushButton::clicked, this, &FrmMain::cmd_close_Click);
+
+  connect(Drive, &DriveBox::Change, this, &FrmMain::Drive_Change);
+  connect(Dir, &DirList::Change, this, &FrmMain::Dir_Change);
+  connect(File, &FileList::Click, this, &FrmMain::File_Click);
+  connect(File, &FileList::DblClick, this, &FrmMain::File_DblClick);
+  connect(File, &FileList::MouseDown, this, &FrmMain::File_MouseDown);
+  connect(cmb_filter, &QComboBox::activated, this, [this] { cmb_filter_Click(); });
+  connect(cmd_next, &QPushButton::clicked, this, &FrmMain::cmd_next_Click);
+  connect(cmd_prev, &QPushButton::clicked, this, &FrmMain::cmd_prev_Click);
+
+  connect(List, &QListWidget::currentRowChanged, this, [this] { List_Click(); });
+  connect(List, &QListWidget::itemDoubleClicked, this, [this] { List_DblClick(); });
+  List->viewport()->installEventFilter(this);
+  connect(cmd_up, &QPushButton::clicked, this, &FrmMain::cmd_up_Click);
+  connect(cmd_down, &QPushButton::clicked, this, &FrmMain::cmd_down_Click);
+
+  connect(cmd_play, &QPushButton::clicked, this, &FrmMain::cmd_play_Click);
+  connect(cmd_pause, &QPushButton::clicked, this, &FrmMain::cmd_pause_Click);
+  connect(cmd_stop, &QPushButton::clicked, this, &FrmMain::cmd_stop_Click);
+  connect(cmd_back, &QPushButton::clicked, this, &FrmMain::cmd_back_Click);
+  connect(cmd_ff, &QPushButton::clicked, this, &FrmMain::cmd_ff_Click);
+  connect(cmd_eject, &QPushButton::clicked, this, &FrmMain::cmd_eject_Click);
+  connect(cmd_spk, &QPushButton::clicked, this, &FrmMain::cmd_spk_Click);
+  connect(Timer, &QTimer::timeout, this, &FrmMain::Timer_Timer);
+  connect(Slider, &QSlider::valueChanged, this, &FrmMain::Slider_Change);
+  connect(MCI, &MMControl::Done, this, &FrmMain::MCI_Done);
+
+  connect(Img, &PictureBox::MouseDown, this, &FrmMain::Img_MouseDown);
+  connect(Img, &PictureBox::MouseMove, this, &FrmMain::Img_MouseMove);
+  connect(Img, &PictureBox::MouseUp, this, &FrmMain::Img_MouseUp);
+  connect(Img, &PictureBox::DblClick, this, &FrmMain::Img_DblClick);
+  connect(HS, &QScrollBar::valueChanged, this, &FrmMain::HS_Change);
+  connect(VS, &QScrollBar::valueChanged, this, &FrmMain::VS_Change);
+}
+
+void FrmMain::Form_Load() {
+  cur_drive = Drive->Drive();
+  cmb_filter->clear();
+  for (int i = 1; i <= 17; ++i) cmb_filter->addItem(program_.tables.FilterText_en[i]);
+  selectFilter(2);
+  speaker_on = true;
+  MCI->setHWndDisplay(border);
+  timer_moved = false;
+  cur_file.clear();
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->geometry();
+    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+  }
+  loadDefaultList();
+}
+
+void FrmMain::loadDefaultList() {
+  const auto paths = listfile::Read(program_.app_dir + QStringLiteral("default.lst"));
+  if (!paths) return;
+  for (int i = 0; i < paths->size(); ++i) {
+    program_.FavPath[i] = (*paths)[i];
+    List->addItem(*Program::FileNamePart((*paths)[i]));
+  }
+}
+
+bool FrmMain::writeDefaultList() {
+  QStringList paths;
+  for (int i = 0; i < List->count() && i < Program::kMaxFavourites; ++i) paths << program_.FavPath[i];
+  return listfile::Write(program_.app_dir + QStringLiteral("default.lst"), paths);
+}
+
+// Drag: the point pressed stays under the pointer. Coordinates are taken relative to the control from the
+// pointer's screen position and the window's own idea of where it is, so a move the window system has not
+// confirmed yet cannot make the window jitter.
+void FrmMain::dragPress(int button, double x, double y) {
+  if (button != 1) return;
+  press_x = x;
+  press_y = static_cast<int>(std::nearbyint(y));
+}
+
+void FrmMain::dragMove(int button, double x, double y) {
+  if (button != 1) return;
+  QPoint target = pos();
+  if (x != press_x)
+    target.setX(static_cast<int>(std::nearbyint(static_cast<float>(pos().x() + x) - press_x)));
+  if (static_cast<double>(press_y) != y)
+    target.setY(static_cast<int>(std::nearbyint(pos().y() + y - press_y)));
+  if (target != pos()) move(target);
+}
+
+void FrmMain::title_MouseDown(int button, int, double x, double y) { dragPress(button, x, y); }
+void FrmMain::title_MouseMove(int button, int, double x, double y) { dragMove(button, x, y); }
+void FrmMain::Form_MouseDown(int button, int, double x, double y) { dragPress(button, x, y); }
+void FrmMain::Form_MouseMove(int button, int, double x, double y) { dragMove(button, x, y); }
+
+namespace {
+QPointF localTo(const QWidget* widget, const QMouseEvent* event) {
+  return event->globalPosition() - QPointF(widget->mapToGlobal(QPoint(0, 0)));
+}
+}  // namespace
+
+bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+  const auto type = event->type();
+  if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+    return QWidget::eventFilter(watched, event);
+  auto* mouse = static_cast<QMouseEvent*>(event);
+  if (watched == title) {
+    const QPointF p = localTo(title, mouse);
+    if (type == QEvent::MouseButtonPress)
+      title_MouseDown(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), p.x(), p.y());
+    else if (type == QEvent::MouseMove)
+      title_MouseMove(buttonCode(mouse->buttons()), shiftCode(mouse->modifiers()), p.x(), p.y());
+    return true;
+  }
+  if (watched == Logo && type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
+      Logo->rect().contains(mouse->position().toPoint())) {
+    Logo_Click();
+    return true;
+  }
+  if ((watched == cmd_min || watched == cmd_close) && type == QEvent::MouseButtonRelease) {
+    File->setFocus();
+    return false;
+  }
+  if (watched == List->viewport() && type == QEvent::MouseButtonPress) {
+    List_MouseDown(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), mouse->position().x(),
+                   mouse->position().y());
+    // A right press pops the menu but does not select the entry under the pointer.
+    return mouse->button() == Qt::RightButton;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void FrmMain::mousePressEvent(QMouseEvent* event) {
+  if (childAt(event->position().toPoint()) == nullptr) {
+    const QPointF p = localTo(this, event);
+    Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), p.x(), p.y());
+  }
+  QWidget::mousePressEvent(event);
+}
+
+void FrmMain::mouseMoveEvent(QMouseEvent* event) {
+  const QPointF p = localTo(this, event);
+  Form_MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()), p.x(), p.y());
+  QWidget::mouseMoveEvent(event);
+}
+
+void FrmMain::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  // The white outline around the whole window.
+  QPainter painter(this);
+  painter.setPen(Qt::white);
+  painter.drawRect(QRect(0, 0, look::px(9300) - 1, look::px(5350) - 1));
+}
+
+void FrmMain::closeEvent(QCloseEvent* event) {
+  // A close request from the window system ends the program the same way as the close button.
+  event->ignore();
+  cmd_close_Click();
+}
+
+void FrmMain::cmd_min_Click() { showMinimized(); }
+
+void FrmMain::Logo_Click() { program_.frm_option->show(); }
+
+void FrmMain::cmd_close_Click() {
+  if (program_.frm_option->CheckValue(2) == 1) {
+    MCI->setCommand(QStringLiteral("Stop"));
+    MCI->setCommand(QStringLiteral("Close"));
+  }
+  if (!writeDefaultList()) {
+    // The program still ends; the user learns once that the favourites were not kept.
+    const QString path = program_.app_dir + QStringLiteral("default.lst");
+    const QString prompt = program_.use_chinese
+                               ? QStringLiteral("無法儲存我的最愛到 %1。").arg(path)
+                               : QStringLiteral("The favourite list could not be saved to %1.").arg(path);
+    program_.seams.messageBoxes->show(this, QMessageBox::Warning,
+                                      program_.tables.Msg(0, program_.use_chinese), prompt, QMessageBox::Ok,
+                                      QMessageBox::Ok);
+  }
+  program_.endProgram();
+}

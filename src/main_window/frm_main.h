@@ -1,0 +1,167 @@
+#pragma once
+
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+class DirList;
+class DriveBox;
+class FileList;
+class MMControl;
+class PictureBox;
+class Program;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+class QTimer;
+
+// The main window: file browser, picture pane and media controls. One file per concern implements it:
+// frame.cpp (load, drag, exit), navigation.cpp, file_open.cpp, favourites.cpp, playback.cpp,
+// picture_view.cpp, shortcuts.cpp.
+class FrmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit FrmMain(Program& program);
+  ~FrmMain() override;
+
+  void Form_Load();
+
+  // Public operations, also used by the menus and the full-screen window.
+  void FileOpen(const QString& path);
+  void Paste();
+  void OpenWith();
+  void Img_Change();
+  void AddFList();
+  void RemoveFList();
+
+  // Frame (frame.cpp).
+  void title_MouseDown(int button, int shift, double x, double y);
+  void title_MouseMove(int button, int shift, double x, double y);
+  void Form_MouseDown(int button, int shift, double x, double y);
+  void Form_MouseMove(int button, int shift, double x, double y);
+  void cmd_min_Click();
+  void cmd_close_Click();
+  void Logo_Click();
+
+  // Navigation (navigation.cpp).
+  void Drive_Change();
+  void Dir_Change();
+  void File_Click();
+  void File_DblClick();
+  void File_MouseDown(int button, int shift, int x, int y);
+  void cmb_filter_Click();
+  void cmd_next_Click();
+  void cmd_prev_Click();
+  // Selects a file-type entry as code does: the selection handling runs even when the index is unchanged.
+  void selectFilter(int index);
+
+  // Favourites (favourites.cpp).
+  void List_Click();
+  void List_DblClick();
+  void List_MouseDown(int button, int shift, int x, int y);
+  void cmd_up_Click();
+  void cmd_down_Click();
+
+  // Playback (playback.cpp).
+  void cmd_play_Click();
+  void cmd_pause_Click();
+  void cmd_stop_Click();
+  void cmd_back_Click();
+  void cmd_ff_Click();
+  void cmd_eject_Click();
+  void cmd_spk_Click();
+  void Timer_Timer();
+  void Slider_Change();
+  void MCI_Done(int NotifyCode);
+
+  // Picture view (picture_view.cpp).
+  void Img_MouseDown(int button, int shift, double x, double y);
+  void Img_MouseMove(int button, int shift, double x, double y);
+  void Img_MouseUp(int button, int shift, double x, double y);
+  void Img_DblClick();
+  void HS_Change();
+  void VS_Change();
+
+  // Controls.
+  QLabel* title = nullptr;
+  QPushButton* cmd_min = nullptr;
+  QPushButton* cmd_close = nullptr;
+  QLabel* Logo = nullptr;
+  QLabel* state = nullptr;
+  QGroupBox* fr_file = nullptr;
+  DriveBox* Drive = nullptr;
+  DirList* Dir = nullptr;
+  FileList* File = nullptr;
+  QComboBox* cmb_filter = nullptr;
+  QGroupBox* fr_favor = nullptr;
+  QListWidget* List = nullptr;
+  QPushButton* cmd_up = nullptr;
+  QPushButton* cmd_down = nullptr;
+  QGroupBox* fr_picture = nullptr;
+  QWidget* border = nullptr;
+  PictureBox* Img = nullptr;
+  QScrollBar* HS = nullptr;
+  QScrollBar* VS = nullptr;
+  QGroupBox* fr_control = nullptr;
+  QPushButton* cmd_prev = nullptr;
+  QPushButton* cmd_next = nullptr;
+  QPushButton* cmd_back = nullptr;
+  QPushButton* cmd_ff = nullptr;
+  QPushButton* cmd_play = nullptr;
+  QPushButton* cmd_pause = nullptr;
+  QPushButton* cmd_stop = nullptr;
+  QPushButton* cmd_eject = nullptr;
+  QPushButton* cmd_spk = nullptr;
+  QSlider* Slider = nullptr;
+  QLabel* lb_percent = nullptr;
+  QTimer* Timer = nullptr;
+  QGroupBox* fr_status = nullptr;
+  QLabel* lb_sz = nullptr;
+  QLabel* lb_size = nullptr;
+  MMControl* MCI = nullptr;
+  QPixmap img_spkon;
+  QPixmap img_spkoff;
+
+  // Window state.
+  QString cur_drive;
+  double press_x = 0;
+  int press_y = 0;
+  bool speaker_on = true;
+  bool timer_moved = false;
+  QString cur_file;
+  double pic_width = 0;
+  int pic_height = 0;
+  bool from_favourites = false;
+  double drag_x = 0;
+  double drag_y = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void createControls();
+  void connectHandlers();
+  void loadDefaultList();
+  bool writeDefaultList();
+  void dragPress(int button, double x, double y);
+  void dragMove(int button, double x, double y);
+  bool openAsPicture(const QString& path);
+  void applyZoom();
+  void layOutPane();
+  void setPictureCursor(bool moving);
+
+  Program& program_;
+};
+
+// Mouse button codes as the handlers take them: 1 left, 2 right, 4 middle, or'ed together.
+int buttonCode(Qt::MouseButtons buttons);
+int shiftCode(Qt::KeyboardModifiers modifiers);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Favourites list files (".lst", and "default.lst" beside the program): one full path a line, CR LF after
+// each.
+namespace listfile {
+
+constexpr int kMaxEntries = 51;
+
+// The favourites a list file holds: at most 51 lines, and reading stops at a line without a path separator.
+// nullopt when the file cannot be opened for reading (a missing file, a folder).
+std::optional<QStringList> Read(const QString& path);
+
+// Writes the paths atomically; an empty list gives an empty file. Returns success.
+bool Write(const QString& path, const QStringList& paths);
+
+}  // namespace listfile

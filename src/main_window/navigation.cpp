@@ -1,0 +1,144 @@
+// Folder and file navigation: drives, folders, the file-type box, clicks in the file list, next and previous.
+#include "main_window/frm_main.h"
+
+#include "app/program.h"
+#include "menus/frm_dummy.h"
+#include "platform/dir_list.h"
+#include "platform/drive_box.h"
+#include "platform/file_list.h"
+#include "platform/mmcontrol.h"
+#include "preferences/frm_option.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QListWidget>
+#include <QSignalBlocker>
+
+namespace {
+
+// The file-type box: index -> pattern of the file list; an empty pattern means the entry is a command.
+QString filterPattern(int index) {
+  switch (index) {
+    case 1:
+      return QStringLiteral("*.*");
+    case 2:
+      return QStringLiteral("*.bmp;*.dib;*.ico;*.cur;*.wmf;*.jpg;*.gif;*.wav;*.mid;*.avi;*.mov;*.mpg");
+    case 3:
+      return QStringLiteral("*.bmp");
+    case 4:
+      return QStringLiteral("*.dib");
+    case 5:
+      return QStringLiteral("*.ico");
+    case 6:
+      return QStringLiteral("*.cur");
+    case 7:
+      return QStringLiteral("*.wmf");
+    case 8:
+      return QStringLiteral("*.jpg");
+    case 9:
+      return QStringLiteral("*.gif");
+    case 10:
+      return QStringLiteral("*.wav");
+    case 11:
+      return QStringLiteral("*.mid");
+    case 12:
+      return QStringLiteral("*.avi");
+    case 13:
+      return QStringLiteral("*.mov");
+    case 14:
+      return QStringLiteral("*.mpg");
+    case 15:
+      return QStringLiteral("*.dat");
+    default:
+      return QString();
+  }
+}
+
+QString withSeparator(QString folder) {
+  if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+  return folder;
+}
+
+}  // namespace
+
+void FrmMain::Drive_Change() {
+  if (!Dir->setPath(Drive->CurrentFolder(Drive->Drive()))) {
+    // A drive that cannot be opened: silently back to the previous one, which runs this handling again.
+    Drive->setDrive(cur_drive);
+    return;
+  }
+  cur_drive = Drive->Drive();
+}
+
+void FrmMain::Dir_Change() {
+  Drive->rememberFolder(Dir->Path());
+  File->setPath(Dir->Path());
+}
+
+void FrmMain::File_Click() {
+  if (program_.frm_option->CheckValue(3) != 1) return;
+  from_favourites = false;
+  FileOpen(withSeparator(File->Path()) + File->FileName());
+}
+
+void FrmMain::File_DblClick() { AddFList(); }
+
+void FrmMain::File_MouseDown(int button, int, int, int) {
+  if (button != 2) return;
+  FrmDummy* dummy = program_.frm_dummy;
+  const bool selected = File->ListIndex() != -1;
+  dummy->mnu_addflist->setEnabled(selected);
+  dummy->mnu_delete->setEnabled(selected);
+  dummy->popUp(dummy->mnu_filelist);
+}
+
+void FrmMain::selectFilter(int index) {
+  {
+    const QSignalBlocker blocker(cmb_filter);
+    cmb_filter->setCurrentIndex(index);
+  }
+  cmb_filter_Click();
+}
+
+void FrmMain::cmb_filter_Click() {
+  const int index = cmb_filter->currentIndex();
+  if (index == 0) {
+    Paste();
+  } else if (index == 16) {
+    MCI->setCommand(QStringLiteral("Close"));
+    MCI->setDeviceType(QStringLiteral("CDAudio"));
+    MCI->setCommand(QStringLiteral("Open"));
+    MCI->setCommand(QStringLiteral("Play"));
+  } else if (const QString pattern = filterPattern(index); !pattern.isEmpty()) {
+    File->setPattern(pattern);
+  }
+}
+
+void FrmMain::cmd_next_Click() {
+  if (from_favourites) {
+    const int index = List->currentRow();
+    const int count = List->count();
+    if (count == 0) return;
+    List->setCurrentRow(index < count - 1 ? index + 1 : 0);
+  } else {
+    const int index = File->ListIndex();
+    const int count = File->ListCount();
+    if (count == 0) return;
+    File->setListIndex(index < count - 1 ? index + 1 : 0);
+  }
+}
+
+void FrmMain::cmd_prev_Click() {
+  if (from_favourites) {
+    const int index = List->currentRow();
+    const int count = List->count();
+    if (count == 0) return;
+    List->setCurrentRow(index > 0 ? index - 1 : count - 1);
+  } else {
+    const int index = File->ListIndex();
+    const int count = File->ListCount();
+    if (count == 0) return;
+    File->setListIndex(index > 0 ? index - 1 : count - 1);
+  }
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/common_dialog.h"
+
+#include <QCursor>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class Program;
+class QAction;
+class QMenu;
+
+// The hidden window that owns every popup menu, the common file dialog CMD and the picture cursors.
+// It is never shown.
+class FrmDummy : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit FrmDummy(Program& program);
+  ~FrmDummy() override;
+
+  void Form_Load();
+
+  // Pops a menu at the pointer and waits for it to close; the chosen item's handler runs before it returns.
+  void popUp(QMenu* menu);
+  // Tests replace the real popup to choose an item (or none) without a real menu.
+  std::function<void(QMenu*)> popupMenu;
+
+  // The menus and their items.
+  QMenu* mnu_filelist = nullptr;
+  QAction* mnu_addflist = nullptr;
+  QAction* mnu_delete = nullptr;
+  QMenu* mnu_list = nullptr;
+  QAction* mnu_removelist = nullptr;
+  QAction* mnu_newlist = nullptr;
+  QAction* mnu_openlist = nullptr;
+  QAction* mnu_savelist = nullptr;
+  QMenu* mnu_img = nullptr;
+  QAction* mnu_paste = nullptr;
+  QAction* mnu_fullscr = nullptr;
+  QAction* mnu_openwith = nullptr;
+  QAction* mnu_savebitmap = nullptr;
+  QMenu* mnu_full = nullptr;
+  QAction* mnu_return = nullptr;
+  QAction* mnu_control = nullptr;
+  QAction* mnu_prev = nullptr;
+  QAction* mnu_Next = nullptr;
+
+  std::unique_ptr<CommonDialog> CMD;
+
+  // The picture cursors.
+  QCursor cur_pointer;
+  QCursor cur_move;
+  QCursor cur_wait;
+
+  // Menu commands.
+  void mnu_addflist_Click();
+  void mnu_delete_Click();
+  void mnu_removelist_Click();
+  void mnu_newlist_Click();
+  void mnu_openlist_Click();
+  void mnu_savelist_Click();
+  void mnu_paste_Click();
+  void mnu_fullscr_Click();
+  void mnu_openwith_Click();
+  void mnu_savebitmap_Click();
+  void mnu_return_Click();
+  void mnu_control_Click();
+  void mnu_prev_Click();
+  void mnu_Next_Click();
+
+ private:
+  void createMenus();
+  Program& program_;
+};

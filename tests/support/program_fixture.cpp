@@ -1,0 +1,56 @@
+#include "program_fixture.h"
+
+#include "menus/frm_dummy.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+
+ProgramFixture::ProgramFixture() = default;
+
+ProgramFixture::~ProgramFixture() = default;
+
+QString ProgramFixture::appDir() const { return QDir::toNativeSeparators(dir_.path()) + QDir::separator(); }
+
+void ProgramFixture::writeFile(const QString& name, const QByteArray& bytes) const {
+  QFile file(path(name));
+  if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+}
+
+QByteArray ProgramFixture::readFile(const QString& name) const {
+  QFile file(path(name));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll();
+}
+
+Program& ProgramFixture::start() {
+  Seams seams;
+  auto boxes = std::make_unique<FakeMessageBoxes>();
+  auto dialogs = std::make_unique<FakeFileDialogs>();
+  auto launch = std::make_unique<FakeLauncher>();
+  messageBoxes = boxes.get();
+  fileDialogs = dialogs.get();
+  launcher = launch.get();
+  seams.messageBoxes = std::move(boxes);
+  seams.fileDialogs = std::move(dialogs);
+  seams.launcher = std::move(launch);
+  owner_ = std::make_unique<Program>(dir_.path(), std::move(seams));
+  program = owner_.get();
+  program->endProgram = [this] {
+    program->ended = true;
+    ++endCount;
+  };
+  program->startNow();
+  program->frm_dummy->popupMenu = [this](QMenu* menu) {
+    poppedMenus << menu;
+    if (chooseMenuItem.isEmpty()) return;
+    for (QAction* action : menu->actions()) {
+      if (action->text() == chooseMenuItem && action->isEnabled()) {
+        action->trigger();
+        return;
+      }
+    }
+  };
+  return *program;
+}

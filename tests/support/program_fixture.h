@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/program.h"
+#include "fake_seams.h"
+
+#include <QByteArray>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class QMenu;
+
+// A whole program in a temporary program folder, with fake desktop seams and popups that record instead of
+// waiting. Files to place beside the program (settings, default.lst) are written before start().
+class ProgramFixture {
+ public:
+  ProgramFixture();
+  ~ProgramFixture();
+
+  QString appDir() const;  // with a trailing separator
+  QString path(const QString& name) const { return appDir() + name; }
+  void writeFile(const QString& name, const QByteArray& bytes) const;
+  QByteArray readFile(const QString& name) const;
+
+  // Creates the Program and runs the start-up (splash load and its tick) at once.
+  Program& start();
+
+  Program* program = nullptr;
+  FakeMessageBoxes* messageBoxes = nullptr;
+  FakeFileDialogs* fileDialogs = nullptr;
+  FakeLauncher* launcher = nullptr;
+  QList<QMenu*> poppedMenus;
+  QString chooseMenuItem;  // text of the item a popped menu chooses; empty: none
+  int endCount = 0;
+
+ private:
+  QTemporaryDir dir_;
+  std::unique_ptr<Program> owner_;
+};
