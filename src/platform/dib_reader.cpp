@@ -5,6 +5,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -102,6 +103,42 @@ class PrefixedDevice final : public QIODevice {
   qint64 pos_ = 0;
 };
 
+// The top 8 bits of a wider channel mask: all that a 32-bit pixel can show, and all the reader copes with.
+quint32 NarrowMask(quint32 mask) {
+  if (!mask) return 0;
+  const int low = std::countr_zero(mask), high = 31 - std::countl_zero(mask);
+  if (high - low < 8) return mask;
+  return quint32(mask & (quint64(0xff) << (high - 7)));
+}
+
+int MaskWidth(quint32 mask) { return mask ? 32 - std::countl_zero(mask) - std::countr_zero(mask) : 0; }
+
+// Qt 6.4 widens a channel of fewer than 8 bits by shifting it up, so a 5-bit white comes out as 248; repeat
+// its bits downwards instead. A no-op where the reader already did so.
+void WidenNarrowChannels(QImage& image, const std::array<quint32, 4>& masks) {
+  if (image.depth() != 32) return;
+  std::array<std::array<uchar, 256>, 4> tables{};
+  bool any = false;
+  for (size_t c = 0; c < 4; ++c) {
+    const int width = c == 3 && !image.hasAlphaChannel() ? 0 : MaskWidth(masks[c]);
+    for (int v = 0; v < 256; ++v) {
+      int widened = v;
+      for (int filled = width; filled > 0 && filled < 8; filled *= 2) widened |= widened >> filled;
+      tables[c][size_t(v)] = uchar(widened);
+    }
+    any = any || (width > 0 && width < 8);
+  }
+  if (!any) return;
+  for (int y = 0; y < image.height(); ++y) {
+    QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb p = line[x];
+      line[x] = qRgba(tables[0][size_t(qRed(p))], tables[1][size_t(qGreen(p))], tables[2][size_t(qBlue(p))],
+                      tables[3][size_t(qAlpha(p))]);
+    }
+  }
+}
+
 QByteArray FileHeader(quint32 pixelOffset) {
   QByteArray header(kFileHeaderSize, '\0');
   header[0] = 'B';
@@ -196,38 +233,41 @@ std::optional<Header> ReadHeader(QIODevice& device, bool hasFileHeader) {
 
   // What Qt's reader gets to see, and how many bytes of the original that replaces.
   qint64 consumed = infoSize;
-  qint64 masksInBody = 0;  // masks Qt's reader reads from behind the header itself
   if (infoSize == kOs2ShortSize) {
     QByteArray widened(kInfoSize, '\0');
     std::memcpy(widened.data(), p, kOs2ShortSize);
     qToLittleEndian<quint32>(kInfoSize, widened.data());
     h.info = widened;
-  } else if (infoSize == kV2Size || infoSize == kV3Size) {
+  } else if (bitFields) {
+    // Every bit-field bitmap reaches the reader with its masks inside a 108- or 124-byte header, each mask at
+    // most 8 bits wide: Qt 6.4 turns wider channels black, and knows neither the four-mask compression nor
+    // the 52- and 56-byte headers.
     quint32 masks[4] = {0, 0, 0, 0};
-    if (bitFields) {
-      masks[0] = U32(p + 40);
-      masks[1] = U32(p + 44);
-      masks[2] = U32(p + 48);
-      if (infoSize == kV3Size) masks[3] = U32(p + 52);
+    if (infoSize >= kV2Size) {
+      for (int i = 0; i < (infoSize == kV2Size ? 3 : 4); ++i) masks[i] = U32(p + 40 + 4 * i);
+    } else {
+      const int count = h.compression == kAlphaBitFields ? 4 : 3;
+      char maskBytes[16];
+      if (!ReadExactly(device, maskBytes, 4 * count)) return std::nullopt;
+      for (int i = 0; i < count; ++i) masks[i] = U32(maskBytes + 4 * i);
+      consumed += 4 * count;
     }
-    // Masks mean nothing for plain pixels; leaving them would make Qt's reader treat an alpha mask as real.
-    h.info = V4Header(info, bitFields ? kBitFields : h.compression, masks);
-  } else if (h.compression == kAlphaBitFields) {
+    for (int i = 0; i < 4; ++i) h.masks[size_t(i)] = masks[i] = NarrowMask(masks[i]);
     if (infoSize >= kV4Size) {
       h.info = info;
       qToLittleEndian<quint32>(kBitFields, h.info.data() + 16);
+      for (int i = 0; i < 4; ++i) qToLittleEndian<quint32>(masks[i], h.info.data() + 40 + 4 * i);
     } else {
-      char maskBytes[16];
-      if (!ReadExactly(device, maskBytes, 16)) return std::nullopt;
-      const quint32 masks[4] = {U32(maskBytes), U32(maskBytes + 4), U32(maskBytes + 8), U32(maskBytes + 12)};
       h.info = V4Header(info, kBitFields, masks);
-      consumed += 16;
     }
+    h.compression = kBitFields;
+  } else if (infoSize == kV2Size || infoSize == kV3Size) {
+    // Masks mean nothing for plain pixels; leaving them would make the reader take an alpha mask as real.
+    h.info = V4Header(info, h.compression, {0, 0, 0, 0});
   } else {
     h.info = info;
-    if (infoSize == kInfoSize && h.compression == kBitFields) masksInBody = 12;
   }
-  if (h.compression == kAlphaBitFields) h.compression = kBitFields;
+  if (h.compression == kRgb && h.bitCount == 16) h.masks = {0x7c00, 0x03e0, 0x001f, 0};
   h.replacedBytes = int(consumed);
   h.rewritten = h.info != QByteArray(p, int(infoSize)) || consumed != infoSize;
 
@@ -236,7 +276,7 @@ std::optional<Header> ReadHeader(QIODevice& device, bool hasFileHeader) {
   const qint64 paletteBytes =
       indexed ? qint64(h.colorsUsed ? h.colorsUsed : (1u << h.bitCount)) * (infoSize == kCoreSize ? 3 : 4)
               : 0;
-  const qint64 afterTables = start + consumed + masksInBody + paletteBytes;
+  const qint64 afterTables = start + consumed + paletteBytes;
   if (hasFileHeader)
     h.pixelOffset = fileOffset > afterTables ? fileOffset : afterTables;
   else
@@ -281,6 +321,7 @@ QImage Read(QIODevice& device, const Header& header) {
   }
   if (image.isNull() || image.size() != header.size()) return QImage();
 
+  WidenNarrowChannels(image, header.masks);
   if (rowsPresent < rows) {
     // The reader fills rows from the bottom of the stored order and leaves the others as allocated.
     const bool topDown = header.height < 0;

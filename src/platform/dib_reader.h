@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QSize>
 
+#include <array>
 #include <optional>
 
 class QIODevice;
@@ -28,6 +29,7 @@ struct Header {
   QByteArray info;         // the info header as Qt's reader must see it (possibly widened)
   bool rewritten = false;  // `info` differs from what is stored
   int replacedBytes = 0;   // stored bytes after the file header that `info` stands for (header and masks)
+  std::array<quint32, 4> masks{};  // red, green, blue, alpha as decoded, for 16-bit and bit-field pixels
 
   QSize size() const { return QSize(width, height < 0 ? -height : height); }
   qint64 pixelCount() const { return qint64(width) * (height < 0 ? -qint64(height) : qint64(height)); }

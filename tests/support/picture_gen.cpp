@@ -134,13 +134,16 @@ quint32 PackMasked(QRgb c, const quint32 (&masks)[4], bool withAlpha) {
   const int channels[4] = {qRed(c), qGreen(c), qBlue(c), withAlpha ? qAlpha(c) : 0};
   quint32 v = 0;
   for (int i = 0; i < 4; ++i) {
-    const quint32 mask = masks[i];
+    const quint64 mask = masks[i];
     if (!mask) continue;
     int shift = 0;
     while (!((mask >> shift) & 1)) ++shift;
     int width = 0;
     while ((mask >> (shift + width)) & 1) ++width;
-    v |= (quint32(channels[i]) >> (8 - width)) << shift;
+    const quint32 value = width <= 8
+                              ? quint32(channels[i]) >> (8 - width)
+                              : quint32(channels[i]) << (width - 8) | quint32(channels[i]) >> (16 - width);
+    v |= value << shift;
   }
   return v;
 }
@@ -226,7 +229,7 @@ QByteArray BmpPixels(const QImage& image, const BmpOptions& o, const Indexed& in
       for (int x = 0; x < w; ++x) {
         const QRgb c = image.pixel(x, y);
         if (o.bitsPerPixel == 16) {
-          out.u16(fields ? int(PackMasked(c, masks, false))
+          out.u16(fields ? int(PackMasked(c, masks, withAlpha))
                          : ((qRed(c) >> 3) << 10) | ((qGreen(c) >> 3) << 5) | (qBlue(c) >> 3));
         } else if (o.bitsPerPixel == 24) {
           out.u8(qBlue(c));
@@ -267,8 +270,9 @@ QByteArray MakeBmp(const QImage& image, const BmpOptions& o) {
       o.compression == BmpCompression::BitFields || o.compression == BmpCompression::AlphaBitFields;
   quint32 masks[4] = {0, 0, 0, 0};
   if (fields) {
+    const bool custom = o.masks != std::array<quint32, 4>{};
     const quint32(&source)[4] = bits == 16 ? kMask16 : kMask32;
-    for (int i = 0; i < 4; ++i) masks[i] = source[i];
+    for (int i = 0; i < 4; ++i) masks[i] = custom ? o.masks[size_t(i)] : source[i];
   }
   const bool masksAfterHeader = fields && o.headerSize == 40;
   const bool alphaMask = fields && (o.compression == BmpCompression::AlphaBitFields || o.headerSize == 56 ||

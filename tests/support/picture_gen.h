@@ -29,6 +29,9 @@ struct BmpOptions {
   BmpCompression compression = BmpCompression::Rgb;
   bool topDown = false;
   bool fileHeader = true;  // false: a bare DIB, starting with its info header
+  // Red, green, blue, alpha masks for bit fields; all zero: 5-6-5 at 16 bits, 8 bits each (B, G, R, A from
+  // the top) at 32 bits. The alpha mask is written only where the header or compression has room for it.
+  std::array<quint32, 4> masks{};
 };
 
 // The picture as a bitmap; empty when the options cannot hold it (too many colours for the depth, a header
