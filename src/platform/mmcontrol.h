@@ -16,7 +16,8 @@ typedef struct _GstMessage GstMessage;
 // The multimedia control: plays sounds, movies and the audio CD through a GStreamer playbin. The main
 // window owns one. Every member is used on the UI thread only; GStreamer's threads hand their news to
 // that thread through queued calls, and the calls that may block (state changes, seeks, the drive) run
-// in order on a worker thread of the control, so no command ever waits for a decoder or a drive.
+// in order on a worker thread of the control, so no command ever waits for a decoder or a drive. Only the
+// destructor waits: for the teardown of the open pipeline.
 //
 // Length, Position and From are milliseconds. For the audio CD they cover the whole disc (track 1 starts
 // at 0); while the disc's table of contents is not known yet they cover the current track.
