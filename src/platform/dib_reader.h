@@ -32,7 +32,6 @@ struct Header {
   std::array<quint32, 4> masks{};  // red, green, blue, alpha as decoded, for 16-bit and bit-field pixels
 
   QSize size() const { return QSize(width, height < 0 ? -height : height); }
-  qint64 pixelCount() const { return qint64(width) * (height < 0 ? -qint64(height) : qint64(height)); }
   // Bytes of one stored row of uncompressed pixels.
   qint64 stride() const { return ((qint64(width) * bitCount + 31) / 32) * 4; }
 };

@@ -28,13 +28,12 @@ QImage Picture::toImage() const { return image_; }
 void Picture::paint(QPainter& painter, const QRectF& target, const QRect& exposed) const {
   if (image_.isNull() || target.isEmpty() || exposed.isEmpty()) return;
 
-  QRectF exposedLogical = QRectF(exposed);
+  // The paint device's coordinates, as a paint event gives them: only the caller's own transform lies between
+  // them and the painter's (not the offset of a widget inside its window's backing store).
   bool invertible = false;
-  const QTransform toLogical = painter.deviceTransform().inverted(&invertible);
+  const QTransform toPainter = painter.combinedTransform().inverted(&invertible);
   if (!invertible) return;
-  exposedLogical = toLogical.mapRect(exposedLogical);
-
-  const QRectF visible = target & exposedLogical;
+  const QRectF visible = target & toPainter.mapRect(QRectF(exposed));
   if (visible.isEmpty()) return;
 
   // Picture pixels per target unit.

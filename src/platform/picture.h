@@ -20,8 +20,9 @@ class Picture {
   QSize size() const;
 
   // Draws the picture with its natural size mapped onto `target` (painter coordinates), touching only the
-  // part inside `exposed` (device coordinates). Never builds a scaled copy of the whole picture: the painter
-  // samples the source directly, smoothly unless the picture is shrunk so far that a fast path is as good.
+  // part inside `exposed` (the paint device's coordinates, e.g. a paint event's rectangle). Never builds a
+  // scaled copy of the whole picture: the painter samples the source directly, smoothly unless the picture is
+  // shrunk so far that a fast path is as good.
   void paint(QPainter& painter, const QRectF& target, const QRect& exposed) const;
 
   QImage toImage() const;

@@ -4,11 +4,13 @@
 
 #include <QDir>
 #include <QLoggingCategory>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
 #include <QtEndian>
 
 #include <optional>
@@ -142,6 +144,7 @@ class TestPictureLoader : public QObject {
   void paintDrawsOnlyExposedPart_data();
   void paintDrawsOnlyExposedPart();
   void paintFollowsPainterTransform();
+  void paintInsideWidget();
 };
 
 void TestPictureLoader::loadsBitmapVariants_data() {
@@ -561,6 +564,50 @@ void TestPictureLoader::paintFollowsPainterTransform() {
   QVERIFY(Picture().isNull());
   QCOMPARE(Picture(source).size(), QSize(16, 16));
   QCOMPARE(Picture(source).toImage().cacheKey(), source.cacheKey());  // shared, not copied
+}
+
+namespace {
+// Paints a picture at twice its size, as a picture pane does, from its paint event.
+class ZoomedPicture : public QWidget {
+ public:
+  explicit ZoomedPicture(Picture picture, QWidget* parent) : QWidget(parent), picture_(std::move(picture)) {}
+  QList<QRect> exposed;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    exposed.append(event->rect());
+    QPainter painter(this);
+    picture_.paint(painter, QRectF(QPointF(0, 0), QSizeF(picture_.size()) * 2), event->rect());
+  }
+
+ private:
+  Picture picture_;
+};
+}  // namespace
+
+void TestPictureLoader::paintInsideWidget() {
+  // A widget away from its window's corner: its paint events are in its own coordinates.
+  const QImage source = Quadrants({16, 16}).convertToFormat(QImage::Format_RGB32);
+  QWidget window;
+  window.resize(100, 100);
+  window.setAutoFillBackground(true);
+  window.setPalette(QPalette(QColor(0xff00ff)));
+  auto* box = new ZoomedPicture(Picture(source), &window);
+  box->setGeometry(30, 40, 32, 32);
+  const QImage shot = window.grab(QRect(0, 0, 100, 100)).toImage().convertToFormat(QImage::Format_RGB32);
+  QVERIFY(!box->exposed.isEmpty());
+  QCOMPARE(shot.pixel(31, 41), source.pixel(0, 0));
+  QCOMPARE(shot.pixel(61, 41), source.pixel(15, 0));
+  QCOMPARE(shot.pixel(31, 71), source.pixel(0, 15));
+  QCOMPARE(shot.pixel(61, 71), source.pixel(15, 15));
+  QCOMPARE(shot.pixel(29, 39), 0xffff00ffu);
+  // Only a strip of it exposed: the rest of the widget stays as it was.
+  QImage strip(32, 32, QImage::Format_RGB32);
+  strip.fill(0xffff00ff);
+  box->render(&strip, QPoint(), QRegion(0, 0, 8, 32), QWidget::RenderFlags());
+  QCOMPARE(box->exposed.last(), QRect(0, 0, 8, 32));
+  QCOMPARE(strip.pixel(1, 1), source.pixel(0, 0));
+  QCOMPARE(strip.pixel(9, 1), 0xffff00ffu);
 }
 
 QTEST_MAIN(TestPictureLoader)
