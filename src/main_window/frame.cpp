@@ -145,9 +145,9 @@ void FrmMain::createControls() {
   // Status.
   fr_status = group(this, QStringLiteral("Status"), twips(60, 3960, 1395, 915));
   lb_sz = new QLabel(QStringLiteral("Size:"), fr_status);
-  lb_sz->setGeometry(twips(120, 240, 520, 195));
+  lb_sz->setGeometry(twips(120, 240, 480, 195));
   lb_size = new QLabel(QStringLiteral("0x0"), fr_status);
-  lb_size->setGeometry(twips(660, 230, 700, 195));
+  lb_size->setGeometry(twips(600, 230, 780, 195));
 
   // Favourites.
   fr_favor = group(this, QStringLiteral("Favourites"), twips(1500, 3960, 2115, 915));

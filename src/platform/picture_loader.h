@@ -15,8 +15,8 @@ constexpr qint64 kMaxPixels = 256LL * 1024 * 1024;
 // Loads a picture from a file by its content, never by its name: BMP, DIB with or without file header, ICO
 // and CUR (the largest image), JPEG (EXIF orientation applied) and GIF (the first frame). nullopt for
 // anything else, for corrupt or truncated files that leave nothing to show, and for pictures above
-// kMaxPixels. Never throws; the work is bounded by the file's size and the picture's size, and nothing larger
-// than the picture itself is allocated. Directories, devices and pipes are refused without being read.
+// kMaxPixels. Never throws; work and memory are bounded by the file's size and the picture's size (the size
+// is checked before anything is decoded). Directories, devices and pipes are refused without being read.
 std::optional<Picture> LoadPicture(const QString& path);
 
 // The same for bytes in memory (the clipboard, fuzzing).
