@@ -4,10 +4,16 @@
 #include "app/program.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
+#include "platform/file_list.h"
+#include "platform/picture_box.h"
 
 #include <QAction>
 #include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QMenu>
+#include <QSaveFile>
 
 FrmDummy::FrmDummy(Program& program) : QWidget(nullptr), program_(program) {
   setWindowTitle(QStringLiteral("Dummy form"));
@@ -66,12 +72,53 @@ void FrmDummy::mnu_openwith_Click() { program_.frm_main->OpenWith(); }
 void FrmDummy::mnu_fullscr_Click() { program_.frm_full->show(); }
 
 // The commands below carry their own logic and arrive with their features.
-void FrmDummy::mnu_delete_Click() {}
 void FrmDummy::mnu_newlist_Click() {}
 void FrmDummy::mnu_openlist_Click() {}
 void FrmDummy::mnu_savelist_Click() {}
-void FrmDummy::mnu_savebitmap_Click() {}
 void FrmDummy::mnu_return_Click() {}
 void FrmDummy::mnu_control_Click() {}
 void FrmDummy::mnu_prev_Click() {}
 void FrmDummy::mnu_Next_Click() {}
+
+void FrmDummy::mnu_delete_Click() {
+  FrmMain& m = *program_.frm_main;
+  if (m.File->ListIndex() < 0) return;
+  QString path = m.File->Path();
+  if (!path.endsWith(QDir::separator())) path += QDir::separator();
+  path += m.File->FileName();
+  const bool zh = program_.use_chinese;
+  const QString prompt = program_.tables.Msg(2, zh) + path + program_.tables.Msg(6, zh);
+  const auto reply =
+      program_.seams.messageBoxes->show(&m, QMessageBox::Warning, program_.tables.Msg(0, zh), prompt,
+                                        QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+  if (reply != QMessageBox::Ok) return;
+  QFile file(path);
+  if (!file.remove()) {
+    const QString reason = file.errorString();
+    const QString text = zh ? QStringLiteral("無法刪除 %1：%2").arg(path, reason)
+                            : QStringLiteral("The file %1 could not be deleted: %2").arg(path, reason);
+    program_.seams.messageBoxes->show(&m, QMessageBox::Critical, program_.tables.Msg(0, zh), text,
+                                      QMessageBox::Ok, QMessageBox::Ok);
+  }
+  // Whatever happened, the list shows what is on the disk now.
+  m.File->Refresh();
+}
+
+void FrmDummy::mnu_savebitmap_Click() {
+  const bool zh = program_.use_chinese;
+  CMD->DialogTitle = program_.tables.Msg(5, zh);
+  CMD->Filter = program_.tables.Msg(7, zh);
+  CMD->DefaultExt = QStringLiteral(".bmp");
+  CMD->FileName = QStringLiteral("*.bmp");
+  if (!CMD->ShowSave()) return;
+  const QImage image = program_.frm_main->Img->picture().toImage();
+  if (image.isNull()) return;
+  // Written whole or not at all: a failure leaves any earlier file of that name as it was.
+  QSaveFile file(CMD->FileName);
+  if (!file.open(QIODevice::WriteOnly)) return;
+  if (!image.save(&file, "BMP")) {
+    file.cancelWriting();
+    return;
+  }
+  file.commit();
+}
