@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class Program;
+class QPushButton;
 
 // The full-screen window: the picture alone on black, with a floating control panel.
 class FrmFull : public QWidget {
@@ -12,6 +13,8 @@ class FrmFull : public QWidget {
   explicit FrmFull(Program& program);
 
   void Form_Load();
+
+  QPushButton* CMD_Toggle = nullptr;  // cycles the folder / drive / file captions
 
   bool CDummy = false;  // true: the next activation changes nothing (a popup menu was just used)
 
