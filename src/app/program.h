@@ -46,6 +46,8 @@ class Program : public QObject {
   void LoadSettings(int keep_folder);
   void SaveSettings();
   void ApplyInterface();
+  // The full-screen toggle button's caption in the given language; a caption of no pair stays as it is.
+  static QString ToggleCaption(const QString& caption, bool use_chinese);
 
   // The text after the last separator of path; nullopt when path has no separator at all.
   static std::optional<QString> FileNamePart(const QString& path);
