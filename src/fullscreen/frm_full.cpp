@@ -1,13 +1,300 @@
+// The full-screen window: its controls, entering and leaving, the floating control panel (cycle, drag,
+// show and hide) and the panel's drive, folder and file lists.
 #include "fullscreen/frm_full.h"
 
+#include "app/look.h"
 #include "app/program.h"
+#include "main_window/frm_main.h"
+#include "menus/frm_dummy.h"
+#include "platform/dir_list.h"
+#include "platform/drive_box.h"
+#include "platform/file_list.h"
+#include "platform/picture_box.h"
+#include "platform/picture_loader.h"
+
+#include <QAction>
+#include <QDir>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
+#include <cmath>
+
+using look::twips;
+
+namespace {
+
+const QString kPicturePattern = QStringLiteral("*.bmp;*.dib;*.ico;*.cur;*.jpg;*.gif");
+
+QPointF localTo(const QWidget* widget, const QMouseEvent* event) {
+  return event->globalPosition() - QPointF(widget->mapToGlobal(QPoint(0, 0)));
+}
+
+}  // namespace
 
 FrmFull::FrmFull(Program& program)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), program_(program) {
+  createControls();
+  connectHandlers();
+}
+
+FrmFull::~FrmFull() = default;
+
+void FrmFull::createControls() {
+  setWindowTitle(QStringLiteral("Full Screen"));
   setAutoFillBackground(true);
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::black);
+  pal.setColor(QPalette::WindowText, look::kText);
   setPalette(pal);
+  QFont small = font();
+  small.setPixelSize(11);
+  setFont(small);
+  setStyleSheet(look::darkStyleSheet());
+
+  Img = new PictureBox(this);
+  Img->setGeometry(0, 0, 0, 0);
+
+  fr_control = new QGroupBox(QStringLiteral("Control Panel"), this);
+  fr_control->setGeometry(twips(0, 0, 1575, 2235));
+  fr_control->hide();
+  // Created bottom to top: the file list lies over the folder list, which lies over the drive box.
+  Drive = new DriveBox(fr_control);
+  Drive->setGeometry(twips(120, 900, 1335, 315));
+  Dir = new DirList(fr_control);
+  Dir->setGeometry(twips(120, 240, 1335, 1440));
+  File = new FileList(fr_control);
+  File->setGeometry(twips(120, 240, 1335, 1455));
+  File->setPattern(kPicturePattern);
+  CMD_Toggle = new QPushButton(QStringLiteral("&Folder"), fr_control);
+  CMD_Toggle->setGeometry(twips(120, 1800, 1335, 315));
+
+  const QString home = QDir::toNativeSeparators(QDir::homePath());
+  Drive->setDrive(home);
+  Dir->setPath(home);
+  File->setPath(Dir->Path());
+
+  fr_control->installEventFilter(this);
+  CMD_Toggle->installEventFilter(this);
 }
 
-void FrmFull::Form_Load() {}
+void FrmFull::connectHandlers() {
+  connect(Drive, &DriveBox::Change, this, &FrmFull::Drive_Change);
+  connect(Dir, &DirList::Change, this, &FrmFull::Dir_Change);
+  connect(File, &FileList::Click, this, &FrmFull::File_Click);
+  connect(CMD_Toggle, &QPushButton::clicked, this, &FrmFull::CMD_Toggle_Click);
+
+  connect(Img, &PictureBox::MouseDown, this, &FrmFull::Img_MouseDown);
+  connect(Img, &PictureBox::MouseMove, this, &FrmFull::Img_MouseMove);
+  connect(Img, &PictureBox::MouseUp, this, &FrmFull::Img_MouseUp);
+  connect(Img, &PictureBox::Click, this, &FrmFull::Img_Click);
+}
+
+void FrmFull::Form_Load() {
+  cur_drive = Drive->Drive();
+  if (!program_.tables.MenuText[1].isEmpty()) fr_control->setTitle(program_.tables.MenuText[1]);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
+  fr_control->move(width() - fr_control->width(), height() - fr_control->height());
+}
+
+void FrmFull::setVisible(bool visible) {
+  if (visible && !isVisible()) {
+    // Cover the whole screen the main window is on, whatever its size.
+    const QScreen* screen = program_.frm_main ? program_.frm_main->screen() : nullptr;
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) setGeometry(screen->geometry());
+    setWindowState(windowState() | Qt::WindowFullScreen);
+  }
+  QWidget::setVisible(visible);
+  if (visible) {
+    raise();
+    activateWindow();
+  }
+}
+
+void FrmFull::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Only the program's own show: a window restored by the window system is no new visit.
+  if (event->spontaneous()) return;
+  if (panelVisible()) bringPanelInside();
+  Form_Activate();
+}
+
+void FrmFull::Form_Activate() {
+  if (CDummy) return;
+  FrmMain& m = *program_.frm_main;
+  m.setEnabled(false);
+  Img->setPicture(m.Img->picture());
+  Img->move(0, 0);
+
+  Drive->setDrive(m.Drive->Drive());
+  cur_drive = Drive->Drive();
+  const QString before = Dir->Path();
+  // The same folder raises no change, yet the main window may show files this list has not seen yet.
+  if (Dir->setPath(m.Dir->Path()) && Dir->Path() == before) File->setPath(Dir->Path());
+
+  const QString name = m.File->FileName();
+  int found = -1;
+  if (!name.isEmpty()) {
+    for (int i = 0; i < File->ListCount(); ++i) {
+      if (File->List(i) == name) {
+        found = i;
+        break;
+      }
+    }
+  }
+  // Cleared first so that selecting the entry always reloads it from disk, even when it was selected.
+  File->setListIndex(-1);
+  if (found >= 0) File->setListIndex(found);
+  CDummy = false;
+}
+
+void FrmFull::Leave() {
+  CDummy = false;
+  hide();
+  FrmMain& m = *program_.frm_main;
+  m.setEnabled(true);
+  m.show();
+}
+
+bool FrmFull::panelVisible() const { return !fr_control->isHidden(); }
+
+void FrmFull::setPanelVisible(bool visible) {
+  if (visible && !panelVisible()) bringPanelInside();
+  fr_control->setVisible(visible);
+}
+
+void FrmFull::bringPanelInside() {
+  const QRect panel = fr_control->geometry();
+  if (rect().intersects(panel)) return;
+  const int x = std::clamp(panel.x(), 0, std::max(0, width() - panel.width()));
+  const int y = std::clamp(panel.y(), 0, std::max(0, height() - panel.height()));
+  fr_control->move(x, y);
+}
+
+void FrmFull::Form_Click() { setPanelVisible(!panelVisible()); }
+
+void FrmFull::Form_MouseDown(int button, int, double, double) {
+  if (button == 2) popFullMenu();
+}
+
+void FrmFull::popFullMenu() {
+  CDummy = true;
+  FrmDummy* dummy = program_.frm_dummy;
+  const int index = File->ListIndex();
+  dummy->mnu_prev->setEnabled(index != 0);
+  dummy->mnu_Next->setEnabled(File->ListCount() != index + 1);
+  dummy->mnu_control->setChecked(panelVisible());
+  dummy->popUp(dummy->mnu_full);
+}
+
+void FrmFull::CMD_Toggle_Click() {
+  const bool files = !File->isHidden();
+  const bool folders = !Dir->isHidden();
+  const bool zh = program_.use_chinese;
+  // Each caption names the view the next press brings.
+  if (files && folders) {
+    File->hide();
+    CMD_Toggle->setText(zh ? QStringLiteral("磁碟機 (&D)") : QStringLiteral("&Drive"));
+  } else if (folders) {
+    Dir->hide();
+    CMD_Toggle->setText(zh ? QStringLiteral("檔案 (&F)") : QStringLiteral("&File"));
+  } else if (!files) {
+    File->show();
+    Dir->show();
+    CMD_Toggle->setText(zh ? QStringLiteral("資料夾 (&F)") : QStringLiteral("&Folder"));
+  }
+}
+
+void FrmFull::CMD_Toggle_MouseUp(int, int, double, double) {
+  // The arrow keys keep acting on the file list.
+  if (!File->isHidden()) File->setFocus();
+}
+
+void FrmFull::Drive_Change() {
+  if (!Dir->setPath(Drive->CurrentFolder(Drive->Drive()))) {
+    // A drive that cannot be opened: silently back to the previous one, which runs this handling again.
+    Drive->setDrive(cur_drive);
+    return;
+  }
+  cur_drive = Drive->Drive();
+}
+
+void FrmFull::Dir_Change() {
+  Drive->rememberFolder(Dir->Path());
+  File->setPath(Dir->Path());
+}
+
+void FrmFull::File_Click() {
+  if (File->ListIndex() < 0) return;
+  QString path = File->Path();
+  if (!path.endsWith(QDir::separator())) path += QDir::separator();
+  const auto picture = LoadPicture(path + File->FileName());
+  if (!picture) return;
+  Img->setPicture(*picture);
+  Img->move(0, 0);
+}
+
+void FrmFull::fr_control_MouseDown(int button, int, double x, double y) {
+  if (button != 1) return;
+  press_x = x;
+  press_y = static_cast<int>(std::nearbyint(y));
+}
+
+void FrmFull::fr_control_MouseMove(int button, int, double x, double y) {
+  if (button != 1) return;
+  // The grabbed point stays under the pointer: press_x and press_y are kept for the whole drag.
+  QPoint target = fr_control->pos();
+  if (x != press_x) target.setX(static_cast<int>(std::nearbyint(target.x() + x - press_x)));
+  if (y != press_y) target.setY(static_cast<int>(std::nearbyint(target.y() + y - press_y)));
+  if (target != fr_control->pos()) fr_control->move(target);
+}
+
+bool FrmFull::eventFilter(QObject* watched, QEvent* event) {
+  const auto type = event->type();
+  if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+    return QWidget::eventFilter(watched, event);
+  auto* mouse = static_cast<QMouseEvent*>(event);
+  if (watched == fr_control && type != QEvent::MouseButtonRelease) {
+    const QPointF p = localTo(fr_control, mouse);
+    if (type == QEvent::MouseButtonPress) {
+      fr_control_MouseDown(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), p.x(), p.y());
+      return mouse->button() == Qt::LeftButton;
+    }
+    fr_control_MouseMove(buttonCode(mouse->buttons()), shiftCode(mouse->modifiers()), p.x(), p.y());
+    return true;
+  }
+  if (watched == CMD_Toggle && type == QEvent::MouseButtonRelease) {
+    CMD_Toggle_MouseUp(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), mouse->position().x(),
+                       mouse->position().y());
+    return false;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void FrmFull::mousePressEvent(QMouseEvent* event) {
+  background_pressed_ = false;
+  if (childAt(event->position().toPoint()) == nullptr) {
+    background_pressed_ = event->button() == Qt::LeftButton;
+    Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), event->position().x(),
+                   event->position().y());
+  }
+  QWidget::mousePressEvent(event);
+}
+
+void FrmFull::mouseReleaseEvent(QMouseEvent* event) {
+  const bool click = background_pressed_ && event->button() == Qt::LeftButton &&
+                     rect().contains(event->position().toPoint()) &&
+                     childAt(event->position().toPoint()) == nullptr;
+  background_pressed_ = false;
+  if (click) Form_Click();
+  QWidget::mouseReleaseEvent(event);
+}
+
+void FrmFull::mouseDoubleClickEvent(QMouseEvent* event) {
+  // The second press of a double click is no new click: the panel toggles once.
+  event->accept();
+}

@@ -75,10 +75,24 @@ void FrmDummy::mnu_fullscr_Click() { program_.frm_full->show(); }
 void FrmDummy::mnu_newlist_Click() {}
 void FrmDummy::mnu_openlist_Click() {}
 void FrmDummy::mnu_savelist_Click() {}
-void FrmDummy::mnu_return_Click() {}
-void FrmDummy::mnu_control_Click() {}
-void FrmDummy::mnu_prev_Click() {}
-void FrmDummy::mnu_Next_Click() {}
+void FrmDummy::mnu_return_Click() { program_.frm_full->Leave(); }
+
+void FrmDummy::mnu_control_Click() {
+  // The item is checkable: triggering it has already inverted the check mark that the popping handler set
+  // from the panel's visibility.
+  program_.frm_full->setPanelVisible(mnu_control->isChecked());
+}
+
+void FrmDummy::mnu_prev_Click() {
+  FileList* list = program_.frm_full->File;
+  if (list->ListIndex() > 0) list->setListIndex(list->ListIndex() - 1);
+}
+
+void FrmDummy::mnu_Next_Click() {
+  FileList* list = program_.frm_full->File;
+  if (list->ListIndex() < list->ListCount() - 1) list->setListIndex(list->ListIndex() + 1);
+}
+
 
 void FrmDummy::mnu_delete_Click() {
   FrmMain& m = *program_.frm_main;
