@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QString>
 #include <QWidget>
@@ -158,6 +159,11 @@ class FrmMain : public QWidget {
   void applyZoom();
   void layOutPane();
   void setPictureCursor(bool moving);
+
+  // Playback (playback.cpp): when the loop or the slideshow last started a medium, and how many media in a
+  // row ended within 100 ms of being started so.
+  QElapsedTimer restarted_at;
+  int quick_ends = 0;
 
   Program& program_;
 };
