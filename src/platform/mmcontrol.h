@@ -33,8 +33,9 @@ class MMControl : public QObject {
   QString deviceType() const { return deviceType_; }
   void setFileName(const QString& path) { fileName_ = path; }
   QString fileName() const { return fileName_; }
-  void setFrom(qint32 ms) { from_ = ms; }  // start of the next command if it is "Play"
-  qint32 Length() const;                   // 0 while nothing is open or the length is not known yet
+  void setFrom(qint32 ms) { from_ = ms; }               // start of the next command if it is "Play"
+  std::optional<qint32> from() const { return from_; }  // set and not yet consumed by a command
+  qint32 Length() const;  // 0 while nothing is open or the length is not known yet
   qint32 Position() const;
   void setSilent(bool silent);  // mutes; stays in force across later opens
   bool silent() const { return silent_; }
