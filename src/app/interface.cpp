@@ -10,6 +10,7 @@
 #include "preferences/frm_option.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -19,6 +20,48 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+
+namespace {
+
+// Puts a window into the always-on-top layer or takes it out, keeping its place and size and without
+// activating it. Changing the flag of a shown window hides it, so it is shown again the quiet way.
+void setStaysOnTop(QWidget* window, bool on) {
+  if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
+  const bool shown = window->isVisible();
+  const QRect geometry = window->geometry();
+  const Qt::WindowStates states = window->windowState();
+  window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+  if (!shown) return;
+  const bool quiet = window->testAttribute(Qt::WA_ShowWithoutActivating);
+  window->setAttribute(Qt::WA_ShowWithoutActivating, true);
+  window->setGeometry(geometry);
+  window->setWindowState(states);
+  window->show();
+  window->setAttribute(Qt::WA_ShowWithoutActivating, quiet);
+}
+
+// The full-screen toggle button's captions are not in the tables: English and Chinese of each.
+struct CaptionPair {
+  const char16_t* en;
+  const char16_t* zh;
+};
+constexpr CaptionPair kToggleCaptions[] = {
+    {u"&Folder", u"資料夾 (&F)"},
+    {u"&Drive", u"磁碟機 (&D)"},
+    {u"&File", u"檔案 (&F)"},
+};
+
+}  // namespace
+
+QString Program::ToggleCaption(const QString& caption, bool chinese) {
+  QString result = caption;
+  for (const CaptionPair& pair : kToggleCaptions) {
+    const QString en = QString::fromUtf16(pair.en);
+    const QString zh = QString::fromUtf16(pair.zh);
+    if (result == en || result == zh) result = chinese ? zh : en;
+  }
+  return result;
+}
 
 void Program::ApplyInterface() {
   // 1. Language copy.
@@ -72,8 +115,22 @@ void Program::ApplyInterface() {
   for (int i = 1; i <= 17; ++i) m.cmb_filter->addItem(tables.FilterText[i]);
   m.selectFilter(2);
 
+  // 4. Stacking. A greyed box leaves each window in the layer it is in.
+  if (const int on_top = o.CheckValue(6); on_top == 0 || on_top == 1) {
+    QWidget* const active = QApplication::activeWindow();
+    for (QWidget* window : {static_cast<QWidget*>(frm_main), static_cast<QWidget*>(frm_option),
+                            static_cast<QWidget*>(frm_full)})
+      setStaysOnTop(window, on_top == 1);
+    // Re-showing may have cost the active window its activation; it gets it back, no other window does.
+    if (active && active->isVisible() && QApplication::activeWindow() != active) active->activateWindow();
+  }
+
   // 5. About text.
   o.txt_about->setText(AboutText(use_chinese, crlf));
+
+  // 6. The full-screen toggle button's caption.
+  if (frm_full->CMD_Toggle)
+    frm_full->CMD_Toggle->setText(ToggleCaption(frm_full->CMD_Toggle->text(), use_chinese));
 
   // 7. Window pointers: the program's own cursor or the arrow.
   const QCursor pointer = o.CheckValue(4) == 1 ? artwork::windowCursor() : QCursor(Qt::ArrowCursor);

@@ -1,29 +1,52 @@
+// The preferences window's frame: its controls and look, loading and activation, the tabs, the drag by the
+// title or background, the options and the OK / Cancel / Apply buttons.
 #include "preferences/frm_option.h"
 
+#include "app/artwork.h"
 #include "app/look.h"
 #include "app/program.h"
 #include "main_window/frm_main.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QListWidget>
-#include <QPlainTextEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabBar>
 #include <QTimer>
 
+#include <cmath>
+
 using look::twips;
 
 FrmOption::FrmOption(Program& program)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), program_(program) {
   createControls();
+  createHelpPage();
+  createAboutPage();
   connectHandlers();
 }
+
+namespace {
+
+QLabel* heading(const QString& caption, QWidget* page) {
+  auto* label = new QLabel(caption, page);
+  label->setGeometry(twips(120, 60, 4035, 300));
+  QFont font = label->font();
+  font.setBold(true);
+  label->setFont(font);
+  return label;
+}
+
+QPointF localTo(const QWidget* widget, const QMouseEvent* event) {
+  return event->globalPosition() - QPointF(widget->mapToGlobal(QPoint(0, 0)));
+}
+
+}  // namespace
 
 void FrmOption::createControls() {
   setFixedSize(look::px(4845), look::px(4845));
@@ -33,7 +56,19 @@ void FrmOption::createControls() {
   pal.setColor(QPalette::Window, Qt::black);
   pal.setColor(QPalette::WindowText, Qt::white);
   setPalette(pal);
-  setStyleSheet(look::darkStyleSheet());
+  QFont small = font();
+  small.setPixelSize(11);
+  setFont(small);
+  // Every caption of the pages is white on black; the tabs follow the buttons' look.
+  setStyleSheet(
+      look::darkStyleSheet() +
+      QStringLiteral("QLabel, QCheckBox, QRadioButton, QGroupBox { color: white; }"
+                     "QTabBar::tab { color: white; background: rgb(40,40,40);"
+                     "  border: 1px solid rgb(120,120,120); border-bottom: none; padding: 3px 6px; }"
+                     "QTabBar::tab:selected { background: rgb(80,80,80); }"
+                     "QTabBar::tab:!selected { margin-top: 2px; }"
+                     "QPlainTextEdit { background: rgb(16,16,16); color: white;"
+                     "  border: 1px solid rgb(90,90,90); }"));
 
   title = new QLabel(QStringLiteral("Preferences"), this);
   title->setGeometry(twips(180, 120, 4515, 255));
@@ -45,6 +80,7 @@ void FrmOption::createControls() {
   for (const char* caption : {"&Gernel", "Ad&vance", "&Help", "&About"})
     Tabs->addTab(QString::fromLatin1(caption));
   Tabs->setExpanding(true);
+  Tabs->setDrawBase(false);
 
   for (int i = 1; i <= 4; ++i) {
     Frame[i] = new QWidget(this);
@@ -53,8 +89,7 @@ void FrmOption::createControls() {
   }
 
   // Page 1: general options.
-  lb_gernel = new QLabel(QStringLiteral("Gernel Option"), Frame[1]);
-  lb_gernel->move(look::px(120), look::px(60));
+  lb_gernel = heading(QStringLiteral("Gernel Option"), Frame[1]);
   fr_media = new QGroupBox(QStringLiteral("&Media"), Frame[1]);
   fr_media->setGeometry(twips(120, 480, 4035, 2775));
   const char* media_captions[] = {"S&lideshow of sounds and movies", "&Loop play for each media",
@@ -63,7 +98,7 @@ void FrmOption::createControls() {
     Check[i] = new QCheckBox(QString::fromLatin1(media_captions[i]), fr_media);
     Check[i]->setGeometry(twips(180, 360 + 360 * i, 3700, 300));
   }
-  fr_short = new QGroupBox(QStringLiteral("Shor&t keys"), fr_media);
+  fr_short = new QGroupBox(QStringLiteral("Shor&tcut keys"), fr_media);
   fr_short->setGeometry(twips(180, 1800, 2475, 675));
   Option1 = new QRadioButton(QStringLiteral("&Enable"), fr_short);
   Option1->setGeometry(twips(180, 300, 1100, 300));
@@ -71,8 +106,7 @@ void FrmOption::createControls() {
   Option2->setGeometry(twips(1320, 300, 1100, 300));
 
   // Page 2: interface options.
-  Label1 = new QLabel(QStringLiteral("Advance Option"), Frame[2]);
-  Label1->move(look::px(120), look::px(60));
+  Label1 = heading(QStringLiteral("Advance Option"), Frame[2]);
   fr_interface = new QGroupBox(QStringLiteral("&Interface"), Frame[2]);
   fr_interface->setGeometry(twips(120, 480, 4035, 2775));
   const char* interface_captions[] = {"&Use Glintview Mouse Cursors", "&Show splash screen",
@@ -85,27 +119,12 @@ void FrmOption::createControls() {
   Label6->setGeometry(twips(180, 1920, 1650, 255));
   CMD_ToggleLang = new QPushButton(fr_interface);
   CMD_ToggleLang->setGeometry(twips(1860, 1800, 1815, 435));
-
-  // Page 3: help.
-  Label5 = new QLabel(QStringLiteral("Help"), Frame[3]);
-  Label5->move(look::px(120), look::px(60));
-  lst_help = new QListWidget(Frame[3]);
-  lst_help->setGeometry(twips(120, 600, 1515, 1815));
-  lst_help->addItem(QStringLiteral("Introduction"));
-  txt_help = new QPlainTextEdit(QStringLiteral("Help"), Frame[3]);
-  txt_help->setGeometry(twips(1740, 600, 2475, 2655));
-  txt_help->setReadOnly(true);
-
-  // Page 4: about.
-  Label2 = new QLabel(QStringLiteral("About"), Frame[4]);
-  Label2->move(look::px(120), look::px(60));
-  lb_about = new QLabel(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"), Frame[4]);
-  lb_about->setGeometry(twips(120, 480, 4035, 300));
-  txt_about = new QLabel(Frame[4]);
-  Label3 = new QLabel(QStringLiteral("Visit TARNWELL Web Site!!"), Frame[4]);
-  Label3->setGeometry(twips(120, 2940, 4035, 210));
-  lb_homepage = new QLabel(TextTables::WebAddress, Frame[4]);
-  lb_homepage->setGeometry(twips(330, 3150, 1995, 195));
+  CMD_ToggleLang->setStyleSheet(QStringLiteral("QPushButton { background: black; border: none; }"));
+  const QSize picture_size = CMD_ToggleLang->size();
+  img_english = artwork::languagePicture(false, picture_size);
+  img_chinese = artwork::languagePicture(true, picture_size);
+  CMD_ToggleLang->setIconSize(picture_size);
+  showLanguagePicture();
 
   CMD_OK = new QPushButton(QStringLiteral("&OK"), this);
   CMD_OK->setGeometry(twips(1620, 4440, 975, 315));
@@ -122,6 +141,9 @@ void FrmOption::createControls() {
   Check[2]->setChecked(false);
   Option1->setChecked(true);
   CMD_Apply->setEnabled(false);
+
+  title->installEventFilter(this);
+  Tabs->installEventFilter(this);
 }
 
 void FrmOption::connectHandlers() {
@@ -134,9 +156,12 @@ void FrmOption::connectHandlers() {
   connect(Option2, &QRadioButton::toggled, this, [this](bool on) {
     if (on) Option2_Click();
   });
+  connect(Tabs, &QTabBar::currentChanged, this, [this] { Tabs_Click(); });
+  connect(CMD_ToggleLang, &QPushButton::clicked, this, &FrmOption::CMD_ToggleLang_Click);
   connect(CMD_Apply, &QPushButton::clicked, this, &FrmOption::CMD_Apply_Click);
   connect(CMD_Cancel, &QPushButton::clicked, this, &FrmOption::CMD_Cancel_Click);
   connect(CMD_OK, &QPushButton::clicked, this, &FrmOption::CMD_OK_Click);
+  connect(Timer, &QTimer::timeout, this, &FrmOption::Timer_Timer);
 }
 
 void FrmOption::Form_Load() {
@@ -146,6 +171,28 @@ void FrmOption::Form_Load() {
     move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
   }
 }
+
+void FrmOption::Form_Activate() {
+  // While the dialog is the active window the main window takes no input; Cancel and OK give it back.
+  program_.frm_main->setEnabled(false);
+  showLanguagePicture();
+}
+
+void FrmOption::showLanguagePicture() {
+  CMD_ToggleLang->setIcon(QIcon(program_.use_chinese ? img_chinese : img_english));
+}
+
+bool FrmOption::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) Form_Activate();
+  return QWidget::event(event);
+}
+
+void FrmOption::closeEvent(QCloseEvent* event) {
+  // Only OK and Cancel leave the dialog: both settle what happens to the options.
+  event->ignore();
+}
+
+// Options.
 
 int FrmOption::CheckValue(int index) const {
   switch (Check[index]->checkState()) {
@@ -188,6 +235,13 @@ void FrmOption::Check_Click(int) { CMD_Apply->setEnabled(true); }
 void FrmOption::Option1_Click() { CMD_Apply->setEnabled(true); }
 void FrmOption::Option2_Click() { CMD_Apply->setEnabled(true); }
 
+void FrmOption::CMD_ToggleLang_Click() {
+  // The captions keep their language until Apply; only the button shows the choice at once.
+  program_.use_chinese = !program_.use_chinese;
+  CMD_Apply->setEnabled(true);
+  showLanguagePicture();
+}
+
 void FrmOption::CMD_Apply_Click() {
   CMD_Apply->setEnabled(false);
   program_.SaveSettings();
@@ -202,6 +256,108 @@ void FrmOption::CMD_Cancel_Click() {
 }
 
 void FrmOption::CMD_OK_Click() {
+  // Apply runs whether or not anything changed, so OK always writes the settings file.
   CMD_Apply_Click();
   CMD_Cancel_Click();
+}
+
+// Tabs: the page changes as soon as the button goes down on a tab.
+
+void FrmOption::Tabs_Click() {
+  const int n = Tabs->currentIndex() + 1;
+  if (n < 1 || n > 4 || n == cur_tab) return;
+  Frame[n]->show();
+  Frame[cur_tab]->hide();
+  cur_tab = n;
+  if (cur_tab == 4)
+    Timer->start();
+  else
+    Timer->stop();
+}
+
+void FrmOption::Tabs_MouseDown(int button, int, double x, double y) {
+  if (button & 1) {
+    const int index = Tabs->tabAt(QPoint(static_cast<int>(x), static_cast<int>(y)));
+    if (index >= 0) Tabs->setCurrentIndex(index);
+  }
+  Tabs_Click();
+}
+
+// Drag: the point pressed stays under the pointer, left button alone.
+
+void FrmOption::dragPress(int button, double x, double y) {
+  if (button != 1) return;
+  press_x = x;
+  press_y = static_cast<int>(std::nearbyint(y));
+}
+
+void FrmOption::dragMove(int button, double x, double y) {
+  if (button != 1) return;
+  QPoint target = pos();
+  if (x != press_x)
+    target.setX(static_cast<int>(std::nearbyint(static_cast<float>(pos().x() + x) - press_x)));
+  if (static_cast<double>(press_y) != y)
+    target.setY(static_cast<int>(std::nearbyint(pos().y() + y - press_y)));
+  if (target != pos()) move(target);
+}
+
+void FrmOption::title_MouseDown(int button, int, double x, double y) { dragPress(button, x, y); }
+void FrmOption::title_MouseMove(int button, int, double x, double y) { dragMove(button, x, y); }
+void FrmOption::Form_MouseDown(int button, int, double x, double y) { dragPress(button, x, y); }
+void FrmOption::Form_MouseMove(int button, int, double x, double y) { dragMove(button, x, y); }
+
+bool FrmOption::eventFilter(QObject* watched, QEvent* event) {
+  const auto type = event->type();
+  if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+    return QWidget::eventFilter(watched, event);
+  auto* mouse = static_cast<QMouseEvent*>(event);
+  const int shift = shiftCode(mouse->modifiers());
+  if (watched == title) {
+    const QPointF p = localTo(title, mouse);
+    if (type == QEvent::MouseButtonPress)
+      title_MouseDown(buttonCode(mouse->button()), shift, p.x(), p.y());
+    else if (type == QEvent::MouseMove)
+      title_MouseMove(buttonCode(mouse->buttons()), shift, p.x(), p.y());
+    return true;
+  }
+  if (watched == Tabs && type == QEvent::MouseButtonPress) {
+    Tabs_MouseDown(buttonCode(mouse->button()), shift, mouse->position().x(), mouse->position().y());
+    return false;
+  }
+  if (watched == lb_homepage) {
+    const QPointF p = mouse->position();
+    if (type == QEvent::MouseButtonPress) {
+      lb_homepage_MouseDown(buttonCode(mouse->button()), shift, p.x(), p.y());
+    } else if (type == QEvent::MouseMove) {
+      lb_homepage_MouseMove(buttonCode(mouse->buttons()), shift, p.x(), p.y());
+    } else {
+      lb_homepage_MouseUp(buttonCode(mouse->button()), shift, p.x(), p.y());
+      if (mouse->button() == Qt::LeftButton && lb_homepage->rect().contains(p.toPoint())) lb_homepage_Click();
+    }
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void FrmOption::mousePressEvent(QMouseEvent* event) {
+  // Only the bare background is a handle; a press that a page or a control let through is not.
+  form_dragging_ = childAt(event->position().toPoint()) == nullptr;
+  if (form_dragging_) {
+    const QPointF p = localTo(this, event);
+    Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), p.x(), p.y());
+  }
+  QWidget::mousePressEvent(event);
+}
+
+void FrmOption::mouseMoveEvent(QMouseEvent* event) {
+  if (form_dragging_) {
+    const QPointF p = localTo(this, event);
+    Form_MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()), p.x(), p.y());
+  }
+  QWidget::mouseMoveEvent(event);
+}
+
+void FrmOption::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->buttons() == Qt::NoButton) form_dragging_ = false;
+  QWidget::mouseReleaseEvent(event);
 }

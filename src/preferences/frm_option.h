@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QPixmap>
 #include <QWidget>
 
 #include <array>
@@ -16,7 +18,9 @@ class QTabBar;
 class QTimer;
 
 // The preferences window. Its check boxes and option buttons are the only store of the options while the
-// program runs: every reader asks them at the moment of use.
+// program runs: every reader asks them at the moment of use. Program owns it; it is hidden, never closed,
+// between uses. frm_option.cpp holds the frame (controls, tabs, drag, buttons), help_pages.cpp the help
+// page and about_page.cpp the credits and the link.
 class FrmOption : public QWidget {
   Q_OBJECT
 
@@ -24,6 +28,7 @@ class FrmOption : public QWidget {
   explicit FrmOption(Program& program);
 
   void Form_Load();
+  void Form_Activate();
 
   // Check box values as the options use them: 0 off, 1 on, 2 greyed.
   int CheckValue(int index) const;
@@ -32,12 +37,32 @@ class FrmOption : public QWidget {
   bool Option1Value() const;
   void setOption1Value(bool enabled);  // Option2 always becomes the opposite
 
+  // Frame (frm_option.cpp). Mouse handlers take the button code (1 left, 2 right, 4 middle) and the
+  // position in pixels relative to the control.
+  void Tabs_Click();
+  void Tabs_MouseDown(int button, int shift, double x, double y);
+  void title_MouseDown(int button, int shift, double x, double y);
+  void title_MouseMove(int button, int shift, double x, double y);
+  void Form_MouseDown(int button, int shift, double x, double y);
+  void Form_MouseMove(int button, int shift, double x, double y);
   void Check_Click(int index);
   void Option1_Click();
   void Option2_Click();
+  void CMD_ToggleLang_Click();
   void CMD_Apply_Click();
   void CMD_Cancel_Click();
   void CMD_OK_Click();
+
+  // Help page (help_pages.cpp).
+  void lst_help_Click();
+
+  // About page (about_page.cpp).
+  void Timer_Timer();
+  void lb_homepage_MouseDown(int button, int shift, double x, double y);
+  void lb_homepage_MouseMove(int button, int shift, double x, double y);
+  void lb_homepage_MouseUp(int button, int shift, double x, double y);
+  void lb_homepage_Click();
+  QColor lbHomepageForeColor() const { return homepage_fore_; }
 
   // Controls.
   QLabel* title = nullptr;
@@ -57,6 +82,8 @@ class FrmOption : public QWidget {
   QLabel* Label6 = nullptr;
   QLabel* lb_about = nullptr;
   QLabel* lb_homepage = nullptr;
+  QWidget* border = nullptr;  // the credits' clipping box
+  QWidget* scroll = nullptr;  // the credits panel that moves inside border
   QLabel* txt_about = nullptr;
   QPushButton* CMD_ToggleLang = nullptr;
   QListWidget* lst_help = nullptr;
@@ -65,12 +92,33 @@ class FrmOption : public QWidget {
   QPushButton* CMD_Cancel = nullptr;
   QPushButton* CMD_Apply = nullptr;
   QTimer* Timer = nullptr;
+  QPixmap img_english;  // the language button's two pictures
+  QPixmap img_chinese;
 
+  // Window state.
   int cur_tab = 1;
+  double press_x = 0;
+  int press_y = 0;
+
+ protected:
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void createControls();
+  void createHelpPage();
+  void createAboutPage();
   void connectHandlers();
+  void showLanguagePicture();
+  void dragPress(int button, double x, double y);
+  void dragMove(int button, double x, double y);
+  void setHomepageFore(const QColor& color);
 
   Program& program_;
+  bool form_dragging_ = false;  // the left button went down on the bare background
+  QColor homepage_fore_{0, 0, 255};
 };
