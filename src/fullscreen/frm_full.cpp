@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 using look::twips;
 
@@ -86,6 +87,9 @@ void FrmFull::connectHandlers() {
   connect(Dir, &DirList::Change, this, &FrmFull::Dir_Change);
   connect(File, &FileList::Click, this, &FrmFull::File_Click);
   connect(CMD_Toggle, &QPushButton::clicked, this, &FrmFull::CMD_Toggle_Click);
+  connect(CMD_Toggle, &QPushButton::clicked, this, [this] {
+    if (std::exchange(mouse_up_after_click_, false)) CMD_Toggle_MouseUp(1, 0, 0, 0);
+  });
 
   connect(Img, &PictureBox::MouseDown, this, &FrmFull::Img_MouseDown);
   connect(Img, &PictureBox::MouseMove, this, &FrmFull::Img_MouseMove);
@@ -267,9 +271,17 @@ bool FrmFull::eventFilter(QObject* watched, QEvent* event) {
     fr_control_MouseMove(buttonCode(mouse->buttons()), shiftCode(mouse->modifiers()), p.x(), p.y());
     return true;
   }
+  if (watched == CMD_Toggle && type == QEvent::MouseButtonPress) mouse_up_after_click_ = false;
   if (watched == CMD_Toggle && type == QEvent::MouseButtonRelease) {
-    CMD_Toggle_MouseUp(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), mouse->position().x(),
-                       mouse->position().y());
+    if (mouse->button() == Qt::LeftButton && CMD_Toggle->isDown() &&
+        CMD_Toggle->rect().contains(mouse->position().toPoint())) {
+      // Taking the focus now would cancel the click this release completes: the handling follows the click,
+      // and only when the file list was shown at the release.
+      mouse_up_after_click_ = !File->isHidden();
+    } else {
+      CMD_Toggle_MouseUp(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), mouse->position().x(),
+                         mouse->position().y());
+    }
     return false;
   }
   return QWidget::eventFilter(watched, event);

@@ -84,5 +84,6 @@ class FrmFull : public QWidget {
   void bringPanelInside();
 
   Program& program_;
-  bool background_pressed_ = false;  // a left press on the background, waiting for its release
+  bool background_pressed_ = false;    // a left press on the background, waiting for its release
+  bool mouse_up_after_click_ = false;  // a release on the toggle button waits for the click it completes
 };

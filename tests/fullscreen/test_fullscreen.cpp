@@ -229,10 +229,22 @@ class TestFullScreen : public QObject {
     f.CMD_Toggle_MouseUp(1, 0, 1, 1);
     QCOMPARE(f.focusWidget(), static_cast<QWidget*>(f.File));
 
-    f.CMD_Toggle_Click();  // the file list hides
-    f.CMD_Toggle->setFocus();
-    f.CMD_Toggle_MouseUp(1, 0, 1, 1);
-    QCOMPARE(f.focusWidget(), static_cast<QWidget*>(f.CMD_Toggle));
+    // Real clicks still cycle; the list takes the focus only when it was shown at the release and still is.
+    const QPoint centre = f.CMD_Toggle->rect().center();
+    const QList<QPair<QString, bool>> steps{{"&Drive", true}, {"&File", true}, {"&Folder", false}};
+    for (const auto& [caption, listHidden] : steps) {
+      f.CMD_Toggle->setFocus();
+      QTest::mouseClick(f.CMD_Toggle, Qt::LeftButton, {}, centre);
+      QCOMPARE(f.CMD_Toggle->text(), caption);
+      QCOMPARE(f.File->isHidden(), listHidden);
+      QCOMPARE(f.focusWidget(), static_cast<QWidget*>(f.CMD_Toggle));
+    }
+
+    // Pressed on the button, released beside it: no click, and the shown list takes the focus.
+    QTest::mousePress(f.CMD_Toggle, Qt::LeftButton, {}, centre);
+    QTest::mouseRelease(f.CMD_Toggle, Qt::LeftButton, {}, QPoint(-20, -20));
+    QCOMPARE(f.CMD_Toggle->text(), QStringLiteral("&Folder"));
+    QCOMPARE(f.focusWidget(), static_cast<QWidget*>(f.File));
     f.Leave();
   }
 
