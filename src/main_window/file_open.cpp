@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
 
@@ -33,13 +34,19 @@ void FrmMain::FileOpen(const QString& path) {
 }
 
 bool FrmMain::openAsPicture(const QString& path) {
-  Img->Stretch = false;
+  // Loaded before anything changes, so that a file that is no picture leaves the pane exactly as it was.
   const auto picture = LoadPicture(path);
   if (!picture) return false;
+  Img->Stretch = false;
   Img->setPicture(*picture);
   Img->Stretch = true;
   Slider->setTickPosition(QSlider::TicksBelow);
-  Slider->setMaximum(40);
+  {
+    // A media position above 40 is clamped by the new range; handled as a zoom it would resize Img before
+    // Img_Change takes the natural size from it.
+    const QSignalBlocker quiet(Slider);
+    Slider->setMaximum(40);
+  }
   cur_file = path;
   Img_Change();
   return true;
@@ -62,18 +69,25 @@ void FrmMain::Paste() {
 void FrmMain::Img_Change() {
   pic_width = Img->width();
   pic_height = Img->height();
-  lb_size->setText(QString::number(pic_width) + QLatin1Char('x') + QString::number(pic_height));
+  // All the digits: a width of a million pixels is no "1e+06".
+  lb_size->setText(QString::number(pic_width, 'g', 15) + QLatin1Char('x') + QString::number(pic_height));
   layOutPane();
-  // Setting the value runs the slider handling; when it already is 10 the handling still has to run, or the
-  // percentage would keep whatever the other mode last showed.
-  if (Slider->value() == 10)
+  // Setting the value runs the slider handling; in picture mode it has to run even when the value already is
+  // 10, or the percentage would keep whatever the other mode last showed. In media mode an unchanged value
+  // is no move of the position.
+  if (Slider->value() == 10 && !Timer->isActive())
     Slider_Change();
   else
     Slider->setValue(10);
 }
 
 void FrmMain::OpenWith() {
-  cur_file = cur_file.trimmed();
+  // Spaces only: a tab or a line break at either end is part of a file name.
+  qsizetype first = 0;
+  qsizetype last = cur_file.size();
+  while (first < last && cur_file.at(first) == QLatin1Char(' ')) ++first;
+  while (last > first && cur_file.at(last - 1) == QLatin1Char(' ')) --last;
+  cur_file = cur_file.mid(first, last - first);
   if (cur_file.isEmpty()) return;
   if (!program_.seams.launcher->openFile(cur_file)) {
     // Fixed English texts in both languages.
