@@ -46,6 +46,9 @@ void FrmOption::createAboutPage() {
   lb_homepage->setGeometry(twips(330, 3150, 1995, 195));
   lb_homepage->setCursor(Qt::PointingHandCursor);
   setHomepageFore(QColor(0, 0, 255));
+  // The whole address must show, whatever the font: never narrower than its text.
+  lb_homepage->ensurePolished();
+  lb_homepage->resize(lb_homepage->size().expandedTo(lb_homepage->sizeHint()));
   lb_homepage->installEventFilter(this);
 }
 

@@ -136,6 +136,14 @@ void FrmOption::createControls() {
   Timer = new QTimer(this);
   Timer->setInterval(10);
 
+  // The check marks and option dots take the caption colour: their boxes must be dark to show them.
+  for (QAbstractButton* box : std::initializer_list<QAbstractButton*>{
+           Check[0], Check[1], Check[2], Check[3], Check[4], Check[5], Check[6], Option1, Option2}) {
+    QPalette dark = box->palette();
+    dark.setColor(QPalette::Base, QColor(24, 24, 24));
+    box->setPalette(dark);
+  }
+
   // Design values of the options.
   for (int i : {0, 1, 3, 4, 5, 6}) Check[i]->setChecked(true);
   Check[2]->setChecked(false);
