@@ -104,6 +104,8 @@ void Program::ApplyInterface() {
   o.CMD_Apply->setText(tables.PrefText[28]);
   o.fr_interface->setTitle(tables.PrefText[29]);
 
+  frm_full->fr_control->setTitle(tables.MenuText[1]);
+
   FrmDummy& d = *frm_dummy;
   QAction* items[] = {d.mnu_addflist, d.mnu_delete,  d.mnu_removelist, d.mnu_newlist,  d.mnu_openlist,
                       d.mnu_savelist, d.mnu_paste,   d.mnu_fullscr,    d.mnu_openwith, d.mnu_savebitmap,

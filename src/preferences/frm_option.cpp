@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -193,6 +194,14 @@ void FrmOption::showLanguagePicture() {
 bool FrmOption::event(QEvent* event) {
   if (event->type() == QEvent::WindowActivate) Form_Activate();
   return QWidget::event(event);
+}
+
+void FrmOption::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  // The white outline that sets the borderless window apart from the main window behind it.
+  QPainter painter(this);
+  painter.setPen(Qt::white);
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void FrmOption::closeEvent(QCloseEvent* event) {

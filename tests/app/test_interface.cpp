@@ -63,6 +63,7 @@ Captions captions(const Program& p) {
     << std::pair{QStringLiteral("CMD_Cancel"), o.CMD_Cancel->text()}
     << std::pair{QStringLiteral("CMD_Apply"), o.CMD_Apply->text()}
     << std::pair{QStringLiteral("fr_interface"), o.fr_interface->title()};
+  c << std::pair{QStringLiteral("full fr_control"), p.frm_full->fr_control->title()};
   const FrmDummy& d = *p.frm_dummy;
   const QAction* items[] = {d.mnu_addflist, d.mnu_delete,  d.mnu_removelist, d.mnu_newlist,  d.mnu_openlist,
                             d.mnu_savelist, d.mnu_paste,   d.mnu_fullscr,    d.mnu_openwith, d.mnu_savebitmap,
@@ -83,7 +84,7 @@ QStringList expectedCaptions(const TextTables& t, bool zh) {
   e << pref[22] << pref[9];  // Label5 takes entry 8 and then 22, the same text
   for (int i = 10; i <= 21; ++i) e << pref[i];
   for (int i = 24; i <= 29; ++i) e << pref[i];
-  for (int i = 2; i <= 15; ++i) e << menu[i];
+  for (int i = 1; i <= 15; ++i) e << menu[i];
   return e;
 }
 
