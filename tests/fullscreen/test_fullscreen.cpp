@@ -96,14 +96,6 @@ class TestFullScreen : public QObject {
     QVERIFY(!f.CDummy);
   }
 
-  void activationListsOnlyPictures() {
-    ProgramFixture fixture;
-    mainOn(fixture, QString());
-    FrmFull& f = *fixture.program->frm_full;
-    f.Form_Activate();
-    QCOMPARE(names(*f.File), (QStringList{"a.bmp", "b.bmp", "e.jpg", "f.gif"}));
-  }
-
   void unlistedSelectionKeepsTheMainPicture_data() {
     QTest::addColumn<QString>("selected");
     QTest::newRow("a metafile") << QStringLiteral("c.wmf");
@@ -126,20 +118,6 @@ class TestFullScreen : public QObject {
     QCOMPARE(f.File->ListIndex(), -1);
     QCOMPARE(f.Img->size(), QSize(70, 10));
     QCOMPARE(f.Img->picture().toImage().pixel(0, 0), QColor(Qt::darkCyan).rgb());
-  }
-
-  void activationDoesNothingAfterAMenu() {
-    ProgramFixture fixture;
-    FrmMain& m = mainOn(fixture, QStringLiteral("a.bmp"));
-    FrmFull& f = *fixture.program->frm_full;
-    f.Dir->setPath(empty_.path());
-    f.Img->setPicture(blank({5, 5}));
-    f.CDummy = true;
-    f.Form_Activate();
-    QVERIFY(m.isEnabled());
-    QCOMPARE(f.Dir->Path(), QDir::toNativeSeparators(empty_.path()));
-    QCOMPARE(f.Img->size(), QSize(5, 5));
-    QVERIFY(f.CDummy);
   }
 
   void enterAndReturn() {
@@ -186,14 +164,6 @@ class TestFullScreen : public QObject {
     QVERIFY(f.File->isHidden());
     QCOMPARE(f.CMD_Toggle->text(), QStringLiteral("&Drive"));
     d.mnu_return_Click();
-  }
-
-  void panelStartsAtTheBottomRight() {
-    ProgramFixture fixture;
-    FrmFull& f = *fixture.start().frm_full;
-    const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    QCOMPARE(f.fr_control->geometry().bottomRight(), QPoint(screen.width() - 1, screen.height() - 1));
-    QVERIFY(!f.panelVisible());
   }
 
   void toggleCycle_data() {
@@ -335,41 +305,6 @@ class TestFullScreen : public QObject {
     for (qsizetype i = 1; i < pointer.size(); ++i) f.Img_MouseMove(1, 0, pointer[i].x(), pointer[i].y());
     f.Img_MouseUp(1, 0, pointer.last().x(), pointer.last().y());
     QCOMPARE(f.Img->pos(), expected);
-  }
-
-  void dragCursors() {
-    ProgramFixture fixture;
-    Program& program = fixture.start();
-    FrmFull& f = *program.frm_full;
-    for (int own : {0, 1}) {
-      program.frm_option->setCheckValue(4, own);
-      f.Img_MouseDown(1, 0, 5, 5);
-      f.Img_MouseMove(1, 0, 6, 6);
-      const QCursor moving = f.Img->cursor();
-      f.Img_MouseUp(1, 0, 6, 6);
-      if (own) {
-        QCOMPARE(moving.pixmap().toImage(), program.frm_dummy->cur_move.pixmap().toImage());
-        QCOMPARE(f.Img->cursor().pixmap().toImage(), program.frm_dummy->cur_pointer.pixmap().toImage());
-      } else {
-        QCOMPARE(moving.shape(), Qt::SizeAllCursor);
-        QCOMPARE(f.Img->cursor().shape(), Qt::ArrowCursor);
-      }
-    }
-  }
-
-  void panelDrag() {
-    ProgramFixture fixture;
-    FrmFull& f = *fixture.start().frm_full;
-    f.resize(400, 300);
-    f.fr_control->move(100, 100);
-    f.fr_control_MouseDown(1, 0, 10, 20.4);
-    QCOMPARE(f.press_y, 20);
-    f.fr_control_MouseMove(1, 0, 15, 20);
-    QCOMPARE(f.fr_control->pos(), QPoint(105, 100));
-    f.fr_control_MouseMove(1, 0, 15, 27);  // the grab point is kept
-    QCOMPARE(f.fr_control->pos(), QPoint(110, 107));
-    f.fr_control_MouseMove(2, 0, 50, 50);  // only the left button drags
-    QCOMPARE(f.fr_control->pos(), QPoint(110, 107));
   }
 
   void panelComesBackWhenWhollyOffScreen_data() {
