@@ -13,6 +13,7 @@
 #include "platform/picture_loader.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -131,6 +132,8 @@ void FrmFull::Form_Activate() {
   if (CDummy) return;
   FrmMain& m = *program_.frm_main;
   m.setEnabled(false);
+  // The language may have changed since the last visit.
+  if (!program_.tables.MenuText[1].isEmpty()) fr_control->setTitle(program_.tables.MenuText[1]);
   Img->setPicture(m.Img->picture());
   Img->move(0, 0);
 
@@ -304,6 +307,12 @@ void FrmFull::mouseReleaseEvent(QMouseEvent* event) {
   background_pressed_ = false;
   if (click) Form_Click();
   QWidget::mouseReleaseEvent(event);
+}
+
+void FrmFull::closeEvent(QCloseEvent* event) {
+  // Closed by the window system: leave as the menu does, or the main window would stay disabled.
+  event->ignore();
+  Leave();
 }
 
 void FrmFull::mouseDoubleClickEvent(QMouseEvent* event) {
