@@ -117,7 +117,11 @@ void FrmOption::createControls() {
     Check[i]->setGeometry(twips(180, 360 + 360 * (i - 4), 3700, 300));
   }
   Label6 = new QLabel(QStringLiteral("Language Selection:"), fr_interface);
-  Label6->setGeometry(twips(180, 1920, 1650, 255));
+  // Up to the language button, a size smaller than the other captions so that both languages fit.
+  Label6->setGeometry(twips(180, 1920, 1680, 255));
+  QFont label_font = Label6->font();
+  label_font.setPixelSize(10);
+  Label6->setFont(label_font);
   CMD_ToggleLang = new QPushButton(fr_interface);
   CMD_ToggleLang->setGeometry(twips(1860, 1800, 1815, 435));
   CMD_ToggleLang->setStyleSheet(QStringLiteral("QPushButton { background: black; border: none; }"));
