@@ -114,7 +114,7 @@ void FrmFull::setVisible(bool visible) {
     setWindowState(windowState() | Qt::WindowFullScreen);
   }
   QWidget::setVisible(visible);
-  if (visible) {
+  if (visible && !testAttribute(Qt::WA_ShowWithoutActivating)) {
     raise();
     activateWindow();
   }
