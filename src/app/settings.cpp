@@ -33,23 +33,34 @@ void Program::LoadSettings(int keep_folder) {
     const auto lines = textfile::ReadLines(settingsPath(*this), 10);
     if (!lines || lines->isEmpty()) return;
     if (keep_folder == 0) {
-      const QString folder = textfile::Decode((*lines)[0]);
-      // A folder that is gone (or was never on this machine) leaves the main window where it is.
-      if (!QFileInfo(folder).isAbsolute() || !QFileInfo(folder).isDir()) return;
+      // Line 1 is taken whole, commas and spaces included. The folder must exist here: one that has gone (or
+      // was never on this machine, such as a drive-letter path) leaves the main window where it is.
+      const QString folder = textfile::Decode(lines->constFirst());
+      const QFileInfo info(folder);
+      if (!info.isAbsolute() || !info.isDir()) return;
       frm_main->Drive->setDrive(folder);
       if (!frm_main->Dir->setPath(folder)) return;
     }
+    // The rest is a run of fields: a comma ends a field as a line end does.
+    QList<QByteArray> fields;
+    for (qsizetype i = 1; i < lines->size(); ++i) fields << textfile::Fields(lines->at(i));
+    qsizetype next = 0;
+    auto field = [&]() -> std::optional<QByteArray> {
+      if (next >= fields.size()) return std::nullopt;
+      return fields[next++];
+    };
     for (int index = 0; index <= 6; ++index) {
-      if (lines->size() < index + 2) return;
-      const auto value = textfile::NumberField((*lines)[index + 1]);
+      const auto text = field();
+      if (!text) return;
+      const auto value = textfile::ToNumber(*text);
       if (!value || !frm_option->setCheckValue(index, *value)) return;
     }
-    if (lines->size() < 9) return;
-    const auto shortcuts = textfile::BoolField((*lines)[8]);
+    auto text = field();
+    const auto shortcuts = text ? textfile::ToBool(*text) : std::nullopt;
     if (!shortcuts) return;
     frm_option->setOption1Value(*shortcuts);
-    if (lines->size() < 10) return;
-    const auto chinese = textfile::BoolField((*lines)[9]);
+    text = field();
+    const auto chinese = text ? textfile::ToBool(*text) : std::nullopt;
     if (!chinese) return;
     use_chinese = *chinese;
   }();

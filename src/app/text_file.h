@@ -16,7 +16,7 @@ constexpr qsizetype kMaxLineBytes = 64 * 1024;
 
 // Reads at most max_lines lines of path. A line ends at CR or CR LF (a lone LF belongs to the line); the last
 // line may lack its end. A line longer than kMaxLineBytes ends the reading (it is not returned). nullopt when
-// the file cannot be opened for reading.
+// path is not a regular file (missing, a folder, a pipe that would block) or cannot be opened for reading.
 std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines);
 
 // Writes each line followed by CR LF, atomically: on any failure the old file stays whole. Returns success.
@@ -25,12 +25,17 @@ bool WriteLines(const QString& path, const QList<QByteArray>& lines);
 QString Decode(const QByteArray& bytes);  // local 8-bit text to QString
 QByteArray Encode(const QString& text);   // QString to local 8-bit text
 
-// One field of a line as the settings reader takes it: leading spaces skipped, the field ends at a comma or
-// the end of the line, spaces after it ignored.
-QByteArray FirstField(const QByteArray& line);
-// A field made of a whole number (optional sign); nullopt otherwise.
-std::optional<int> NumberField(const QByteArray& line);
+// The fields of a line as the settings reader takes them: a field ends at a comma or at the end of the line;
+// spaces before and after it are not part of it. A line without commas is one field (an empty line too).
+QList<QByteArray> Fields(const QByteArray& line);
+// A field made of a whole number (optional sign) that fits an int; nullopt otherwise.
+std::optional<int> ToNumber(const QByteArray& field);
 // "True"/"False" in any letter case, or a number (non-zero is True); nullopt otherwise.
+std::optional<bool> ToBool(const QByteArray& field);
+
+// The first field of a line, and its conversions.
+QByteArray FirstField(const QByteArray& line);
+std::optional<int> NumberField(const QByteArray& line);
 std::optional<bool> BoolField(const QByteArray& line);
 
 }  // namespace textfile

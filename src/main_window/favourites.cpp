@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QDir>
 #include <QListWidget>
+#include <QSignalBlocker>
 
 void FrmMain::AddFList() {
   const int count = List->count();
@@ -20,6 +21,8 @@ void FrmMain::AddFList() {
   const QString name = File->FileName();
   for (int i = count; i >= 1; --i) program_.FavPath[i] = program_.FavPath[i - 1];
   program_.FavPath[0] = folder + name;
+  // Adding is no click on a favourite: a selected one stays selected and is not opened again.
+  const QSignalBlocker quiet(List);
   List->insertItem(0, name);
 }
 
@@ -27,7 +30,12 @@ void FrmMain::RemoveFList() {
   const int k = List->currentRow();
   if (k < 0) return;
   for (int i = k; i <= List->count() - 2; ++i) program_.FavPath[i] = program_.FavPath[i + 1];
+  // Removing is no click either: the list is left without a selection instead of moving it to a neighbour,
+  // which would open that one.
+  const QSignalBlocker quiet(List);
   delete List->takeItem(k);
+  List->setCurrentRow(-1);
+  List->clearSelection();
 }
 
 void FrmMain::List_Click() {

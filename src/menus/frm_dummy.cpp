@@ -4,6 +4,7 @@
 #include "app/program.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
+#include "main_window/list_file.h"
 #include "platform/file_list.h"
 #include "platform/picture_box.h"
 
@@ -12,8 +13,10 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QListWidget>
 #include <QMenu>
 #include <QSaveFile>
+#include <QSignalBlocker>
 
 FrmDummy::FrmDummy(Program& program) : QWidget(nullptr), program_(program) {
   setWindowTitle(QStringLiteral("Dummy form"));
@@ -72,9 +75,6 @@ void FrmDummy::mnu_openwith_Click() { program_.frm_main->OpenWith(); }
 void FrmDummy::mnu_fullscr_Click() { program_.frm_full->show(); }
 
 // The commands below carry their own logic and arrive with their features.
-void FrmDummy::mnu_newlist_Click() {}
-void FrmDummy::mnu_openlist_Click() {}
-void FrmDummy::mnu_savelist_Click() {}
 void FrmDummy::mnu_return_Click() { program_.frm_full->Leave(); }
 
 void FrmDummy::mnu_control_Click() {
@@ -92,7 +92,6 @@ void FrmDummy::mnu_Next_Click() {
   FileList* list = program_.frm_full->File;
   if (list->ListIndex() < list->ListCount() - 1) list->setListIndex(list->ListIndex() + 1);
 }
-
 
 void FrmDummy::mnu_delete_Click() {
   FrmMain& m = *program_.frm_main;
@@ -135,4 +134,64 @@ void FrmDummy::mnu_savebitmap_Click() {
     return;
   }
   file.commit();
+}
+
+// The favourites list commands. New and Open first offer to save the list they replace.
+namespace {
+
+QMessageBox::StandardButton askToSaveList(FrmDummy& dummy, Program& program) {
+  const bool zh = program.use_chinese;
+  const auto reply = program.seams.messageBoxes->show(
+      program.frm_main, QMessageBox::Warning, program.tables.Msg(0, zh), program.tables.Msg(1, zh),
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+  // Whatever the save does (even a cancelled dialog), the command that asked goes on.
+  if (reply == QMessageBox::Yes) dummy.mnu_savelist_Click();
+  return reply;
+}
+
+void prepareListDialog(CommonDialog& cmd, const Program& program, int title_row) {
+  cmd.DialogTitle = program.tables.Msg(title_row, program.use_chinese);
+  cmd.Filter = program.tables.Msg(8, program.use_chinese);
+  cmd.DefaultExt = QStringLiteral(".lst");
+  cmd.FileName = QStringLiteral("*.lst");
+}
+
+}  // namespace
+
+void FrmDummy::mnu_newlist_Click() {
+  QListWidget* list = program_.frm_main->List;
+  if (list->count() == 0) return;
+  if (askToSaveList(*this, program_) == QMessageBox::Cancel) return;
+  program_.FavPath.fill(QString());
+  // Emptying the list is no click on a favourite: nothing is opened.
+  const QSignalBlocker quiet(list);
+  list->clear();
+}
+
+void FrmDummy::mnu_openlist_Click() {
+  QListWidget* list = program_.frm_main->List;
+  if (list->count() > 0 && askToSaveList(*this, program_) == QMessageBox::Cancel) return;
+  prepareListDialog(*CMD, program_, 3);
+  if (!CMD->ShowOpen()) return;
+  // A file that cannot be read leaves the favourites as they were rather than empty.
+  const auto paths = listfile::Read(CMD->FileName);
+  if (!paths) return;
+  // Opening a list changes neither what is shown nor from_favourites: no favourite is clicked.
+  const QSignalBlocker quiet(list);
+  list->clear();
+  for (qsizetype i = 0; i < paths->size() && i < Program::kMaxFavourites; ++i) {
+    program_.FavPath[i] = paths->at(i);
+    list->addItem(Program::FileNamePart(paths->at(i)).value_or(QString()));
+  }
+}
+
+void FrmDummy::mnu_savelist_Click() {
+  QListWidget* list = program_.frm_main->List;
+  if (list->count() == 0) return;
+  prepareListDialog(*CMD, program_, 4);
+  if (!CMD->ShowSave()) return;
+  QStringList paths;
+  for (int i = 0; i < list->count() && i < Program::kMaxFavourites; ++i) paths << program_.FavPath[i];
+  // Written whole or not at all; a failure, like a cancelled dialog, ends the command without a word.
+  listfile::Write(CMD->FileName, paths);
 }
