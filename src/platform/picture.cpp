@@ -1,5 +1,8 @@
 #include "platform/picture.h"
 
+#include "platform/wmf_document.h"
+#include "platform/wmf_renderer.h"
+
 #include <QPainter>
 #include <QTransform>
 
@@ -19,14 +22,24 @@ constexpr int kSourceMargin = 2;
 
 Picture::Picture(QImage image) : image_(std::move(image)) {}
 
-bool Picture::isNull() const { return image_.isNull(); }
+Picture::Picture(std::shared_ptr<const wmf::Document> metafile) : metafile_(std::move(metafile)) {}
 
-QSize Picture::size() const { return image_.size(); }
+bool Picture::isNull() const { return metafile_ ? false : image_.isNull(); }
 
-QImage Picture::toImage() const { return image_; }
+QSize Picture::size() const { return metafile_ ? metafile_->size() : image_.size(); }
+
+QImage Picture::toImage() const {
+  if (!metafile_) return image_;
+  QImage image(metafile_->size(), QImage::Format_RGB32);
+  if (image.isNull()) return image;
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  paint(painter, QRectF(image.rect()), image.rect());
+  return image;
+}
 
 void Picture::paint(QPainter& painter, const QRectF& target, const QRect& exposed) const {
-  if (image_.isNull() || target.isEmpty() || exposed.isEmpty()) return;
+  if (isNull() || target.isEmpty() || exposed.isEmpty()) return;
 
   // The paint device's coordinates, as a paint event gives them: only the caller's own transform lies between
   // them and the painter's (not the offset of a widget inside its window's backing store).
@@ -35,6 +48,17 @@ void Picture::paint(QPainter& painter, const QRectF& target, const QRect& expose
   if (!invertible) return;
   const QRectF visible = target & toPainter.mapRect(QRectF(exposed));
   if (visible.isEmpty()) return;
+
+  if (metafile_) {
+    painter.save();
+    painter.setClipRect(visible, Qt::IntersectClip);
+    painter.fillRect(visible, Qt::white);
+    // The device pixels the clip leaves, for the renderer to pass over what falls outside them.
+    const QRect device = painter.combinedTransform().mapRect(visible).toAlignedRect() & exposed;
+    wmf::Render(*metafile_, painter, target, device);
+    painter.restore();
+    return;
+  }
 
   // Picture pixels per target unit.
   const double sx = image_.width() / target.width();

@@ -1,6 +1,7 @@
 #include "platform/picture_loader.h"
 
 #include "platform/dib_reader.h"
+#include "platform/wmf_document.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -16,7 +17,7 @@
 
 namespace {
 
-enum class Kind { Unknown, Bmp, Dib, Icon, Jpeg, Gif };
+enum class Kind { Unknown, Bmp, Dib, Icon, Jpeg, Gif, Metafile };
 
 // Enough for every signature below and for a 16-byte bitmap info header.
 constexpr int kSniffBytes = 64;
@@ -57,6 +58,7 @@ Kind Sniff(const QByteArray& head) {
   if (startsWith("BM", 2)) return Kind::Bmp;
   if (startsWith("GIF87a", 6) || startsWith("GIF89a", 6)) return Kind::Gif;
   if (startsWith("\xFF\xD8\xFF", 3)) return Kind::Jpeg;
+  if (wmf::Document::looksLikeMetafile(head)) return Kind::Metafile;
   if (head.size() >= 6) {
     const char* p = head.constData();
     const quint16 type = Le16(p + 2);
@@ -339,6 +341,18 @@ QImage ReadBitmap(QIODevice& device, bool hasFileHeader) {
   return dib::Read(device, *header);
 }
 
+// ---- Windows metafiles
+
+// Metafiles are read whole: the renderer plays them at every paint. Real ones are a few megabytes at most.
+constexpr qint64 kMaxMetafileBytes = 64LL * 1024 * 1024;
+
+std::optional<Picture> ReadMetafile(QIODevice& device) {
+  if (device.size() > kMaxMetafileBytes || !device.seek(0)) return std::nullopt;
+  std::shared_ptr<const wmf::Document> metafile = wmf::Document::parse(device.readAll());
+  if (!metafile) return std::nullopt;
+  return Picture(std::move(metafile));
+}
+
 std::optional<Picture> Load(QIODevice& device) {
   if (!device.isOpen() || device.isSequential() || !device.seek(0)) return std::nullopt;
   const QByteArray head = device.read(kSniffBytes);
@@ -359,6 +373,8 @@ std::optional<Picture> Load(QIODevice& device) {
     case Kind::Gif:
       image = ReadGif(device);
       break;
+    case Kind::Metafile:
+      return ReadMetafile(device);
     case Kind::Unknown:
       break;
   }

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/wmf_document.h"
+
+#include <QRect>
+#include <QRectF>
+
+class QPainter;
+
+namespace wmf {
+
+// Plays a parsed metafile onto a painter, afresh at the size asked for: the document's frame lands on
+// `target` (painter coordinates) and only `exposed` (device pixels, where the caller has already clipped the
+// painter) is drawn; records wholly outside it are passed over. GDI's device context is kept as it would be
+// (objects, mapping, clipping, colours and modes), starting from the player's defaults at every call. The
+// painter's state is restored afterwards.
+void Render(const Document& doc, QPainter& painter, const QRectF& target, const QRect& exposed);
+
+}  // namespace wmf
