@@ -13,6 +13,7 @@
 #include "platform/picture_box.h"
 #include "preferences/frm_option.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -191,6 +192,8 @@ void FrmMain::createControls() {
   MCI = new MMControl(this);
 
   setCursor(artwork::windowCursor());
+  // Key preview: the window sees every key of its controls before they do.
+  qApp->installEventFilter(this);
   for (QWidget* watched : {static_cast<QWidget*>(title), static_cast<QWidget*>(Logo),
                            static_cast<QWidget*>(cmd_min), static_cast<QWidget*>(cmd_close)})
     watched->installEventFilter(this);
@@ -296,6 +299,10 @@ QPointF localTo(const QWidget* widget, const QMouseEvent* event) {
 }  // namespace
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    previewKey(watched, event);
+    return QWidget::eventFilter(watched, event);
+  }
   const auto type = event->type();
   if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
     return QWidget::eventFilter(watched, event);

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -79,6 +80,10 @@ class FrmMain : public QWidget {
   void Timer_Timer();
   void Slider_Change();
   void MCI_Done(int NotifyCode);
+
+  // Keyboard shortcuts (shortcuts.cpp): every key is seen here first and still reaches the focused control.
+  void Form_KeyDown(int KeyCode, int Shift);
+  void Form_KeyPress(int KeyAscii);
 
   // Picture view (picture_view.cpp).
   void Img_MouseDown(int button, int shift, double x, double y);
@@ -159,6 +164,7 @@ class FrmMain : public QWidget {
   void applyZoom();
   void layOutPane();
   void setPictureCursor(bool moving);
+  bool previewKey(QObject* watched, QEvent* event);
 
   // Playback (playback.cpp): when the loop or the slideshow last started a medium, and how many media in a
   // row ended within 100 ms of being started so.
@@ -166,6 +172,8 @@ class FrmMain : public QWidget {
   int quick_ends = 0;
 
   Program& program_;
+  const QEvent* previewed_event_ = nullptr;  // the key event last previewed, and where it started
+  QPointer<QWidget> previewed_receiver_;
 };
 
 // Mouse button codes as the handlers take them: 1 left, 2 right, 4 middle, or'ed together.

@@ -1,0 +1,98 @@
+// Keyboard shortcuts of the main window. The window previews every key, acts on the documented ones when the
+// shortcut switch is on, and lets the key go on to the focused control.
+#include "main_window/frm_main.h"
+
+#include "app/program.h"
+#include "platform/dir_list.h"
+#include "preferences/frm_option.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+
+namespace {
+
+// Key codes as the handlers take them (the published virtual-key values).
+int keyCode(const QKeyEvent* event) {
+  const int key = event->key();
+  if (key >= Qt::Key_A && key <= Qt::Key_Z) return key;  // same values
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return 112 + (key - Qt::Key_F1);
+  return 0;
+}
+
+// The character a key types, with Ctrl+letter giving its control character.
+int keyAscii(const QKeyEvent* event) {
+  if ((event->modifiers() & Qt::ControlModifier) && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z)
+    return event->key() - Qt::Key_A + 1;
+  const QString text = event->text();
+  return text.size() == 1 ? text.at(0).unicode() : 0;
+}
+
+}  // namespace
+
+bool FrmMain::previewKey(QObject* watched, QEvent* event) {
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this || !isEnabled()) return false;
+  // A key the focused control leaves travels up to its parents; preview it once, where it starts.
+  if (event == previewed_event_ && previewed_receiver_ && previewed_receiver_ != widget &&
+      widget->isAncestorOf(previewed_receiver_))
+    return false;
+  previewed_event_ = event;
+  previewed_receiver_ = widget;
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (const int code = keyCode(key)) Form_KeyDown(code, 0);
+  if (const int ascii = keyAscii(key)) Form_KeyPress(ascii);
+  return false;
+}
+
+void FrmMain::Form_KeyDown(int KeyCode, int) {
+  if (!program_.frm_option->Option1Value()) return;
+  // Only the documented letters act; keys whose codes merely look like letters (F7, F9, keypad) do not.
+  switch (KeyCode) {
+    case 'Z':
+      cmd_prev_Click();
+      break;
+    case 'X':
+      cmd_play_Click();
+      break;
+    case 'C':
+      cmd_pause_Click();
+      break;
+    case 'V':
+      cmd_stop_Click();
+      break;
+    case 'B':
+      cmd_next_Click();
+      break;
+    default:
+      break;
+  }
+  switch (KeyCode) {
+    case 113: {  // F2: another copy of the program
+      const QString self = program_.app_dir + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+      program_.seams.launcher->startProgram(self);
+      break;
+    }
+    case 114:
+      Logo_Click();
+      break;  // F3
+    case 122:
+    case 123:
+      cmd_min_Click();
+      break;  // F11, F12
+    default:
+      break;
+  }
+}
+
+void FrmMain::Form_KeyPress(int KeyAscii) {
+  if (!program_.frm_option->Option1Value()) return;
+  if (KeyAscii == 4) {  // Ctrl-D: the desktop folder; nothing when there is none
+    QString folder = Program::GetWindowsDir();
+    if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+    Dir->setPath(folder + QStringLiteral("Desktop"));
+  } else if (KeyAscii == 24) {  // Ctrl-X
+    cmd_close_Click();
+  }
+}
