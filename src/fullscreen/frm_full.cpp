@@ -2,6 +2,8 @@
 // show and hide) and the panel's drive, folder and file lists.
 #include "fullscreen/frm_full.h"
 
+#include "platform/key_preview.h"
+
 #include "app/look.h"
 #include "app/program.h"
 #include "main_window/frm_main.h"
@@ -103,6 +105,7 @@ void FrmFull::Form_Load() {
   if (!program_.tables.MenuText[1].isEmpty()) fr_control->setTitle(program_.tables.MenuText[1]);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
   fr_control->move(width() - fr_control->width(), height() - fr_control->height());
+  new KeyPreview(this, [this](QKeyEvent* key) { previewKey(key); });
 }
 
 void FrmFull::setVisible(bool visible) {

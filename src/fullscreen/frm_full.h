@@ -9,6 +9,7 @@ class FileList;
 class PictureBox;
 class Program;
 class QGroupBox;
+class QKeyEvent;
 class QPushButton;
 
 // The full-screen window: the picture alone on black, with a floating control panel that carries its own
@@ -43,6 +44,10 @@ class FrmFull : public QWidget {
   // The panel's visibility; a panel shown again after it was dragged wholly off the window comes back inside.
   bool panelVisible() const;
   void setPanelVisible(bool visible);
+
+  // Keys (full_keys.cpp): Esc leaves; with the panel hidden the arrows, Home, End and the page keys walk
+  // the panel's file list (a page is 6 entries).
+  void Form_KeyDown(int KeyCode, int Shift);
 
   // Picture (full_picture.cpp).
   void Img_MouseDown(int button, int shift, double x, double y);
@@ -83,6 +88,7 @@ class FrmFull : public QWidget {
   void popFullMenu();
   void setPictureCursor(bool moving);
   void bringPanelInside();
+  void previewKey(QKeyEvent* key);
 
   Program& program_;
   bool background_pressed_ = false;    // a left press on the background, waiting for its release

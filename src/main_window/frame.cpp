@@ -9,6 +9,7 @@
 #include "platform/dir_list.h"
 #include "platform/drive_box.h"
 #include "platform/file_list.h"
+#include "platform/key_preview.h"
 #include "platform/mmcontrol.h"
 #include "platform/picture_box.h"
 #include "preferences/frm_option.h"
@@ -193,7 +194,7 @@ void FrmMain::createControls() {
 
   setCursor(artwork::windowCursor());
   // Key preview: the window sees every key of its controls before they do.
-  qApp->installEventFilter(this);
+  new KeyPreview(this, [this](QKeyEvent* key) { previewKey(key); });
   for (QWidget* watched : {static_cast<QWidget*>(title), static_cast<QWidget*>(Logo),
                            static_cast<QWidget*>(cmd_min), static_cast<QWidget*>(cmd_close)})
     watched->installEventFilter(this);
@@ -299,10 +300,6 @@ QPointF localTo(const QWidget* widget, const QMouseEvent* event) {
 }  // namespace
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    previewKey(watched, event);
-    return QWidget::eventFilter(watched, event);
-  }
   const auto type = event->type();
   if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
     return QWidget::eventFilter(watched, event);

@@ -2,7 +2,6 @@
 
 #include <QElapsedTimer>
 #include <QPixmap>
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -14,6 +13,7 @@ class PictureBox;
 class Program;
 class QComboBox;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -164,7 +164,7 @@ class FrmMain : public QWidget {
   void applyZoom();
   void layOutPane();
   void setPictureCursor(bool moving);
-  bool previewKey(QObject* watched, QEvent* event);
+  void previewKey(QKeyEvent* key);
 
   // Playback (playback.cpp): when the loop or the slideshow last started a medium, and how many media in a
   // row ended within 100 ms of being started so.
@@ -172,8 +172,6 @@ class FrmMain : public QWidget {
   int quick_ends = 0;
 
   Program& program_;
-  const QEvent* previewed_event_ = nullptr;  // the key event last previewed, and where it started
-  QPointer<QWidget> previewed_receiver_;
 };
 
 // Mouse button codes as the handlers take them: 1 left, 2 right, 4 middle, or'ed together.

@@ -31,19 +31,9 @@ int keyAscii(const QKeyEvent* event) {
 
 }  // namespace
 
-bool FrmMain::previewKey(QObject* watched, QEvent* event) {
-  auto* widget = qobject_cast<QWidget*>(watched);
-  if (!widget || widget->window() != this || !isEnabled()) return false;
-  // A key the focused control leaves travels up to its parents; preview it once, where it starts.
-  if (event == previewed_event_ && previewed_receiver_ && previewed_receiver_ != widget &&
-      widget->isAncestorOf(previewed_receiver_))
-    return false;
-  previewed_event_ = event;
-  previewed_receiver_ = widget;
-  auto* key = static_cast<QKeyEvent*>(event);
+void FrmMain::previewKey(QKeyEvent* key) {
   if (const int code = keyCode(key)) Form_KeyDown(code, 0);
   if (const int ascii = keyAscii(key)) Form_KeyPress(ascii);
-  return false;
 }
 
 void FrmMain::Form_KeyDown(int KeyCode, int) {
