@@ -104,6 +104,29 @@ class TestShortcuts : public QObject {
     qputenv("HOME", oldHome);
   }
 
+  void listKeysWorkWhateverTheSwitch() {
+    QTemporaryDir folder;
+    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("inner")));
+    QFile file(folder.filePath(QStringLiteral("inner/a.dat")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    FrmMain& m = *program.frm_main;
+    program.frm_option->setOption1Value(false);
+    QVERIFY(m.Dir->setPath(folder.path()));
+    // Enter opens the highlighted folder.
+    m.Dir->setCurrentRow(m.Dir->count() - 1);
+    QTest::keyClick(m.Dir, Qt::Key_Return);
+    QCOMPARE(m.Dir->Path(), QDir::toNativeSeparators(folder.filePath(QStringLiteral("inner"))));
+    // The file list's own navigation opens each newly selected file when auto play is on.
+    m.selectFilter(1);
+    QSignalSpy spy(m.MCI, &MMControl::commandSent);
+    QTest::keyClick(m.File, Qt::Key_Down);
+    QCOMPARE(m.File->FileName(), QStringLiteral("a.dat"));
+    QVERIFY(sent(spy).contains(QStringLiteral("Open")));
+  }
+
   void keysStillReachTheFocusedList() {
     QTemporaryDir folder;
     for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
