@@ -13,7 +13,15 @@
 #include <QSlider>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
+
+namespace {
+
+// A medium that ends sooner than this after the loop or the slideshow started it did not really play.
+constexpr qint64 kQuickEndMs = 100;
+
+}  // namespace
 
 void FrmMain::cmd_play_Click() { MCI->setCommand(QStringLiteral("Play")); }
 void FrmMain::cmd_pause_Click() { MCI->setCommand(QStringLiteral("Pause")); }
@@ -32,14 +40,18 @@ void FrmMain::cmd_spk_Click() {
 }
 
 void FrmMain::Timer_Timer() {
-  timer_moved = true;
+  // The thumb held by the user stays where the user puts it.
+  if (Slider->isSliderDown()) return;
   const qint64 length = MCI->Length();
   const qint64 max = Slider->maximum();
   const qint64 position = MCI->Position();
   // Nothing open, or a length not known yet: the slider rests at 0.
-  const int value =
-      length > 0 ? static_cast<int>(std::nearbyint(double(max * position) / double(length))) : 0;
-  Slider->setValue(value);
+  const qint64 value = length > 0 ? std::llrint(double(max * position) / double(length)) : 0;
+  // The mark covers only this assignment, so that a later move by the user is never taken for the tick's
+  // even when this assignment changed nothing.
+  timer_moved = true;
+  Slider->setValue(int(std::clamp<qint64>(value, 0, max)));
+  timer_moved = false;
 }
 
 void FrmMain::Slider_Change() {
@@ -50,33 +62,41 @@ void FrmMain::Slider_Change() {
   }
   const qint64 value = Slider->value();
   const qint64 max = Slider->maximum();
+  // QLabel repaints only when the text really changes: most ticks leave the percentage as it is.
   lb_percent->setText(QString::number(max > 0 ? static_cast<qint64>(double(value * 100) / double(max)) : 0) +
                       QLatin1Char('%'));
   const qint64 length = MCI->Length();
-  MCI->setFrom(max > 0 ? static_cast<qint32>(std::nearbyint(double(value * length) / double(max))) : 0);
+  MCI->setFrom(max > 0 ? static_cast<qint32>(std::llrint(double(value * length) / double(max))) : 0);
   if (!timer_moved) MCI->setCommand(QStringLiteral("Play"));
   timer_moved = false;
 }
 
 void FrmMain::MCI_Done(int NotifyCode) {
   if (NotifyCode != 1) return;
+  // Media that end at once (zero-length sounds, say) would otherwise be restarted or stepped through
+  // for ever: once a whole pass of the list, or of the looped medium, played nothing for 100 ms, stop.
+  const bool quick = restarted_at.isValid() && restarted_at.elapsed() < kQuickEndMs;
+  quick_ends = quick ? quick_ends + 1 : 0;
+  restarted_at.invalidate();
+
   FrmOption* options = program_.frm_option;
   if (options->CheckValue(0) != 1) {
-    if (options->CheckValue(1) == 1) {
+    if (options->CheckValue(1) == 1 && quick_ends < 1) {
+      restarted_at.start();
       MCI->setCommand(QStringLiteral("Prev"));
       MCI->setCommand(QStringLiteral("Play"));
     }
     return;
   }
-  if (from_favourites) {
-    const int count = List->count();
-    if (count == 0) return;
-    const int index = List->currentRow();
-    List->setCurrentRow(index < count - 1 ? index + 1 : 0);
-  } else {
-    const int count = File->ListCount();
-    if (count == 0) return;
-    const int index = File->ListIndex();
-    File->setListIndex(index < count - 1 ? index + 1 : 0);
-  }
+  const int count = from_favourites ? List->count() : File->ListCount();
+  // An empty list has no next entry; the slideshow ends there.
+  if (count == 0 || quick_ends >= count) return;
+  const int index = from_favourites ? List->currentRow() : File->ListIndex();
+  const int next = index < count - 1 ? index + 1 : 0;
+  // Selecting the entry runs its list's click handling, which opens it when "Auto play when click" is on.
+  restarted_at.start();
+  if (from_favourites)
+    List->setCurrentRow(next);
+  else
+    File->setListIndex(next);
 }

@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 #include <QtEndian>
 
+#include <gst/gst.h>
+
 #include <cmath>
 #include <numbers>
 
@@ -43,6 +45,46 @@ void appendVarLen(QByteArray& out, quint32 v) {
 
 qint16 sine(int i, double hz, int rate, double amplitude = 8000) {
   return qint16(std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * i / rate)));
+}
+
+// Runs a gst-launch style description whose file sink is named "out" until its end, at most 20 s.
+QString encode(const QString& description, const QString& path) {
+  gst_init(nullptr, nullptr);
+  GError* error = nullptr;
+  GstElement* pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
+  if (error) g_error_free(error);
+  if (!pipeline) return {};
+  if (GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline), "out")) {
+    g_object_set(out, "location", QFile::encodeName(path).constData(), nullptr);
+    gst_object_unref(out);
+  }
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  GstBus* bus = gst_element_get_bus(pipeline);
+  GstMessage* end =
+      gst_bus_timed_pop_filtered(bus, 20 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+  const bool ok = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
+  if (end) gst_message_unref(end);
+  gst_object_unref(bus);
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_object_unref(pipeline);
+  return ok && QFile(path).size() > 0 ? path : QString();
+}
+
+// Raw video frames of ms milliseconds at 25 per second; an invalid colour gives colour bars instead.
+QString testVideo(int ms, QSize size, QColor colour) {
+  constexpr int kFps = 25;
+  const QString pattern =
+      colour.isValid()
+          ? QStringLiteral("pattern=solid-color foreground-color=%1").arg(colour.rgb() | 0xff000000u)
+          : QStringLiteral("pattern=smpte");
+  return QStringLiteral(
+             "videotestsrc num-buffers=%1 %2 ! "
+             "video/x-raw,format=I420,width=%3,height=%4,framerate=%5/1,pixel-aspect-ratio=1/1")
+      .arg(qMax(1, int((qint64(ms) * kFps + 999) / 1000)))
+      .arg(pattern)
+      .arg(size.width())
+      .arg(size.height())
+      .arg(kFps);
 }
 
 QString msf(int sector) {
@@ -132,4 +174,49 @@ QString writeCdImage(const QString& dir, const QList<int>& trackMs) {
   const QDir folder(dir);
   if (writeBytes(folder.filePath(QStringLiteral("disc.bin")), bin).isEmpty()) return {};
   return writeBytes(folder.filePath(QStringLiteral("disc.cue")), cue.toLatin1());
+}
+
+QString writeAvi(const QString& path, int ms, QSize size, QColor colour) {
+  return encode(testVideo(ms, size, colour) + QStringLiteral(" ! avimux ! filesink name=out"), path);
+}
+
+QString writeMov(const QString& path, int ms, QSize size, QColor colour) {
+  return encode(testVideo(ms, size, colour) + QStringLiteral(" ! jpegenc ! qtmux ! filesink name=out"), path);
+}
+
+QString writeMpeg(const QString& path, int ms, QSize size) {
+  return encode(
+      testVideo(ms, size, QColor()) + QStringLiteral(" ! mpeg2enc format=0 ! avmux_mpeg ! filesink name=out"),
+      path);
+}
+
+QString writeVcdDat(const QString& path, int ms, QSize size) {
+  const QString stream = path + QStringLiteral(".mpg");
+  if (writeMpeg(stream, ms, size).isEmpty()) return {};
+  QFile file(stream);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QByteArray mpeg = file.readAll();
+  file.remove();
+
+  constexpr int kPayload = 2324;
+  QByteArray sectors;
+  for (qsizetype at = 0; at < mpeg.size(); at += kPayload) {
+    sectors.append("\x00\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\x00", 12);      // sync
+    sectors.append("\x00\x02\x00\x02", 4);                                       // address, mode 2
+    for (int copy = 0; copy < 2; ++copy) sectors.append("\x01\x01\x64\x0f", 4);  // subheader: form 2 video
+    QByteArray payload = mpeg.mid(at, kPayload);
+    payload.append(QByteArray(kPayload - payload.size(), '\0'));
+    sectors.append(payload);
+    sectors.append(4, '\0');  // error detection, unused
+  }
+  QByteArray riff("CDXAfmt ");
+  appendLe32(riff, 16);
+  riff.append(16, '\0');
+  riff.append("data");
+  appendLe32(riff, quint32(sectors.size()));
+  riff.append(sectors);
+  QByteArray dat("RIFF");
+  appendLe32(dat, quint32(riff.size()));
+  dat.append(riff);
+  return writeBytes(path, dat);
 }

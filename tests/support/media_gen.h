@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
 #include <QList>
+#include <QSize>
 #include <QString>
 
 // Test media generated on the fly, usually into a test's QTemporaryDir. Every writer returns the path of
@@ -23,3 +25,14 @@ QString writeGarbage(const QString& path, int size, quint32 seed = 1);
 // sectors, 44.1 kHz 16-bit stereo), one track of about trackMs[i] ms each (rounded up to whole sectors,
 // 1/75 s), each a sine of its own pitch. Returns the .cue path.
 QString writeCdImage(const QString& dir, const QList<int>& trackMs);
+
+// Movies of ms milliseconds (whole frames at 25 per second, at least one) in one solid colour, encoded by a
+// GStreamer pipeline run to its end with a bound. AVI: raw I420 video; MOV: JPEG frames in QuickTime.
+QString writeAvi(const QString& path, int ms, QSize size = {64, 48}, QColor colour = Qt::red);
+QString writeMov(const QString& path, int ms, QSize size = {64, 48}, QColor colour = Qt::green);
+
+// MPEG-1 video of colour bars (a solid colour would fit one pack, which leaves the demuxer no length to
+// find) in an MPEG program stream (.mpg), and the same stream in the sectors of a video CD's .dat
+// file (RIFF "CDXA", 2352-byte mode 2 sectors carrying 2324 bytes each).
+QString writeMpeg(const QString& path, int ms, QSize size = {64, 48});
+QString writeVcdDat(const QString& path, int ms, QSize size = {64, 48});
