@@ -31,6 +31,8 @@ constexpr double kMaxTextPixels = 16384;
 constexpr double kMaxDashes = 20000;
 // Device coordinates beyond this are clipped by hand before Qt sees them.
 constexpr double kHugeCoordinate = double(1 << 22);
+// Pens up to this width in device pixels are drawn segment by segment.
+constexpr double kFastStrokeWidth = 16;
 // The widest pen drawn, in device pixels; with the pane (well below this) it stays inside kHugeCoordinate.
 constexpr double kMaxPenWidth = double(1 << 20);
 // Natural pixels per logical unit at most, and at least: a mapping outside draws nothing.
@@ -270,6 +272,7 @@ class Player {
   QBrush brush(const Brush* b);
   QBrush currentBrush();
   void finishDrawing();
+  void stroke(const QPen& pen, const QPolygonF& points, bool closed);
   void drawPolygon(const QPolygonF& polygon, bool fill);
   void drawFigure(const QPainterPath& area, const QPainterPath& outline, bool fill);
   std::optional<std::pair<QRectF, QRectF>> figureRects(const QRectF& logical) const;
@@ -286,7 +289,12 @@ class Player {
   void fillDeviceRegion(const QRegion& region, const QBrush& brush, QPainter::CompositionMode mode);
   QRegion deviceRegion(const Region& region) const;
   QRectF deviceRect(const QRectF& logical) const;
-  QFont font(const Font& f, double* pixels);
+  struct DeviceFont {
+    QFont font;
+    QFontMetricsF metrics;
+    double em = 0;  // device pixels
+  };
+  const DeviceFont& font(const Font& f);
   QStringDecoder& decoder(quint8 charSet);
 
   const Document& doc_;
@@ -305,7 +313,8 @@ class Player {
   qint64 pointsLeft_ = kMaxPointsPerPaint;
   QPolygonF points_;  // scratch
   std::map<int, QStringDecoder> decoders_;
-  std::map<std::pair<int, qint64>, std::pair<QFont, double>> fonts_;
+  std::map<std::pair<int, qint64>, DeviceFont> fonts_;
+  std::vector<std::pair<QString, double>> glyphs_;  // scratch
 };
 
 Player::Player(const Document& doc, QPainter& painter, const QRectF& target, const QRect& exposed)
@@ -610,17 +619,71 @@ void Player::drawPolygon(const QPolygonF& polygon, bool fill) {
       length += std::hypot(polygon[i + 1].x() - polygon[i].x(), polygon[i + 1].y() - polygon[i].y());
   }
   const QPen p = pen(length);
-  if (p.style() != Qt::NoPen) {
-    painter_.setPen(p);
+  if (p.style() != Qt::NoPen) stroke(p, polygon, fill);
+  finishDrawing();
+}
+
+// Strokes a run of points, half a natural pixel down and right. Pens up to kFastStrokeWidth are filled as one
+// quadrilateral a segment, square-capped (Qt's stroker costs several times as much): their corners come out
+// square where GDI rounds them, which at that width shows no more than a pixel. Filled rather than drawn as
+// lines, they come out the same whatever part of them is exposed.
+void Player::stroke(const QPen& pen, const QPolygonF& points, bool closed) {
+  if (points.size() < 2) return;
+  const double width = pen.widthF();
+  if (width == 0 || width > kFastStrokeWidth) {
+    painter_.setPen(pen);
     painter_.setBrush(Qt::NoBrush);
     painter_.translate(strokeOffset_);
-    if (fill)
-      painter_.drawPolygon(polygon);
+    if (closed)
+      painter_.drawPolygon(points);
     else
-      painter_.drawPolyline(polygon);
+      painter_.drawPolyline(points);
     painter_.resetTransform();
+    return;
   }
-  finishDrawing();
+  QPainterPath on, off;
+  on.setFillRule(Qt::WindingFill);
+  off.setFillRule(Qt::WindingFill);
+  const double half = width / 2;
+  const auto quad = [half](QPainterPath& path, QPointF a, QPointF b, const QPointF& d, double cap) {
+    const QPointF n(-d.y() * half, d.x() * half);
+    a -= d * cap;
+    b += d * cap;
+    path.moveTo(a + n);
+    path.lineTo(b + n);
+    path.lineTo(b - n);
+    path.lineTo(a - n);
+    path.closeSubpath();
+  };
+  // Dashes in device pixels, and where in the pattern the line is.
+  QList<qreal> dashes;
+  if (pen.style() == Qt::CustomDashLine)
+    for (qreal d : pen.dashPattern()) dashes.append(d * width);
+  qsizetype dash = 0;
+  double left = dashes.isEmpty() ? 0 : dashes.first();
+  const qsizetype segments = closed && points.size() > 2 ? points.size() : points.size() - 1;
+  for (qsizetype i = 0; i < segments; ++i) {
+    const QPointF a = points[i] + strokeOffset_, b = points[(i + 1) % points.size()] + strokeOffset_;
+    const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+    if (length <= 0) continue;
+    const QPointF d = (b - a) / length;
+    if (dashes.isEmpty()) {
+      quad(on, a, b, d, half);
+      continue;
+    }
+    for (double at = 0; at < length;) {
+      const double step = std::min(left, length - at);
+      quad(dash % 2 == 0 ? on : off, a + d * at, a + d * (at + step), d, 0);
+      at += step;
+      left -= step;
+      if (left <= 0) {
+        dash = (dash + 1) % dashes.size();
+        left = dashes[dash];
+      }
+    }
+  }
+  if (!off.isEmpty() && dc_.bkMode == kOpaque) painter_.fillPath(off, color(dc_.bkColor));
+  painter_.fillPath(on, pen.color());
 }
 
 void Player::drawFigure(const QPainterPath& area, const QPainterPath& outline, bool fill) {
@@ -664,11 +727,15 @@ void Player::drawFigure(const QPainterPath& area, const QPainterPath& outline, b
   const QRectF bounds = outline.controlPointRect();
   const QPen p = pen(2 * (bounds.width() + bounds.height()));
   if (p.style() != Qt::NoPen && !outline.isEmpty()) {
-    painter_.setPen(p);
-    painter_.setBrush(Qt::NoBrush);
-    painter_.translate(strokeOffset_);
-    painter_.drawPath(outline);
-    painter_.resetTransform();
+    if (p.widthF() > kFastStrokeWidth) {
+      painter_.setPen(p);
+      painter_.setBrush(Qt::NoBrush);
+      painter_.translate(strokeOffset_);
+      painter_.drawPath(outline);
+      painter_.resetTransform();
+    } else {
+      for (const QPolygonF& run : outline.toSubpathPolygons()) stroke(p, run, false);
+    }
   }
   finishDrawing();
 }
@@ -707,11 +774,7 @@ void Player::drawRectangle(const Record& r) {
         painter_.drawRect(rects->first);
       }
       const QPen p = pen(2 * (rects->second.width() + rects->second.height()));
-      if (p.style() != Qt::NoPen) {
-        painter_.setPen(p);
-        painter_.setBrush(Qt::NoBrush);
-        painter_.drawRect(rects->second.translated(strokeOffset_));
-      }
+      if (p.style() != Qt::NoPen) stroke(p, QPolygonF(rects->second), true);
       finishDrawing();
       return;
     }
@@ -839,15 +902,12 @@ QStringDecoder& Player::decoder(quint8 charSet) {
   return it->second;
 }
 
-// The font in device pixels; `pixels` gets its em height.
-QFont Player::font(const Font& f, double* pixels) {
+// The selected font at the current scale, made once per paint.
+const Player::DeviceFont& Player::font(const Font& f) {
   const double scale = YScale(toDevice_);
-  const qint64 key = qint64(std::llround(scale * 4096));
-  const auto cached = fonts_.find({dc_.font, key});
-  if (cached != fonts_.end()) {
-    *pixels = cached->second.second;
-    return cached->second.first;
-  }
+  const std::pair<int, qint64> key(dc_.font, std::llround(scale * 4096));
+  const auto cached = fonts_.find(key);
+  if (cached != fonts_.end()) return cached->second;
 
   QFont font(QString(decoder(f.charSet)(f.faceName)));
   switch (f.pitchAndFamily >> 4) {
@@ -886,7 +946,6 @@ QFont Player::font(const Font& f, double* pixels) {
     const QFontMetricsF metrics(reference, device);
     if (metrics.ascent() + metrics.descent() > 0) em *= 256 / (metrics.ascent() + metrics.descent());
   }
-  *pixels = em;
   if (em >= 0.5 && em <= kMaxTextPixels) {
     font.setPointSizeF(em * 72.0 / dpi);
     if (f.width != 0) {
@@ -895,8 +954,7 @@ QFont Player::font(const Font& f, double* pixels) {
       if (average > 0) font.setStretch(std::clamp(int(std::lround(100 * wanted / average)), 1, 4000));
     }
   }
-  fonts_[{dc_.font, key}] = {font, em};
-  return font;
+  return fonts_.try_emplace(key, DeviceFont{font, QFontMetricsF(font, device), em}).first->second;
 }
 
 void Player::drawText(const Text& text, bool extended) {
@@ -906,17 +964,35 @@ void Player::drawText(const Text& text, bool extended) {
   const bool updateCp = dc_.textAlign & kTaUpdateCp;
   const QPointF origin = updateCp ? dc_.position : QPointF(text.origin);
   const QPointF anchor = toDevice_.map(origin);
+  const double xScale = XScale(toDevice_);
 
-  double em = 0;
-  const QFont qfont = font(*f, &em);
+  std::optional<QRectF> box;  // the ExtTextOut rectangle, on the device
+  if (extended && (text.options & (kEtoOpaque | kEtoClipped))) {
+    box = deviceRect(QRectF(QPointF(text.rect.left(), text.rect.top()),
+                            QPointF(text.rect.right(), text.rect.bottom()))) &
+          visible_;
+    if (text.options & kEtoOpaque) painter_.fillRect(*box, color(dc_.bkColor));
+  }
+
+  const DeviceFont& device = font(*f);
+  const double em = device.em;
   const bool drawable = em >= 0.5 && em <= kMaxTextPixels && std::abs(anchor.x()) < kHugeCoordinate &&
                         std::abs(anchor.y()) < kHugeCoordinate;
-  const QFontMetricsF metrics(qfont, painter_.device());
+  if (!updateCp) {
+    // Passed over unless it can reach the pane: no glyph is wider than two ems.
+    double reach = 2 * em * (double(text.bytes.size()) + 1);
+    if (!text.dx.empty()) {
+      reach = 2 * em;
+      for (qint16 d : text.dx) reach += std::abs(d) * xScale;
+    }
+    const QRectF around(anchor - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach));
+    if (!drawable || !around.intersects(box && (text.options & kEtoClipped) ? *box : visible_)) return;
+  }
 
   // The characters, each with the bytes it came from, and their advances in device pixels.
+  const QFontMetricsF& metrics = device.metrics;
   QStringDecoder& decode = decoder(f->charSet);
-  std::vector<std::pair<QString, double>> glyphs;
-  const double xScale = XScale(toDevice_);
+  glyphs_.clear();
   const double extra = dc_.charExtra * xScale;
   double total = 0;
   const QByteArray& bytes = text.bytes;
@@ -931,10 +1007,10 @@ void Player::drawText(const Text& text, bool extended) {
       advance = metrics.horizontalAdvance(s) + extra;
     }
     total += advance;
-    glyphs.emplace_back(std::move(s), advance);
+    glyphs_.emplace_back(std::move(s), advance);
     i += n;
   }
-  pointsLeft_ -= qint64(glyphs.size());
+  pointsLeft_ -= qint64(glyphs_.size());
 
   double x = 0;
   switch (dc_.textAlign & kTaHorizontalMask) {
@@ -958,37 +1034,29 @@ void Player::drawText(const Text& text, bool extended) {
       baseline = metrics.ascent();
       break;
   }
-
   if (updateCp && (dc_.textAlign & kTaHorizontalMask) != kTaCenter && xScale > 0) {
     const double sign = toDevice_.m11() < 0 ? -1 : 1;
     dc_.position.rx() += sign * ((dc_.textAlign & kTaHorizontalMask) == kTaRight ? -total : total) / xScale;
   }
-  if (!drawable && !(extended && (text.options & kEtoOpaque))) return;
+  if (!drawable || glyphs_.empty()) return;
 
   painter_.save();
-  if (extended && (text.options & (kEtoOpaque | kEtoClipped))) {
-    const QRectF box = deviceRect(
-        QRectF(QPointF(text.rect.left(), text.rect.top()), QPointF(text.rect.right(), text.rect.bottom())));
-    if (text.options & kEtoOpaque) painter_.fillRect(box & visible_, color(dc_.bkColor));
-    if (text.options & kEtoClipped) painter_.setClipRect(box & visible_, Qt::IntersectClip);
-  }
-  if (drawable && !glyphs.empty()) {
-    painter_.translate(anchor);
-    if (f->escapement != 0) painter_.rotate(-f->escapement / 10.0);
-    if (dc_.bkMode == kOpaque)
-      painter_.fillRect(QRectF(x, baseline - metrics.ascent(), total, metrics.ascent() + metrics.descent()),
-                        color(dc_.bkColor));
-    painter_.setFont(qfont);
-    painter_.setPen(color(dc_.textColor));
-    if (text.dx.empty() && extra == 0) {
-      QString all;
-      for (const auto& g : glyphs) all += g.first;
-      painter_.drawText(QPointF(x, baseline), all);
-    } else {
-      for (const auto& [s, advance] : glyphs) {
-        painter_.drawText(QPointF(x, baseline), s);
-        x += advance;
-      }
+  if (box && (text.options & kEtoClipped)) painter_.setClipRect(*box, Qt::IntersectClip);
+  painter_.translate(anchor);
+  if (f->escapement != 0) painter_.rotate(-f->escapement / 10.0);
+  if (dc_.bkMode == kOpaque)
+    painter_.fillRect(QRectF(x, baseline - metrics.ascent(), total, metrics.ascent() + metrics.descent()),
+                      color(dc_.bkColor));
+  painter_.setFont(device.font);
+  painter_.setPen(color(dc_.textColor));
+  if (text.dx.empty() && extra == 0) {
+    QString all;
+    for (const auto& g : glyphs_) all += g.first;
+    painter_.drawText(QPointF(x, baseline), all);
+  } else {
+    for (const auto& [s, advance] : glyphs_) {
+      painter_.drawText(QPointF(x, baseline), s);
+      x += advance;
     }
   }
   painter_.restore();
