@@ -147,9 +147,13 @@ void FrmMain::createControls() {
   // Status.
   fr_status = group(this, QStringLiteral("Status"), twips(60, 3960, 1395, 915));
   lb_sz = new QLabel(QStringLiteral("Size:"), fr_status);
-  lb_sz->setGeometry(twips(120, 240, 480, 195));
+  lb_sz->setGeometry(twips(120, 240, 420, 195));
   lb_size = new QLabel(QStringLiteral("0x0"), fr_status);
-  lb_size->setGeometry(twips(600, 230, 780, 195));
+  lb_size->setGeometry(twips(540, 230, 840, 195));
+  // Room for a 24-megapixel size such as "6000x4000" inside the small status frame.
+  QFont size_font = lb_size->font();
+  size_font.setPixelSize(10);
+  lb_size->setFont(size_font);
 
   // Favourites.
   fr_favor = group(this, QStringLiteral("Favourites"), twips(1500, 3960, 2115, 915));
