@@ -6,6 +6,7 @@
 
 #include "app/program.h"
 #include "fullscreen/frm_full.h"
+#include "fullscreen/prefetch.h"
 #include "main_window/frm_main.h"
 #include "platform/dir_list.h"
 #include "platform/file_list.h"
@@ -122,38 +123,43 @@ int main(int argc, char** argv) {
   std::vector<double> loads;
   for (int i = 0; i < 3; ++i) loads.push_back(timeMs([&] { (void)LoadPicture(files[i]); }));
 
-  // Steps and djpeg alternate so that both see the same cache and machine load.
-  std::vector<double> steps, decodes;
-  for (int round = 0; round < kRounds; ++round) {
-    f.File->setListIndex(0);
-    look(kLookMs);
-    for (int i = 1; i < kFiles; ++i) {
-      if (!djpeg.isEmpty()) {
-        decodes.push_back(timeMs([&] {
-          QProcess process;
-          process.start(djpeg, {QStringLiteral("-outfile"), QStringLiteral("/dev/null"), files[i]});
-          process.waitForFinished(-1);
-        }));
-      }
-      steps.push_back(timeMs([&] {
-        f.File->setListIndex(i);
-        f.repaint();
-      }));
-      if (f.Img->size() != QSize(kWidth, kHeight)) {
-        std::fprintf(stderr, "step %d shows no picture\n", i);
-        return 1;
-      }
+  // Without the neighbours decoded ahead, then with them. Steps and djpeg alternate so that both see the
+  // same cache and machine load.
+  for (const bool ahead : {false, true}) {
+    f.prefetch->setEnabled(ahead);
+    std::vector<double> steps, decodes;
+    for (int round = 0; round < kRounds; ++round) {
+      f.File->setListIndex(0);
       look(kLookMs);
+      for (int i = 1; i < kFiles; ++i) {
+        if (!djpeg.isEmpty()) {
+          decodes.push_back(timeMs([&] {
+            QProcess process;
+            process.start(djpeg, {QStringLiteral("-outfile"), QStringLiteral("/dev/null"), files[i]});
+            process.waitForFinished(-1);
+          }));
+        }
+        steps.push_back(timeMs([&] {
+          f.File->setListIndex(i);
+          f.repaint();
+        }));
+        if (f.Img->size() != QSize(kWidth, kHeight)) {
+          std::fprintf(stderr, "step %d shows no picture\n", i);
+          return 1;
+        }
+        look(kLookMs);
+      }
     }
+    std::printf("%s: step + paint %.1f ms (median of %zu)",
+                ahead ? "neighbours decoded ahead" : "no decoding ahead", median(steps), steps.size());
+    if (!decodes.empty())
+      std::printf("; djpeg %.1f ms; ratio %.2f (goal <= 1.25)\n", median(decodes),
+                  median(steps) / median(decodes));
+    else
+      std::printf("; djpeg not found\n");
   }
-
-  std::printf("LoadPicture alone: %.1f ms\n", median(loads));
-  std::printf("step + paint: %.1f ms (median of %zu)", median(steps), steps.size());
-  if (!decodes.empty())
-    std::printf("; djpeg %.1f ms; ratio %.2f (goal <= 1.25)\n", median(decodes),
-                median(steps) / median(decodes));
-  else
-    std::printf("; djpeg not found\n");
+  std::printf("LoadPicture alone: %.1f ms; most decoded pictures held at once: %d (at most %d)\n",
+              median(loads), f.prefetch->peakHeld(), PicturePrefetch::kMaxHeld);
   f.Leave();
   return 0;
 }

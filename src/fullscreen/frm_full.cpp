@@ -6,13 +6,13 @@
 
 #include "app/look.h"
 #include "app/program.h"
+#include "fullscreen/prefetch.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "platform/dir_list.h"
 #include "platform/drive_box.h"
 #include "platform/file_list.h"
 #include "platform/picture_box.h"
-#include "platform/picture_loader.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -75,6 +75,7 @@ void FrmFull::createControls() {
   File->setPattern(kPicturePattern);
   CMD_Toggle = new QPushButton(QStringLiteral("&Folder"), fr_control);
   CMD_Toggle->setGeometry(twips(120, 1800, 1335, 315));
+  prefetch = new PicturePrefetch(this);
 
   const QString home = QDir::toNativeSeparators(QDir::homePath());
   Drive->setDrive(home);
@@ -165,6 +166,7 @@ void FrmFull::Form_Activate() {
 void FrmFull::Leave() {
   CDummy = false;
   hide();
+  prefetch->clear();
   FrmMain& m = *program_.frm_main;
   m.setEnabled(true);
   m.show();
@@ -239,10 +241,15 @@ void FrmFull::Dir_Change() {
 }
 
 void FrmFull::File_Click() {
-  if (File->ListIndex() < 0) return;
+  const int index = File->ListIndex();
+  if (index < 0) return;
   QString path = File->Path();
   if (!path.endsWith(QDir::separator())) path += QDir::separator();
-  const auto picture = LoadPicture(path + File->FileName());
+  // The next entry first: walking forwards is the common way.
+  QStringList neighbours;
+  if (index + 1 < File->ListCount()) neighbours << path + File->List(index + 1);
+  if (index > 0) neighbours << path + File->List(index - 1);
+  const auto picture = prefetch->take(path + File->FileName(), neighbours);
   if (!picture) return;
   Img->setPicture(*picture);
   Img->move(0, 0);

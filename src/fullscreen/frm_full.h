@@ -6,6 +6,7 @@
 class DirList;
 class DriveBox;
 class FileList;
+class PicturePrefetch;
 class PictureBox;
 class Program;
 class QGroupBox;
@@ -61,7 +62,8 @@ class FrmFull : public QWidget {
   FileList* File = nullptr;
   DirList* Dir = nullptr;
   DriveBox* Drive = nullptr;
-  QPushButton* CMD_Toggle = nullptr;  // cycles the folder / drive / file captions
+  QPushButton* CMD_Toggle = nullptr;    // cycles the folder / drive / file captions
+  PicturePrefetch* prefetch = nullptr;  // decodes the neighbours of the selection ahead
 
   // Window state.
   bool CDummy = false;  // true: the next activation changes nothing (a popup menu was just used)

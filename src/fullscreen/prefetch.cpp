@@ -1,0 +1,222 @@
+// Decoding the full-screen neighbours ahead: the cache of at most three pictures, the one worker thread and
+// the hand-over of its pictures to the UI thread.
+#include "fullscreen/prefetch.h"
+
+#include "platform/picture_loader.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <utility>
+
+namespace {
+
+// Bounds of the wait for a decode in flight, in ms.
+constexpr int kMinWaitMs = 50;
+constexpr int kMaxWaitMs = 5000;
+
+double megabytes(const PictureKey& key) { return std::max<qint64>(key.size, 0) / (1024.0 * 1024.0); }
+
+}  // namespace
+
+PictureKey PictureKey::of(const QString& path) {
+  const QFileInfo info(path);
+  PictureKey key;
+  key.path = path;
+  if (info.exists()) {
+    key.size = info.size();
+    key.modified = info.lastModified().toMSecsSinceEpoch();
+  }
+  return key;
+}
+
+// One decode, shared by the UI thread and the worker. The worker writes `picture` and `done` under the
+// mutex; `wanted` is cleared by the UI thread when nobody will look at the result any more.
+struct PicturePrefetch::Job {
+  PictureKey key;
+  std::atomic<bool> wanted{true};
+  std::mutex mutex;
+  std::condition_variable doneChanged;
+  bool done = false;
+  bool stale = false;  // the file changed while it was read
+  std::optional<Picture> picture;
+  qint64 ms = 0;
+};
+
+PicturePrefetch::PicturePrefetch(QObject* parent) : QObject(parent) { pool_.setMaxThreadCount(1); }
+
+PicturePrefetch::~PicturePrefetch() {
+  // The worker posts to this object when it ends: it must end first. At most one decode is left to run.
+  if (running_) running_->wanted = false;
+  pool_.clear();
+  pool_.waitForDone();
+}
+
+std::optional<Picture> PicturePrefetch::take(const QString& current, const QStringList& neighbours) {
+  const PictureKey key = PictureKey::of(current);
+  wanted_ = {key};
+  for (const QString& path : neighbours) wanted_ << PictureKey::of(path);
+  prune();
+  if (running_ && !isWanted(running_->key)) running_->wanted = false;
+
+  std::optional<Picture> picture;
+  bool got = false;
+  if (const Entry* entry = enabled_ ? find(key) : nullptr) {
+    picture = entry->picture;
+    got = true;
+  } else if (running_ && running_->key == key) {
+    picture = waitFor(running_, got);
+  }
+  if (!got) {
+    makeRoom();
+    notePeak(1);
+    QElapsedTimer timer;
+    timer.start();
+    picture = LoadPicture(current);
+    noteDecode(key, timer.elapsed());
+  }
+  // The picture on screen changes only when the new one loads.
+  if (picture) shown_ = key;
+  keep(key, std::move(picture));
+  prune();
+  pump();
+  const Entry* entry = find(key);
+  return entry ? entry->picture : std::nullopt;
+}
+
+std::optional<Picture> PicturePrefetch::waitFor(std::shared_ptr<Job> job, bool& got) {
+  // The decode in flight has at most a whole decode left, which is what decoding here would cost: waiting
+  // about that long is never the slower choice, unless the worker is starved, which the bound catches.
+  const int bound = std::clamp(int(ms_per_mb_ * megabytes(job->key)) + kMinWaitMs, kMinWaitMs, kMaxWaitMs);
+  std::unique_lock lock(job->mutex);
+  if (!job->doneChanged.wait_for(lock, std::chrono::milliseconds(bound), [&job] { return job->done; })) {
+    // Left to finish unseen; it stays counted until it does.
+    job->wanted = false;
+    got = false;
+    return std::nullopt;
+  }
+  // Taken here: the queued hand-over that follows finds the job no longer running and does nothing.
+  running_.reset();
+  got = !job->stale;
+  if (got) noteDecode(job->key, job->ms);
+  return std::exchange(job->picture, std::nullopt);
+}
+
+void PicturePrefetch::clear() {
+  if (running_) running_->wanted = false;
+  cache_.clear();
+  wanted_.clear();
+  shown_ = PictureKey();
+}
+
+void PicturePrefetch::setEnabled(bool enabled) {
+  enabled_ = enabled;
+  if (enabled_) {
+    pump();
+    return;
+  }
+  if (running_) running_->wanted = false;
+  cache_.removeIf([this](const Entry& entry) { return entry.key != shown_; });
+}
+
+int PicturePrefetch::held() const {
+  const auto pictures =
+      std::count_if(cache_.cbegin(), cache_.cend(), [](const Entry& e) { return e.picture; });
+  return int(pictures) + (running_ ? 1 : 0);
+}
+
+bool PicturePrefetch::busy() const { return running_ != nullptr; }
+
+void PicturePrefetch::pump() {
+  if (!enabled_ || running_ || held() >= kMaxHeld) return;
+  // The neighbours in order of nearness; the current one (first) is never decoded here.
+  const auto next = std::find_if(wanted_.cbegin() + std::min<qsizetype>(1, wanted_.size()), wanted_.cend(),
+                                 [this](const PictureKey& key) { return !find(key); });
+  if (next == wanted_.cend()) return;
+  auto job = std::make_shared<Job>();
+  job->key = *next;
+  running_ = job;
+  notePeak();
+  // Worker thread: touches only the job, and hands it back by a queued call.
+  pool_.start([this, job] {
+    if (job->wanted) {
+      QElapsedTimer timer;
+      timer.start();
+      std::optional<Picture> picture = LoadPicture(job->key.path);
+      const qint64 ms = timer.elapsed();
+      const bool stale = PictureKey::of(job->key.path) != job->key;
+      std::lock_guard lock(job->mutex);
+      job->picture = stale ? std::nullopt : std::move(picture);
+      job->stale = stale;
+      job->ms = ms;
+    }
+    {
+      std::lock_guard lock(job->mutex);
+      job->done = true;
+    }
+    job->doneChanged.notify_all();
+    QMetaObject::invokeMethod(
+        this, [this, job] { finished(job); }, Qt::QueuedConnection);
+  });
+}
+
+void PicturePrefetch::finished(std::shared_ptr<Job> job) {
+  if (job != running_) return;
+  running_.reset();
+  std::optional<Picture> picture;
+  bool stale = true;
+  {
+    std::lock_guard lock(job->mutex);
+    picture = std::exchange(job->picture, std::nullopt);
+    stale = job->stale;
+  }
+  // A file that changed while it was read is decoded again when it is taken.
+  if (job->wanted && !stale && enabled_ && isWanted(job->key) && !find(job->key)) {
+    noteDecode(job->key, job->ms);
+    keep(job->key, std::move(picture));
+    picture.reset();
+    emit ready(job->key.path);
+  }
+  pump();
+}
+
+void PicturePrefetch::keep(const PictureKey& key, std::optional<Picture> picture) {
+  cache_.removeIf([&key](const Entry& entry) { return entry.key.path == key.path; });
+  cache_.append(Entry{key, std::move(picture)});
+  notePeak();
+}
+
+void PicturePrefetch::prune() {
+  // The picture on screen stays until another one replaces it: it is held either way.
+  cache_.removeIf([this](const Entry& entry) { return entry.key != shown_ && !isWanted(entry.key); });
+}
+
+void PicturePrefetch::makeRoom() {
+  // A picture about to be decoded here needs a place: the farthest neighbours give theirs up.
+  for (qsizetype i = wanted_.size() - 1; i >= 1 && held() + 1 > kMaxHeld; --i) {
+    const PictureKey& key = wanted_[i];
+    if (key != shown_) cache_.removeIf([&key](const Entry& entry) { return entry.key == key; });
+  }
+}
+
+void PicturePrefetch::notePeak(int extra) { peak_held_ = std::max(peak_held_, held() + extra); }
+
+const PicturePrefetch::Entry* PicturePrefetch::find(const PictureKey& key) const {
+  for (const Entry& entry : cache_)
+    if (entry.key == key) return &entry;
+  return nullptr;
+}
+
+bool PicturePrefetch::isWanted(const PictureKey& key) const { return wanted_.contains(key); }
+
+void PicturePrefetch::noteDecode(const PictureKey& key, qint64 ms) {
+  const double mb = megabytes(key);
+  // Small files say little about the rate of large ones.
+  if (mb >= 0.25) ms_per_mb_ = double(ms) / mb;
+}

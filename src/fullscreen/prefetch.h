@@ -1,0 +1,88 @@
+#pragma once
+
+#include "platform/picture.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QThreadPool>
+
+#include <memory>
+#include <optional>
+
+// A file as it is on disk: a picture decoded from it is good only while all three stay the same.
+struct PictureKey {
+  QString path;
+  qint64 size = -1;
+  qint64 modified = -1;  // ms since the epoch
+
+  static PictureKey of(const QString& path);
+  bool operator==(const PictureKey&) const = default;
+};
+
+// Decodes the neighbours of the full-screen selection ahead on one worker thread, so that stepping to them
+// shows a picture already decoded. Holds at most kMaxHeld decoded pictures, counting the one in the making:
+// the current one and its two neighbours. Owned by FrmFull and used from the UI thread only; the worker
+// touches no widget and hands its picture back by a queued call.
+class PicturePrefetch : public QObject {
+  Q_OBJECT
+
+ public:
+  static constexpr int kMaxHeld = 3;
+
+  explicit PicturePrefetch(QObject* parent = nullptr);
+  ~PicturePrefetch() override;
+
+  // Selects `current` with its neighbours (the nearest first) and returns the picture at `current` as the
+  // file is now: decoded ahead, or from the decode in flight when that is the one wanted (a bounded wait),
+  // or decoded here. nullopt when the file does not load; the caller then keeps showing the previous
+  // picture, which stays counted as held until another one replaces it. Everything not wanted is dropped,
+  // a decode in flight for something else is left to finish unseen, and the missing neighbours are then
+  // decoded one at a time.
+  std::optional<Picture> take(const QString& current, const QStringList& neighbours);
+
+  // Drops every picture and every wish (leaving full screen).
+  void clear();
+
+  // Off: nothing is decoded ahead and take() always decodes (the benchmark compares both).
+  void setEnabled(bool enabled);
+  bool enabled() const { return enabled_; }
+
+  // Decoded pictures held now, counting a decode in flight, and the most ever held at once.
+  int held() const;
+  int peakHeld() const { return peak_held_; }
+  // True while a decode runs or a wanted neighbour waits for its turn.
+  bool busy() const;
+
+ signals:
+  // A neighbour was decoded ahead (or found not to load) and is ready to be taken.
+  void ready(const QString& path);
+
+ private:
+  struct Job;
+  struct Entry {
+    PictureKey key;
+    std::optional<Picture> picture;  // nullopt: the file does not load
+  };
+
+  void pump();
+  void finished(std::shared_ptr<Job> job);
+  std::optional<Picture> waitFor(std::shared_ptr<Job> job, bool& got);
+  void keep(const PictureKey& key, std::optional<Picture> picture);
+  void prune();
+  void makeRoom();
+  void notePeak(int extra = 0);
+  const Entry* find(const PictureKey& key) const;
+  bool isWanted(const PictureKey& key) const;
+  void noteDecode(const PictureKey& key, qint64 ms);
+
+  QThreadPool pool_;  // one thread: decodes run one at a time, which bounds the pictures held
+  QList<Entry> cache_;
+  QList<PictureKey> wanted_;  // the current file first, then the neighbours by nearness
+  PictureKey shown_;          // the picture last returned that loaded: the caller shows it
+  std::shared_ptr<Job> running_;
+  bool enabled_ = true;
+  int peak_held_ = 0;
+  double ms_per_mb_ = 40;  // how fast files decode, from the last decode; sizes the wait for one in flight
+};
