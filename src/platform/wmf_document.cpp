@@ -22,6 +22,9 @@ constexpr quint32 kNoFunction = 0xFFFFFFFF;
 constexpr int kMaxSavedMappings = 256;
 // Sides of a pattern brush's tile.
 constexpr int kMaxPatternSide = 256;
+// Pixels a run-length bitmap may have: this many, and so many more for each byte of it.
+constexpr qint64 kRunLengthPixelsFree = 1 << 20;
+constexpr qint64 kRunLengthPixelsPerByte = 256;
 // Bytes of a face name (including its terminating zero).
 constexpr int kFaceNameBytes = 32;
 
@@ -731,6 +734,17 @@ std::optional<Dib> Parser::decodeDib(quint32 byteOffset, quint32 byteCount, quin
   if (!header) return std::nullopt;
   const qint64 pixels = qint64(header->size().width()) * header->size().height();
   if (pixels > kMaxBitmapPixels || bitmapPixels_ + pixels > kMaxTotalBitmapPixels) return std::nullopt;
+  // A bitmap inside a record is whole: the record says how long it is. Run-length data cannot stand for
+  // more than a few hundred pixels a byte in a real picture, so a few bytes never make a huge bitmap.
+  const qint64 stored = bytes.size() - header->pixelOffset;
+  if (stored <= 0) return std::nullopt;
+  if (header->compression == dib::kRle8 || header->compression == dib::kRle4) {
+    if (pixels > kRunLengthPixelsFree + kRunLengthPixelsPerByte * stored) return std::nullopt;
+  } else if (header->stride() * (header->size().height() - 1) +
+                 (qint64(header->width) * header->bitCount + 7) / 8 >
+             stored) {
+    return std::nullopt;  // the last row may go without its padding
+  }
   bitmapPixels_ += pixels;
   QImage image = dib::Read(buffer, *header);
   if (image.isNull()) return std::nullopt;

@@ -27,10 +27,15 @@ constexpr size_t kMaxObjects = 65535;
 constexpr qint64 kMaxPointsPerPaint = 16000000;
 // Text taller than this many device pixels is left out: nobody reads it, and its glyphs cost.
 constexpr double kMaxTextPixels = 16384;
+// Text larger than this many device pixels is drawn as outlines.
+constexpr double kGlyphCachePixels = 256;
 // A dashed outline of more dashes than this is drawn solid.
 constexpr double kMaxDashes = 20000;
 // Device coordinates beyond this are clipped by hand before Qt sees them.
 constexpr double kHugeCoordinate = double(1 << 22);
+// Device pixels as far as clipping goes: a rectangle that stands for the whole plane, small enough that
+// integer regions can be moved around in it.
+const QRectF kEverywhere(-double(1 << 24), -double(1 << 24), double(1 << 25), double(1 << 25));
 // Pens up to this width in device pixels are drawn segment by segment.
 constexpr double kFastStrokeWidth = 16;
 // The widest pen drawn, in device pixels; with the pane (well below this) it stays inside kHugeCoordinate.
@@ -287,7 +292,8 @@ class Player {
   void drawBlit(const Blit& blit);
   void fillDest(const QRectF& dest, int ropIndex);
   void fillDeviceRegion(const QRegion& region, const QBrush& brush, QPainter::CompositionMode mode);
-  QRegion deviceRegion(const Region& region) const;
+  // The region on the device, cut to `bound`.
+  QRegion deviceRegion(const Region& region, const QRectF& bound) const;
   QRectF deviceRect(const QRectF& logical) const;
   struct DeviceFont {
     QFont font;
@@ -403,7 +409,7 @@ void Player::selectObject(int slot) {
   } else if (std::holds_alternative<Font>(*object)) {
     dc_.font = payload;
   } else if (const auto* region = std::get_if<Region>(object)) {
-    dc_.clip = deviceRegion(*region);
+    dc_.clip = deviceRegion(*region, kEverywhere);
     clipChanged();
   }
 }
@@ -421,10 +427,10 @@ void Player::restoreDc(int which) {
 
 QRectF Player::deviceRect(const QRectF& logical) const { return toDevice_.mapRect(logical.normalized()); }
 
-QRegion Player::deviceRegion(const Region& region) const {
+QRegion Player::deviceRegion(const Region& region, const QRectF& bound) const {
   QRegion result;
   for (const QRect& r : region.rects) {
-    const QRectF d = deviceRect(QRectF(r)) & visible_.adjusted(-2, -2, 2, 2);
+    const QRectF d = deviceRect(QRectF(r)) & bound;
     if (d.isEmpty()) continue;
     result += QRect(QPoint(int(std::lround(d.left())), int(std::lround(d.top()))),
                     QPoint(int(std::lround(d.right())) - 1, int(std::lround(d.bottom())) - 1));
@@ -1047,6 +1053,34 @@ void Player::drawText(const Text& text, bool extended) {
   if (dc_.bkMode == kOpaque)
     painter_.fillRect(QRectF(x, baseline - metrics.ascent(), total, metrics.ascent() + metrics.descent()),
                       color(dc_.bkColor));
+  if (em > kGlyphCachePixels) {
+    // Large text as outlines, only the glyphs that can show, cut to the pane: Qt would rasterise whole
+    // glyphs of synthesised faces into bitmaps this large, and antialias turned outlines this large slowly.
+    const QTransform toDevice = painter_.transform();
+    bool invertible = false;
+    const QRectF reach = toDevice.inverted(&invertible).mapRect(visible_);
+    QPainterPath outlines;
+    outlines.setFillRule(Qt::WindingFill);
+    for (const auto& [s, advance] : glyphs_) {
+      const QRectF cell(std::min(x, x + advance) - em, baseline - metrics.ascent() - em,
+                        std::abs(advance) + 2 * em, metrics.ascent() + metrics.descent() + 2 * em);
+      if (invertible && cell.intersects(reach)) outlines.addText(QPointF(x, baseline), device.font, s);
+      x += advance;
+    }
+    QPainterPath cut;
+    cut.setFillRule(Qt::WindingFill);
+    const QRectF box = visible_.adjusted(-2, -2, 2, 2);
+    for (const QPolygonF& polygon : outlines.toSubpathPolygons(toDevice)) {
+      pointsLeft_ -= polygon.size();
+      const QPolygonF clipped = ClipPolygon(polygon, box);
+      if (clipped.size() > 2) cut.addPolygon(clipped);
+    }
+    painter_.resetTransform();
+    painter_.setRenderHint(QPainter::Antialiasing, true);
+    painter_.fillPath(cut, color(dc_.textColor));
+    painter_.restore();
+    return;
+  }
   painter_.setFont(device.font);
   painter_.setPen(color(dc_.textColor));
   if (text.dx.empty() && extra == 0) {
@@ -1245,11 +1279,10 @@ void Player::record(const Record& r) {
     case kIntersectClipRect:
     case kExcludeClipRect: {
       if (!mappingOk_) return;
-      const QRectF d =
-          deviceRect(QRectF(QPointF(s(3), s(2)), QPointF(s(1), s(0)))) & cull_.adjusted(-2, -2, 2, 2);
+      const QRectF d = deviceRect(QRectF(QPointF(s(3), s(2)), QPointF(s(1), s(0)))) & kEverywhere;
       const QRect rect(QPoint(int(std::lround(d.left())), int(std::lround(d.top()))),
                        QPoint(int(std::lround(d.right())) - 1, int(std::lround(d.bottom())) - 1));
-      const QRegion current = dc_.clip ? *dc_.clip : QRegion(cull_.toAlignedRect().adjusted(-2, -2, 2, 2));
+      const QRegion current = dc_.clip ? *dc_.clip : QRegion(kEverywhere.toRect());
       dc_.clip = r.function == kIntersectClipRect ? current.intersected(d.isEmpty() ? QRect() : rect)
                                                   : (d.isEmpty() ? current : current.subtracted(rect));
       clipChanged();
@@ -1264,7 +1297,7 @@ void Player::record(const Record& r) {
       return;
     case kSelectClipRegion:
       if (const Object* o = objectAt(u(0)); o && std::holds_alternative<Region>(*o) && mappingOk_) {
-        dc_.clip = deviceRegion(std::get<Region>(*o));
+        dc_.clip = deviceRegion(std::get<Region>(*o), kEverywhere);
         clipChanged();
       }
       return;
@@ -1329,7 +1362,10 @@ void Player::record(const Record& r) {
     case kInvertRegion: {
       const Object* o = objectAt(u(0));
       if (!o || !std::holds_alternative<Region>(*o)) return;
-      QRegion region = deviceRegion(std::get<Region>(*o));
+      // A frame's width and height; cut to the pane with room for them, so that the cut makes no edge.
+      const int w = std::clamp(int(std::lround(std::abs(s(3) * toDevice_.m11()))), 1, 1 << 20);
+      const int h = std::clamp(int(std::lround(std::abs(s(2) * toDevice_.m22()))), 1, 1 << 20);
+      QRegion region = deviceRegion(std::get<Region>(*o), visible_.adjusted(-w - 2, -h - 2, w + 2, h + 2));
       if (r.function == kInvertRegion) {
         fillDeviceRegion(region, QBrush(Qt::white), QPainter::RasterOp_NotDestination);
         return;
@@ -1342,8 +1378,6 @@ void Player::record(const Record& r) {
       }
       if (r.function == kFrameRegion) {
         // The region less itself shrunk by the frame's width and height.
-        const int w = std::max(1, int(std::lround(std::abs(s(3) * toDevice_.m11()))));
-        const int h = std::max(1, int(std::lround(std::abs(s(2) * toDevice_.m22()))));
         const QRegion inner = region.translated(w, 0) & region.translated(-w, 0) & region.translated(0, h) &
                               region.translated(0, -h) & region;
         region -= inner;
