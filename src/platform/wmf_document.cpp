@@ -297,13 +297,11 @@ std::shared_ptr<const Document> Parser::run() {
       r.function = Function(function);
       r.offset = quint32(at + 6);
       r.words = sizeWords - 3;
-      // Records that would pass for other ones with a wrong high byte are told apart by it where the format
-      // itself does so (the blits without bitmap).
       if (!readRecord(r)) {
         doc_->truncated_ = true;
         break;
       }
-      if (r.function != kEof) {
+      if (r.function != kEof) {  // kEof now: nothing to play
         if (IsDrawing(r.function) && firstDrawing_ == std::numeric_limits<size_t>::max())
           firstDrawing_ = doc_->records_.size();
         doc_->records_.push_back(r);

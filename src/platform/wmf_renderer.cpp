@@ -19,7 +19,7 @@
 namespace wmf {
 namespace {
 
-// SaveDC levels kept; a file nesting deeper loses the oldest ones it could restore.
+// SaveDC levels kept; deeper ones are not saved.
 constexpr size_t kMaxSavedStates = 1024;
 // Object table slots; the header's count is only a hint, some writers get it wrong.
 constexpr size_t kMaxObjects = 65535;
@@ -46,7 +46,7 @@ constexpr double kMinScale = 1e-7;
 // GDI's default font cell height, in natural pixels.
 constexpr double kDefaultFontCell = 16;
 
-// The dash patterns of GDI's styled pens, in device pixels.
+// The dash patterns of GDI's styled pens, in pixels of the natural size.
 const std::array<QList<qreal>, 5> kDashes = {QList<qreal>{}, QList<qreal>{18, 6}, QList<qreal>{3, 3},
                                              QList<qreal>{9, 6, 3, 6}, QList<qreal>{9, 3, 3, 3, 3, 3}};
 
@@ -265,6 +265,7 @@ class Player {
   void mappingChanged();
   void clipChanged();
   void createObject(const Record& r);
+  void deleteObject(int slot);
   void selectObject(int slot);
   void restoreDc(int which);
   const Object* objectAt(int slot) const;
@@ -316,6 +317,7 @@ class Player {
   DcState dc_;
   std::vector<DcState> saved_;
   std::vector<int> table_;  // object slots: payload indexes, -1 when free
+  size_t firstFree_ = 0;    // no slot below this is free
   qint64 pointsLeft_ = kMaxPointsPerPaint;
   QPolygonF points_;  // scratch
   std::map<int, QStringDecoder> decoders_;
@@ -389,13 +391,20 @@ QColor Player::color(quint32 colorRef) const {
   return Rgb(colorRef);
 }
 
+// A new object takes the lowest free slot, as the records that select it expect.
 void Player::createObject(const Record& r) {
-  auto free = std::find(table_.begin(), table_.end(), -1);
-  if (free == table_.end()) {
+  while (firstFree_ < table_.size() && table_[firstFree_] >= 0) ++firstFree_;
+  if (firstFree_ == table_.size()) {
     if (table_.size() >= kMaxObjects) return;
-    free = table_.insert(table_.end(), -1);
+    table_.push_back(-1);
   }
-  *free = r.payload;
+  table_[firstFree_++] = r.payload;
+}
+
+void Player::deleteObject(int slot) {
+  if (slot < 0 || size_t(slot) >= table_.size()) return;
+  table_[size_t(slot)] = -1;
+  firstFree_ = std::min(firstFree_, size_t(slot));
 }
 
 void Player::selectObject(int slot) {
@@ -1272,7 +1281,7 @@ void Player::record(const Record& r) {
         dc_.palette = table_[u(0)];
       return;
     case kDeleteObject:
-      if (u(0) < table_.size()) table_[u(0)] = -1;
+      deleteObject(u(0));
       return;
 
     // ---- clipping

@@ -279,6 +279,10 @@ void TestWmf::drawsAtChosenPixels_data() {
     b.rectangle({0, 0, 100, 100});
   }) << Probes{{{50, 50}, kRed}};
 
+  QTest::newRow("a new object takes the lowest free slot") << Square([](Builder& b) {
+    b.createBrush(kBsSolid, kRed).createBrush(kBsSolid, kBlue).deleteObject(0).createBrush(kBsSolid, kGreen);
+    b.selectObject(0).patBlt({0, 0, 100, 100}, kPatCopy);
+  }) << Probes{{{50, 50}, kGreen}};
   QTest::newRow("XOR pen once") << Square([](Builder& b) {
     Fill(b, kRed);
     b.setRop2(kR2XorPen).rectangle({0, 0, 100, 100});
