@@ -302,6 +302,10 @@ void TestWmf::drawsAtChosenPixels_data() {
         .patBlt({0, 50, 50, 50}, kDstInvert);
   }) << Probes{{{25, 25}, kGreen}, {{75, 25}, kBlack}, {{25, 75}, kBlack}, {{75, 75}, kWhite}};
 
+  QTest::newRow("a function's high byte is not what tells it") << Square([](Builder& b) {
+    Fill(b, kGreen);
+    b.record(kRectangle & 0xFF, {100, 100, 0, 0});
+  }) << Probes{{{50, 50}, kGreen}};
   QTest::newRow("line") << Square([](Builder& b) {
     b.createPen(kPsSolid, 0, kRed).selectObject(b.lastSlot()).moveTo(10, 50).lineTo(90, 50);
   }) << Probes{{{50, 50}, kRed}, {{50, 52}, kWhite}, {{5, 50}, kWhite}};
@@ -632,6 +636,9 @@ void TestWmf::survivesBadInput_data() {
     b.record(kStretchDib, stretch(dib.left(20)));
   }) << false << skipped;
 
+  QTest::newRow("unknown records and escapes") << around([](Builder& b) {
+    b.record(0x013A, {1, 2, 3}).record(kEscape, {15, 4, 0x4142, 0x4344}).record(0x0000 | 0x3A00, {});
+  }) << false << skipped;
   QTest::newRow("objects out of the table, RestoreDC without SaveDC") << around([](Builder& b) {
     b.selectObject(30000).deleteObject(-7).selectPalette(500).selectClipRegion(65535).restoreDc(-100);
     b.restoreDc(7).record(kFillRegion, {9, 9});
