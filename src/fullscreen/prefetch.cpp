@@ -44,7 +44,7 @@ struct PicturePrefetch::Job {
   std::mutex mutex;
   std::condition_variable doneChanged;
   bool done = false;
-  bool stale = false;  // the file changed while it was read
+  bool decoded = false;  // false: skipped as no longer wanted, or the file changed while it was read
   std::optional<Picture> picture;
   qint64 ms = 0;
 };
@@ -63,7 +63,8 @@ std::optional<Picture> PicturePrefetch::take(const QString& current, const QStri
   wanted_ = {key};
   for (const QString& path : neighbours) wanted_ << PictureKey::of(path);
   prune();
-  if (running_ && !isWanted(running_->key)) running_->wanted = false;
+  // A decode in flight for something else finishes unseen; one wanted again is seen after all.
+  if (running_) running_->wanted = isWanted(running_->key);
 
   std::optional<Picture> picture;
   bool got = false;
@@ -103,7 +104,7 @@ std::optional<Picture> PicturePrefetch::waitFor(std::shared_ptr<Job> job, bool& 
   }
   // Taken here: the queued hand-over that follows finds the job no longer running and does nothing.
   running_.reset();
-  got = !job->stale;
+  got = job->decoded;
   if (got) noteDecode(job->key, job->ms);
   return std::exchange(job->picture, std::nullopt);
 }
@@ -122,7 +123,7 @@ void PicturePrefetch::setEnabled(bool enabled) {
     return;
   }
   if (running_) running_->wanted = false;
-  cache_.removeIf([this](const Entry& entry) { return entry.key != shown_; });
+  prune();
 }
 
 int PicturePrefetch::held() const {
@@ -150,10 +151,10 @@ void PicturePrefetch::pump() {
       timer.start();
       std::optional<Picture> picture = LoadPicture(job->key.path);
       const qint64 ms = timer.elapsed();
-      const bool stale = PictureKey::of(job->key.path) != job->key;
+      const bool decoded = PictureKey::of(job->key.path) == job->key;
       std::lock_guard lock(job->mutex);
-      job->picture = stale ? std::nullopt : std::move(picture);
-      job->stale = stale;
+      job->picture = decoded ? std::move(picture) : std::nullopt;
+      job->decoded = decoded;
       job->ms = ms;
     }
     {
@@ -170,14 +171,14 @@ void PicturePrefetch::finished(std::shared_ptr<Job> job) {
   if (job != running_) return;
   running_.reset();
   std::optional<Picture> picture;
-  bool stale = true;
+  bool decoded = false;
   {
     std::lock_guard lock(job->mutex);
     picture = std::exchange(job->picture, std::nullopt);
-    stale = job->stale;
+    decoded = job->decoded;
   }
   // A file that changed while it was read is decoded again when it is taken.
-  if (job->wanted && !stale && enabled_ && isWanted(job->key) && !find(job->key)) {
+  if (job->wanted && decoded && enabled_ && isWanted(job->key) && !find(job->key)) {
     noteDecode(job->key, job->ms);
     keep(job->key, std::move(picture));
     picture.reset();
@@ -194,7 +195,8 @@ void PicturePrefetch::keep(const PictureKey& key, std::optional<Picture> picture
 
 void PicturePrefetch::prune() {
   // The picture on screen stays until another one replaces it: it is held either way.
-  cache_.removeIf([this](const Entry& entry) { return entry.key != shown_ && !isWanted(entry.key); });
+  cache_.removeIf(
+      [this](const Entry& entry) { return entry.key != shown_ && (!enabled_ || !isWanted(entry.key)); });
 }
 
 void PicturePrefetch::makeRoom() {
