@@ -94,9 +94,11 @@ std::optional<Picture> PicturePrefetch::take(const QString& current, const QStri
 std::optional<Picture> PicturePrefetch::waitFor(std::shared_ptr<Job> job, bool& got) {
   // The decode in flight has at most a whole decode left, which is what decoding here would cost: waiting
   // about that long is never the slower choice, unless the worker is starved, which the bound catches.
-  const int bound = std::clamp(int(ms_per_mb_ * megabytes(job->key)) + kMinWaitMs, kMinWaitMs, kMaxWaitMs);
+  const double bound =
+      std::clamp(ms_per_mb_ * megabytes(job->key) + kMinWaitMs, double(kMinWaitMs), double(kMaxWaitMs));
   std::unique_lock lock(job->mutex);
-  if (!job->doneChanged.wait_for(lock, std::chrono::milliseconds(bound), [&job] { return job->done; })) {
+  if (!job->doneChanged.wait_for(lock, std::chrono::duration<double, std::milli>(bound),
+                                 [&job] { return job->done; })) {
     // Left to finish unseen; it stays counted until it does.
     job->wanted = false;
     got = false;
