@@ -11,6 +11,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTimer>
 
 #include <algorithm>
@@ -20,6 +22,46 @@ namespace {
 
 // A medium that ends sooner than this after the loop or the slideshow started it did not really play.
 constexpr qint64 kQuickEndMs = 100;
+
+// The start point for a slider value: value / max of the length, rounded to nearest, ties to even.
+qint32 startPoint(qint64 value, qint64 max, qint64 length) {
+  return max > 0 ? static_cast<qint32>(std::llrint(double(value * length) / double(max))) : 0;
+}
+
+QString percentText(qint64 value, qint64 max) {
+  return QString::number(max > 0 ? static_cast<qint64>(double(value * 100) / double(max)) : 0) +
+         QLatin1Char('%');
+}
+
+// Where the slider's style draws the thumb for a value.
+QRect thumbAt(const QSlider* slider, int value) {
+  QStyleOptionSlider option;
+  option.initFrom(slider);
+  option.subControls = QStyle::SC_None;
+  option.activeSubControls = QStyle::SC_None;
+  option.orientation = slider->orientation();
+  option.maximum = slider->maximum();
+  option.minimum = slider->minimum();
+  option.tickPosition = slider->tickPosition();
+  option.tickInterval = slider->tickInterval();
+  option.upsideDown = (slider->orientation() == Qt::Horizontal)
+                          ? (slider->invertedAppearance() != (option.direction == Qt::RightToLeft))
+                          : (!slider->invertedAppearance());
+  option.direction = Qt::LeftToRight;  // the thumb's place is already mirrored through upsideDown
+  option.sliderPosition = value;
+  option.sliderValue = value;
+  option.singleStep = slider->singleStep();
+  option.pageStep = slider->pageStep();
+  return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+}
+
+// What a slider value shows in media mode: the percentage, and the start point of the next "Play".
+void showPosition(FrmMain& m, int value) {
+  const qint64 max = m.Slider->maximum();
+  // QLabel repaints only when the text really changes.
+  m.lb_percent->setText(percentText(value, max));
+  m.MCI->setFrom(startPoint(value, max, m.MCI->Length()));
+}
 
 }  // namespace
 
@@ -46,12 +88,22 @@ void FrmMain::Timer_Timer() {
   const qint64 max = Slider->maximum();
   const qint64 position = MCI->Position();
   // Nothing open, or a length not known yet: the slider rests at 0.
-  const qint64 value = length > 0 ? std::llrint(double(max * position) / double(length)) : 0;
-  // The mark covers only this assignment, so that a later move by the user is never taken for the tick's
-  // even when this assignment changed nothing.
-  timer_moved = true;
-  Slider->setValue(int(std::clamp<qint64>(value, 0, max)));
-  timer_moved = false;
+  const int value = int(std::clamp<qint64>(
+      length > 0 ? std::llrint(double(max * position) / double(max > 0 ? length : 1)) : 0, 0, max));
+  const int shown = Slider->value();
+  // The slider is seldom wider than a few hundred pixels: most new values would repaint it at the tick's
+  // pace without moving its thumb. Such a value only updates the percentage and the start point, which is
+  // what the slider handling would do with it. The ends are always taken, so that a rewind reads 0.
+  const bool thumbMoves =
+      value != shown && (value == 0 || value == max || thumbAt(Slider, value) != thumbAt(Slider, shown));
+  if (thumbMoves) {
+    // The mark covers only this assignment, so that a later move by the user is never taken for the tick's.
+    timer_moved = true;
+    Slider->setValue(value);
+    timer_moved = false;
+  } else if (value != shown || lb_percent->text() != percentText(value, max)) {
+    showPosition(*this, value);
+  }
 }
 
 void FrmMain::Slider_Change() {
@@ -60,13 +112,7 @@ void FrmMain::Slider_Change() {
     applyZoom();
     return;
   }
-  const qint64 value = Slider->value();
-  const qint64 max = Slider->maximum();
-  // QLabel repaints only when the text really changes: most ticks leave the percentage as it is.
-  lb_percent->setText(QString::number(max > 0 ? static_cast<qint64>(double(value * 100) / double(max)) : 0) +
-                      QLatin1Char('%'));
-  const qint64 length = MCI->Length();
-  MCI->setFrom(max > 0 ? static_cast<qint32>(std::llrint(double(value * length) / double(max))) : 0);
+  showPosition(*this, Slider->value());
   if (!timer_moved) MCI->setCommand(QStringLiteral("Play"));
   timer_moved = false;
 }

@@ -22,6 +22,10 @@
 
 #include <gst/gst.h>
 
+#include <cmath>
+#include <optional>
+#include <utility>
+
 namespace {
 
 QStringList sent(const QSignalSpy& spy) {
@@ -134,7 +138,20 @@ class TestPlayback : public QObject {
     m.FileOpen(path("long.wav"));
     // The running timer moves the slider along while the sound plays.
     QTRY_VERIFY_WITH_TIMEOUT(m.Slider->value() >= 100, 5000);
-    QCOMPARE(m.lb_percent->text(), QString::number(m.Slider->value() / 10) + '%');
+    m.cmd_pause_Click();
+    qint32 last = -1;
+    const auto still = [&] {
+      const qint32 now = std::exchange(last, m.MCI->Position());
+      return now == last;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(still(), 2000);
+    // The percentage and the start point follow every tenth of a percent; the thumb, every pixel.
+    m.Timer_Timer();
+    const qint32 length = m.MCI->Length();
+    const qint64 exact = std::llrint(1000.0 * m.MCI->Position() / length);
+    QCOMPARE(m.lb_percent->text(), QString::number(exact / 10) + '%');
+    QCOMPARE(m.MCI->from(), std::optional<qint32>(qint32(std::llrint(double(exact) * length / 1000))));
+    QVERIFY(std::abs(m.Slider->value() - exact) <= 1000 / m.Slider->width() + 1);
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
     m.cmd_stop_Click();
     m.Timer_Timer();
