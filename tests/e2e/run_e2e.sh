@@ -1,0 +1,218 @@
+#!/usr/bin/env bash
+# End to end: the real glview3 on a real X server (Xvfb, the xcb platform), driven from outside with real input
+# events. The program gets a folder of its own (a copy of the binary, glview3.ini, default.lst) and a folder of
+# media; the test clicks a picture, opens the preferences with F3, changes an option and the language, applies,
+# and ends the program with Ctrl-X, checking the window placement, the picture on screen and the files written.
+#
+#   run_e2e.sh <glview3 binary> <screenshot folder>
+#
+# Exits 77 (skipped) when xvfb-run, xdotool or ImageMagick are missing.
+set -euo pipefail
+
+readonly TITLE='TARNWELL Glintview v3.0 (Deluxe)'
+readonly TITLE_RE='^TARNWELL Glintview v3\.0 \(Deluxe\)$'
+readonly SCREEN_W=1280 SCREEN_H=1024
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Bounded polling: runs the command every 100 ms until it succeeds or the seconds run out.
+wait_for() {
+  local seconds=$1
+  shift
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+
+# ---------------------------------------------------------------------------------------------------------------
+# Inside the X session: start the program and drive it.
+inside() {
+  local app=$1 media=$2 shots=$3 expected=$4
+  local log=$app/../glview3.log
+  pid=  # global: the exit trap runs after this function has returned
+  stop_program() {
+    if [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null; then
+      kill "$pid" 2>/dev/null || true
+      wait_for 5 eval "! kill -0 $pid 2>/dev/null" || kill -9 "$pid" 2>/dev/null || true
+    fi
+  }
+  trap stop_program EXIT
+
+  # The real platform, not the offscreen one the unit tests run on.
+  env -u QT_QPA_PLATFORM QT_QPA_PLATFORM=xcb "$app/glview3" >"$log" 2>&1 &
+  pid=$!
+
+  visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+  has_visible() { [[ -n $(visible "$1") ]]; }
+  hidden() { [[ -z $(visible "$1") ]]; }
+
+  wait_for 20 has_visible "$TITLE_RE" || {
+    cat "$log" >&2
+    fail "the main window \"$TITLE\" did not appear"
+  }
+  local main
+  main=$(visible "$TITLE_RE")
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  local mx=$X my=$Y mw=$WIDTH mh=$HEIGHT
+  echo "main window $main at $mx,$my size ${mw}x$mh"
+  ((mw == 620 && mh == 357)) || fail "main window is ${mw}x$mh, not 620x357"
+  local cx=$(((SCREEN_W - mw) / 2)) cy=$(((SCREEN_H - mh) / 2))
+  ((mx >= cx - 1 && mx <= cx + 1 && my >= cy - 1 && my <= cy + 1)) ||
+    fail "main window at $mx,$my, not centred at $cx,$cy"
+
+  local shot=$shots/.screen.png
+  pixel_at() {  # x y -> "r,g,b" of the screen now
+    import -window root "png:$shot"
+    convert "$shot" -format "%[fx:int(255*p{$1,$2}.r+0.5)],%[fx:int(255*p{$1,$2}.g+0.5)],%[fx:int(255*p{$1,$2}.b+0.5)]" info:
+  }
+  pixel_is() { [[ $(pixel_at "$1" "$2") == "$3" ]]; }
+
+  # The picture pane starts empty: its top-left corner is at (252, 40) in the window, and the picture is drawn
+  # there at its natural size. The red disc is at (160, 120) in the picture.
+  local px=$((mx + 252 + 160)) py=$((my + 40 + 120))
+  pixel_is "$px" "$py" "192,32,32" && fail "the pane shows the picture before any click"
+
+  # The file list is at (120, 40) in the window; its first row is the picture.
+  xdotool mousemove --sync $((mx + 150)) $((my + 48)) click 1
+  wait_for 10 pixel_is "$px" "$py" "192,32,32" || fail "a click on the picture did not show it (pixel $(pixel_at "$px" "$py"))"
+  # Also away from the disc: the gradient's top, not the pane's dark grey.
+  [[ $(pixel_at $((mx + 252 + 10)) $((my + 40 + 10))) != "8,8,8" ]] || fail "the picture's corner is not drawn"
+  convert "$shot" -crop "${mw}x$mh+$mx+$my" +repage "$shots/main.png"
+
+  # F3 on the main window opens the preferences.
+  xdotool mousemove --sync $((mx + 400)) $((my + 330))
+  xdotool windowfocus --sync "$main"
+  xdotool key F3
+  wait_for 10 has_visible '^Preferences$' || fail "F3 did not open the preferences"
+  local prefs
+  prefs=$(visible '^Preferences$')
+  eval "$(xdotool getwindowgeometry --shell "$prefs")"
+  local ox=$X oy=$Y
+  echo "preferences $prefs at $ox,$oy size ${WIDTH}x$HEIGHT"
+
+  # General page: the first option (slideshow) off, then Apply.
+  xdotool mousemove --sync $((ox + 46)) $((oy + 122)) click 1
+  xdotool mousemove --sync $((ox + 276)) $((oy + 306)) click 1
+  wait_for 10 cmp -s "$expected/glview3.ini.1" "$app/glview3.ini" || {
+    od -c "$app/glview3.ini" >&2 || true
+    fail "Apply did not write glview3.ini as expected"
+  }
+
+  # Advance page: the language button, then Apply; the dialog turns Chinese.
+  title_of_prefs() {
+    import -window root "png:$shot"
+    convert "$shot" -crop "301x17+$((ox + 12))+$((oy + 8))" +repage -format '%#' info:
+  }
+  local english_title
+  english_title=$(title_of_prefs)
+  title_changed() { [[ $(title_of_prefs) != "$english_title" ]]; }
+  xdotool mousemove --sync $((ox + 120)) $((oy + 44)) click 1
+  xdotool mousemove --sync $((ox + 208)) $((oy + 222)) click 1
+  xdotool mousemove --sync $((ox + 276)) $((oy + 306)) click 1
+  wait_for 10 cmp -s "$expected/glview3.ini.2" "$app/glview3.ini" || {
+    od -c "$app/glview3.ini" >&2 || true
+    fail "Apply after the language change did not write glview3.ini as expected"
+  }
+  # The captions change with Apply, once the settings are written: wait until the title is redrawn.
+  wait_for 10 title_changed || fail "Apply did not turn the preferences Chinese"
+  convert "$shot" -crop "${WIDTH}x$HEIGHT+$ox+$oy" +repage "$shots/preferences-zh.png"
+
+  # OK closes the dialog and gives the main window back.
+  xdotool mousemove --sync $((ox + 141)) $((oy + 306)) click 1
+  wait_for 10 hidden '^Preferences$' || fail "OK did not close the preferences"
+  cmp -s "$expected/glview3.ini.2" "$app/glview3.ini" || fail "OK changed glview3.ini"
+
+  # Ctrl-X ends the program, which writes the favourites back.
+  xdotool mousemove --sync $((mx + 400)) $((my + 330))
+  xdotool windowfocus --sync "$main"
+  xdotool key ctrl+x
+  wait_for 10 eval "! kill -0 $pid 2>/dev/null" || fail "Ctrl-X did not end the program"
+  local status=0
+  wait "$pid" || status=$?
+  pid=
+  ((status == 0)) || {
+    cat "$log" >&2
+    fail "the program ended with status $status"
+  }
+  cmp "$expected/default.lst" "$app/default.lst" || {
+    od -c "$app/default.lst" >&2 || true
+    fail "default.lst does not hold the expected lines"
+  }
+  rm -f "$shot"
+  echo "PASS"
+}
+
+if [[ ${1:-} == --inside ]]; then
+  shift
+  inside "$@"
+  exit 0
+fi
+
+# ---------------------------------------------------------------------------------------------------------------
+# Outside: check the tools, build the folders, run the X session.
+(($# == 2)) || {
+  echo "usage: $0 <glview3 binary> <screenshot folder>" >&2
+  exit 2
+}
+binary=$(realpath "$1")
+mkdir -p "$2"
+shots=$(realpath "$2")
+for tool in xvfb-run xdotool convert import; do
+  command -v "$tool" >/dev/null || {
+    echo "SKIP: $tool is not installed (see scripts/packages.txt)"
+    exit 77
+  }
+done
+[[ -x $binary ]] || fail "no program at $binary"
+
+work=$(mktemp -d)
+session=
+cleanup() {
+  if [[ -n $session ]] && kill -0 "$session" 2>/dev/null; then
+    kill -- "-$session" 2>/dev/null || kill "$session" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+app=$work/program
+media=$work/media
+expected=$work/expected
+mkdir -p "$app" "$media" "$expected"
+cp "$binary" "$app/glview3"
+
+# A 320x240 picture: a gradient with a red disc whose centre is at (160, 120).
+convert -size 320x240 gradient:'#2060c0-#f0a030' -fill '#c02020' -draw 'circle 160,120 160,70' \
+  -type TrueColor "BMP3:$media/a_picture.bmp"
+# A short 8-bit mono WAV (8000 Hz, 800 samples of silence).
+{
+  printf 'RIFF\x44\x03\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00\x40\x1f\x00\x00\x40\x1f\x00\x00\x01\x00\x08\x00'
+  printf 'data\x20\x03\x00\x00'
+  head -c 800 /dev/zero | tr '\0' '\200'
+} >"$media/b_sound.wav"
+
+crlf() { printf '%s\r\n' "$@"; }
+# Slideshow, loop, stop CD, play on click, own cursors, splash, always on top; shortcuts on; English.
+crlf "$media" " 1 " " 1 " " 0 " " 1 " " 1 " " 0 " " 0 " "True" "False" >"$app/glview3.ini"
+crlf "$media/a_picture.bmp" "$media/b_sound.wav" >"$app/default.lst"
+crlf "$media" " 0 " " 1 " " 0 " " 1 " " 1 " " 0 " " 0 " "True" "False" >"$expected/glview3.ini.1"
+crlf "$media" " 0 " " 1 " " 0 " " 1 " " 1 " " 0 " " 0 " "True" "True" >"$expected/glview3.ini.2"
+cp "$app/default.lst" "$expected/default.lst"
+
+# Its own process group, so that a timeout takes the X server and the program with it.
+set -m
+timeout 55 xvfb-run -a -s "-screen 0 ${SCREEN_W}x${SCREEN_H}x24" \
+  "$0" --inside "$app" "$media" "$shots" "$expected" &
+session=$!
+set +m
+status=0
+wait "$session" || status=$?
+session=
+((status == 124)) && fail "the run took longer than 55 s"
+exit "$status"
