@@ -50,8 +50,10 @@ inside() {
   visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
   has_visible() { [[ -n $(visible "$1") ]]; }
   hidden() { [[ -z $(visible "$1") ]]; }
+  # The main window, or an early end of the program (which then fails at once, not after the timeout).
+  shown_or_ended() { has_visible "$TITLE_RE" || ! kill -0 "$pid" 2>/dev/null; }
 
-  wait_for 20 has_visible "$TITLE_RE" || {
+  wait_for 20 shown_or_ended && has_visible "$TITLE_RE" || {
     cat "$log" >&2
     fail "the main window \"$TITLE\" did not appear"
   }
