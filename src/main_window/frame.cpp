@@ -335,7 +335,8 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FrmMain::mousePressEvent(QMouseEvent* event) {
-  if (childAt(event->position().toPoint()) == nullptr) {
+  background_pressed_ = childAt(event->position().toPoint()) == nullptr;
+  if (background_pressed_) {
     const QPointF p = localTo(this, event);
     Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), p.x(), p.y());
   }
@@ -343,9 +344,17 @@ void FrmMain::mousePressEvent(QMouseEvent* event) {
 }
 
 void FrmMain::mouseMoveEvent(QMouseEvent* event) {
+  // A press on a control (a group box, a label) that reached the window only because the control ignored it
+  // belongs to that control: moving with the button held must not drag the window from a stale press point.
+  if (event->buttons() != Qt::NoButton && !background_pressed_) return QWidget::mouseMoveEvent(event);
   const QPointF p = localTo(this, event);
   Form_MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()), p.x(), p.y());
   QWidget::mouseMoveEvent(event);
+}
+
+void FrmMain::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->buttons() == Qt::NoButton) background_pressed_ = false;
+  QWidget::mouseReleaseEvent(event);
 }
 
 void FrmMain::paintEvent(QPaintEvent* event) {

@@ -150,6 +150,7 @@ class FrmMain : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
@@ -172,6 +173,7 @@ class FrmMain : public QWidget {
   int quick_ends = 0;
 
   Program& program_;
+  bool background_pressed_ = false;  // the button went down on the bare window, so a move may drag it
 };
 
 // Mouse button codes as the handlers take them: 1 left, 2 right, 4 middle, or'ed together.

@@ -6,7 +6,9 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QGroupBox>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -163,6 +165,23 @@ class TestFrame : public QObject {
     m.Form_MouseDown(pressButton, 0, 100, 100);
     m.Form_MouseMove(moveButtons, 0, 90, 104);
     QCOMPARE(m.pos(), middle + (shift.isNull() ? QPoint() : QPoint(-10, 4)));
+  }
+
+  void pressOnAGroupDoesNotDragTheWindow() {
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    FrmMain& m = *program.frm_main;
+    const QPoint before = m.pos();
+    QWidget* group = m.fr_status;
+    const QPointF local(5, 30);
+    QMouseEvent press(QEvent::MouseButtonPress, local, group->mapToGlobal(local), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(group, &press);
+    const QPointF moved(45, 60);
+    QMouseEvent move(QEvent::MouseMove, moved, group->mapToGlobal(moved), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(group, &move);
+    QCOMPARE(m.pos(), before);
   }
 
   void pressHeightRoundsHalfToEven() {
