@@ -182,6 +182,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
 
 app=$work/program
 media=$work/media
@@ -213,6 +215,8 @@ timeout 55 xvfb-run -a -s "-screen 0 ${SCREEN_W}x${SCREEN_H}x24" \
   "$0" --inside "$app" "$media" "$shots" "$expected" &
 session=$!
 set +m
+# Polled rather than waited for, so that a TERM or INT for this script ends the session at once.
+while kill -0 "$session" 2>/dev/null; do sleep 0.1; done
 status=0
 wait "$session" || status=$?
 session=
