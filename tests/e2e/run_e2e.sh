@@ -32,7 +32,7 @@ wait_for() {
 # ---------------------------------------------------------------------------------------------------------------
 # Inside the X session: start the program and drive it.
 inside() {
-  local app=$1 media=$2 shots=$3 expected=$4
+  local app=$1 shots=$2 expected=$3
   local log=$app/../glview3.log
   pid=  # global: the exit trap runs after this function has returned
   stop_program() {
@@ -212,7 +212,7 @@ cp "$app/default.lst" "$expected/default.lst"
 # Its own process group, so that a timeout takes the X server and the program with it.
 set -m
 timeout 55 xvfb-run -a -s "-screen 0 ${SCREEN_W}x${SCREEN_H}x24" \
-  "$0" --inside "$app" "$media" "$shots" "$expected" &
+  "$0" --inside "$app" "$shots" "$expected" &
 session=$!
 set +m
 # Polled rather than waited for, so that a TERM or INT for this script ends the session at once.
