@@ -59,6 +59,8 @@ inside() {
   }
   local main
   main=$(visible "$TITLE_RE")
+  # Set by the eval of getwindowgeometry --shell; local so that they stay inside this function.
+  # shellcheck disable=SC2034
   local X Y WIDTH HEIGHT SCREEN WINDOW
   eval "$(xdotool getwindowgeometry --shell "$main")"
   local mx=$X my=$Y mw=$WIDTH mh=$HEIGHT
