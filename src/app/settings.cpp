@@ -5,6 +5,7 @@
 //   10    Chinese interface, "True" / "False"
 #include "app/program.h"
 
+#include "app/settings_file.h"
 #include "app/text_file.h"
 #include "main_window/frm_main.h"
 #include "platform/dir_list.h"
@@ -31,38 +32,25 @@ void Program::LoadSettings(int keep_folder) {
   // Any failure ends the reading at that point; what was already applied stays.
   [&] {
     const auto lines = textfile::ReadLines(settingsPath(*this), 10);
-    if (!lines || lines->isEmpty()) return;
+    if (!lines) return;
+    const SettingsFile settings = ParseSettings(*lines);
+    if (!settings.folder) return;
     if (keep_folder == 0) {
-      // Line 1 is taken whole, commas and spaces included. The folder must exist here: one that has gone (or
-      // was never on this machine, such as a drive-letter path) leaves the main window where it is.
-      const QString folder = textfile::Decode(lines->constFirst());
-      const QFileInfo info(folder);
+      // The folder must exist here: one that has gone (or was never on this machine, such as a drive-letter
+      // path) leaves the main window where it is.
+      const QFileInfo info(*settings.folder);
       if (!info.isAbsolute() || !info.isDir()) return;
-      frm_main->Drive->setDrive(folder);
-      if (!frm_main->Dir->setPath(folder)) return;
+      frm_main->Drive->setDrive(*settings.folder);
+      if (!frm_main->Dir->setPath(*settings.folder)) return;
     }
-    // The rest is a run of fields: a comma ends a field as a line end does.
-    QList<QByteArray> fields;
-    for (qsizetype i = 1; i < lines->size(); ++i) fields << textfile::Fields(lines->at(i));
-    qsizetype next = 0;
-    auto field = [&]() -> std::optional<QByteArray> {
-      if (next >= fields.size()) return std::nullopt;
-      return fields[next++];
-    };
     for (int index = 0; index <= 6; ++index) {
-      const auto text = field();
-      if (!text) return;
-      const auto value = textfile::ToNumber(*text);
-      if (!value || !frm_option->setCheckValue(index, *value)) return;
+      if (index >= settings.checks.size() || !frm_option->setCheckValue(index, settings.checks[index]))
+        return;
     }
-    auto text = field();
-    const auto shortcuts = text ? textfile::ToBool(*text) : std::nullopt;
-    if (!shortcuts) return;
-    frm_option->setOption1Value(*shortcuts);
-    text = field();
-    const auto chinese = text ? textfile::ToBool(*text) : std::nullopt;
-    if (!chinese) return;
-    use_chinese = *chinese;
+    if (!settings.shortcuts) return;
+    frm_option->setOption1Value(*settings.shortcuts);
+    if (!settings.chinese) return;
+    use_chinese = *settings.chinese;
   }();
   ApplyInterface();
   frm_option->CMD_Apply->setEnabled(false);

@@ -6,38 +6,72 @@
 
 namespace textfile {
 
+namespace {
+
+// Cuts bytes into lines as they arrive, so that a file is read only as far as the lines wanted.
+class LineSplitter {
+ public:
+  explicit LineSplitter(int max_lines) : max_lines_(max_lines) {}
+
+  bool wantsMore() const { return !stopped_ && lines_.size() < max_lines_; }
+
+  void feed(QByteArrayView bytes) {
+    for (qsizetype i = 0; i < bytes.size() && wantsMore(); ++i) {
+      const char c = bytes[i];
+      if (after_cr_) {
+        after_cr_ = false;
+        if (c == '\n') continue;  // the LF of a CR LF pair
+      }
+      if (c == '\r') {
+        lines_.append(line_);
+        line_.clear();
+        pending_ = false;
+        after_cr_ = true;
+        continue;
+      }
+      if (line_.size() >= kMaxLineBytes) {
+        stopped_ = true;  // the overlong line is dropped with everything after it
+        return;
+      }
+      line_.append(c);
+      pending_ = true;
+    }
+  }
+
+  QList<QByteArray> finish() {
+    if (wantsMore() && pending_) lines_.append(line_);
+    return std::move(lines_);
+  }
+
+ private:
+  const int max_lines_;
+  QList<QByteArray> lines_;
+  QByteArray line_;
+  bool pending_ = false;   // the current line has bytes but no end yet
+  bool after_cr_ = false;  // the byte before was a CR, so an LF now only completes its line end
+  bool stopped_ = false;   // a line was too long
+};
+
+}  // namespace
+
 std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines) {
   if (!QFileInfo(path).isFile()) return std::nullopt;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-  QList<QByteArray> lines;
-  QByteArray line;
-  bool pending = false;   // the current line has bytes but no end yet
-  bool after_cr = false;  // the byte before was a CR, so an LF now only completes its line end
+  LineSplitter splitter(max_lines);
   char buffer[64 * 1024];
-  while (lines.size() < max_lines) {
+  while (splitter.wantsMore()) {
     const qint64 n = file.read(buffer, sizeof buffer);
     if (n <= 0) break;
-    for (qint64 i = 0; i < n && lines.size() < max_lines; ++i) {
-      const char c = buffer[i];
-      if (after_cr) {
-        after_cr = false;
-        if (c == '\n') continue;  // the LF of a CR LF pair
-      }
-      if (c == '\r') {
-        lines.append(line);
-        line.clear();
-        pending = false;
-        after_cr = true;
-        continue;
-      }
-      if (line.size() >= kMaxLineBytes) return lines;
-      line.append(c);
-      pending = true;
-    }
+    splitter.feed(QByteArrayView(buffer, n));
   }
-  if (pending && lines.size() < max_lines) lines.append(line);
-  return lines;
+  return splitter.finish();
+}
+
+QList<QByteArray> SplitLines(QByteArrayView bytes, int max_lines) {
+  LineSplitter splitter(max_lines);
+  splitter.feed(bytes);
+  return splitter.finish();
 }
 
 bool WriteLines(const QString& path, const QList<QByteArray>& lines) {

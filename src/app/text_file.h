@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,8 @@ constexpr qsizetype kMaxLineBytes = 64 * 1024;
 // line may lack its end. A line longer than kMaxLineBytes ends the reading (it is not returned). nullopt when
 // path is not a regular file (missing, a folder, a pipe that would block) or cannot be opened for reading.
 std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines);
+// The same lines cut from bytes in memory.
+QList<QByteArray> SplitLines(QByteArrayView bytes, int max_lines);
 
 // Writes each line followed by CR LF, atomically: on any failure the old file stays whole. Returns success.
 bool WriteLines(const QString& path, const QList<QByteArray>& lines);

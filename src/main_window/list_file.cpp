@@ -1,24 +1,35 @@
 #include "main_window/list_file.h"
 
-#include "app/program.h"
 #include "app/text_file.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace listfile {
+
+namespace {
+
+QStringList pathsOf(const QList<QByteArray>& lines) {
+  QStringList paths;
+  for (const QByteArray& line : lines) {
+    const QString text = textfile::Decode(line);
+    // A line without a file name part (no separator) is where the list ends.
+    if (!text.contains(QDir::separator())) break;
+    paths << text;
+  }
+  return paths;
+}
+
+}  // namespace
 
 std::optional<QStringList> Read(const QString& path) {
   if (QFileInfo(path).isDir()) return std::nullopt;
   const auto lines = textfile::ReadLines(path, kMaxEntries);
   if (!lines) return std::nullopt;
-  QStringList paths;
-  for (const QByteArray& line : *lines) {
-    const QString text = textfile::Decode(line);
-    if (!Program::FileNamePart(text)) break;
-    paths << text;
-  }
-  return paths;
+  return pathsOf(*lines);
 }
+
+QStringList Parse(QByteArrayView bytes) { return pathsOf(textfile::SplitLines(bytes, kMaxEntries)); }
 
 bool Write(const QString& path, const QStringList& paths) {
   QList<QByteArray> lines;

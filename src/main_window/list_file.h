@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,8 @@ constexpr int kMaxEntries = 51;
 // The favourites a list file holds: at most 51 lines, and reading stops at a line without a path separator.
 // nullopt when the file cannot be opened for reading (a missing file, a folder).
 std::optional<QStringList> Read(const QString& path);
+// The same for a list file's bytes in memory.
+QStringList Parse(QByteArrayView bytes);
 
 // Writes the paths atomically; an empty list gives an empty file. Returns success.
 bool Write(const QString& path, const QStringList& paths);

@@ -53,6 +53,9 @@ class TestTextFile : public QObject {
     QTest::newRow("limit with an open last line") << QByteArray("1\r\n2") << 1 << Lines{"1"};
     QTest::newRow("NUL and high bytes kept")
         << QByteArray("\0\xff\x80\r\n", 5) << 10 << Lines{QByteArray("\0\xff\x80", 3)};
+    const QByteArray longest(textfile::kMaxLineBytes, 'x');
+    QTest::newRow("longest line taken") << "a\r\n" + longest << 10 << Lines{"a", longest};
+    QTest::newRow("overlong line ends the reading") << "a\r\n" + longest + "x\r\nb\r\n" << 10 << Lines{"a"};
   }
 
   void readLines() {
@@ -64,6 +67,7 @@ class TestTextFile : public QObject {
     const auto lines = textfile::ReadLines(path, maxLines);
     QVERIFY(lines);
     QCOMPARE(*lines, expected);
+    QCOMPARE(textfile::SplitLines(content, maxLines), expected);
   }
 
   void unreadablePathsGiveNothing_data() {
