@@ -1,20 +1,78 @@
 #!/usr/bin/env bash
-# Builds the metafile fuzz target with clang in build-fuzz and runs it for a bounded time (FUZZ_SECONDS,
-# default 60) from the seeds the test builder writes. Fails on any crash, hang (10 s an input), excess memory
-# or sanitizer report; the input that did it is left in build-fuzz/fuzz as crash-*, timeout-* or oom-*.
+# Builds every fuzz target with clang in build-fuzz, then runs each for a bounded time (FUZZ_SECONDS, default
+# 60) from the seeds the test builders write, FUZZ_JOBS (default 1) of them at a time. Fails on any crash,
+# hang (10 s an input), excess memory or sanitizer report in any target; the input that did it is left in
+# build-fuzz/fuzz/<target>/ as crash-*, timeout-*, oom-* or leak-*, and the target's output in
+# build-fuzz/fuzz/<target>.log. Prints one line a target.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="$top/build-fuzz"
 seconds=${FUZZ_SECONDS:-60}
+jobs=${FUZZ_JOBS:-1}
+targets=(wmf picture list_file settings)
+
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLV_FUZZ=ON \
   -DGLV_SOURCES_FILTER='src/platform/(wmf|picture|dib_reader)' -DGLV_TESTS_FILTER='^$' > /dev/null
-cmake --build "$build" --target fuzz_wmf wmf_seeds -j2
+cmake --build "$build" -j2 --target wmf_seeds fuzz_seeds $(printf 'fuzz_%s ' "${targets[@]}") > "$build/fuzz-build.log" ||
+  { cat "$build/fuzz-build.log"; exit 1; }
+
 export QT_QPA_PLATFORM=offscreen
 export LSAN_OPTIONS="suppressions=$top/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-seeds="$build/fuzz/seeds"
-corpus="$build/fuzz/corpus"
-mkdir -p "$seeds" "$corpus"
-"$build/fuzz/wmf_seeds" "$seeds"
-cd "$build/fuzz"
-"$build/fuzz/fuzz_wmf" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-  -dict="$top/fuzz/wmf.dict" "$corpus" "$seeds"
+out="$build/fuzz"
+
+# The options of each target: inputs larger than a real file of its kind only slow the search.
+options() {
+  case $1 in
+    wmf) echo "-max_len=65536 -dict=$top/fuzz/wmf.dict" ;;
+    picture) echo "-max_len=1048576" ;;
+    list_file | settings) echo "-max_len=200000" ;;  # room for a line over the 64 KB limit
+  esac
+}
+
+seeds() {
+  case $1 in
+    wmf) "$out/wmf_seeds" "$2" ;;
+    *) "$out/fuzz_seeds" "${1%_file}" "$2" ;;
+  esac
+}
+
+run() {
+  local name=$1 dir="$out/$1"
+  rm -f "$dir"/crash-* "$dir"/timeout-* "$dir"/oom-* "$dir"/leak-* "$dir"/slow-unit-*
+  mkdir -p "$dir/seeds" "$dir/corpus"
+  seeds "$name" "$dir/seeds"
+  local rc=0
+  # shellcheck disable=SC2046
+  (cd "$dir" && "$out/fuzz_$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -artifact_prefix="$dir/" -print_final_stats=1 $(options "$name") corpus seeds) > "$out/$name.log" 2>&1 ||
+    rc=$?
+  local runs corpus artifact
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/$name.log" | tail -1)
+  corpus=$(find "$dir/corpus" -type f | wc -l)
+  artifact=$(find "$dir" -maxdepth 1 \( -name 'crash-*' -o -name 'timeout-*' -o -name 'oom-*' -o -name 'leak-*' \) |
+    head -1)
+  if [ "$rc" -eq 0 ]; then
+    printf 'fuzz_%-10s ok      %s runs in %s s, corpus %s\n' "$name" "${runs:-?}" "$seconds" "$corpus"
+  else
+    printf 'fuzz_%-10s FAILED  exit %s, %s (log: %s)\n' "$name" "$rc" "${artifact:-no input saved}" \
+      "$out/$name.log"
+  fi
+  echo "$rc" > "$out/$name.rc"
+}
+
+running=0
+for name in "${targets[@]}"; do
+  rm -f "$out/$name.rc"
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  run "$name" &
+  running=$((running + 1))
+done
+wait
+failed=0
+for name in "${targets[@]}"; do
+  [ "$(cat "$out/$name.rc" 2>/dev/null)" = 0 ] || failed=1
+done
+exit "$failed"
