@@ -384,6 +384,18 @@ std::optional<Picture> ReadMetafile(QIODevice& device) {
   return Picture(std::move(metafile));
 }
 
+// Qt's readers keep a palette as short as the file's, but leave pixels that index past its end as stored;
+// drawing such a pixel would read beyond the colour table. Those pixels show black.
+void CompletePalette(QImage& image) {
+  int needed = 0;
+  if (image.format() == QImage::Format_Indexed8) needed = 256;
+  if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB) needed = 2;
+  if (image.colorCount() >= needed) return;
+  QList<QRgb> colors = image.colorTable();
+  colors.resize(needed, qRgb(0, 0, 0));
+  image.setColorTable(colors);
+}
+
 std::optional<Picture> Load(QIODevice& device) {
   if (!device.isOpen() || device.isSequential() || !device.seek(0)) return std::nullopt;
   const QByteArray head = device.read(kSniffBytes);
@@ -410,6 +422,7 @@ std::optional<Picture> Load(QIODevice& device) {
       break;
   }
   if (image.isNull() || !Fits(image.size())) return std::nullopt;
+  CompletePalette(image);
   // Qt's reader takes a "@2x" in the file name as a pixel ratio; a picture's size comes from its content
   // alone.
   image.setDevicePixelRatio(1.0);

@@ -138,6 +138,8 @@ class TestPictureLoader : public QObject {
   void refusesUnreadablePaths();
   void truncatedBitmapKeepsRowsPresent_data();
   void truncatedBitmapKeepsRowsPresent();
+  void pixelsPastThePaletteShowBlack_data();
+  void pixelsPastThePaletteShowBlack();
   void refusesBadInput_data();
   void refusesBadInput();
   void survivesTruncationAndCorruption();
@@ -391,6 +393,40 @@ void TestPictureLoader::truncatedBitmapKeepsRowsPresent() {
   expectedMissing.fill(fill);
   mismatch = Mismatch(argb.copy(missing), expectedMissing);
   QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+void TestPictureLoader::pixelsPastThePaletteShowBlack_data() {
+  QTest::addColumn<bool>("rle");
+  QTest::newRow("uncompressed") << false;
+  QTest::newRow("rle8") << true;
+}
+
+void TestPictureLoader::pixelsPastThePaletteShowBlack() {
+  QFETCH(bool, rle);
+  // Four colours, so a four-entry palette; the first stored pixel (bottom-left) then takes index 255.
+  QByteArray data = MakeBmp(
+      Quadrants(kSize), {.bitsPerPixel = 8, .compression = rle ? BmpCompression::Rle8 : BmpCompression::Rgb});
+  const qsizetype pixels = qFromLittleEndian<quint32>(data.constData() + 10);
+  QCOMPARE(qFromLittleEndian<quint32>(data.constData() + 46), 4u);
+  int count = 1;
+  if (rle) {
+    count = quint8(data[pixels]);  // an encoded run: count, index
+    QVERIFY(count > 0);
+    data[pixels + 1] = char(0xff);
+  } else {
+    data[pixels] = char(0xff);
+  }
+  const std::optional<Picture> picture = LoadPictureFromData(data);
+  QVERIFY(picture);
+  QImage canvas(kSize, QImage::Format_ARGB32);
+  canvas.fill(Qt::white);
+  QPainter painter(&canvas);
+  picture->paint(painter, QRectF(canvas.rect()), canvas.rect());
+  painter.end();
+  for (int x = 0; x < kSize.width(); ++x) {
+    const QRgb stored = kQuadrantColors[x < kSize.width() / 2 ? 2 : 3];
+    QCOMPARE(canvas.pixel(x, kSize.height() - 1), x < count ? 0xff000000u : stored);
+  }
 }
 
 void TestPictureLoader::refusesBadInput_data() {
