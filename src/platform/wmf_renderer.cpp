@@ -27,7 +27,8 @@ constexpr size_t kMaxObjects = 65535;
 constexpr qint64 kMaxPointsPerPaint = 16000000;
 // Text taller than this many device pixels is left out: nobody reads it, and its glyphs cost.
 constexpr double kMaxTextPixels = 16384;
-// Text larger than this many device pixels is drawn as outlines.
+// Text larger than this many device pixels (high, or wide when stretched) is drawn as outlines: FreeType
+// fails on glyph bitmaps that large, and Qt does not take that well.
 constexpr double kGlyphCachePixels = 256;
 // A dashed outline of more dashes than this is drawn solid.
 constexpr double kMaxDashes = 20000;
@@ -299,7 +300,8 @@ class Player {
   struct DeviceFont {
     QFont font;
     QFontMetricsF metrics;
-    double em = 0;  // device pixels
+    double em = 0;    // device pixels
+    double size = 0;  // em or, stretched wider, the width of an em
   };
   const DeviceFont& font(const Font& f);
   QStringDecoder& decoder(quint8 charSet);
@@ -969,7 +971,8 @@ const Player::DeviceFont& Player::font(const Font& f) {
       if (average > 0) font.setStretch(std::clamp(int(std::lround(100 * wanted / average)), 1, 4000));
     }
   }
-  return fonts_.try_emplace(key, DeviceFont{font, QFontMetricsF(font, device), em}).first->second;
+  const double size = em * std::max(1.0, font.stretch() / 100.0);
+  return fonts_.try_emplace(key, DeviceFont{font, QFontMetricsF(font, device), em, size}).first->second;
 }
 
 void Player::drawText(const Text& text, bool extended) {
@@ -995,9 +998,9 @@ void Player::drawText(const Text& text, bool extended) {
                         std::abs(anchor.y()) < kHugeCoordinate;
   if (!updateCp) {
     // Passed over unless it can reach the pane: no glyph is wider than two ems.
-    double reach = 2 * em * (double(text.bytes.size()) + 1);
+    double reach = 2 * device.size * (double(text.bytes.size()) + 1);
     if (!text.dx.empty()) {
-      reach = 2 * em;
+      reach = 2 * device.size;
       for (qint16 d : text.dx) reach += std::abs(d) * xScale;
     }
     const QRectF around(anchor - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach));
@@ -1062,7 +1065,7 @@ void Player::drawText(const Text& text, bool extended) {
   if (dc_.bkMode == kOpaque)
     painter_.fillRect(QRectF(x, baseline - metrics.ascent(), total, metrics.ascent() + metrics.descent()),
                       color(dc_.bkColor));
-  if (em > kGlyphCachePixels) {
+  if (device.size > kGlyphCachePixels) {
     // Large text as outlines, only the glyphs that can show, cut to the pane: Qt would rasterise whole
     // glyphs of synthesised faces into bitmaps this large, and antialias turned outlines this large slowly.
     const QTransform toDevice = painter_.transform();
@@ -1071,8 +1074,9 @@ void Player::drawText(const Text& text, bool extended) {
     QPainterPath outlines;
     outlines.setFillRule(Qt::WindingFill);
     for (const auto& [s, advance] : glyphs_) {
-      const QRectF cell(std::min(x, x + advance) - em, baseline - metrics.ascent() - em,
-                        std::abs(advance) + 2 * em, metrics.ascent() + metrics.descent() + 2 * em);
+      const double size = device.size;
+      const QRectF cell(std::min(x, x + advance) - size, baseline - metrics.ascent() - size,
+                        std::abs(advance) + 2 * size, metrics.ascent() + metrics.descent() + 2 * size);
       if (invertible && cell.intersects(reach)) outlines.addText(QPointF(x, baseline), device.font, s);
       x += advance;
     }

@@ -667,6 +667,12 @@ void TestWmf::survivesBadInput_data() {
     b.polygon({{-32768, -32768}, {32767, -32768}, {32767, 32767}}).ellipse({-32768, -32768, 65535, 65535});
     b.createFont({.height = 32767}).selectObject(b.lastSlot()).textOut(0, 0, QByteArray(2000, 'W'));
   }) << false << Probes{};
+  QTest::newRow("text stretched forty times, turned a little") << Square([](Builder& b) {
+    b.setBkMode(kOpaque).setTextAlign(kTaUpdateCp).moveTo(50, 20);
+    b.createFont({.height = 20, .width = -15872, .escapement = 1, .italic = true, .charSet = 1, .face = ""});
+    b.selectObject(b.lastSlot()).extTextOut(58, 0, "\x73\xff\xf5\xff\x02\x00\x16");
+    b.setTextAlign(kTaTop).textOut(0, 60, "Metafile");
+  }) << false << Probes{};
   QTest::newRow("far coordinates") << Square([](Builder& b) {
     b.setPixel(0, 0, kRed).setWindowExt(1, 1);
     b.createPen(kPsDot, 0, kRed).selectObject(b.lastSlot());
