@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -27,8 +28,11 @@
 
 namespace {
 
-constexpr qint64 kStepMs = 1000;        // "Back"/"Step" in a sound or on the CD
-constexpr qint64 kDefaultFrameMs = 40;  // "Back"/"Step" in a movie whose frame rate is unknown
+// A medium that has neither started nor failed by then is taken as failed (a demuxer can lose its error).
+constexpr int kPrerollLimitMs = 10000;
+constexpr int kCdPrerollLimitMs = 30000;  // a disc may have to spin up first
+constexpr qint64 kStepMs = 1000;          // "Back"/"Step" in a sound or on the CD
+constexpr qint64 kDefaultFrameMs = 40;    // "Back"/"Step" in a movie whose frame rate is unknown
 // Frames beyond these are not shown: a hostile file must not make us allocate gigabytes per frame.
 constexpr int kMaxFrameSide = 16384;
 constexpr qint64 kMaxFramePixels = 40'000'000;
@@ -156,6 +160,7 @@ struct MMControl::Session {
   // UI thread only.
   qint64 durationMs = -1;  // -1 = not known yet
   bool hasVideo = false;
+  bool prerolled = false;                         // UI thread only
   std::vector<std::pair<qint64, qint64>> tracks;  // CD: start and stop of each audio track, ms
   int track = 1;                                  // CD: the current track, from 1
 
@@ -357,7 +362,15 @@ void MMControl::open() {
 }
 
 void MMControl::play(std::optional<qint32> from) {
-  if (!session_) return;
+  if (!session_) {
+    // A file that was refused at Open fails its play, as one that failed while opening does.
+    if (refused_) {
+      refused_ = false;  // reported once; from now on it is as closed
+      playPending_ = true;
+      finishPlay(Failure);
+    }
+    return;
+  }
   finishPlay(Superseded);
   // A play button pressed at the end starts over; the player's position timer may still have left a
   // From at the very end, which must not stop that.
@@ -409,6 +422,11 @@ void MMControl::openSession(bool cd) {
     uri = "cdda://1";
   } else {
     if (fileName_.isEmpty()) return;
+    // Only regular files: reading a named pipe or a device could block the pipeline for ever.
+    if (!QFileInfo(fileName_).isFile()) {
+      refused_ = true;
+      return;
+    }
     uri = QUrl::fromLocalFile(QFileInfo(fileName_).absoluteFilePath()).toEncoded();
   }
   GstRef<GstElement> playbin = GstRef<GstElement>::sink(gst_element_factory_make("playbin", nullptr));
@@ -446,9 +464,13 @@ void MMControl::openSession(bool cd) {
     if (gst_element_set_state(s->pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
       s->postFailure();
   });
+  QTimer::singleShot(cd ? kCdPrerollLimitMs : kPrerollLimitMs, this, [this, gen = s->gen] {
+    if (session_ && session_->gen == gen && !session_->prerolled) handleFailure(gen);
+  });
 }
 
 void MMControl::closeSession() {
+  refused_ = false;
   if (surface_) {
     surface_->hide();
     surface_->clear();
@@ -571,6 +593,7 @@ void MMControl::handleMessage(quint64 gen, quint64 seekSerial, GstMessage* messa
       handleFailure(gen);
       break;
     case GST_MESSAGE_ASYNC_DONE: {
+      session_->prerolled = true;
       session_->durationMs = -1;
       gint videoStreams = 0;
       g_object_get(session_->pipeline.get(), "n-video", &videoStreams, nullptr);

@@ -93,6 +93,7 @@ class MMControl : public QObject {
 
   std::shared_ptr<Session> session_;  // the open medium, or null
   quint64 generation_ = 0;            // bumped for every session, so news of a closed one is dropped
+  bool refused_ = false;              // the last Open refused its file (not a regular file)
   bool playPending_ = false;          // a "Play" waits for its Done
   bool atEnd_ = false;                // the medium played to its end
   // Target of the last seek until the pipeline reports from there; Position returns it meanwhile.

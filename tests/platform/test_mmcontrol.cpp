@@ -6,6 +6,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 #include <QThread>
 #include <QWidget>
 
@@ -147,6 +151,9 @@ class TestMMControl : public QObject {
     QTest::newRow("garbage") << "garbage" << true;
     QTest::newRow("missing") << "missing" << true;
     QTest::newRow("folder") << "folder" << true;
+#ifdef Q_OS_UNIX
+    QTest::newRow("named pipe that nobody writes") << "fifo" << true;
+#endif
     QTest::newRow("truncated wav") << "truncated" << false;
     QTest::newRow("wav header only") << "header" << false;
   }
@@ -162,6 +169,11 @@ class TestMMControl : public QObject {
       writeGarbage(file, 64 * 1024, 7);
     } else if (kind == "folder") {
       file = dir_->path();
+    } else if (kind == "fifo") {
+#ifdef Q_OS_UNIX
+      file = path("pipe.wav");
+      QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+#endif
     } else if (kind == "truncated" || kind == "header") {
       writeWav(file, 1000);
       QFile(file).resize(kind == "header" ? 44 : 3000);
