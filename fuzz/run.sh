@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds every fuzz target with clang in build-fuzz, then runs each for a bounded time (FUZZ_SECONDS, default
-# 60) from the seeds the test builders write, FUZZ_JOBS (default 1) of them at a time. Fails on any crash,
-# hang (10 s an input), excess memory or sanitizer report in any target; the input that did it is left in
-# build-fuzz/fuzz/<target>/ as crash-*, timeout-*, oom-* or leak-*, and the target's output in
+# 60) from the seeds the test builders write, FUZZ_JOBS of them at a time (default 2, a core each). Fails on
+# any crash, hang (10 s an input), excess memory or sanitizer report in any target; the input that did it is
+# left in build-fuzz/fuzz/<target>/ as crash-*, timeout-*, oom-* or leak-*, and the target's output in
 # build-fuzz/fuzz/<target>.log. Prints one line a target.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build="$top/build-fuzz"
 seconds=${FUZZ_SECONDS:-60}
-jobs=${FUZZ_JOBS:-1}
+jobs=${FUZZ_JOBS:-2}
 targets=(wmf picture list_file settings)
 
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLV_FUZZ=ON \
@@ -19,6 +19,9 @@ cmake --build "$build" -j2 --target wmf_seeds fuzz_seeds $(printf 'fuzz_%s ' "${
 export QT_QPA_PLATFORM=offscreen
 export LSAN_OPTIONS="suppressions=$top/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 out="$build/fuzz"
+status=$(mktemp -d)  # each target's exit code, written by its background job
+trap 'rm -rf "$status"' EXIT
+touch "$status/start"  # inputs saved before it are an earlier run's
 
 # The options of each target: inputs larger than a real file of its kind only slow the search.
 options() {
@@ -38,7 +41,6 @@ seeds() {
 
 run() {
   local name=$1 dir="$out/$1"
-  rm -f "$dir"/crash-* "$dir"/timeout-* "$dir"/oom-* "$dir"/leak-* "$dir"/slow-unit-*
   mkdir -p "$dir/seeds" "$dir/corpus"
   seeds "$name" "$dir/seeds"
   local rc=0
@@ -49,20 +51,19 @@ run() {
   local runs corpus artifact
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/$name.log" | tail -1)
   corpus=$(find "$dir/corpus" -type f | wc -l)
-  artifact=$(find "$dir" -maxdepth 1 \( -name 'crash-*' -o -name 'timeout-*' -o -name 'oom-*' -o -name 'leak-*' \) |
-    head -1)
+  artifact=$(find "$dir" -maxdepth 1 -newer "$status/start" \
+    \( -name 'crash-*' -o -name 'timeout-*' -o -name 'oom-*' -o -name 'leak-*' \) -print -quit)
   if [ "$rc" -eq 0 ]; then
     printf 'fuzz_%-10s ok      %s runs in %s s, corpus %s\n' "$name" "${runs:-?}" "$seconds" "$corpus"
   else
     printf 'fuzz_%-10s FAILED  exit %s, %s (log: %s)\n' "$name" "$rc" "${artifact:-no input saved}" \
       "$out/$name.log"
   fi
-  echo "$rc" > "$out/$name.rc"
+  echo "$rc" > "$status/$name"
 }
 
 running=0
 for name in "${targets[@]}"; do
-  rm -f "$out/$name.rc"
   if [ "$running" -ge "$jobs" ]; then
     wait -n || true
     running=$((running - 1))
@@ -73,6 +74,6 @@ done
 wait
 failed=0
 for name in "${targets[@]}"; do
-  [ "$(cat "$out/$name.rc" 2>/dev/null)" = 0 ] || failed=1
+  [ "$(cat "$status/$name" 2>/dev/null)" = 0 ] || failed=1
 done
 exit "$failed"
