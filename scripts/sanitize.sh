@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds every test with AddressSanitizer and UndefinedBehaviorSanitizer in build-asan and runs them all.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh"
+cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLV_SANITIZE=ON >/dev/null
+cmake --build "$top/build-asan" -j "$(nproc)"
+cd "$top/build-asan"
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+export LSAN_OPTIONS="suppressions=$top/scripts/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600
