@@ -1303,8 +1303,12 @@ void Player::record(const Record& r) {
     }
     case kOffsetClipRgn:
       if (dc_.clip && mappingOk_) {
-        dc_.clip->translate(int(std::lround(s(1) * toDevice_.m11())),
-                            int(std::lround(s(0) * toDevice_.m22())));
+        // Kept inside the plane: a region moved out of it clips everything away.
+        const double dx = s(1) * toDevice_.m11(), dy = s(0) * toDevice_.m22();
+        if (std::abs(dx) < kEverywhere.width() && std::abs(dy) < kEverywhere.height())
+          *dc_.clip = dc_.clip->translated(int(std::lround(dx)), int(std::lround(dy))) & kEverywhere.toRect();
+        else
+          *dc_.clip = QRegion();
         clipChanged();
       }
       return;

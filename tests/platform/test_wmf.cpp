@@ -675,6 +675,12 @@ void TestWmf::survivesBadInput_data() {
     b.selectObject(b.lastSlot()).extTextOut(58, 0, "\x73\xff\xf5\xff\x02\x00\x16");
     b.setTextAlign(kTaTop).textOut(0, 60, "Metafile");
   }) << false << Probes{};
+  QTest::newRow("clip moved far and back") << Square([](Builder& b) {
+    Fill(b, kGreen);
+    b.rectangle({0, 0, 100, 100}).setWindowExt(1, 1).excludeClipRect({0, 0, 1, 1});
+    for (int i = 0; i < 200; ++i) b.offsetClipRgn(32767, -32768);
+    b.setWindowExt(100, 100).offsetClipRgn(-50, 0).rectangle({0, 0, 100, 100});
+  }) << false << Probes{{{50, 50}, kGreen}};
   QTest::newRow("far coordinates") << Square([](Builder& b) {
     b.setPixel(0, 0, kRed).setWindowExt(1, 1);
     b.createPen(kPsDot, 0, kRed).selectObject(b.lastSlot());
