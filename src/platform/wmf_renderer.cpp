@@ -997,7 +997,7 @@ void Player::drawText(const Text& text, bool extended) {
   const bool drawable = em >= 0.5 && em <= kMaxTextPixels && std::abs(anchor.x()) < kHugeCoordinate &&
                         std::abs(anchor.y()) < kHugeCoordinate;
   if (!updateCp) {
-    // Passed over unless it can reach the pane: no glyph is wider than two ems.
+    // Passed over unless it can reach the pane: no glyph is wider than two ems (stretched ones, if wider).
     double reach = 2 * device.size * (double(text.bytes.size()) + 1);
     if (!text.dx.empty()) {
       reach = 2 * device.size;
@@ -1082,10 +1082,10 @@ void Player::drawText(const Text& text, bool extended) {
     }
     QPainterPath cut;
     cut.setFillRule(Qt::WindingFill);
-    const QRectF box = visible_.adjusted(-2, -2, 2, 2);
+    const QRectF pane = visible_.adjusted(-2, -2, 2, 2);
     for (const QPolygonF& polygon : outlines.toSubpathPolygons(toDevice)) {
       pointsLeft_ -= polygon.size();
-      const QPolygonF clipped = ClipPolygon(polygon, box);
+      const QPolygonF clipped = ClipPolygon(polygon, pane);
       if (clipped.size() > 2) cut.addPolygon(clipped);
     }
     painter_.resetTransform();
