@@ -12,6 +12,7 @@
 #include "platform/key_preview.h"
 #include "platform/mmcontrol.h"
 #include "platform/picture_box.h"
+#include "platform/window_drag.h"
 #include "preferences/frm_option.h"
 
 #include <QApplication>
@@ -276,20 +277,10 @@ bool FrmMain::writeDefaultList() {
 // Drag: the point pressed stays under the pointer. Coordinates are taken relative to the control from the
 // pointer's screen position and the window's own idea of where it is, so a move the window system has not
 // confirmed yet cannot make the window jitter.
-void FrmMain::dragPress(int button, double x, double y) {
-  if (button != 1) return;
-  press_x = x;
-  press_y = static_cast<int>(std::nearbyint(y));
-}
+void FrmMain::dragPress(int button, double x, double y) { windowdrag::press(button, x, y, press_x, press_y); }
 
 void FrmMain::dragMove(int button, double x, double y) {
-  if (button != 1) return;
-  QPoint target = pos();
-  if (x != press_x)
-    target.setX(static_cast<int>(std::nearbyint(static_cast<float>(pos().x() + x) - press_x)));
-  if (static_cast<double>(press_y) != y)
-    target.setY(static_cast<int>(std::nearbyint(pos().y() + y - press_y)));
-  if (target != pos()) move(target);
+  windowdrag::move(*this, button, x, y, press_x, press_y);
 }
 
 void FrmMain::title_MouseDown(int button, int, double x, double y) { dragPress(button, x, y); }

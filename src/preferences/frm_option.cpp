@@ -6,6 +6,7 @@
 #include "app/look.h"
 #include "app/program.h"
 #include "main_window/frm_main.h"
+#include "platform/window_drag.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -307,19 +308,11 @@ void FrmOption::Tabs_MouseDown(int button, int, double x, double y) {
 // Drag: the point pressed stays under the pointer, left button alone.
 
 void FrmOption::dragPress(int button, double x, double y) {
-  if (button != 1) return;
-  press_x = x;
-  press_y = static_cast<int>(std::nearbyint(y));
+  windowdrag::press(button, x, y, press_x, press_y);
 }
 
 void FrmOption::dragMove(int button, double x, double y) {
-  if (button != 1) return;
-  QPoint target = pos();
-  if (x != press_x)
-    target.setX(static_cast<int>(std::nearbyint(static_cast<float>(pos().x() + x) - press_x)));
-  if (static_cast<double>(press_y) != y)
-    target.setY(static_cast<int>(std::nearbyint(pos().y() + y - press_y)));
-  if (target != pos()) move(target);
+  windowdrag::move(*this, button, x, y, press_x, press_y);
 }
 
 void FrmOption::title_MouseDown(int button, int, double x, double y) { dragPress(button, x, y); }

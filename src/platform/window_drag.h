@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QWidget>
+
+#include <cmath>
+
+// Moving a borderless window by dragging its title or its background, shared by the windows that have no
+// frame of the platform's. press_x is kept exactly, press_y rounded half to even; only the left button alone
+// drags, and the point pressed stays under the pointer.
+namespace windowdrag {
+
+inline void press(int button, double x, double y, double& press_x, int& press_y) {
+  if (button != 1) return;
+  press_x = x;
+  press_y = static_cast<int>(std::nearbyint(y));
+}
+
+inline void move(QWidget& window, int button, double x, double y, double press_x, int press_y) {
+  if (button != 1) return;
+  QPoint target = window.pos();
+  if (x != press_x)
+    target.setX(static_cast<int>(std::nearbyint(static_cast<float>(window.pos().x() + x) - press_x)));
+  if (static_cast<double>(press_y) != y)
+    target.setY(static_cast<int>(std::nearbyint(window.pos().y() + y - press_y)));
+  if (target != window.pos()) window.move(target);
+}
+
+}  // namespace windowdrag
