@@ -150,7 +150,7 @@ void FrmMain::createControls() {
   lb_sz = new QLabel(QStringLiteral("Size:"), fr_status);
   lb_sz->setGeometry(twips(120, 240, 420, 195));
   lb_size = new QLabel(QStringLiteral("0x0"), fr_status);
-  lb_size->setGeometry(twips(540, 230, 840, 195));
+  lb_size->setGeometry(twips(600, 230, 780, 195));
   // Room for a 24-megapixel size such as "6000x4000" inside the small status frame.
   QFont size_font = lb_size->font();
   size_font.setPixelSize(10);
