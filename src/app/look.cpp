@@ -20,4 +20,16 @@ QString darkStyleSheet() {
       "QScrollBar { background: rgb(30,30,30); }");
 }
 
+void applyDarkWindow(QWidget& window) {
+  window.setAutoFillBackground(true);
+  QPalette pal = window.palette();
+  pal.setColor(QPalette::Window, Qt::black);
+  pal.setColor(QPalette::WindowText, kText);
+  window.setPalette(pal);
+  QFont small = window.font();
+  small.setPixelSize(11);
+  window.setFont(small);
+  window.setStyleSheet(darkStyleSheet());
+}
+
 }  // namespace look

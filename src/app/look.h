@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QRect>
 #include <QString>
+#include <QWidget>
 
 #include <cmath>
 
@@ -20,5 +21,8 @@ inline const QColor kTitle(255, 192, 128);  // the orange title bar
 
 // Style of a window whose groups, labels and controls sit on black.
 QString darkStyleSheet();
+
+// A window of the program's look: black, light-grey captions, the small font, the dark style.
+void applyDarkWindow(QWidget& window);
 
 }  // namespace look

@@ -49,15 +49,7 @@ FrmFull::~FrmFull() = default;
 
 void FrmFull::createControls() {
   setWindowTitle(QStringLiteral("Full Screen"));
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, Qt::black);
-  pal.setColor(QPalette::WindowText, look::kText);
-  setPalette(pal);
-  QFont small = font();
-  small.setPixelSize(11);
-  setFont(small);
-  setStyleSheet(look::darkStyleSheet());
+  look::applyDarkWindow(*this);
 
   Img = new PictureBox(this);
   Img->setGeometry(0, 0, 0, 0);

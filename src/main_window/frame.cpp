@@ -81,15 +81,7 @@ QPushButton* pictureButton(QWidget* parent, artwork::Glyph glyph, const QRect& g
 void FrmMain::createControls() {
   setFixedSize(look::px(9300), look::px(5355));
   setWindowTitle(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"));
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, Qt::black);
-  pal.setColor(QPalette::WindowText, look::kText);
-  setPalette(pal);
-  QFont small = font();
-  small.setPixelSize(11);
-  setFont(small);
-  setStyleSheet(look::darkStyleSheet());
+  look::applyDarkWindow(*this);
 
   title = new QLabel(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"), this);
   title->setGeometry(twips(60, 120, 8595, 255));
