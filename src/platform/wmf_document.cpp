@@ -218,6 +218,8 @@ class Parser {
   bool readRecord(Record& r);  // false: the record lies
   bool readPoly(Record& r);
   bool readPolyPolygon(Record& r);
+  // Points of one or more polylines/polygons, counts[i] of them for each, from word at on.
+  void readShape(Record& r, std::vector<quint32> counts, quint32 at);
   bool readTextOut(Record& r);
   bool readExtTextOut(Record& r);
   bool readRegion(Record& r);
@@ -536,22 +538,7 @@ bool Parser::readPoly(Record& r) {
   if (r.words < 1) return false;
   const int count = s(r, 0);
   if (count < 0 || r.words < 1 + 2 * quint32(count)) return false;
-  Shape shape;
-  shape.firstPoint = quint32(doc_->points_.size());
-  shape.counts.push_back(quint32(count));
-  int minX = INT_MAX, minY = INT_MAX, maxX = INT_MIN, maxY = INT_MIN;
-  for (int i = 0; i < count; ++i) {
-    const QPoint pt(s(r, 1 + 2 * quint32(i)), s(r, 2 + 2 * quint32(i)));
-    doc_->points_.push_back(pt);
-    minX = std::min(minX, pt.x());
-    maxX = std::max(maxX, pt.x());
-    minY = std::min(minY, pt.y());
-    maxY = std::max(maxY, pt.y());
-  }
-  if (count > 0) r.bounds = RectFromEdges(minX, minY, maxX, maxY);
-  include(r.bounds);
-  doc_->shapes_.push_back(std::move(shape));
-  r.payload = int(doc_->shapes_.size() - 1);
+  readShape(r, {quint32(count)}, 1);
   return true;
 }
 
@@ -560,15 +547,23 @@ bool Parser::readPolyPolygon(Record& r) {
   const quint32 polygons = u(r, 0);
   if (r.words < 1 + polygons) return false;
   quint64 total = 0;
-  for (quint32 i = 0; i < polygons; ++i) total += u(r, 1 + i);
+  std::vector<quint32> counts;
+  counts.reserve(polygons);
+  for (quint32 i = 0; i < polygons; ++i) {
+    counts.push_back(u(r, 1 + i));
+    total += counts.back();
+  }
   if (quint64(r.words) < 1 + polygons + 2 * total) return false;
+  readShape(r, std::move(counts), 1 + polygons);
+  return true;
+}
+
+void Parser::readShape(Record& r, std::vector<quint32> counts, quint32 at) {
   Shape shape;
   shape.firstPoint = quint32(doc_->points_.size());
   int minX = INT_MAX, minY = INT_MAX, maxX = INT_MIN, maxY = INT_MIN;
-  quint32 at = 1 + polygons;
-  for (quint32 i = 0; i < polygons; ++i) {
-    const quint32 count = u(r, 1 + i);
-    shape.counts.push_back(count);
+  bool any = false;
+  for (const quint32 count : counts) {
     for (quint32 k = 0; k < count; ++k, at += 2) {
       const QPoint pt(s(r, at), s(r, at + 1));
       doc_->points_.push_back(pt);
@@ -576,13 +571,14 @@ bool Parser::readPolyPolygon(Record& r) {
       maxX = std::max(maxX, pt.x());
       minY = std::min(minY, pt.y());
       maxY = std::max(maxY, pt.y());
+      any = true;
     }
   }
-  if (total > 0) r.bounds = RectFromEdges(minX, minY, maxX, maxY);
+  shape.counts = std::move(counts);
+  if (any) r.bounds = RectFromEdges(minX, minY, maxX, maxY);
   include(r.bounds);
   doc_->shapes_.push_back(std::move(shape));
   r.payload = int(doc_->shapes_.size() - 1);
-  return true;
 }
 
 bool Parser::readTextOut(Record& r) {

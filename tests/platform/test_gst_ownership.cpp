@@ -87,6 +87,8 @@ class TestGstOwnership : public QObject {
     tracer_ = findLeaksTracer();
     QVERIFY2(tracer_, "GStreamer's leaks tracer is not available");
     QVERIFY(dir_.isValid());
+    pane_.resize(160, 120);
+    pane_.show();
     wav_ = writeWav(dir_.filePath("a.wav"), 200);
     avi_ = writeAvi(dir_.filePath("a.avi"), 200);
     mpeg_ = writeMpeg(dir_.filePath("a.mpg"), 400);
@@ -111,11 +113,8 @@ class TestGstOwnership : public QObject {
 
   // Open after open, play cut short by another medium, and Close: each superseded pipeline is let go.
   void supersededMediaAreReleased() {
-    QWidget pane;
-    pane.resize(160, 120);
-    pane.show();
     MMControl mci;
-    mci.setHWndDisplay(&pane);
+    mci.setHWndDisplay(&pane_);
     for (const QString& file : {avi_, wav_, mpeg_, garbage_, avi_}) {
       open(mci, file);
       mci.setCommand("Play");
@@ -130,12 +129,9 @@ class TestGstOwnership : public QObject {
  private:
   // With countAfterEach, nothing GStreamer made for a medium may be alive once its control is gone.
   void playEachKind(bool countAfterEach = false) {
-    QWidget pane;
-    pane.resize(160, 120);
-    pane.show();
     for (const QString& file : {wav_, avi_, mpeg_, midi_, garbage_}) {
       auto mci = std::make_unique<MMControl>();
-      mci->setHWndDisplay(&pane);
+      mci->setHWndDisplay(&pane_);
       QSignalSpy done(mci.get(), &MMControl::Done);
       open(*mci, file);
       mci->setCommand("Play");
@@ -157,6 +153,7 @@ class TestGstOwnership : public QObject {
   GstTracer* tracer_ = nullptr;
   std::unique_ptr<LiveObjects> live_;
   QTemporaryDir dir_;
+  QWidget pane_;  // where movies are drawn
   QString wav_, avi_, mpeg_, midi_, garbage_;
 };
 
