@@ -102,4 +102,5 @@ void FrmSplash::Timer_Timer() {
   program_.LoadSettings(0);
   program_.frm_main->show();
   hide();
+  program_.frm_main->tellPendingNotice();
 }

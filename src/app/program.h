@@ -44,7 +44,9 @@ class Program : public QObject {
 
   // Shared procedures (settings file, interface application).
   void LoadSettings(int keep_folder);
-  void SaveSettings();
+  // Returns success; a failed save leaves the old file byte for byte and says why in `error`.
+  bool SaveSettings(QString* error = nullptr);
+  QString settingsPath() const;
   void ApplyInterface();
   // The full-screen toggle button's caption in the given language; a caption of no pair stays as it is.
   static QString ToggleCaption(const QString& caption, bool use_chinese);

@@ -17,8 +17,6 @@
 
 namespace {
 
-QString settingsPath(const Program& program) { return program.app_dir + QStringLiteral("glview3.ini"); }
-
 QByteArray numberText(int value) {
   // A sign position (a space for zero and positive values), the digits, one space.
   return (value < 0 ? QByteArray("-") : QByteArray(" ")) + QByteArray::number(qAbs(value)) + ' ';
@@ -28,10 +26,12 @@ QByteArray boolText(bool value) { return value ? QByteArrayLiteral("True") : QBy
 
 }  // namespace
 
+QString Program::settingsPath() const { return app_dir + QStringLiteral("glview3.ini"); }
+
 void Program::LoadSettings(int keep_folder) {
   // Any failure ends the reading at that point; what was already applied stays.
   [&] {
-    const auto lines = textfile::ReadLines(settingsPath(*this), 10);
+    const auto lines = textfile::ReadLines(settingsPath(), 10);
     if (!lines) return;
     const SettingsFile settings = ParseSettings(*lines);
     if (!settings.folder) return;
@@ -56,12 +56,12 @@ void Program::LoadSettings(int keep_folder) {
   frm_option->CMD_Apply->setEnabled(false);
 }
 
-void Program::SaveSettings() {
+bool Program::SaveSettings(QString* error) {
   QList<QByteArray> lines;
   lines << textfile::Encode(frm_main->Dir->Path());
   for (int index = 0; index <= 6; ++index) lines << numberText(frm_option->CheckValue(index));
   lines << boolText(frm_option->Option1Value());
   lines << boolText(use_chinese);
   // Atomic: a failed write leaves the previous file whole.
-  textfile::WriteLines(settingsPath(*this), lines);
+  return textfile::WriteLines(settingsPath(), lines, error);
 }

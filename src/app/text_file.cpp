@@ -1,8 +1,9 @@
 #include "app/text_file.h"
 
+#include "platform/atomic_file.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace textfile {
 
@@ -14,6 +15,7 @@ class LineSplitter {
   explicit LineSplitter(int max_lines) : max_lines_(max_lines) {}
 
   bool wantsMore() const { return !stopped_ && lines_.size() < max_lines_; }
+  bool stoppedAtLongLine() const { return stopped_; }
 
   void feed(QByteArrayView bytes) {
     for (qsizetype i = 0; i < bytes.size() && wantsMore(); ++i) {
@@ -54,7 +56,8 @@ class LineSplitter {
 
 }  // namespace
 
-std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines) {
+std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines, bool* cut_short) {
+  if (cut_short) *cut_short = false;
   if (!QFileInfo(path).isFile()) return std::nullopt;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
@@ -65,25 +68,24 @@ std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines) {
     if (n <= 0) break;
     splitter.feed(QByteArrayView(buffer, n));
   }
+  if (cut_short) *cut_short = splitter.stoppedAtLongLine();
   return splitter.finish();
 }
 
-QList<QByteArray> SplitLines(QByteArrayView bytes, int max_lines) {
+QList<QByteArray> SplitLines(QByteArrayView bytes, int max_lines, bool* cut_short) {
   LineSplitter splitter(max_lines);
   splitter.feed(bytes);
+  if (cut_short) *cut_short = splitter.stoppedAtLongLine();
   return splitter.finish();
 }
 
-bool WriteLines(const QString& path, const QList<QByteArray>& lines) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  for (const QByteArray& line : lines) {
-    if (file.write(line) != line.size() || file.write("\r\n", 2) != 2) {
-      file.cancelWriting();
-      return false;
-    }
-  }
-  return file.commit();
+bool WriteLines(const QString& path, const QList<QByteArray>& lines, QString* error) {
+  QByteArray bytes;
+  qsizetype total = 0;
+  for (const QByteArray& line : lines) total += line.size() + 2;
+  bytes.reserve(total);
+  for (const QByteArray& line : lines) bytes.append(line).append("\r\n", 2);
+  return WriteFileAtomically(path, bytes, error);
 }
 
 QString Decode(const QByteArray& bytes) { return QString::fromLocal8Bit(bytes); }

@@ -18,12 +18,14 @@ constexpr qsizetype kMaxLineBytes = 64 * 1024;
 // Reads at most max_lines lines of path. A line ends at CR or CR LF (a lone LF belongs to the line); the last
 // line may lack its end. A line longer than kMaxLineBytes ends the reading (it is not returned). nullopt when
 // path is not a regular file (missing, a folder, a pipe that would block) or cannot be opened for reading.
-std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines);
+// cut_short, when given, tells whether an overlong line ended the reading.
+std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines, bool* cut_short = nullptr);
 // The same lines cut from bytes in memory.
-QList<QByteArray> SplitLines(QByteArrayView bytes, int max_lines);
+QList<QByteArray> SplitLines(QByteArrayView bytes, int max_lines, bool* cut_short = nullptr);
 
-// Writes each line followed by CR LF, atomically: on any failure the old file stays whole. Returns success.
-bool WriteLines(const QString& path, const QList<QByteArray>& lines);
+// Writes each line followed by CR LF, atomically: on any failure (a full disk included) the old file stays
+// byte for byte. Returns success; on failure `error` (when given) says why.
+bool WriteLines(const QString& path, const QList<QByteArray>& lines, QString* error = nullptr);
 
 QString Decode(const QByteArray& bytes);  // local 8-bit text to QString
 QByteArray Encode(const QString& text);   // QString to local 8-bit text

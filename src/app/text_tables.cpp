@@ -378,6 +378,28 @@ void TextTables::Fill() {
   }};
 }
 
+QString TextTables::NoticeText(Notice notice, bool use_chinese) {
+  switch (notice) {
+    case Notice::FileNotSaved:
+      return use_chinese ? u"無法儲存檔案 %1：%2\r\n原有的檔案沒有改變。"_s
+                         : u"The file %1 could not be saved: %2\r\nThe file on the disk is unchanged."_s;
+    case Notice::SettingsNotSaved:
+      return use_chinese ? u"無法儲存設定到 %1：%2\r\n設定仍未套用到檔案。"_s
+                         : u"The preferences could not be saved to %1: %2\r\nThey are not applied yet."_s;
+    case Notice::FavouritesNotKept:
+      return use_chinese ? u"無法儲存我的最愛到 %1：%2"_s
+                         : u"The favourite list could not be saved to %1: %2"_s;
+    case Notice::FileNotDeleted:
+      return use_chinese ? u"無法刪除 %1：%2"_s : u"The file %1 could not be deleted: %2"_s;
+    case Notice::ListCutShort:
+      return use_chinese ? u"我的最愛清單 %1 有一行太長，不是檔案的路徑；只讀入了它之前的 %2 項。"_s
+                           u"\r\n離開時只會儲存這些項目。"_s
+                         : u"The favourite list %1 has a line too long to be a file's path; only the %2 "_s
+                           u"favourites before it were read.\r\nOnly these will be saved back."_s;
+  }
+  return {};
+}
+
 void TextTables::SelectLanguage(bool use_chinese) {
   SplashText = use_chinese ? SplashText_zh : SplashText_en;
   MainText = use_chinese ? MainText_zh : MainText_en;

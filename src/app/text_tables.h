@@ -29,6 +29,16 @@ struct TextTables {
   // Copies the English or the Chinese caption tables into the current copies.
   void SelectLanguage(bool use_chinese);
 
+  // Our own messages, for what the fixed table has no words for: failures the user must hear of.
+  enum class Notice {
+    FileNotSaved,       // %1 the file, %2 the reason; the old file is unchanged
+    SettingsNotSaved,   // %1 the settings file, %2 the reason
+    FavouritesNotKept,  // %1 "default.lst", %2 the reason; said at exit
+    FileNotDeleted,     // %1 the file, %2 the reason
+    ListCutShort,       // %1 the list file, %2 how many favourites were read
+  };
+  static QString NoticeText(Notice notice, bool use_chinese);
+
   // MsgText row in the given language.
   const QString& Msg(int row, bool use_chinese) const { return MsgText[row][use_chinese ? 0 : 1]; }
 };

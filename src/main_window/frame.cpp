@@ -252,18 +252,37 @@ void FrmMain::Form_Load() {
 }
 
 void FrmMain::loadDefaultList() {
-  const auto paths = listfile::Read(program_.app_dir + QStringLiteral("default.lst"));
+  const QString path = program_.app_dir + QStringLiteral("default.lst");
+  bool cut_short = false;
+  const auto paths = listfile::Read(path, &cut_short);
   if (!paths) return;
+  // Told once the window is up: the next exit writes back only what was read.
+  if (cut_short) pending_notice_ = [this, path, n = paths->size()] { reportListCutShort(path, n); };
   for (int i = 0; i < paths->size(); ++i) {
     program_.FavPath[i] = (*paths)[i];
     List->addItem(*Program::FileNamePart((*paths)[i]));
   }
 }
 
-bool FrmMain::writeDefaultList() {
+bool FrmMain::writeDefaultList(QString* error) {
   QStringList paths;
   for (int i = 0; i < List->count() && i < Program::kMaxFavourites; ++i) paths << program_.FavPath[i];
-  return listfile::Write(program_.app_dir + QStringLiteral("default.lst"), paths);
+  return listfile::Write(program_.app_dir + QStringLiteral("default.lst"), paths, error);
+}
+
+void FrmMain::reportListCutShort(const QString& path, qsizetype read) {
+  const bool zh = program_.use_chinese;
+  program_.seams.messageBoxes->show(
+      this, QMessageBox::Warning, program_.tables.Msg(0, zh),
+      TextTables::NoticeText(TextTables::Notice::ListCutShort, zh).arg(path).arg(read), QMessageBox::Ok,
+      QMessageBox::Ok);
+}
+
+void FrmMain::tellPendingNotice() {
+  if (!pending_notice_) return;
+  const auto notice = std::move(pending_notice_);
+  pending_notice_ = nullptr;
+  notice();
 }
 
 // Drag: the point pressed stays under the pointer. Coordinates are taken relative to the control from the
@@ -363,12 +382,12 @@ void FrmMain::cmd_close_Click() {
     MCI->setCommand(QStringLiteral("Stop"));
     MCI->setCommand(QStringLiteral("Close"));
   }
-  if (!writeDefaultList()) {
+  QString error;
+  if (!writeDefaultList(&error)) {
     // The program still ends; the user learns once that the favourites were not kept.
     const QString path = program_.app_dir + QStringLiteral("default.lst");
-    const QString prompt = program_.use_chinese
-                               ? QStringLiteral("無法儲存我的最愛到 %1。").arg(path)
-                               : QStringLiteral("The favourite list could not be saved to %1.").arg(path);
+    const QString prompt =
+        TextTables::NoticeText(TextTables::Notice::FavouritesNotKept, program_.use_chinese).arg(path, error);
     program_.seams.messageBoxes->show(this, QMessageBox::Warning,
                                       program_.tables.Msg(0, program_.use_chinese), prompt, QMessageBox::Ok,
                                       QMessageBox::Ok);

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+
 class DirList;
 class DriveBox;
 class FileList;
@@ -146,6 +148,11 @@ class FrmMain : public QWidget {
   double drag_x = 0;
   double drag_y = 0;
 
+  // Tells the user that a list file stopped at a line too long to be a path, after `read` favourites.
+  void reportListCutShort(const QString& path, qsizetype read);
+  // Tells what loading found wrong (once), when the window is on screen.
+  void tellPendingNotice();
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -158,7 +165,7 @@ class FrmMain : public QWidget {
   void createControls();
   void connectHandlers();
   void loadDefaultList();
-  bool writeDefaultList();
+  bool writeDefaultList(QString* error = nullptr);
   void dragPress(int button, double x, double y);
   void dragMove(int button, double x, double y);
   bool openAsPicture(const QString& path);
@@ -170,6 +177,7 @@ class FrmMain : public QWidget {
   // Playback (playback.cpp): when the loop or the slideshow last started a medium, and how many media in a
   // row ended within 100 ms of being started so.
   QElapsedTimer restarted_at;
+  std::function<void()> pending_notice_;  // a problem found while loading, told once the window shows
   int quick_ends = 0;
 
   Program& program_;

@@ -22,20 +22,21 @@ QStringList pathsOf(const QList<QByteArray>& lines) {
 
 }  // namespace
 
-std::optional<QStringList> Read(const QString& path) {
+std::optional<QStringList> Read(const QString& path, bool* cut_short) {
+  if (cut_short) *cut_short = false;
   if (QFileInfo(path).isDir()) return std::nullopt;
-  const auto lines = textfile::ReadLines(path, kMaxEntries);
+  const auto lines = textfile::ReadLines(path, kMaxEntries, cut_short);
   if (!lines) return std::nullopt;
   return pathsOf(*lines);
 }
 
 QStringList Parse(QByteArrayView bytes) { return pathsOf(textfile::SplitLines(bytes, kMaxEntries)); }
 
-bool Write(const QString& path, const QStringList& paths) {
+bool Write(const QString& path, const QStringList& paths, QString* error) {
   QList<QByteArray> lines;
   lines.reserve(paths.size());
   for (const QString& entry : paths) lines << textfile::Encode(entry);
-  return textfile::WriteLines(path, lines);
+  return textfile::WriteLines(path, lines, error);
 }
 
 }  // namespace listfile

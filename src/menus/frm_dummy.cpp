@@ -5,6 +5,7 @@
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "main_window/list_file.h"
+#include "platform/atomic_file.h"
 #include "platform/file_list.h"
 #include "platform/picture_box.h"
 
@@ -15,7 +16,6 @@
 #include <QImage>
 #include <QListWidget>
 #include <QMenu>
-#include <QSaveFile>
 #include <QSignalBlocker>
 
 FrmDummy::FrmDummy(Program& program) : QWidget(nullptr), program_(program) {
@@ -66,6 +66,18 @@ void FrmDummy::createMenus() {
 
 void FrmDummy::Form_Load() {}
 
+namespace {
+
+void reportNotSaved(Program& program, const QString& path, const QString& reason) {
+  const bool zh = program.use_chinese;
+  program.seams.messageBoxes->show(
+      program.frm_main, QMessageBox::Warning, program.tables.Msg(0, zh),
+      TextTables::NoticeText(TextTables::Notice::FileNotSaved, zh).arg(path, reason), QMessageBox::Ok,
+      QMessageBox::Ok);
+}
+
+}  // namespace
+
 void FrmDummy::popUp(QMenu* menu) { popupMenu(menu); }
 
 void FrmDummy::mnu_addflist_Click() { program_.frm_main->AddFList(); }
@@ -107,9 +119,8 @@ void FrmDummy::mnu_delete_Click() {
   if (reply != QMessageBox::Ok) return;
   QFile file(path);
   if (!file.remove()) {
-    const QString reason = file.errorString();
-    const QString text = zh ? QStringLiteral("無法刪除 %1：%2").arg(path, reason)
-                            : QStringLiteral("The file %1 could not be deleted: %2").arg(path, reason);
+    const QString text =
+        TextTables::NoticeText(TextTables::Notice::FileNotDeleted, zh).arg(path, file.errorString());
     program_.seams.messageBoxes->show(&m, QMessageBox::Critical, program_.tables.Msg(0, zh), text,
                                       QMessageBox::Ok, QMessageBox::Ok);
   }
@@ -127,26 +138,25 @@ void FrmDummy::mnu_savebitmap_Click() {
   const QImage image = program_.frm_main->Img->picture().toImage();
   if (image.isNull()) return;
   // Written whole or not at all: a failure leaves any earlier file of that name as it was.
-  QSaveFile file(CMD->FileName);
-  if (!file.open(QIODevice::WriteOnly)) return;
-  if (!image.save(&file, "BMP")) {
-    file.cancelWriting();
-    return;
-  }
-  file.commit();
+  AtomicFile file(CMD->FileName);
+  bool saved = file.open() && image.save(&file.device(), "BMP") && file.commit();
+  if (!saved) reportNotSaved(program_, CMD->FileName, file.errorString());
 }
 
 // The favourites list commands. New and Open first offer to save the list they replace.
 namespace {
 
-QMessageBox::StandardButton askToSaveList(FrmDummy& dummy, Program& program) {
+// Whether the list the user was asked about may now be replaced.
+bool askToSaveList(FrmDummy& dummy, Program& program) {
   const bool zh = program.use_chinese;
   const auto reply = program.seams.messageBoxes->show(
       program.frm_main, QMessageBox::Warning, program.tables.Msg(0, zh), program.tables.Msg(1, zh),
       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-  // Whatever the save does (even a cancelled dialog), the command that asked goes on.
-  if (reply == QMessageBox::Yes) dummy.mnu_savelist_Click();
-  return reply;
+  if (reply == QMessageBox::Cancel) return false;
+  // A cancelled save dialog lets the command go on; a save that failed stops it, so the list the user
+  // wanted kept is not lost.
+  if (reply == QMessageBox::Yes) return dummy.saveList() != FrmDummy::SaveResult::Failed;
+  return true;
 }
 
 void prepareListDialog(CommonDialog& cmd, const Program& program, int title_row) {
@@ -161,7 +171,7 @@ void prepareListDialog(CommonDialog& cmd, const Program& program, int title_row)
 void FrmDummy::mnu_newlist_Click() {
   QListWidget* list = program_.frm_main->List;
   if (list->count() == 0) return;
-  if (askToSaveList(*this, program_) == QMessageBox::Cancel) return;
+  if (!askToSaveList(*this, program_)) return;
   program_.FavPath.fill(QString());
   // Emptying the list is no click on a favourite: nothing is opened.
   const QSignalBlocker quiet(list);
@@ -170,12 +180,14 @@ void FrmDummy::mnu_newlist_Click() {
 
 void FrmDummy::mnu_openlist_Click() {
   QListWidget* list = program_.frm_main->List;
-  if (list->count() > 0 && askToSaveList(*this, program_) == QMessageBox::Cancel) return;
+  if (list->count() > 0 && !askToSaveList(*this, program_)) return;
   prepareListDialog(*CMD, program_, 3);
   if (!CMD->ShowOpen()) return;
   // A file that cannot be read leaves the favourites as they were rather than empty.
-  const auto paths = listfile::Read(CMD->FileName);
+  bool cut_short = false;
+  const auto paths = listfile::Read(CMD->FileName, &cut_short);
   if (!paths) return;
+  if (cut_short) program_.frm_main->reportListCutShort(CMD->FileName, paths->size());
   // Opening a list changes neither what is shown nor from_favourites: no favourite is clicked.
   const QSignalBlocker quiet(list);
   list->clear();
@@ -185,13 +197,20 @@ void FrmDummy::mnu_openlist_Click() {
   }
 }
 
-void FrmDummy::mnu_savelist_Click() {
+void FrmDummy::mnu_savelist_Click() { saveList(); }
+
+FrmDummy::SaveResult FrmDummy::saveList() {
   QListWidget* list = program_.frm_main->List;
-  if (list->count() == 0) return;
+  if (list->count() == 0) return SaveResult::Nothing;
   prepareListDialog(*CMD, program_, 4);
-  if (!CMD->ShowSave()) return;
+  if (!CMD->ShowSave()) return SaveResult::Cancelled;
   QStringList paths;
   for (int i = 0; i < list->count() && i < Program::kMaxFavourites; ++i) paths << program_.FavPath[i];
-  // Written whole or not at all; a failure, like a cancelled dialog, ends the command without a word.
-  listfile::Write(CMD->FileName, paths);
+  // Written whole or not at all; a failure is told, never passed over as if saved.
+  QString error;
+  if (!listfile::Write(CMD->FileName, paths, &error)) {
+    reportNotSaved(program_, CMD->FileName, error);
+    return SaveResult::Failed;
+  }
+  return SaveResult::Saved;
 }

@@ -62,6 +62,9 @@ class FrmDummy : public QWidget {
   void mnu_newlist_Click();
   void mnu_openlist_Click();
   void mnu_savelist_Click();
+  // The save command's work, telling how it ended (New and Open go on unless the save failed).
+  enum class SaveResult { Nothing, Cancelled, Saved, Failed };
+  SaveResult saveList();
   void mnu_paste_Click();
   void mnu_fullscr_Click();
   void mnu_openwith_Click();

@@ -264,10 +264,23 @@ void FrmOption::CMD_ToggleLang_Click() {
   showLanguagePicture();
 }
 
-void FrmOption::CMD_Apply_Click() {
+void FrmOption::CMD_Apply_Click() { apply(); }
+
+bool FrmOption::apply() {
+  QString error;
+  if (!program_.SaveSettings(&error)) {
+    // Nothing was saved: the choices stay on screen and Apply stays available for another try.
+    const bool zh = program_.use_chinese;
+    program_.seams.messageBoxes->show(
+        this, QMessageBox::Warning, program_.tables.Msg(0, zh),
+        TextTables::NoticeText(TextTables::Notice::SettingsNotSaved, zh).arg(program_.settingsPath(), error),
+        QMessageBox::Ok, QMessageBox::Ok);
+    CMD_Apply->setEnabled(true);
+    return false;
+  }
   CMD_Apply->setEnabled(false);
-  program_.SaveSettings();
   program_.ApplyInterface();
+  return true;
 }
 
 void FrmOption::CMD_Cancel_Click() {
@@ -278,8 +291,9 @@ void FrmOption::CMD_Cancel_Click() {
 }
 
 void FrmOption::CMD_OK_Click() {
-  // Apply runs whether or not anything changed, so OK always writes the settings file.
-  CMD_Apply_Click();
+  // Apply runs whether or not anything changed, so OK always writes the settings file. When that fails the
+  // dialog stays: cancelling would re-read the old file and silently undo the user's choices.
+  if (!apply()) return;
   CMD_Cancel_Click();
 }
 

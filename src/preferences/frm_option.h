@@ -110,6 +110,8 @@ class FrmOption : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // Apply's work; false when the settings file could not be written (the user has been told).
+  bool apply();
   void createControls();
   void createHelpPage();
   void createAboutPage();

@@ -436,16 +436,18 @@ class TestFavourites : public QObject {
     QTest::addColumn<int>("entries");
     QTest::addColumn<QString>("chosen");  // empty: the dialog is cancelled
     QTest::addColumn<int>("dialogs");
-    QTest::newRow("empty list") << 0 << QStringLiteral("empty.lst") << 0;
-    QTest::newRow("dialog cancelled") << 2 << QString() << 1;
-    QTest::newRow("inside a missing folder") << 2 << QStringLiteral("missing/x.lst") << 1;
-    QTest::newRow("parent is a file") << 2 << QStringLiteral("plain/x.lst") << 1;
+    QTest::addColumn<bool>("told");  // a failed write is told; a cancel or an empty list is not
+    QTest::newRow("empty list") << 0 << QStringLiteral("empty.lst") << 0 << false;
+    QTest::newRow("dialog cancelled") << 2 << QString() << 1 << false;
+    QTest::newRow("inside a missing folder") << 2 << QStringLiteral("missing/x.lst") << 1 << true;
+    QTest::newRow("parent is a file") << 2 << QStringLiteral("plain/x.lst") << 1 << true;
   }
 
   void saveThatWritesNothing() {
     QFETCH(int, entries);
     QFETCH(QString, chosen);
     QFETCH(int, dialogs);
+    QFETCH(bool, told);
     QTemporaryDir sandbox;
     writeBytes(sandbox.filePath(QStringLiteral("plain")), "keep");
     ProgramFixture fixture;
@@ -457,8 +459,39 @@ class TestFavourites : public QObject {
     QCOMPARE(QDir(sandbox.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{"plain"});
     QCOMPARE(readBytes(sandbox.filePath(QStringLiteral("plain"))), QByteArray("keep"));
-    QVERIFY(fixture.messageBoxes->calls.isEmpty());
+    QCOMPARE(fixture.messageBoxes->calls.size(), told ? 1 : 0);
+    if (told) QVERIFY(fixture.messageBoxes->calls[0].prompt.contains(sandbox.filePath(chosen)));
     QCOMPARE(favPaths(program), songs(entries));
+  }
+
+  // A line too long to be a path ends the reading; the next exit would write back only what was read, so
+  // the user hears of it once: at start for "default.lst", at once for a list opened from the menu.
+  void overlongLineCutsTheListAndTells() {
+    const QByteArray bytes = listBytes(songs(2)) + QByteArray(70 * 1024, 'x') + "\r\n" + listBytes(songs(3));
+    ProgramFixture fixture;
+    fixture.writeFile(QStringLiteral("default.lst"), bytes);
+    Program& program = fixture.start();
+    QCOMPARE(favPaths(program), songs(2));
+    QCOMPARE(fixture.messageBoxes->calls.size(), 1);
+    QVERIFY(fixture.messageBoxes->calls[0].prompt.contains(fixture.path(QStringLiteral("default.lst"))));
+    QVERIFY(fixture.messageBoxes->calls[0].prompt.contains(QStringLiteral(" 2 ")));
+    program.frm_main->tellPendingNotice();  // told once only
+    QCOMPARE(fixture.messageBoxes->calls.size(), 1);
+
+    writeBytes(listPath(QStringLiteral("long.lst")), bytes);
+    fixture.messageBoxes->answers.push_back(QMessageBox::No);  // do not save the current list
+    fixture.fileDialogs->answers.push_back(listPath(QStringLiteral("long.lst")));
+    program.frm_dummy->mnu_openlist_Click();
+    QCOMPARE(favPaths(program), songs(2));
+    QCOMPARE(fixture.messageBoxes->calls.size(), 3);
+    QVERIFY(fixture.messageBoxes->calls[2].prompt.contains(listPath(QStringLiteral("long.lst"))));
+
+    // A list that merely ends without a line end is whole: nothing to tell.
+    ProgramFixture plain;
+    plain.writeFile(QStringLiteral("default.lst"), listBytes(songs(2)) + "/music/last.wav");
+    Program& other = plain.start();
+    QCOMPARE(other.frm_main->List->count(), 3);
+    QVERIFY(plain.messageBoxes->calls.isEmpty());
   }
 
   void textsFollowTheLanguage() {

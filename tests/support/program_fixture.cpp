@@ -7,11 +7,13 @@
 #include <QFile>
 #include <QMenu>
 
-ProgramFixture::ProgramFixture() = default;
+ProgramFixture::ProgramFixture() : folder_(dir_.path()) {}
+
+ProgramFixture::ProgramFixture(const QString& folder) : folder_(QDir::cleanPath(folder)) {}
 
 ProgramFixture::~ProgramFixture() = default;
 
-QString ProgramFixture::appDir() const { return QDir::toNativeSeparators(dir_.path()) + QDir::separator(); }
+QString ProgramFixture::appDir() const { return QDir::toNativeSeparators(folder_) + QDir::separator(); }
 
 void ProgramFixture::writeFile(const QString& name, const QByteArray& bytes) const {
   QFile file(path(name));
@@ -35,7 +37,7 @@ Program& ProgramFixture::start() {
   seams.messageBoxes = std::move(boxes);
   seams.fileDialogs = std::move(dialogs);
   seams.launcher = std::move(launch);
-  owner_ = std::make_unique<Program>(dir_.path(), std::move(seams));
+  owner_ = std::make_unique<Program>(folder_, std::move(seams));
   program = owner_.get();
   program->endProgram = [this] {
     program->ended = true;

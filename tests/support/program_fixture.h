@@ -15,6 +15,8 @@ class QMenu;
 class ProgramFixture {
  public:
   ProgramFixture();
+  // The program folder is `folder` (which must exist) instead of a temporary one.
+  explicit ProgramFixture(const QString& folder);
   ~ProgramFixture();
 
   QString appDir() const;  // with a trailing separator
@@ -35,5 +37,6 @@ class ProgramFixture {
 
  private:
   QTemporaryDir dir_;
+  QString folder_;  // the program folder
   std::unique_ptr<Program> owner_;
 };
