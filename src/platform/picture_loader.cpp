@@ -46,6 +46,27 @@ quint32 Be32(const char* p) { return qFromBigEndian<quint32>(p); }
 bool Fits(qint64 width, qint64 height) { return width > 0 && height > 0 && width * height <= kMaxPixels; }
 bool Fits(QSize size) { return Fits(size.width(), size.height()); }
 
+// Decompression bombs: a tiny file that declares a huge picture makes the decoder allocate (and fill with a
+// default colour) far more than the file can describe. Each format can describe at most so many pixels per
+// byte of file, with the most compressible content it allows; a picture that claims more is refused. Every
+// file may claim kFreePixels whatever its size (16 MB at 32 bits), so small pictures are never questioned.
+constexpr qint64 kFreePixels = 4LL * 1024 * 1024;
+// JPEG: every 8 x 8 block of every component costs at least one bit (a progressive file's DC scan; baseline
+// costs two), so a grey picture carries at most 512 pixels a byte; twice that for margin.
+constexpr qint64 kJpegPixelsPerByte = 1024;
+// GIF: an LZW code is at most 12 bits and stands for at most 4096 pixels (the longest dictionary string).
+constexpr qint64 kGifPixelsPerByte = 4096;
+// BMP run-length coding: an end-of-line escape of two bytes skips the rest of a row; with the rows of a
+// picture that fits kMaxPixels that bounds a real file. Runs alone carry at most 255 pixels in 2 bytes.
+constexpr qint64 kRlePixelsPerByte = 4096;
+// PNG inside an icon: deflate expands at most 1032 times, a byte holds up to eight 1-bit pixels.
+constexpr qint64 kPngPixelsPerByte = 8 * 1032;
+
+bool Carried(QSize size, qint64 fileBytes, qint64 pixelsPerByte) {
+  const qint64 pixels = qint64(size.width()) * size.height();
+  return pixels <= kFreePixels || pixels <= std::max<qint64>(fileBytes, 0) * pixelsPerByte;
+}
+
 // Qt's default allocation limit (256 MB) is below what a picture of kMaxPixels needs at 32 bits a pixel.
 // Every path checks the picture's size itself before decoding, so the limit only backs those checks up.
 void AllowFullSizeDecoding() {
@@ -236,7 +257,7 @@ QImage ReadJpeg(QIODevice& device) {
   QImageReader reader(&device, "jpeg");
   reader.setAutoDetectImageFormat(false);
   reader.setAutoTransform(true);
-  if (!Fits(reader.size())) return QImage();
+  if (!Fits(reader.size()) || !Carried(reader.size(), device.size(), kJpegPixelsPerByte)) return QImage();
   AllowFullSizeDecoding();
   QImage image = LargeImage(reader.size(), reader.imageFormat());
   if (!image.isNull() && reader.read(&image)) return image;
@@ -281,7 +302,7 @@ std::optional<QSize> GifCanvas(QIODevice& device) {
 
 QImage ReadGif(QIODevice& device) {
   const std::optional<QSize> canvas = GifCanvas(device);
-  if (!canvas || !Fits(*canvas)) return QImage();
+  if (!canvas || !Fits(*canvas) || !Carried(*canvas, device.size(), kGifPixelsPerByte)) return QImage();
   return ReadWithQt(device, "gif");
 }
 
@@ -320,7 +341,7 @@ std::vector<IconCandidate> IconCandidates(QIODevice& device) {
     if (headSize >= 26 && std::memcmp(head, "\x89PNG\r\n\x1A\n", 8) == 0) {
       if (std::memcmp(head + 12, "IHDR", 4) != 0 || bytes > fileSize - offset) continue;
       const qint64 w = Be32(head + 16), h = Be32(head + 20);
-      if (!Fits(w, h)) continue;
+      if (!Fits(w, h) || !Carried(QSize(int(w), int(h)), bytes, kPngPixelsPerByte)) continue;
       static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
       const int colorType = uchar(head[25]);
       c.size = QSize(int(w), int(h));
@@ -368,6 +389,10 @@ QImage ReadIcon(QIODevice& device) {
 QImage ReadBitmap(QIODevice& device, bool hasFileHeader) {
   const std::optional<dib::Header> header = dib::ReadHeader(device, hasFileHeader);
   if (!header || !Fits(header->size())) return QImage();
+  // Uncompressed rows are checked against the file by the reader (a bitmap missing most of them is refused).
+  const bool runLength = header->compression == dib::kRle8 || header->compression == dib::kRle4;
+  if (runLength && !Carried(header->size(), device.size() - header->pixelOffset, kRlePixelsPerByte))
+    return QImage();
   AllowFullSizeDecoding();
   return dib::Read(device, *header);
 }
