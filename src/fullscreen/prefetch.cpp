@@ -23,6 +23,11 @@ constexpr int kMaxWaitMs = 5000;
 
 double megabytes(const PictureKey& key) { return std::max<qint64>(key.size, 0) / (1024.0 * 1024.0); }
 
+qint64 bytesOf(const Picture& picture) {
+  // A metafile's document is small beside a raster; its drawn tiles are bounded where they are kept.
+  return picture.isMetafile() ? 0 : picture.toImage().sizeInBytes();
+}
+
 }  // namespace
 
 PictureKey PictureKey::of(const QString& path) {
@@ -47,6 +52,7 @@ struct PicturePrefetch::Job {
   bool decoded = false;  // false: skipped as no longer wanted, or the file changed while it was read
   std::optional<Picture> picture;
   qint64 ms = 0;
+  qint64 estimate = 0;  // bytes the decoded picture will take, from the file's headers
 };
 
 PicturePrefetch::PicturePrefetch(QObject* parent) : QObject(parent) { pool_.setMaxThreadCount(1); }
@@ -136,14 +142,29 @@ int PicturePrefetch::held() const {
 
 bool PicturePrefetch::busy() const { return running_ != nullptr; }
 
+qint64 PicturePrefetch::heldBytes() const {
+  qint64 bytes = running_ ? running_->estimate : 0;
+  for (const Entry& entry : cache_)
+    if (entry.picture) bytes += bytesOf(*entry.picture);
+  return bytes;
+}
+
 void PicturePrefetch::pump() {
   if (!enabled_ || running_ || held() >= kMaxHeld) return;
-  // The neighbours in order of nearness; the current one (first) is never decoded here.
+  // The neighbours in order of nearness; the current one (first) is never decoded here, nor one that would
+  // not fit the budget beside what is held.
+  const qint64 held_bytes = heldBytes();
+  qint64 estimate = 0;
   const auto next = std::find_if(wanted_.cbegin() + std::min<qsizetype>(1, wanted_.size()), wanted_.cend(),
-                                 [this](const PictureKey& key) { return !find(key); });
+                                 [&](const PictureKey& key) {
+                                   if (find(key)) return false;
+                                   estimate = DecodedBytesEstimate(key.path);
+                                   return estimate > 0 && held_bytes + estimate <= budget_bytes_;
+                                 });
   if (next == wanted_.cend()) return;
   auto job = std::make_shared<Job>();
   job->key = *next;
+  job->estimate = estimate;
   running_ = job;
   notePeak();
   // Worker thread: touches only the job, and hands it back by a queued call.
@@ -209,7 +230,10 @@ void PicturePrefetch::makeRoom() {
   }
 }
 
-void PicturePrefetch::notePeak(int extra) { peak_held_ = std::max(peak_held_, held() + extra); }
+void PicturePrefetch::notePeak(int extra) {
+  peak_held_ = std::max(peak_held_, held() + extra);
+  peak_held_bytes_ = std::max(peak_held_bytes_, heldBytes());
+}
 
 const PicturePrefetch::Entry* PicturePrefetch::find(const PictureKey& key) const {
   for (const Entry& entry : cache_)

@@ -30,6 +30,9 @@ class PicturePrefetch : public QObject {
 
  public:
   static constexpr int kMaxHeld = 3;
+  // The memory the held pictures may take together, the one on screen included. A neighbour whose decoded
+  // size would go over it is not decoded ahead (it is decoded when it is stepped to, as without read-ahead).
+  static constexpr qint64 kDefaultBudgetBytes = 1024LL * 1024 * 1024;
 
   explicit PicturePrefetch(QObject* parent = nullptr);
   ~PicturePrefetch() override;
@@ -48,6 +51,11 @@ class PicturePrefetch : public QObject {
   // Off: nothing is decoded ahead and take() always decodes (the benchmark compares both).
   void setEnabled(bool enabled);
   bool enabled() const { return enabled_; }
+
+  void setBudgetBytes(qint64 bytes) { budget_bytes_ = bytes; }
+  // Memory of the pictures held now, a decode in flight counted at its estimate, and the most ever.
+  qint64 heldBytes() const;
+  qint64 peakHeldBytes() const { return peak_held_bytes_; }
 
   // Decoded pictures held now, counting a decode in flight, and the most ever held at once.
   int held() const;
@@ -84,5 +92,7 @@ class PicturePrefetch : public QObject {
   std::shared_ptr<Job> running_;
   bool enabled_ = true;
   int peak_held_ = 0;
+  qint64 budget_bytes_ = kDefaultBudgetBytes;
+  qint64 peak_held_bytes_ = 0;
   double ms_per_mb_ = 40;  // how fast files decode, from the last decode; sizes the wait for one in flight
 };

@@ -454,7 +454,58 @@ std::optional<Picture> Load(QIODevice& device) {
   return Picture(std::move(image));
 }
 
+// The picture's size as its reader would produce it, from the headers alone; an empty size when the loader
+// would refuse the file.
+QSize ProbeSize(QIODevice& device, Kind kind) {
+  switch (kind) {
+    case Kind::Bmp:
+    case Kind::Dib: {
+      const auto header = dib::ReadHeader(device, kind == Kind::Bmp);
+      if (!header || !Fits(header->size())) return {};
+      const bool runLength = header->compression == dib::kRle8 || header->compression == dib::kRle4;
+      if (runLength && !Carried(header->size(), device.size() - header->pixelOffset, kRlePixelsPerByte))
+        return {};
+      return header->size();
+    }
+    case Kind::Icon: {
+      const auto candidates = IconCandidates(device);
+      return candidates.empty() ? QSize() : candidates.front().size;
+    }
+    case Kind::Jpeg: {
+      if (!device.seek(0)) return {};
+      QImageReader reader(&device, "jpeg");
+      reader.setAutoDetectImageFormat(false);
+      const QSize size = reader.size();
+      return Fits(size) && Carried(size, device.size(), kJpegPixelsPerByte) ? size : QSize();
+    }
+    case Kind::Gif: {
+      const auto canvas = GifCanvas(device);
+      return canvas && Fits(*canvas) && Carried(*canvas, device.size(), kGifPixelsPerByte) ? *canvas
+                                                                                           : QSize();
+    }
+    case Kind::Metafile:
+    case Kind::Unknown:
+      break;
+  }
+  return {};
+}
+
 }  // namespace
+
+qint64 DecodedBytesEstimate(const QString& path) {
+  const QFileInfo info(path);
+  if (!info.isFile()) return 0;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly) || file.isSequential()) return 0;
+  const Kind kind = Sniff(file.read(kSniffBytes));
+  if (kind == Kind::Metafile) return file.size() <= kMaxMetafileBytes ? file.size() : 0;
+  try {
+    const QSize size = ProbeSize(file, kind);
+    return qint64(size.width()) * size.height() * 4;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+}
 
 std::optional<Picture> LoadPictureFromDevice(QIODevice& device) {
   try {

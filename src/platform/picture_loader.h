@@ -25,3 +25,8 @@ std::optional<Picture> LoadPictureFromData(const QByteArray& data);
 
 // The same for an open random-access device, read from its start.
 std::optional<Picture> LoadPictureFromDevice(QIODevice& device);
+
+// The memory a decoded picture of the file would take, judged from its headers alone (nothing is decoded):
+// 4 bytes a pixel for a raster, the file's size for a metafile. 0 when the file is no picture the loader
+// would accept. For deciding whether a picture may be decoded ahead of need.
+qint64 DecodedBytesEstimate(const QString& path);

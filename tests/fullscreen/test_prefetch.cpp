@@ -132,6 +132,25 @@ class TestPrefetch : public QObject {
     QCOMPARE(ready.at(0).at(0).toString(), folder_.filePath(name(5)));
   }
 
+  // Pictures of 6.4 MB with room for two: the one on screen and the next; the previous one is not read
+  // ahead, yet shows when stepped to.
+  void aNeighbourOverTheBudgetIsNotReadAhead() {
+    ProgramFixture fixture;
+    FrmFull& f = fullOn(fixture, folder_.path());
+    const qint64 budget = 14 * 1024 * 1024;
+    f.prefetch->setBudgetBytes(budget);
+    QSignalSpy ready(f.prefetch, &PicturePrefetch::ready);
+    f.File->setListIndex(3);
+    QVERIFY(settle(f));
+    QCOMPARE(ready.size(), 1);
+    QCOMPARE(ready.at(0).at(0).toString(), folder_.filePath(name(4)));
+    QVERIFY(f.prefetch->peakHeldBytes() <= budget);
+    f.File->setListIndex(2);
+    QCOMPARE(f.Img->size(), sizeOf(2));
+    QVERIFY(settle(f));
+    QVERIFY(f.prefetch->heldBytes() <= budget);
+  }
+
   void aNeighbourNoLongerWantedIsDropped() {
     ProgramFixture fixture;
     FrmFull& f = fullOn(fixture, folder_.path());
