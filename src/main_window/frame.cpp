@@ -12,6 +12,7 @@
 #include "platform/key_preview.h"
 #include "platform/mmcontrol.h"
 #include "platform/picture_box.h"
+#include "platform/track_slider.h"
 #include "platform/window_drag.h"
 #include "preferences/frm_option.h"
 
@@ -124,7 +125,7 @@ void FrmMain::createControls() {
   cmd_spk = pictureButton(fr_control, Glyph::SpeakerOn, twips(3060, 240, 375, 555));
   img_spkon = artwork::glyphIcon(Glyph::SpeakerOn).pixmap(16, 16);
   img_spkoff = artwork::glyphIcon(Glyph::SpeakerOff).pixmap(16, 16);
-  Slider = new QSlider(Qt::Horizontal, fr_control);
+  Slider = new TrackSlider(Qt::Horizontal, fr_control);
   Slider->setGeometry(twips(180, 840, 2715, 375));
   Slider->setRange(0, 40);
   Slider->setValue(10);

@@ -131,6 +131,28 @@ class TestPictureView : public QObject {
     QCOMPARE(m.VS->maximum(), std::max(0, shown.height() - pane.height()));
   }
 
+  // A left press anywhere on the slider's track beside the thumb pages the zoom towards the pointer, over the
+  // thin groove as well as over the tick marks below it; the zoom follows.
+  void clickOnTheSliderTrackPagesTheZoom() {
+    ProgramFixture fixture;
+    FrmMain& m = *fixture.start().frm_main;
+    m.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    QVERIFY(openPicture(m, dir_, QSize(100, 80)));
+    QCOMPARE(m.Slider->value(), 10);
+    const int right = m.Slider->width() - 3;
+    for (const int y : {1, m.Slider->height() / 2, m.Slider->height() - 2}) {
+      m.Slider->setValue(10);
+      sendMouse(m.Slider, QEvent::MouseButtonPress, QPoint(right, y), Qt::LeftButton, Qt::LeftButton);
+      sendMouse(m.Slider, QEvent::MouseButtonRelease, QPoint(right, y), Qt::LeftButton, Qt::NoButton);
+      QCOMPARE(m.Slider->value(), 10 + m.Slider->pageStep());
+      QCOMPARE(m.Img->size(), QSize(150, 120));
+      sendMouse(m.Slider, QEvent::MouseButtonPress, QPoint(2, y), Qt::LeftButton, Qt::LeftButton);
+      sendMouse(m.Slider, QEvent::MouseButtonRelease, QPoint(2, y), Qt::LeftButton, Qt::NoButton);
+      QCOMPARE(m.Slider->value(), 10);
+    }
+  }
+
   void zoomBeyondTheScrollRange() {
     ProgramFixture fixture;
     FrmMain& m = *fixture.start().frm_main;
