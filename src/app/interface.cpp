@@ -20,24 +20,27 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QWindow>
 
 namespace {
 
 // Puts a window into the always-on-top layer or takes it out, keeping its place and size and without
-// activating it. Changing the flag of a shown window hides it, so it is shown again the quiet way.
+// activating it. A window that exists on screen is told through its own native window: QWidget's
+// setWindowFlags would destroy and recreate it, and a recreated window is mapped, moved and activated anew
+// (its late activation could even arrive after it was hidden).
 void setStaysOnTop(QWidget* window, bool on) {
   if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
-  const bool shown = window->isVisible();
-  const QRect geometry = window->geometry();
-  const Qt::WindowStates states = window->windowState();
-  window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
-  if (!shown) return;
-  const bool quiet = window->testAttribute(Qt::WA_ShowWithoutActivating);
-  window->setAttribute(Qt::WA_ShowWithoutActivating, true);
-  window->setGeometry(geometry);
-  window->setWindowState(states);
-  window->show();
-  window->setAttribute(Qt::WA_ShowWithoutActivating, quiet);
+  Qt::WindowFlags flags = window->windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, on);
+  QWindow* handle = window->windowHandle();
+  if (!handle) {
+    window->setWindowFlags(flags);  // no native window yet: nothing to recreate
+    return;
+  }
+  window->overrideWindowFlags(flags);
+  Qt::WindowFlags native = handle->flags();
+  native.setFlag(Qt::WindowStaysOnTopHint, on);
+  handle->setFlags(native);
 }
 
 // The full-screen toggle button's captions are not in the tables: English and Chinese of each.
@@ -119,12 +122,9 @@ void Program::ApplyInterface() {
 
   // 4. Stacking. A greyed box leaves each window in the layer it is in.
   if (const int on_top = o.CheckValue(6); on_top == 0 || on_top == 1) {
-    QWidget* const active = QApplication::activeWindow();
     for (QWidget* window : {static_cast<QWidget*>(frm_main), static_cast<QWidget*>(frm_option),
                             static_cast<QWidget*>(frm_full)})
       setStaysOnTop(window, on_top == 1);
-    // Re-showing may have cost the active window its activation; it gets it back, no other window does.
-    if (active && active->isVisible() && QApplication::activeWindow() != active) active->activateWindow();
   }
 
   // 5. About text.

@@ -38,6 +38,12 @@ void Program::startNow() {
   frm_splash->Timer_Timer();
 }
 
+void Program::releaseMainWindow() {
+  if (!frm_main) return;
+  const bool held = (frm_option && frm_option->isVisible()) || (frm_full && frm_full->isVisible());
+  if (!held) frm_main->setEnabled(true);
+}
+
 void Program::loadWindows() {
   main_owner_ = std::make_unique<FrmMain>(*this);
   frm_main = main_owner_.get();

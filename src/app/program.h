@@ -68,6 +68,10 @@ class Program : public QObject {
   std::function<void()> endProgram;
   bool ended = false;
 
+  // The main window takes input again unless the preferences or the full-screen window is still shown (they
+  // hold it back while they are up).
+  void releaseMainWindow();
+
   // Called by the splash's tick: loads the four other windows in order.
   void loadWindows();
 

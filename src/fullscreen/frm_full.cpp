@@ -124,6 +124,11 @@ void FrmFull::showEvent(QShowEvent* event) {
   Form_Activate();
 }
 
+void FrmFull::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  if (!event->spontaneous()) program_.releaseMainWindow();
+}
+
 void FrmFull::Form_Activate() {
   if (CDummy) return;
   FrmMain& m = *program_.frm_main;

@@ -187,9 +187,17 @@ void FrmOption::Form_Load() {
 }
 
 void FrmOption::Form_Activate() {
-  // While the dialog is the active window the main window takes no input; Cancel and OK give it back.
-  program_.frm_main->setEnabled(false);
+  // While the dialog is the active window the main window takes no input; Cancel and OK give it back. The
+  // window system may deliver the activation late, after a quick Cancel has hidden the dialog again: a
+  // hidden dialog then holds nothing back.
+  if (isVisible()) program_.frm_main->setEnabled(false);
   showLanguagePicture();
+}
+
+void FrmOption::hideEvent(QHideEvent* event) {
+  QWidget::hideEvent(event);
+  // However the dialog went (Cancel, OK, the window system), the main window is not left disabled.
+  if (!event->spontaneous()) program_.releaseMainWindow();
 }
 
 void FrmOption::showLanguagePicture() {

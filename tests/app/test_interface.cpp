@@ -19,8 +19,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
+#include <QWindow>
 
 using namespace Qt::StringLiterals;
 
@@ -244,9 +246,19 @@ class TestInterface : public QObject {
     p.ApplyInterface();
     const QRect main_place = p.frm_main->geometry();
     const QRect option_place = p.frm_option->geometry();
+    // The native windows stay the same ones: none is destroyed and made again.
+    const QWindow* main_handle = p.frm_main->windowHandle();
+    const WId main_id = p.frm_main->winId();
+    const WId option_id = p.frm_option->winId();
+    QSignalSpy main_active(p.frm_main->windowHandle(), &QWindow::activeChanged);
 
     p.frm_option->setCheckValue(6, value);
     p.ApplyInterface();
+    QCOMPARE(p.frm_main->windowHandle(), main_handle);
+    QCOMPARE(p.frm_main->winId(), main_id);
+    QCOMPARE(p.frm_option->winId(), option_id);
+    QCOMPARE(p.frm_main->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+    QCOMPARE(p.frm_option->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
     for (QWidget* window : {static_cast<QWidget*>(p.frm_main), static_cast<QWidget*>(p.frm_option),
                             static_cast<QWidget*>(p.frm_full)})
       QCOMPARE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
@@ -256,6 +268,11 @@ class TestInterface : public QObject {
     QCOMPARE(p.frm_main->geometry(), main_place);
     QCOMPARE(p.frm_option->geometry(), option_place);
     QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget*>(p.frm_option), 2000);
+    QVERIFY(main_active.isEmpty());
+    // A hidden window changed now keeps the layer when it shows.
+    p.frm_full->show();
+    QCOMPARE(p.frm_full->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+    p.frm_full->hide();
 
     // A greyed box leaves the layer alone.
     p.frm_option->setCheckValue(6, 2);

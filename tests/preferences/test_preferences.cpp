@@ -1,5 +1,6 @@
 // The preferences dialog: language button, OK / Cancel / Apply with the settings file, tabs, help page,
 // credits, link, drag and the main window's state while the dialog is active.
+#include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
@@ -316,6 +317,44 @@ class TestPreferences : public QObject {
     QVERIFY(p.frm_main->isEnabled());
     QVERIFY(p.frm_main->isVisible());
     QVERIFY(o.isHidden());
+  }
+
+  // The window system may deliver the dialog's activation (or focus) after a quick Cancel or OK has hidden
+  // it, or the dialog may go some other way than its buttons: the main window is never left disabled.
+  void lateActivationNeverLocksTheMainWindow() {
+    ProgramFixture fixture;
+    Program& p = fixture.start();
+    FrmOption& o = *p.frm_option;
+    p.frm_main->show();
+    for (const bool ok : {false, true}) {
+      p.frm_main->Logo_Click();
+      o.CMD_ToggleLang_Click();
+      if (ok)
+        o.CMD_OK_Click();
+      else
+        o.CMD_Cancel_Click();
+      QVERIFY(o.isHidden());
+      QEvent activate(QEvent::WindowActivate);
+      QApplication::sendEvent(&o, &activate);
+      QFocusEvent focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+      QApplication::sendEvent(o.CMD_Cancel, &focus);
+      QVERIFY(p.frm_main->isEnabled());
+    }
+    // Hidden by other means while it held the main window back.
+    p.frm_main->Logo_Click();
+    o.Form_Activate();
+    QVERIFY(!p.frm_main->isEnabled());
+    o.hide();
+    QVERIFY(p.frm_main->isEnabled());
+    // The full-screen window holds it back too: hiding the dialog then leaves it disabled.
+    p.frm_full->show();
+    QVERIFY(!p.frm_main->isEnabled());
+    p.frm_main->Logo_Click();
+    o.Form_Activate();
+    o.hide();
+    QVERIFY(!p.frm_main->isEnabled());
+    p.frm_full->hide();
+    QVERIFY(p.frm_main->isEnabled());
   }
 };
 
