@@ -11,6 +11,10 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
+
+#include <functional>
+#include <utility>
 
 FrmSplash::FrmSplash(Program& program)
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint), program_(program) {
@@ -90,10 +94,56 @@ void FrmSplash::glanceAtSettings() {
   Label1->setText(table[2]);
 }
 
+namespace {
+
+// Waits for the window system to put a shown window on screen (under a window manager that comes some time
+// after show()), then draws it and runs `then` once. `then` runs at once when the window is on screen
+// already or not shown at all, and after `bound_ms` in any case, should the window system never say so.
+class OnScreenWaiter : public QObject {
+ public:
+  OnScreenWaiter(QWidget& widget, std::function<void()> then, int bound_ms)
+      : QObject(&widget), widget_(widget), then_(std::move(then)) {
+    if (QWindow* window = widget_.windowHandle()) window->installEventFilter(this);
+    QTimer::singleShot(bound_ms, this, [this] { finish(); });
+  }
+
+  static void run(QWidget& widget, std::function<void()> then, int bound_ms = 2000) {
+    const QWindow* window = widget.windowHandle();
+    if (!widget.isVisible() || !window || window->isExposed()) {
+      if (widget.isVisible()) widget.repaint();
+      then();
+      return;
+    }
+    new OnScreenWaiter(widget, std::move(then), bound_ms);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+      // After the expose is handled: the window's first picture is then in place.
+      QTimer::singleShot(0, this, [this] { finish(); });
+    return false;
+  }
+
+ private:
+  void finish() {
+    if (!then_) return;
+    auto then = std::exchange(then_, nullptr);
+    if (widget_.isVisible()) widget_.repaint();
+    deleteLater();
+    then();
+  }
+
+  QWidget& widget_;
+  std::function<void()> then_;
+};
+
+}  // namespace
+
 void FrmSplash::armTimer() {
-  // The second stage runs once the splash has been drawn, so the user sees it while the windows load.
-  if (isVisible()) repaint();
-  Timer->start();
+  // The second stage runs once the splash is on screen and drawn, so the user sees it while the windows
+  // load; work started before the window system has put it up would leave the desktop showing through.
+  OnScreenWaiter::run(*this, [this] { Timer->start(); });
 }
 
 void FrmSplash::Timer_Timer() {
@@ -101,6 +151,9 @@ void FrmSplash::Timer_Timer() {
   program_.loadWindows();
   program_.LoadSettings(0);
   program_.frm_main->show();
-  hide();
-  program_.frm_main->tellPendingNotice();
+  // The splash goes once the main window is up: no blank moment between the two.
+  OnScreenWaiter::run(*program_.frm_main, [this] {
+    hide();
+    program_.frm_main->tellPendingNotice();
+  });
 }

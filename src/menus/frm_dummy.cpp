@@ -20,7 +20,8 @@
 
 FrmDummy::FrmDummy(Program& program) : QWidget(nullptr), program_(program) {
   setWindowTitle(QStringLiteral("Dummy form"));
-  CMD = std::make_unique<CommonDialog>(*program_.seams.fileDialogs, nullptr);
+  // The dialogs belong to the main window, whose commands show them: they stay above it.
+  CMD = std::make_unique<CommonDialog>(*program_.seams.fileDialogs, program_.frm_main);
   cur_pointer = artwork::pointerCursor();
   cur_move = artwork::moveCursor();
   cur_wait = artwork::waitCursor();

@@ -4,16 +4,44 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScreen>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace {
+
+// A dialog belongs to the window that shows it for the window system only: it is transient for that window
+// (kept above it, modal to the program), in its stacking layer (above a window that is always on top), and
+// centred on it. It is no child widget of it, so the program's dark window style does not leak into the
+// desktop's dialog, which keeps the desktop's own readable look in either language.
+void belongTo(QDialog& dialog, QWidget* parent) {
+  dialog.setWindowModality(Qt::ApplicationModal);
+  QWidget* window = parent ? parent->window() : nullptr;
+  if (!window || !window->isVisible()) return;
+  if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  dialog.winId();  // the native window, to name its owner
+  if (QWindow* handle = dialog.windowHandle()) handle->setTransientParent(window->windowHandle());
+  dialog.adjustSize();
+  QRect place(QPoint(), dialog.size());
+  place.moveCenter(window->frameGeometry().center());
+  if (const QScreen* screen = window->screen()) {
+    const QRect area = screen->availableGeometry();
+    place.moveLeft(std::clamp(place.left(), area.left(), std::max(area.left(), area.right() - place.width())));
+    place.moveTop(std::clamp(place.top(), area.top(), std::max(area.top(), area.bottom() - place.height())));
+  }
+  dialog.move(place.topLeft());
+}
 
 class DesktopMessageBoxes final : public MessageBoxes {
  public:
   QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                    const QString& prompt, QMessageBox::StandardButtons buttons,
                                    QMessageBox::StandardButton defaultButton) override {
-    QMessageBox box(icon, title, prompt, buttons, parent);
+    QMessageBox box(icon, title, prompt, buttons);
     box.setDefaultButton(defaultButton);
+    belongTo(box, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
   }
 };
@@ -22,17 +50,26 @@ class DesktopFileDialogs final : public FileDialogs {
  public:
   std::optional<QString> getOpenFileName(QWidget* parent, const QString& title, const QString& initial,
                                          const QString& filter) override {
-    const QString name = QFileDialog::getOpenFileName(parent, title, initial, filter);
-    if (name.isEmpty()) return std::nullopt;
-    return name;
+    return run(parent, title, initial, filter, QFileDialog::AcceptOpen);
   }
   std::optional<QString> getSaveFileName(QWidget* parent, const QString& title, const QString& initial,
                                          const QString& filter) override {
+    return run(parent, title, initial, filter, QFileDialog::AcceptSave);
+  }
+
+ private:
+  static std::optional<QString> run(QWidget* parent, const QString& title, const QString& initial,
+                                    const QString& filter, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(nullptr, title, initial, filter);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // No overwrite question: the program replaces an existing file, as its users expect of it.
-    const QString name = QFileDialog::getSaveFileName(parent, title, initial, filter, nullptr,
-                                                      QFileDialog::DontConfirmOverwrite);
-    if (name.isEmpty()) return std::nullopt;
-    return name;
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    belongTo(dialog, parent);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.constFirst().isEmpty()) return std::nullopt;
+    return chosen.constFirst();
   }
 };
 

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 
 class TestStartup : public QObject {
   Q_OBJECT
@@ -83,6 +85,25 @@ class TestStartup : public QObject {
     const QRect window = program.frm_main->frameGeometry();
     QVERIFY(qAbs(window.center().x() - screen.center().x()) <= 1);
     QVERIFY(qAbs(window.center().y() - screen.center().y()) <= 1);
+  }
+
+  // The real start-up: the second stage waits until the splash is on screen and drawn, and the splash goes
+  // only once the main window is on screen.
+  void splashIsOnScreenBeforeTheSecondStage() {
+    ProgramFixture fixture;
+    Program program(fixture.appDir());
+    program.endProgram = [] {};
+    program.start();
+    FrmSplash& splash = *program.frm_splash;
+    QVERIFY(splash.isVisible());
+    bool exposed_at_tick = false;
+    connect(splash.Timer, &QTimer::timeout, this,
+            [&] { exposed_at_tick = splash.windowHandle() && splash.windowHandle()->isExposed(); });
+    QVERIFY(!program.frm_main);
+    QTRY_VERIFY_WITH_TIMEOUT(program.frm_main != nullptr, 5000);
+    QVERIFY(exposed_at_tick);
+    QTRY_VERIFY_WITH_TIMEOUT(!splash.isVisible(), 5000);
+    QVERIFY(program.frm_main->windowHandle()->isExposed());
   }
 };
 

@@ -472,7 +472,8 @@ class TestFavourites : public QObject {
     fixture.writeFile(QStringLiteral("default.lst"), bytes);
     Program& program = fixture.start();
     QCOMPARE(favPaths(program), songs(2));
-    QCOMPARE(fixture.messageBoxes->calls.size(), 1);
+    // Told once the main window is on screen.
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.messageBoxes->calls.size(), 1, 5000);
     QVERIFY(fixture.messageBoxes->calls[0].prompt.contains(fixture.path(QStringLiteral("default.lst"))));
     QVERIFY(fixture.messageBoxes->calls[0].prompt.contains(QStringLiteral(" 2 ")));
     program.frm_main->tellPendingNotice();  // told once only
