@@ -38,6 +38,14 @@ void Program::startNow() {
   frm_splash->Timer_Timer();
 }
 
+void Program::EndSession() {
+  if (ended) return;
+  if (frm_main)
+    frm_main->endSession();
+  else
+    endProgram();  // still starting: nothing of this run to keep yet
+}
+
 void Program::releaseMainWindow() {
   if (!frm_main) return;
   const bool held = (frm_option && frm_option->isVisible()) || (frm_full && frm_full->isVisible());

@@ -68,6 +68,9 @@ class Program : public QObject {
   std::function<void()> endProgram;
   bool ended = false;
 
+  // The program is ended from outside (logout, SIGTERM): the exit sequence runs without asking anything.
+  void EndSession();
+
   // The main window takes input again unless the preferences or the full-screen window is still shown (they
   // hold it back while they are up).
   void releaseMainWindow();

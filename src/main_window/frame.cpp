@@ -378,11 +378,22 @@ void FrmMain::cmd_min_Click() { showMinimized(); }
 
 void FrmMain::Logo_Click() { program_.frm_option->show(); }
 
-void FrmMain::cmd_close_Click() {
+void FrmMain::stopCdAtExit() {
   if (program_.frm_option->CheckValue(2) == 1) {
     MCI->setCommand(QStringLiteral("Stop"));
     MCI->setCommand(QStringLiteral("Close"));
   }
+}
+
+void FrmMain::endSession() {
+  // The same sequence as the close button, but nobody is there to read a message.
+  stopCdAtExit();
+  writeDefaultList();
+  program_.endProgram();
+}
+
+void FrmMain::cmd_close_Click() {
+  stopCdAtExit();
   QString error;
   if (!writeDefaultList(&error)) {
     // The program still ends; the user learns once that the favourites were not kept.

@@ -152,6 +152,8 @@ class FrmMain : public QWidget {
   void reportListCutShort(const QString& path, qsizetype read);
   // Tells what loading found wrong (once), when the window is on screen.
   void tellPendingNotice();
+  // The exit sequence when the program is ended from outside: no question, no message.
+  void endSession();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -166,6 +168,7 @@ class FrmMain : public QWidget {
   void connectHandlers();
   void loadDefaultList();
   bool writeDefaultList(QString* error = nullptr);
+  void stopCdAtExit();
   void dragPress(int button, double x, double y);
   void dragMove(int button, double x, double y);
   bool openAsPicture(const QString& path);

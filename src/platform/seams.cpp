@@ -28,7 +28,8 @@ void belongTo(QDialog& dialog, QWidget* parent) {
   place.moveCenter(window->frameGeometry().center());
   if (const QScreen* screen = window->screen()) {
     const QRect area = screen->availableGeometry();
-    place.moveLeft(std::clamp(place.left(), area.left(), std::max(area.left(), area.right() - place.width())));
+    place.moveLeft(
+        std::clamp(place.left(), area.left(), std::max(area.left(), area.right() - place.width())));
     place.moveTop(std::clamp(place.top(), area.top(), std::max(area.top(), area.bottom() - place.height())));
   }
   dialog.move(place.topLeft());

@@ -1,6 +1,7 @@
 // The main window's frame: the favourites of "default.lst" at load and at exit, the drag, the exit sequence.
 #include "main_window/frm_main.h"
 #include "platform/mmcontrol.h"
+#include "platform/termination.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
@@ -11,6 +12,8 @@
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <csignal>
 
 namespace {
 
@@ -137,6 +140,39 @@ class TestFrame : public QObject {
     QVERIFY(!event.isAccepted());
     QCOMPARE(fixture.endCount, 1);
     QVERIFY(QFile::exists(fixture.path(QStringLiteral("default.lst"))));
+  }
+
+  // Logout or a kill from outside: SIGTERM runs the exit sequence (the favourites of this run are kept, the
+  // CD is stopped when the option says so) without a question or a message, even when the write fails.
+  void terminationRunsTheExitSequence_data() {
+    QTest::addColumn<bool>("writable");
+    QTest::newRow("default.lst written") << true;
+    QTest::newRow("default.lst cannot be written") << false;
+  }
+
+  void terminationRunsTheExitSequence() {
+    QFETCH(bool, writable);
+    ProgramFixture fixture;
+    fixture.writeFile(QStringLiteral("default.lst"), lines(2));
+    Program& program = fixture.start();
+    program.FavPath[2] = QStringLiteral("/music/song2.wav");
+    program.frm_main->List->addItem(QStringLiteral("song2.wav"));
+    if (!writable) {
+      QFile::remove(fixture.path(QStringLiteral("default.lst")));
+      QDir(fixture.appDir()).mkdir(QStringLiteral("default.lst"));
+    }
+    program.frm_option->setCheckValue(2, 1);
+    QSignalSpy sent(program.frm_main->MCI, &MMControl::commandSent);
+    TerminationRequests termination;
+    connect(&termination, &TerminationRequests::requested, &program, [&program] { program.EndSession(); });
+    ::raise(SIGTERM);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.endCount, 1, 5000);
+    if (writable) QCOMPARE(fixture.readFile(QStringLiteral("default.lst")), lines(3));
+    QVERIFY(fixture.messageBoxes->calls.isEmpty());
+    QCOMPARE(sent.size(), 2);
+    // A second request while ending changes nothing.
+    program.EndSession();
+    QCOMPARE(fixture.endCount, 1);
   }
 
   void dragMovesOnlyWithTheLeftButtonAlone_data() {
