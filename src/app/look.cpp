@@ -14,9 +14,11 @@ QString darkStyleSheet() {
       "QPushButton:disabled { color: rgb(110,110,110); border-color: rgb(70,70,70); }"
       "QListView, QListWidget { background: rgb(16,16,16); border: 1px solid rgb(90,90,90);"
       "  selection-background-color: rgb(200,120,50); selection-color: black; }"
-      "QComboBox { background: rgb(24,24,24); border: 1px solid rgb(90,90,90); padding: 0 4px; }"
+      "QComboBox { background: rgb(24,24,24); border: 1px solid rgb(90,90,90); padding: 0 1px 0 3px; }"
+
       "QComboBox QAbstractItemView { background: rgb(24,24,24); selection-background-color: rgb(200,120,50);"
       "  selection-color: black; }"
+      "QListWidget#List::item { padding: 0px; margin: 0px; height: 11px; }"
       "QScrollBar { background: rgb(30,30,30); }");
 }
 

@@ -9,6 +9,7 @@
 #include "platform/dir_list.h"
 #include "platform/drive_box.h"
 #include "platform/file_list.h"
+#include "platform/fit_label.h"
 #include "platform/key_preview.h"
 #include "platform/mmcontrol.h"
 #include "platform/picture_box.h"
@@ -104,6 +105,10 @@ void FrmMain::createControls() {
   cmb_filter = new QComboBox(fr_file);
   cmb_filter->setGeometry(twips(1740, 1740, 1695, 315));
   cmb_filter->setMaxVisibleItems(17);
+  // The longest entry ("All known formats") whole beside the arrow.
+  QFont filter_font = cmb_filter->font();
+  filter_font.setPixelSize(10);
+  cmb_filter->setFont(filter_font);
 
   // The folder the window opens on until the settings file names another.
   const QString home = QDir::toNativeSeparators(QDir::homePath());
@@ -132,7 +137,7 @@ void FrmMain::createControls() {
   Slider->setPageStep(5);
   Slider->setTickPosition(QSlider::TicksBelow);
   Slider->setTickInterval(1);
-  lb_percent = new QLabel(QStringLiteral("100%"), fr_control);
+  lb_percent = new FitLabel(QStringLiteral("100%"), fr_control);
   lb_percent->setGeometry(twips(3000, 900, 450, 195));
   Timer = new QTimer(this);
   // The display's pace: the slider cannot show more, and the program need not wake more often.
@@ -142,9 +147,9 @@ void FrmMain::createControls() {
   fr_status = group(this, QStringLiteral("Status"), twips(60, 3960, 1395, 915));
   lb_sz = new QLabel(QStringLiteral("Size:"), fr_status);
   lb_sz->setGeometry(twips(120, 240, 420, 195));
-  lb_size = new QLabel(QStringLiteral("0x0"), fr_status);
+  lb_size = new FitLabel(QStringLiteral("0x0"), fr_status);
   lb_size->setGeometry(twips(600, 230, 780, 195));
-  // Room for a 24-megapixel size such as "6000x4000" inside the small status frame.
+  // A size such as "6000x4000" is drawn smaller rather than cut.
   QFont size_font = lb_size->font();
   size_font.setPixelSize(10);
   lb_size->setFont(size_font);
@@ -154,6 +159,15 @@ void FrmMain::createControls() {
   List = new QListWidget(fr_favor);
   List->setGeometry(twips(120, 180, 1575, 645));
   List->setGeometry(List->geometry().adjusted(0, 6, 0, 0));
+  // Three favourites in the designed height: rows as tall as the text, no more.
+  List->setObjectName(QStringLiteral("List"));
+  List->setUniformItemSizes(true);
+  QFont list_font = List->font();
+  list_font.setPixelSize(10);
+  List->setFont(list_font);
+  // A long name is cut at its end with an ellipsis rather than scrolled sideways.
+  List->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  List->setTextElideMode(Qt::ElideRight);
   cmd_up = pictureButton(fr_favor, Glyph::Up, twips(1740, 180, 315, 315), 12);
   cmd_down = pictureButton(fr_favor, Glyph::Down, twips(1740, 480, 315, 315), 12);
   cmd_up->move(cmd_up->x(), cmd_up->y() + 6);

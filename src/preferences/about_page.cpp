@@ -3,6 +3,7 @@
 #include "app/artwork.h"
 #include "app/look.h"
 #include "app/program.h"
+#include "platform/fit_label.h"
 #include "preferences/frm_option.h"
 
 #include <QLabel>
@@ -42,13 +43,14 @@ void FrmOption::createAboutPage() {
 
   Label3 = new QLabel(QStringLiteral("Visit TARNWELL Web Site!!"), page);
   Label3->setGeometry(twips(180, 2940, 3915, 210));
-  lb_homepage = new QLabel(TextTables::WebAddress, page);
+  lb_homepage = new FitLabel(TextTables::WebAddress, page);
   lb_homepage->setGeometry(twips(330, 3150, 1995, 195));
   lb_homepage->setCursor(Qt::PointingHandCursor);
   setHomepageFore(QColor(0, 0, 255));
-  // The whole address must show, whatever the font: never narrower than its text.
+  // The whole address must show, whatever the font: as wide as its text with the style it will have (a
+  // little more, for fonts the hint underrates), and drawn smaller should it still not fit.
   lb_homepage->ensurePolished();
-  lb_homepage->resize(lb_homepage->size().expandedTo(lb_homepage->sizeHint()));
+  lb_homepage->resize(lb_homepage->size().expandedTo(lb_homepage->sizeHint() + QSize(12, 0)));
   lb_homepage->installEventFilter(this);
 }
 

@@ -18,6 +18,10 @@ void FrmOption::createHelpPage() {
 
   lst_help = new QListWidget(Frame[3]);
   lst_help->setGeometry(twips(120, 600, 1515, 1815));
+  // Every title whole: a long one wraps onto a second line instead of scrolling out of sight.
+  lst_help->setWordWrap(true);
+  lst_help->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  lst_help->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   lst_help->addItem(QStringLiteral("Introduction"));
 
   txt_help = new QPlainTextEdit(QStringLiteral("Help"), Frame[3]);

@@ -6,6 +6,7 @@
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "platform/file_list.h"
+#include "platform/fit_label.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
@@ -19,7 +20,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTest>
 #include <QWindow>
@@ -297,6 +300,60 @@ class TestInterface : public QObject {
     QCOMPARE(p.frm_main->cursor().shape(), shape);
     QCOMPARE(p.frm_option->cursor().shape(), shape);
     QCOMPARE(p.frm_full->cursor().shape(), shape);
+  }
+
+  // In both languages every caption the small controls carry is whole: "All known formats" beside the
+  // combo box's arrow, a 24-megapixel size and "100%", three favourites in the list's height, every help
+  // title inside the help list without a sideways scroll bar.
+  void smallControlsShowTheirTextsWhole_data() {
+    QTest::addColumn<bool>("chinese");
+    QTest::newRow("English") << false;
+    QTest::newRow("Chinese") << true;
+  }
+
+  void smallControlsShowTheirTextsWhole() {
+    QFETCH(bool, chinese);
+    ProgramFixture fixture;
+    Program& p = fixture.start();
+    p.use_chinese = chinese;
+    p.ApplyInterface();
+    FrmMain& m = *p.frm_main;
+    m.show();
+    p.frm_option->show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+
+    QComboBox* box = m.cmb_filter;
+    QStyleOptionComboBox option;
+    option.initFrom(box);
+    option.editable = false;
+    const QRect field =
+        box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+    QCOMPARE(box->currentIndex(), 2);  // what the box shows after every apply: all known formats
+    QVERIFY2(box->fontMetrics().horizontalAdvance(box->currentText()) <= field.width(),
+             qPrintable(box->currentText()));
+
+    for (const auto& [label, text] : {std::pair{m.lb_size, QStringLiteral("6000x4000")},
+                                      std::pair{m.lb_percent, QStringLiteral("100%")}}) {
+      auto* fit = dynamic_cast<FitLabel*>(label);
+      QVERIFY(fit);
+      fit->setText(text);
+      QVERIFY2(QFontMetrics(fit->fittedFont()).horizontalAdvance(text) <= fit->contentsRect().width(),
+               qPrintable(text));
+    }
+
+    for (int i = 0; i < 3; ++i) m.List->addItem(QStringLiteral("favourite_%1.bmp").arg(i));
+    QVERIFY(m.List->visualItemRect(m.List->item(2)).bottom() < m.List->viewport()->height());
+
+    QListWidget* help = p.frm_option->lst_help;
+    QVERIFY(!help->horizontalScrollBar()->isVisible());
+    for (int i = 0; i < help->count(); ++i) {
+      const QRect row = help->visualItemRect(help->item(i));
+      const QFontMetrics metrics(help->font());
+      const QRect needed =
+          metrics.boundingRect(QRect(0, 0, row.width(), 1000), Qt::TextWordWrap, help->item(i)->text());
+      QVERIFY2(needed.width() <= row.width() && needed.height() <= row.height() + 1,
+               qPrintable(help->item(i)->text()));
+    }
   }
 };
 
