@@ -200,8 +200,8 @@ double PaneRepaint(const Picture& picture, QPointF origin, double scale) {
   return Median(times);
 }
 
-// The pane's picture is complete: every part of it that shows is drawn.
-bool PaneComplete(const FrmMain&) { return true; }
+// The pane's picture is complete: every tile of it that shows is drawn.
+bool PaneComplete(const FrmMain& m) { return !m.Img->tilesPending(); }
 
 struct Timing {
   double total = 0;    // ms until the pane is complete

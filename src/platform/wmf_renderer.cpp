@@ -1098,7 +1098,6 @@ void Player::drawText(const Text& text, bool extended) {
     glyphs_.emplace_back(std::move(s), advance);
     i += n;
   }
-  spend(kTextCost + kGlyphCost * qint64(glyphs_.size()));
 
   double x = 0;
   switch (dc_.textAlign & kTaHorizontalMask) {
@@ -1127,6 +1126,23 @@ void Player::drawText(const Text& text, bool extended) {
     dc_.position.rx() += sign * ((dc_.textAlign & kTaHorizontalMask) == kTaRight ? -total : total) / xScale;
   }
   if (!drawable || glyphs_.empty()) return;
+  // Now that the advances are known: passed over unless where the string lies, with two ems around it for
+  // what a glyph draws beyond its advance, reaches the pane.
+  double from = x, to = x, at = x;
+  for (const auto& glyph : glyphs_) {
+    at += glyph.second;
+    from = std::min(from, at);
+    to = std::max(to, at);
+  }
+  QTransform place = QTransform::fromTranslate(anchor.x(), anchor.y());
+  if (f->escapement != 0) place.rotate(-f->escapement / 10.0);
+  spend(1 + qint64(glyphs_.size()) / 4);  // measured
+  const double margin = 2 * device.size;
+  const QRectF ink =
+      place.mapRect(QRectF(from - margin, baseline - metrics.ascent() - margin, to - from + 2 * margin,
+                           metrics.ascent() + metrics.descent() + 2 * margin));
+  if (!ink.intersects(box && (text.options & kEtoClipped) ? *box : visible_)) return;
+  spend(kTextCost + kGlyphCost * qint64(glyphs_.size()));
 
   painter_.save();
   if (box && (text.options & kEtoClipped)) painter_.setClipRect(*box, Qt::IntersectClip);
