@@ -692,6 +692,46 @@ void Player::drawPolygon(const QPolygonF& polygon, bool fill) {
 void Player::stroke(const QPen& pen, const QPolygonF& points, bool closed) {
   if (points.size() < 2) return;
   const double width = pen.widthF();
+  if (width == 0 && pen.style() == Qt::CustomDashLine && !pen.dashPattern().isEmpty()) {
+    // Qt restarts a thin pen's dashes where the device or the clip cuts the line, so tiles and exposed
+    // strips would not meet: the dashes are laid out here, from the start of the line.
+    const QList<qreal> dashes = pen.dashPattern();  // pixels, for a thin pen
+    std::vector<QLineF> on, off;
+    qsizetype dash = 0;
+    double left = dashes.first();
+    const qsizetype segments = closed && points.size() > 2 ? points.size() : points.size() - 1;
+    for (qsizetype i = 0; i < segments; ++i) {
+      const QPointF a = points[i], b = points[(i + 1) % points.size()];
+      const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+      if (length <= 0) continue;
+      const QPointF d = (b - a) / length;
+      for (double at = 0; at < length;) {
+        const double step = std::min(left, length - at);
+        (dash % 2 == 0 ? on : off).emplace_back(a + d * at, a + d * (at + step));
+        at += step;
+        left -= step;
+        if (left <= 0) {
+          dash = (dash + 1) % dashes.size();
+          left = dashes[dash];
+        }
+      }
+    }
+    spend(qint64(on.size() + off.size()));
+    QPen solid = pen;
+    solid.setStyle(Qt::SolidLine);
+    painter_.setBrush(Qt::NoBrush);
+    painter_.translate(strokeOffset_);
+    if (painter_.backgroundMode() == Qt::OpaqueMode && !off.empty()) {
+      QPen gap = solid;
+      gap.setColor(painter_.background().color());
+      painter_.setPen(gap);
+      painter_.drawLines(off.data(), int(off.size()));
+    }
+    painter_.setPen(solid);
+    if (!on.empty()) painter_.drawLines(on.data(), int(on.size()));
+    painter_.resetTransform();
+    return;
+  }
   if (width == 0 || width > kFastStrokeWidth) {
     painter_.setPen(pen);
     painter_.setBrush(Qt::NoBrush);
