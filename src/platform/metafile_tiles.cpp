@@ -77,8 +77,9 @@ void MetafileTiles::paint(QPainter& painter, const QSize& target, qreal dpr, con
   const Key scale{target.width(), target.height(), Milli(dpr), 0, 0};
   if (scale != current_) {
     current_ = scale;
-    // The jobs of another scale are no longer wanted.
+    // The jobs of another scale are no longer wanted; those not started yet need not start.
     cancelAll();
+    pool_.clear();
   }
   ++clock_;
 
