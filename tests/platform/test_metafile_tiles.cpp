@@ -34,7 +34,7 @@ QByteArray ManyTexts(int count) {
   Builder b;
   b.setMapMode(kMmAnisotropic).setWindowOrg(0, 0).setWindowExt(800, 600).setBkMode(kTransparent);
   b.createFont({.height = -12}).selectObject(b.lastSlot());
-  for (int i = 0; i < count; ++i) b.textOut((i * 7919) % 740, (i * 104729) % 590, "abcdefghijkl");
+  for (qint64 i = 0; i < count; ++i) b.textOut(int(i * 7919 % 740), int(i * 104729 % 590), "abcdefghijkl");
   return b.standard();
 }
 
