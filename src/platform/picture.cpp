@@ -38,7 +38,8 @@ QImage Picture::toImage() const {
   return image;
 }
 
-void Picture::paint(QPainter& painter, const QRectF& target, const QRect& exposed) const {
+void Picture::paint(QPainter& painter, const QRectF& target, const QRect& exposed,
+                    const std::function<bool()>& cancelled) const {
   if (isNull() || target.isEmpty() || exposed.isEmpty()) return;
 
   // The paint device's coordinates, as a paint event gives them: only the caller's own transform lies between
@@ -55,7 +56,7 @@ void Picture::paint(QPainter& painter, const QRectF& target, const QRect& expose
     painter.fillRect(visible, Qt::white);
     // The device pixels the clip leaves, for the renderer to pass over what falls outside them.
     const QRect device = painter.combinedTransform().mapRect(visible).toAlignedRect() & exposed;
-    wmf::Render(*metafile_, painter, target, device);
+    wmf::Render(*metafile_, painter, target, device, cancelled);
     painter.restore();
     return;
   }

@@ -5,6 +5,7 @@
 #include <QRectF>
 #include <QSize>
 
+#include <functional>
 #include <memory>
 
 class QPainter;
@@ -30,8 +31,10 @@ class Picture {
   // part inside `exposed` (the paint device's coordinates, e.g. a paint event's rectangle). Never builds a
   // scaled copy of the whole picture: the painter samples a raster directly, smoothly unless the picture is
   // shrunk so far that a fast path is as good; a metafile is drawn on white at the target's size, so lines
-  // and text stay sharp however far it is zoomed.
-  void paint(QPainter& painter, const QRectF& target, const QRect& exposed) const;
+  // and text stay sharp however far it is zoomed. A metafile's playing is bounded in cost, and ends early
+  // when `cancelled` (asked now and then on the painting thread) says so.
+  void paint(QPainter& painter, const QRectF& target, const QRect& exposed,
+             const std::function<bool()>& cancelled = {}) const;
 
   // The picture as pixels at its natural size; a metafile rasterised on white. Null if that much memory is
   // not to be had.

@@ -1,5 +1,7 @@
 #include "platform/picture_box.h"
 
+#include "platform/metafile_tiles.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -17,13 +19,21 @@ int shifts(Qt::KeyboardModifiers modifiers) {
 
 }  // namespace
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent), tiles_(std::make_unique<MetafileTiles>()) {
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   setMouseTracking(true);
+  connect(tiles_.get(), &MetafileTiles::tileReady, this, [this](const QRect& area) { update(area); });
+  connect(tiles_.get(), &MetafileTiles::allReady, this, &PictureBox::tilesReady);
 }
+
+// Out of line: MetafileTiles is complete here. Its destructor stops the jobs before the widget goes.
+PictureBox::~PictureBox() = default;
+
+bool PictureBox::tilesPending() const { return tiles_->pending(); }
 
 void PictureBox::setPicture(const Picture& picture) {
   picture_ = picture;
+  tiles_->setPicture(picture_);
   if (!Stretch) resize(picture_.isNull() ? QSize(0, 0) : picture_.size());
   update();
 }
@@ -31,6 +41,12 @@ void PictureBox::setPicture(const Picture& picture) {
 void PictureBox::paintEvent(QPaintEvent* event) {
   if (picture_.isNull() || width() <= 0 || height() <= 0) return;
   QPainter painter(this);
+  if (picture_.isMetafile()) {
+    // What shows of the control inside its window, and what this paint is for (a grab of a hidden one).
+    tiles_->paint(painter, Stretch ? size() : picture_.size(), devicePixelRatioF(), event->rect(),
+                  visibleRegion().boundingRect());
+    return;
+  }
   const QRectF target = Stretch ? QRectF(rect()) : QRectF(QPointF(0, 0), QSizeF(picture_.size()));
   picture_.paint(painter, target, event->rect());
 }

@@ -1,6 +1,7 @@
 #include "platform/wmf_renderer.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
@@ -23,8 +24,22 @@ namespace {
 constexpr size_t kMaxSavedStates = 1024;
 // Object table slots; the header's count is only a hint, some writers get it wrong.
 constexpr size_t kMaxObjects = 65535;
-// Points drawn in one paint: a bound on the work a small file can ask for.
-constexpr qint64 kMaxPointsPerPaint = 16000000;
+// The work one paint may do, in units of about one point of an outline (0.2 us here): a bound on what a
+// small file can ask for, some three seconds. Everything drawn is counted at what it really costs, in the
+// units below, measured against points.
+constexpr qint64 kPaintBudget = 16000000;
+// A record that draws anything: state changes, paths, the fill's set-up.
+constexpr qint64 kDrawCost = 8;
+// A string (laid out as a whole), and each of its glyphs.
+constexpr qint64 kTextCost = 12;
+constexpr qint64 kGlyphCost = 2;
+// Device pixels a unit buys: solid fills are cheap, patterns, bitmaps and raster operations are not.
+constexpr double kSolidPixelsPerUnit = 2048;
+constexpr double kCostlyPixelsPerUnit = 128;
+// Records played between two looks at the caller's cancellation check, and units spent at most between
+// them (about 10 ms).
+constexpr int kRecordsPerCheck = 256;
+constexpr qint64 kUnitsPerCheck = 50000;
 // Text taller than this many device pixels is left out: nobody reads it, and its glyphs cost.
 constexpr double kMaxTextPixels = 16384;
 // Text larger than this many device pixels (high, or wide when stretched) is drawn as outlines: FreeType
@@ -258,9 +273,16 @@ class Player {
  public:
   Player(const Document& doc, QPainter& painter, const QRectF& target, const QRect& exposed);
   ~Player() { painter_.restore(); }
-  void play();
+  Played play(const std::function<bool()>& cancelled);
 
  private:
+  void spend(qint64 units) { costLeft_ -= units; }
+  // What filling `device` (device pixels) costs where it shows.
+  qint64 fillCost(const QRectF& device, bool costly) const;
+  qint64 fillCost(const QRectF& device, const QBrush& brush) const {
+    return fillCost(device, brush.style() != Qt::SolidPattern ||
+                                painter_.compositionMode() != QPainter::CompositionMode_SourceOver);
+  }
   void record(const Record& r);
   // State
   void mappingChanged();
@@ -295,16 +317,20 @@ class Player {
   void fillDest(const QRectF& dest, int ropIndex);
   void fillDeviceRegion(const QRegion& region, const QBrush& brush, QPainter::CompositionMode mode);
   // The region on the device, cut to `bound`.
-  QRegion deviceRegion(const Region& region, const QRectF& bound) const;
+  QRegion deviceRegion(const Region& region, const QRectF& bound);
   QRectF deviceRect(const QRectF& logical) const;
   struct DeviceFont {
     QFont font;
     QFontMetricsF metrics;
-    double em = 0;    // device pixels
-    double size = 0;  // em or, stretched wider, the width of an em
+    double em = 0;                    // device pixels
+    double size = 0;                  // em or, stretched wider, the width of an em
+    QHash<QString, double> advances;  // of the characters drawn so far
   };
-  const DeviceFont& font(const Font& f);
+  DeviceFont& font(const Font& f);
   QStringDecoder& decoder(quint8 charSet);
+  // The character of bytes [at, at + n) of a string in `charSet`, `decode` already reset for the string.
+  QString character(quint8 charSet, QStringDecoder& decode, const QByteArray& bytes, qsizetype at,
+                    qsizetype n);
 
   const Document& doc_;
   QPainter& painter_;
@@ -320,9 +346,10 @@ class Player {
   std::vector<DcState> saved_;
   std::vector<int> table_;  // object slots: payload indexes, -1 when free
   size_t firstFree_ = 0;    // no slot below this is free
-  qint64 pointsLeft_ = kMaxPointsPerPaint;
+  qint64 costLeft_ = kPaintBudget;
   QPolygonF points_;  // scratch
   std::map<int, QStringDecoder> decoders_;
+  QHash<quint32, QString> characters_;  // single-byte code pages: charSet << 8 | byte
   std::map<std::pair<int, qint64>, DeviceFont> fonts_;
   std::vector<std::pair<QString, double>> glyphs_;  // scratch
 };
@@ -350,12 +377,26 @@ Player::Player(const Document& doc, QPainter& painter, const QRectF& target, con
   mappingChanged();
 }
 
-void Player::play() {
-  if (cull_.isEmpty()) return;
+Played Player::play(const std::function<bool()>& cancelled) {
+  if (cull_.isEmpty()) return Played::Whole;
+  int records = 0;
+  qint64 checkedAt = costLeft_;
   for (const Record& r : doc_.records()) {
-    if (pointsLeft_ <= 0) break;
+    if (costLeft_ <= 0) return Played::OverBudget;
+    if (cancelled && (++records >= kRecordsPerCheck || checkedAt - costLeft_ >= kUnitsPerCheck)) {
+      if (cancelled()) return Played::Cancelled;
+      records = 0;
+      checkedAt = costLeft_;
+    }
     record(r);
   }
+  return Played::Whole;
+}
+
+qint64 Player::fillCost(const QRectF& device, bool costly) const {
+  const QRectF shown = device.normalized() & visible_;
+  if (shown.isEmpty()) return 0;
+  return qint64(shown.width() * shown.height() / (costly ? kCostlyPixelsPerUnit : kSolidPixelsPerUnit));
 }
 
 void Player::mappingChanged() {
@@ -372,6 +413,7 @@ void Player::clipChanged() {
   painter_.resetTransform();
   visible_ = cull_;
   if (dc_.clip) {
+    spend(dc_.clip->rectCount());
     painter_.setClipRegion(*dc_.clip, Qt::IntersectClip);
     visible_ &= QRectF(dc_.clip->boundingRect());
   }
@@ -438,7 +480,9 @@ void Player::restoreDc(int which) {
 
 QRectF Player::deviceRect(const QRectF& logical) const { return toDevice_.mapRect(logical.normalized()); }
 
-QRegion Player::deviceRegion(const Region& region, const QRectF& bound) const {
+QRegion Player::deviceRegion(const Region& region, const QRectF& bound) {
+  // Each rectangle added walks the region built so far.
+  spend(qint64(region.rects.size()) * qint64(region.rects.size()) / 64);
   QRegion result;
   for (const QRect& r : region.rects) {
     const QRectF d = deviceRect(QRectF(r)) & bound;
@@ -606,7 +650,7 @@ void Player::finishDrawing() {
 }
 
 void Player::drawPolygon(const QPolygonF& polygon, bool fill) {
-  pointsLeft_ -= polygon.size();
+  spend(kDrawCost + polygon.size());
   const QRectF bounds = polygon.boundingRect();
   if (Huge(bounds)) {
     // Far beyond the pane: keep what can show, with room for the pen so that no cut edge shows.
@@ -627,6 +671,7 @@ void Player::drawPolygon(const QPolygonF& polygon, bool fill) {
     length = 2 * (bounds.width() + bounds.height());
     const QBrush b = currentBrush();
     if (b.style() != Qt::NoBrush) {
+      spend(fillCost(bounds, b));
       painter_.setPen(Qt::NoPen);
       painter_.setBrush(b);
       painter_.drawPolygon(polygon, dc_.polyFillMode == kWinding ? Qt::WindingFill : Qt::OddEvenFill);
@@ -647,6 +692,46 @@ void Player::drawPolygon(const QPolygonF& polygon, bool fill) {
 void Player::stroke(const QPen& pen, const QPolygonF& points, bool closed) {
   if (points.size() < 2) return;
   const double width = pen.widthF();
+  if (width == 0 && pen.style() == Qt::CustomDashLine && !pen.dashPattern().isEmpty()) {
+    // Qt restarts a thin pen's dashes where the device or the clip cuts the line, so tiles and exposed
+    // strips would not meet: the dashes are laid out here, from the start of the line.
+    const QList<qreal> dashes = pen.dashPattern();  // pixels, for a thin pen
+    std::vector<QLineF> on, off;
+    qsizetype dash = 0;
+    double left = dashes.first();
+    const qsizetype segments = closed && points.size() > 2 ? points.size() : points.size() - 1;
+    for (qsizetype i = 0; i < segments; ++i) {
+      const QPointF a = points[i], b = points[(i + 1) % points.size()];
+      const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+      if (length <= 0) continue;
+      const QPointF d = (b - a) / length;
+      for (double at = 0; at < length;) {
+        const double step = std::min(left, length - at);
+        (dash % 2 == 0 ? on : off).emplace_back(a + d * at, a + d * (at + step));
+        at += step;
+        left -= step;
+        if (left <= 0) {
+          dash = (dash + 1) % dashes.size();
+          left = dashes[dash];
+        }
+      }
+    }
+    spend(qint64(on.size() + off.size()));
+    QPen solid = pen;
+    solid.setStyle(Qt::SolidLine);
+    painter_.setBrush(Qt::NoBrush);
+    painter_.translate(strokeOffset_);
+    if (painter_.backgroundMode() == Qt::OpaqueMode && !off.empty()) {
+      QPen gap = solid;
+      gap.setColor(painter_.background().color());
+      painter_.setPen(gap);
+      painter_.drawLines(off.data(), int(off.size()));
+    }
+    painter_.setPen(solid);
+    if (!on.empty()) painter_.drawLines(on.data(), int(on.size()));
+    painter_.resetTransform();
+    return;
+  }
   if (width == 0 || width > kFastStrokeWidth) {
     painter_.setPen(pen);
     painter_.setBrush(Qt::NoBrush);
@@ -679,10 +764,12 @@ void Player::stroke(const QPen& pen, const QPolygonF& points, bool closed) {
   qsizetype dash = 0;
   double left = dashes.isEmpty() ? 0 : dashes.first();
   const qsizetype segments = closed && points.size() > 2 ? points.size() : points.size() - 1;
+  double drawn = 0;  // device pixels of line
   for (qsizetype i = 0; i < segments; ++i) {
     const QPointF a = points[i] + strokeOffset_, b = points[(i + 1) % points.size()] + strokeOffset_;
     const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
     if (length <= 0) continue;
+    drawn += length;
     const QPointF d = (b - a) / length;
     if (dashes.isEmpty()) {
       quad(on, a, b, d, half);
@@ -691,6 +778,7 @@ void Player::stroke(const QPen& pen, const QPolygonF& points, bool closed) {
     for (double at = 0; at < length;) {
       const double step = std::min(left, length - at);
       quad(dash % 2 == 0 ? on : off, a + d * at, a + d * (at + step), d, 0);
+      spend(1);
       at += step;
       left -= step;
       if (left <= 0) {
@@ -699,6 +787,8 @@ void Player::stroke(const QPen& pen, const QPolygonF& points, bool closed) {
       }
     }
   }
+  // Most of a long line is outside the pane, but its path is built all the same: counted whole.
+  spend(qint64(std::min(drawn * width, 1e15) / kSolidPixelsPerUnit));
   if (!off.isEmpty() && dc_.bkMode == kOpaque) painter_.fillPath(off, color(dc_.bkColor));
   painter_.fillPath(on, pen.color());
 }
@@ -713,7 +803,7 @@ void Player::drawFigure(const QPainterPath& area, const QPainterPath& outline, b
       QPainterPath flat;
       flat.setFillRule(path.fillRule());
       for (const QPolygonF& polygon : path.toSubpathPolygons()) {
-        pointsLeft_ -= polygon.size();
+        spend(polygon.size());
         if (closed) {
           const QPolygonF clipped = ClipPolygon(polygon, box);
           if (clipped.size() < 3) continue;
@@ -731,11 +821,12 @@ void Player::drawFigure(const QPainterPath& area, const QPainterPath& outline, b
     drawFigure(flatArea, flatOutline, fill);
     return;
   }
-  pointsLeft_ -= area.elementCount() + outline.elementCount();
+  spend(kDrawCost + area.elementCount() + outline.elementCount());
   if (!setRop2()) return;
   if (fill && !area.isEmpty()) {
     const QBrush b = currentBrush();
     if (b.style() != Qt::NoBrush) {
+      spend(fillCost(area.controlPointRect(), b));
       painter_.setPen(Qt::NoPen);
       painter_.setBrush(b);
       painter_.drawPath(area);
@@ -783,9 +874,11 @@ void Player::drawRectangle(const Record& r) {
   if (const auto rects = figureRects(logical)) {
     if (!Huge(rects->first)) {
       // The common case without paths.
+      spend(kDrawCost);
       if (!setRop2()) return;
       const QBrush b = currentBrush();
       if (b.style() != Qt::NoBrush) {
+        spend(fillCost(rects->first, b));
         painter_.setPen(Qt::NoPen);
         painter_.setBrush(b);
         painter_.drawRect(rects->first);
@@ -919,8 +1012,21 @@ QStringDecoder& Player::decoder(quint8 charSet) {
   return it->second;
 }
 
+QString Player::character(quint8 charSet, QStringDecoder& decode, const QByteArray& bytes, qsizetype at,
+                          qsizetype n) {
+  // Decoding allocates; in a code page of single bytes, which keeps no state between them, a byte always
+  // stands for the same character.
+  if (n != 1 || LeadByte(charSet, 0x81))  // every double-byte code page leads with 0x81
+    return decode(QByteArrayView(bytes.constData() + at, n));
+  const quint32 key = quint32(charSet) << 8 | uchar(bytes[at]);
+  auto known = characters_.constFind(key);
+  if (known == characters_.cend())
+    known = characters_.insert(key, decode(QByteArrayView(bytes.constData() + at, 1)));
+  return *known;
+}
+
 // The selected font at the current scale, made once per paint.
-const Player::DeviceFont& Player::font(const Font& f) {
+Player::DeviceFont& Player::font(const Font& f) {
   const double scale = YScale(toDevice_);
   const std::pair<int, qint64> key(dc_.font, std::llround(scale * 4096));
   const auto cached = fonts_.find(key);
@@ -972,7 +1078,7 @@ const Player::DeviceFont& Player::font(const Font& f) {
     }
   }
   const double size = em * std::max(1.0, font.stretch() / 100.0);
-  return fonts_.try_emplace(key, DeviceFont{font, QFontMetricsF(font, device), em, size}).first->second;
+  return fonts_.try_emplace(key, DeviceFont{font, QFontMetricsF(font, device), em, size, {}}).first->second;
 }
 
 void Player::drawText(const Text& text, bool extended) {
@@ -992,7 +1098,7 @@ void Player::drawText(const Text& text, bool extended) {
     if (text.options & kEtoOpaque) painter_.fillRect(*box, color(dc_.bkColor));
   }
 
-  const DeviceFont& device = font(*f);
+  DeviceFont& device = font(*f);
   const double em = device.em;
   const bool drawable = em >= 0.5 && em <= kMaxTextPixels && std::abs(anchor.x()) < kHugeCoordinate &&
                         std::abs(anchor.y()) < kHugeCoordinate;
@@ -1002,6 +1108,7 @@ void Player::drawText(const Text& text, bool extended) {
     if (!text.dx.empty()) {
       reach = 2 * device.size;
       for (qint16 d : text.dx) reach += std::abs(d) * xScale;
+      spend(qint64(text.dx.size()) / 16);
     }
     const QRectF around(anchor - QPointF(reach, reach), QSizeF(2 * reach, 2 * reach));
     if (!drawable || !around.intersects(box && (text.options & kEtoClipped) ? *box : visible_)) return;
@@ -1016,19 +1123,21 @@ void Player::drawText(const Text& text, bool extended) {
   const QByteArray& bytes = text.bytes;
   for (qsizetype i = 0; i < bytes.size();) {
     const qsizetype n = LeadByte(f->charSet, uchar(bytes[i])) && i + 1 < bytes.size() ? 2 : 1;
-    QString s = decode(QByteArrayView(bytes.constData() + i, n));
+    QString s = character(f->charSet, decode, bytes, i, n);
     double advance = 0;
     if (!text.dx.empty()) {
       for (qsizetype k = i; k < i + n && size_t(k) < text.dx.size(); ++k)
         advance += text.dx[size_t(k)] * xScale;
     } else {
-      advance = metrics.horizontalAdvance(s) + extra;
+      // Measuring lays the character out: once per font and character is enough.
+      auto known = device.advances.constFind(s);
+      if (known == device.advances.cend()) known = device.advances.insert(s, metrics.horizontalAdvance(s));
+      advance = *known + extra;
     }
     total += advance;
     glyphs_.emplace_back(std::move(s), advance);
     i += n;
   }
-  pointsLeft_ -= qint64(glyphs_.size());
 
   double x = 0;
   switch (dc_.textAlign & kTaHorizontalMask) {
@@ -1057,14 +1166,33 @@ void Player::drawText(const Text& text, bool extended) {
     dc_.position.rx() += sign * ((dc_.textAlign & kTaHorizontalMask) == kTaRight ? -total : total) / xScale;
   }
   if (!drawable || glyphs_.empty()) return;
+  // Now that the advances are known: passed over unless where the string lies, with two ems around it for
+  // what a glyph draws beyond its advance, reaches the pane.
+  double from = x, to = x, at = x;
+  for (const auto& glyph : glyphs_) {
+    at += glyph.second;
+    from = std::min(from, at);
+    to = std::max(to, at);
+  }
+  QTransform place = QTransform::fromTranslate(anchor.x(), anchor.y());
+  if (f->escapement != 0) place.rotate(-f->escapement / 10.0);
+  spend(1 + qint64(glyphs_.size()) / 4);  // measured
+  const double margin = 2 * device.size;
+  const QRectF ink =
+      place.mapRect(QRectF(from - margin, baseline - metrics.ascent() - margin, to - from + 2 * margin,
+                           metrics.ascent() + metrics.descent() + 2 * margin));
+  if (!ink.intersects(box && (text.options & kEtoClipped) ? *box : visible_)) return;
+  spend(kTextCost + kGlyphCost * qint64(glyphs_.size()));
 
   painter_.save();
   if (box && (text.options & kEtoClipped)) painter_.setClipRect(*box, Qt::IntersectClip);
   painter_.translate(anchor);
   if (f->escapement != 0) painter_.rotate(-f->escapement / 10.0);
-  if (dc_.bkMode == kOpaque)
-    painter_.fillRect(QRectF(x, baseline - metrics.ascent(), total, metrics.ascent() + metrics.descent()),
-                      color(dc_.bkColor));
+  if (dc_.bkMode == kOpaque) {
+    const QRectF cell(x, baseline - metrics.ascent(), total, metrics.ascent() + metrics.descent());
+    spend(fillCost(painter_.transform().mapRect(cell), false));
+    painter_.fillRect(cell, color(dc_.bkColor));
+  }
   if (device.size > kGlyphCachePixels) {
     // Large text as outlines, only the glyphs that can show, cut to the pane: Qt would rasterise whole
     // glyphs of synthesised faces into bitmaps this large, and antialias turned outlines this large slowly.
@@ -1084,7 +1212,7 @@ void Player::drawText(const Text& text, bool extended) {
     cut.setFillRule(Qt::WindingFill);
     const QRectF pane = visible_.adjusted(-2, -2, 2, 2);
     for (const QPolygonF& polygon : outlines.toSubpathPolygons(toDevice)) {
-      pointsLeft_ -= polygon.size();
+      spend(polygon.size());
       const QPolygonF clipped = ClipPolygon(polygon, pane);
       if (clipped.size() > 2) cut.addPolygon(clipped);
     }
@@ -1139,6 +1267,8 @@ void Player::fillDest(const QRectF& dest, int ropIndex) {
   QPolygonF area = toDevice_.map(QPolygonF(dest.normalized()));
   area = ClipPolygon(area, visible_.adjusted(-1, -1, 1, 1));
   if (area.size() < 3) return;
+  spend(kDrawCost + fillCost(area.boundingRect(), fill.style() != Qt::SolidPattern ||
+                                                      mode != QPainter::CompositionMode_SourceOver));
   painter_.setCompositionMode(mode);
   painter_.setPen(Qt::NoPen);
   painter_.setBrush(fill);
@@ -1205,17 +1335,23 @@ void Player::drawBlit(const Blit& blit) {
       std::abs(std::abs(toDevice.m11()) - 1) > 1e-9 || std::abs(std::abs(toDevice.m22()) - 1) > 1e-9;
   painter_.setRenderHint(QPainter::SmoothPixmapTransform,
                          scaled && mode == QPainter::CompositionMode_SourceOver);
+  // Sampled where it lands, and converted first where the source is not in a drawing format.
+  spend(kDrawCost + fillCost(toDevice.mapRect(wanted), true) +
+        qint64(wanted.width() * wanted.height() / kCostlyPixelsPerUnit));
   painter_.drawImage(wanted.topLeft(), image, wanted);
   painter_.resetTransform();
   painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  pointsLeft_ -= 4;
 }
 
 void Player::fillDeviceRegion(const QRegion& region, const QBrush& brush, QPainter::CompositionMode mode) {
   if (region.isEmpty() || (!rasterOps_ && mode != QPainter::CompositionMode_SourceOver)) return;
-  pointsLeft_ -= region.rectCount();
+  spend(kDrawCost + region.rectCount());
   painter_.setCompositionMode(mode);
-  for (const QRect& r : region) painter_.fillRect(r, brush);
+  for (const QRect& r : region) {
+    spend(fillCost(QRectF(r),
+                   brush.style() != Qt::SolidPattern || mode != QPainter::CompositionMode_SourceOver));
+    painter_.fillRect(r, brush);
+  }
   painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
@@ -1361,6 +1497,7 @@ void Player::record(const Record& r) {
       return;
     case kSetPixel: {
       const QPointF p = toDevice_.map(QPointF(s(3), s(2)));
+      spend(1);
       painter_.fillRect(QRectF(p, QSizeF(unit_, unit_)) & visible_, color(doc_.u32(r, 0)));
       return;
     }
@@ -1409,10 +1546,11 @@ void Player::record(const Record& r) {
 
 }  // namespace
 
-void Render(const Document& doc, QPainter& painter, const QRectF& target, const QRect& exposed) {
-  if (target.isEmpty() || exposed.isEmpty() || doc.frame().isEmpty()) return;
+Played Render(const Document& doc, QPainter& painter, const QRectF& target, const QRect& exposed,
+              const std::function<bool()>& cancelled) {
+  if (target.isEmpty() || exposed.isEmpty() || doc.frame().isEmpty()) return Played::Whole;
   Player player(doc, painter, target, exposed);
-  player.play();
+  return player.play(cancelled);
 }
 
 }  // namespace wmf

@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QRectF>
 
+#include <functional>
+
 class QPainter;
 
 namespace wmf {
@@ -14,6 +16,12 @@ namespace wmf {
 // painter) is drawn; records wholly outside it are passed over. GDI's device context is kept as it would be
 // (objects, mapping, clipping, colours and modes), starting from the player's defaults at every call. The
 // painter's state is restored afterwards.
-void Render(const Document& doc, QPainter& painter, const QRectF& target, const QRect& exposed);
+//
+// The work is bounded: every record is counted at what it costs (a string by its glyphs, a fill by the
+// pixels it covers), and playing ends when one paint's budget is spent. `cancelled`, when given, is asked
+// on the painting thread every few hundred records (and after costly ones); true ends playing there.
+enum class Played { Whole, OverBudget, Cancelled };
+Played Render(const Document& doc, QPainter& painter, const QRectF& target, const QRect& exposed,
+              const std::function<bool()>& cancelled = {});
 
 }  // namespace wmf
