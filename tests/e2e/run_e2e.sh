@@ -132,6 +132,16 @@ inside() {
   wait_for 10 hidden '^Preferences$' || fail "OK did not close the preferences"
   cmp -s "$expected/glview3.ini.2" "$app/glview3.ini" || fail "OK changed glview3.ini"
 
+  # A quick Cancel, the moment the dialog is up: its activation may come after it is gone again, and the main
+  # window must still take F3.
+  for round in 1 2; do
+    xdotool windowfocus --sync "$main"
+    xdotool key F3
+    wait_for 10 has_visible '^Preferences$' || fail "F3 did not open the preferences (quick Cancel, round $round)"
+    xdotool mousemove --sync $((ox + 208)) $((oy + 306)) click 1
+    wait_for 10 hidden '^Preferences$' || fail "a quick Cancel did not close the preferences"
+  done
+
   # Ctrl-X ends the program, which writes the favourites back.
   xdotool mousemove --sync $((mx + 400)) $((my + 330))
   xdotool windowfocus --sync "$main"
