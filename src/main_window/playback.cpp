@@ -119,10 +119,10 @@ void FrmMain::Slider_Change() {
 
 void FrmMain::MCI_Done(int NotifyCode) {
   if (NotifyCode != 1) return;
-  // Media that end at once (zero-length sounds, say) would otherwise be restarted or stepped through
-  // for ever: once a whole pass of the list, or of the looped medium, played nothing for 100 ms, stop.
-  // "Nothing" is either measure: less than 100 ms of the medium (which a busy machine cannot stretch), or
-  // less than 100 ms of wall time (a broken file whose header promises a length it does not hold).
+  // Media that end at once (sounds of a few milliseconds, say) would otherwise be restarted or stepped
+  // through for ever: once a whole pass of the list, or of the looped medium, played nothing for 100 ms,
+  // stop. "Nothing" is either measure: less than 100 ms of the medium (which a busy machine cannot stretch),
+  // or less than 100 ms of wall time (a broken file whose header promises a length it does not hold).
   const qint64 mediumMs = std::max(MCI->Length(), MCI->Position());
   const bool quick =
       restarted_at.isValid() && (restarted_at.elapsed() < kQuickEndMs || mediumMs < kQuickEndMs);

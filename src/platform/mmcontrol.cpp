@@ -22,6 +22,7 @@
 #include <functional>
 #include <limits>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -31,8 +32,14 @@ namespace {
 // A medium that has neither started nor failed by then is taken as failed (a demuxer can lose its error).
 constexpr int kPrerollLimitMs = 10000;
 constexpr int kCdPrerollLimitMs = 30000;  // a disc may have to spin up first
-constexpr qint64 kStepMs = 1000;          // "Back"/"Step" in a sound or on the CD
-constexpr qint64 kDefaultFrameMs = 40;    // "Back"/"Step" in a movie whose frame rate is unknown
+// A medium whose position stands still that long while it plays is taken as failed: a demuxer can spin
+// on a stream that holds no data without ever reaching its end. A disc may have to spin up again after a
+// pause, which happens while the pipeline already plays.
+constexpr int kStallLimitMs = 3000;
+constexpr int kCdStallLimitMs = 30000;
+constexpr int kProgressCheckMs = 250;
+constexpr qint64 kStepMs = 1000;        // "Back"/"Step" in a sound or on the CD
+constexpr qint64 kDefaultFrameMs = 40;  // "Back"/"Step" in a movie whose frame rate is unknown
 // Frames beyond these are not shown: a hostile file must not make us allocate gigabytes per frame.
 constexpr int kMaxFrameSide = 16384;
 constexpr qint64 kMaxFramePixels = 40'000'000;
@@ -86,6 +93,42 @@ QByteArray resolveCdDevice(const QByteArray& device) {
     cdio_free(name);
   }
   return found;
+}
+
+// The first audio output of the machine, best first, that opens; empty when none does. Probed once per
+// process, on the worker: autoaudiosink would probe every output again for each medium, and each failing
+// one writes its complaints to stderr each time.
+const std::string& workingAudioOutput() {
+  static std::once_flag once;
+  static std::string found;
+  std::call_once(once, [] {
+    GList* factories = gst_element_factory_list_get_elements(
+        GST_ELEMENT_FACTORY_TYPE_SINK | GST_ELEMENT_FACTORY_TYPE_MEDIA_AUDIO, GST_RANK_MARGINAL);
+    factories = g_list_sort(factories, gst_plugin_feature_rank_compare_func);
+    const GstMiniPtr<GstCaps> raw(gst_caps_new_empty_simple("audio/x-raw"));
+    for (GList* l = factories; l && found.empty(); l = l->next) {
+      auto* factory = GST_ELEMENT_FACTORY(l->data);
+      if (!gst_element_factory_can_sink_any_caps(factory, raw.get())) continue;
+      const GstRef<GstElement> sink = GstRef<GstElement>::sink(gst_element_factory_create(factory, nullptr));
+      if (!sink) continue;
+      if (gst_element_set_state(sink.get(), GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS)
+        found = GST_OBJECT_NAME(factory);
+      gst_element_set_state(sink.get(), GST_STATE_NULL);
+    }
+    gst_plugin_feature_list_free(factories);
+  });
+  return found;
+}
+
+// The audio sink of a new pipeline. Without an output that opens, a fake one that still keeps time, so that
+// sounds last as long as they should and end as on a machine with sound.
+GstRef<GstElement> makeAudioSink() {
+  const std::string& output = workingAudioOutput();
+  if (!output.empty())
+    if (auto sink = GstRef<GstElement>::sink(gst_element_factory_make(output.c_str(), nullptr))) return sink;
+  auto sink = GstRef<GstElement>::sink(gst_element_factory_make("fakesink", nullptr));
+  if (sink) g_object_set(sink.get(), "sync", TRUE, nullptr);
+  return sink;
 }
 
 }  // namespace
@@ -161,6 +204,7 @@ struct MMControl::Session {
   qint64 durationMs = -1;  // -1 = not known yet
   bool hasVideo = false;
   bool prerolled = false;                         // UI thread only
+  bool buffering = false;                         // a network-like source is filling its buffer
   std::vector<std::pair<qint64, qint64>> tracks;  // CD: start and stop of each audio track, ms
   int track = 1;                                  // CD: the current track, from 1
 
@@ -198,6 +242,7 @@ struct MMControl::Session {
       case GST_MESSAGE_ERROR:
       case GST_MESSAGE_ASYNC_DONE:
       case GST_MESSAGE_DURATION_CHANGED:
+      case GST_MESSAGE_BUFFERING:
         break;
       case GST_MESSAGE_TOC:
         if (!s->cd) return GST_BUS_DROP;
@@ -297,6 +342,8 @@ struct MMControl::Session {
 
 MMControl::MMControl(QObject* parent) : QObject(parent) {
   initGStreamer();
+  progressCheck_.setInterval(kProgressCheckMs);
+  connect(&progressCheck_, &QTimer::timeout, this, &MMControl::checkProgress);
   worker_ = std::make_unique<Worker>();
 }
 
@@ -380,6 +427,8 @@ void MMControl::play(std::optional<qint32> from) {
   else if (atEnd_)
     seekTo(0);
   playPending_ = true;
+  stillSince_.invalidate();
+  progressCheck_.start();
   setState(GST_STATE_PLAYING);
 }
 
@@ -461,6 +510,9 @@ void MMControl::openSession(bool cd) {
   session_ = s;
   atEnd_ = false;
   worker_->post([s] {
+    // Choosing the audio output may have to try the machine's outputs first, so it happens here.
+    if (GstRef<GstElement> audio = makeAudioSink())
+      g_object_set(s->pipeline.get(), "audio-sink", audio.get(), nullptr);
     if (gst_element_set_state(s->pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
       s->postFailure();
   });
@@ -530,6 +582,7 @@ void MMControl::seekTo(qint64 ms) {
 void MMControl::finishPlay(NotifyCode code) {
   if (!playPending_) return;
   playPending_ = false;
+  progressCheck_.stop();
   QMetaObject::invokeMethod(
       this, [this, code] { emit Done(code); }, Qt::QueuedConnection);
 }
@@ -593,6 +646,14 @@ void MMControl::handleMessage(quint64 gen, quint64 seekSerial, GstMessage* messa
       handleFailure(gen);
       break;
     case GST_MESSAGE_ASYNC_DONE: {
+      // A medium that holds no data at all (a WAV whose data chunk is empty) fails at once rather than
+      // being played for ever by a demuxer that never reaches its end.
+      gint64 duration = -1;
+      if (!session_->prerolled &&
+          gst_element_query_duration(session_->pipeline.get(), GST_FORMAT_TIME, &duration) && duration == 0) {
+        handleFailure(gen);
+        break;
+      }
       session_->prerolled = true;
       session_->durationMs = -1;
       gint videoStreams = 0;
@@ -603,6 +664,12 @@ void MMControl::handleMessage(quint64 gen, quint64 seekSerial, GstMessage* messa
     case GST_MESSAGE_DURATION_CHANGED:
       session_->durationMs = -1;
       break;
+    case GST_MESSAGE_BUFFERING: {
+      gint percent = 100;
+      gst_message_parse_buffering(message, &percent);
+      session_->buffering = percent < 100;
+      break;
+    }
     case GST_MESSAGE_TOC: {
       GstToc* toc = nullptr;
       gst_message_parse_toc(message, &toc, nullptr);
@@ -654,6 +721,28 @@ void MMControl::handleFailure(quint64 gen) {
   if (!session_ || session_->gen != gen) return;
   finishPlay(Failure);
   closeSession();
+}
+
+void MMControl::checkProgress() {
+  // What legitimately stands still is not counted: a pipeline still prerolling or changing state, a seek
+  // not carried out yet, a source filling its buffer. Paused and stopped media have no play pending.
+  const auto notCounted = [this] { stillSince_.invalidate(); };
+  if (!session_ || !playPending_ || !session_->prerolled || session_->buffering ||
+      (pendingSeekMs_ && !pendingSeekFinished_))
+    return notCounted();
+  GstState current = GST_STATE_VOID_PENDING;
+  GstState pending = GST_STATE_VOID_PENDING;
+  if (gst_element_get_state(session_->pipeline.get(), &current, &pending, 0) != GST_STATE_CHANGE_SUCCESS ||
+      current != GST_STATE_PLAYING || pending != GST_STATE_VOID_PENDING)
+    return notCounted();
+  gint64 position = -1;
+  gst_element_query_position(session_->pipeline.get(), GST_FORMAT_TIME, &position);
+  if (!stillSince_.isValid() || position != stillPosition_) {
+    stillPosition_ = position;
+    stillSince_.start();
+  } else if (stillSince_.elapsed() >= (session_->cd ? kCdStallLimitMs : kStallLimitMs)) {
+    handleFailure(session_->gen);
+  }
 }
 
 void MMControl::handleSeekDone(quint64 gen, quint64 serial) {

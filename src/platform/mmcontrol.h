@@ -2,9 +2,11 @@
 
 #include "platform/video_surface.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -82,6 +84,7 @@ class MMControl : public QObject {
   void handleFailure(quint64 gen);
   void handleSeekDone(quint64 gen, quint64 serial);
   void handleFrame(quint64 gen);
+  void checkProgress();  // fails a play whose position stands still
 
   QString deviceType_;
   QString fileName_;
@@ -101,6 +104,10 @@ class MMControl : public QObject {
   quint64 pendingSeekSerial_ = 0;
   bool pendingSeekFinished_ = false;   // the worker has carried that seek out
   mutable qint64 lastPositionMs_ = 0;  // for the moments the pipeline cannot tell
+  // Watches a pending play for a position that no longer moves.
+  QTimer progressCheck_{};
+  qint64 stillPosition_ = -1;   // the pipeline's position, ns, when it was last seen to move
+  QElapsedTimer stillSince_{};  // invalid while standing still is not counted
 
   std::unique_ptr<Worker> worker_;  // declared last: destroyed first, after it has run every queued task
 };

@@ -346,11 +346,16 @@ class TestPlayback : public QObject {
     QTest::addColumn<QList<int>>("lengths");  // ms of each WAV; -1: not a medium at all
     QTest::addColumn<int>("slideshow");
     QTest::addColumn<int>("maxOpens");
-    QTest::addColumn<int>("ends");  // Done(1) expected before it stops
-    // The first sound was started by the user; three more that end at once are a whole pass.
-    QTest::newRow("slideshow of empty sounds") << QList<int>{0, 0, 0} << 1 << 4 << 4;
-    QTest::newRow("slideshow with a failing file") << QList<int>{150, -1, 150} << 1 << 2 << 1;
-    QTest::newRow("loop of an empty sound") << QList<int>{0} << 0 << 1 << 2;
+    QTest::addColumn<int>("ends");      // Done(1) expected before it stops
+    QTest::addColumn<int>("failures");  // Done(8) expected
+    // The first sound was started by the user; three more that end at once are a whole pass. A sound of
+    // a few milliseconds is a real medium: it succeeds, and the quick-end rule stops the chain.
+    QTest::newRow("slideshow of 10 ms sounds") << QList<int>{10, 10, 10} << 1 << 4 << 4 << 0;
+    QTest::newRow("slideshow with a failing file") << QList<int>{150, -1, 150} << 1 << 2 << 1 << 1;
+    // A WAV whose data chunk is empty holds nothing to play: it fails as an unplayable file does.
+    QTest::newRow("slideshow with an empty sound") << QList<int>{150, 0, 150} << 1 << 2 << 1 << 1;
+    QTest::newRow("loop of a 10 ms sound") << QList<int>{10} << 0 << 1 << 2 << 0;
+    QTest::newRow("loop of an empty sound") << QList<int>{0} << 0 << 1 << 0 << 1;
   }
 
   void mediaThatEndAtOnceStop() {
@@ -358,6 +363,7 @@ class TestPlayback : public QObject {
     QFETCH(int, slideshow);
     QFETCH(int, maxOpens);
     QFETCH(int, ends);
+    QFETCH(int, failures);
     QTemporaryDir folder;
     for (int i = 0; i < lengths.size(); ++i) {
       const QString file = folder.filePath(QString("%1.wav").arg(i));
@@ -378,6 +384,9 @@ class TestPlayback : public QObject {
     QVERIFY(rounds < 20);
     QCOMPARE(sent(commands).count("Open"), maxOpens);
     QCOMPARE(codes(done).count(1), ends);
+    QCOMPARE(codes(done).count(8), failures);
+    // A failed medium is closed: nothing of it goes on running.
+    if (failures > 0) QCOMPARE(m.MCI->pipeline(), nullptr);
   }
 
   void cdEntryPlaysTheDisc() {

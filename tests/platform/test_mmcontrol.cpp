@@ -1,8 +1,11 @@
+#include "platform/gst_ptr.h"
 #include "platform/mmcontrol.h"
 #include "platform/video_surface.h"
 #include "support/media_gen.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,6 +80,42 @@ QString encodeMovie(const QString& path, QSize size, int frames, int fps, QRgb c
   gst_element_set_state(pipeline, GST_STATE_NULL);
   gst_object_unref(pipeline);
   return ok ? path : QString();
+}
+
+GstState stateOf(GstElement* element) {
+  GstState state = GST_STATE_VOID_PENDING;
+  gst_element_get_state(element, &state, nullptr, 0);
+  return state;
+}
+
+// Holds back every buffer that reaches the pad until the pipeline is flushed: the medium stops moving
+// while the pipeline goes on playing, as it does when a demuxer spins without producing data.
+GstPadProbeReturn holdBuffer(GstPad*, GstPadProbeInfo*, gpointer) { return GST_PAD_PROBE_OK; }
+
+void stallAudio(GstElement* pipeline) {
+  GstElement* sink = nullptr;
+  g_object_get(pipeline, "audio-sink", &sink, nullptr);
+  const GstRef<GstElement> owned = GstRef<GstElement>::adopt(sink);
+  const GstRef<GstPad> pad = GstRef<GstPad>::adopt(sink ? gst_element_get_static_pad(sink, "sink") : nullptr);
+  if (pad)
+    gst_pad_add_probe(pad.get(), GstPadProbeType(GST_PAD_PROBE_TYPE_BLOCK | GST_PAD_PROBE_TYPE_BUFFER),
+                      &holdBuffer, nullptr, nullptr);
+}
+
+// The child process of quietWithoutSoundCard: plays the sound a few times with the control's own choice of
+// audio output; what GStreamer and the outputs it tries write to stderr is counted by the parent.
+constexpr const char* kPlayChildArg = "--play-and-exit";
+constexpr int kChildPlays = 4;
+int playAndExit(int argc, char** argv) {
+  QApplication app(argc, argv);
+  MMControl mci;
+  QSignalSpy done(&mci, &MMControl::Done);
+  for (int i = 0; i < kChildPlays; ++i) {
+    openFile(mci, QString::fromLocal8Bit(argv[2]));
+    mci.setCommand(QStringLiteral("Play"));
+    if (!done.wait(5000) || done.last().at(0).toInt() != 1) return 1;
+  }
+  return 0;
 }
 
 bool machineHasCdDrive() {
@@ -199,6 +238,86 @@ class TestMMControl : public QObject {
     mci.setCommand("Play");
     QVERIFY(done.wait(5000));
     QCOMPARE(codes(done), QList<int>{1});
+  }
+
+  // A medium without data fails at once; a very short one is still a medium that plays to its end.
+  void emptyFailsShortSucceeds_data() {
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<int>("code");
+    QTest::newRow("data chunk empty (44 bytes)") << 0 << 8;
+    QTest::newRow("1 ms") << 1 << 1;
+    QTest::newRow("50 ms") << 50 << 1;
+  }
+  void emptyFailsShortSucceeds() {
+    QFETCH(int, ms);
+    QFETCH(int, code);
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    const QString file = writeWav(path("a.wav"), ms);
+    QVERIFY(ms > 0 || QFileInfo(file).size() == 44);
+    openFile(mci, file);
+    const GstRef<GstElement> pipeline = GstRef<GstElement>::share(mci.pipeline());
+    mci.setCommand("Play");
+    // An empty medium fails well before the stall rule could have applied.
+    QVERIFY(done.wait(code == 8 ? 2500 : 5000));
+    QCOMPARE(codes(done), QList<int>{code});
+    if (code == 8) {
+      QCOMPARE(mci.pipeline(), nullptr);
+      QTRY_COMPARE_WITH_TIMEOUT(stateOf(pipeline.get()), GST_STATE_NULL, 3000);
+    }
+  }
+
+  void stalledPlayFailsAndIsTornDown() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 20000));
+    const GstRef<GstElement> pipeline = GstRef<GstElement>::share(mci.pipeline());
+    // Held back only once the sink has its first buffer, so that the medium still opens.
+    QTRY_COMPARE_WITH_TIMEOUT(stateOf(pipeline.get()), GST_STATE_PAUSED, 3000);
+    stallAudio(pipeline.get());
+    mci.setCommand("Play");
+    QVERIFY(done.wait(8000));
+    QCOMPARE(codes(done), QList<int>{8});
+    QCOMPARE(mci.pipeline(), nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(stateOf(pipeline.get()), GST_STATE_NULL, 3000);
+    QVERIFY(!done.wait(300));  // reported once
+  }
+
+  void pauseLongerThanTheStallWindowKeepsTheMedium() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 20000));
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 100, 3000);
+    mci.setCommand("Pause");
+    QVERIFY(done.wait(2000));
+    const qint32 pausedAt = mci.Position();
+    QVERIFY(!done.wait(4500));
+    QCOMPARE(codes(done), QList<int>{4});
+    QVERIFY(mci.pipeline());
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > pausedAt + 200, 3000);
+    mci.setCommand("Stop");
+  }
+
+  // Without any audio device the control picks a fake output once, instead of letting every medium try
+  // (and complain about) each output again; nothing floods stderr.
+  void quietWithoutSoundCard() {
+    QProcess child;
+    child.setProgram(QCoreApplication::applicationFilePath());
+    child.setArguments({kPlayChildArg, writeWav(path("a.wav"), 200)});
+    // A sanitizer build lists the leak suppressions it used at exit; they are not GStreamer's lines.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LSAN_OPTIONS", environment.value("LSAN_OPTIONS") + ":print_suppressions=0");
+    child.setProcessEnvironment(environment);
+    child.start();
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    const QByteArray log = child.readAllStandardError();
+    const qsizetype lines = log.count('\n');
+    QVERIFY2(lines <= 15, log.left(4000).constData());
+    QVERIFY2(!log.contains("CRITICAL"), log.left(4000).constData());
   }
 
   void commandsWithNothingOpenDoNothing() {
@@ -453,5 +572,11 @@ class TestMMControl : public QObject {
   std::unique_ptr<QTemporaryDir> dir_;
 };
 
-QTEST_MAIN(TestMMControl)
+int main(int argc, char** argv) {
+  if (argc == 3 && qstrcmp(argv[1], kPlayChildArg) == 0) return playAndExit(argc, argv);
+  QApplication app(argc, argv);
+  TestMMControl test;
+  QTEST_SET_MAIN_SOURCE_PATH
+  return QTest::qExec(&test, argc, argv);
+}
 #include "test_mmcontrol.moc"
