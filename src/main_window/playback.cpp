@@ -118,14 +118,18 @@ void FrmMain::Slider_Change() {
 }
 
 void FrmMain::MCI_Done(int NotifyCode) {
-  if (NotifyCode != 1) return;
+  // A medium that the slideshow brought up and that cannot be played (broken, empty, stalled) is passed
+  // over like one that ended at once, so that one bad file does not end the show. A failure of a file the
+  // user opened, and any other code, changes nothing: the selection stays where the user put it.
+  const bool passOver = NotifyCode == 8 && restarted_at.isValid() && program_.frm_option->CheckValue(0) == 1;
+  if (NotifyCode != 1 && !passOver) return;
   // Media that end at once (sounds of a few milliseconds, say) would otherwise be restarted or stepped
   // through for ever: once a whole pass of the list, or of the looped medium, played nothing for 100 ms,
   // stop. "Nothing" is either measure: less than 100 ms of the medium (which a busy machine cannot stretch),
   // or less than 100 ms of wall time (a broken file whose header promises a length it does not hold).
   const qint64 mediumMs = std::max(MCI->Length(), MCI->Position());
-  const bool quick =
-      restarted_at.isValid() && (restarted_at.elapsed() < kQuickEndMs || mediumMs < kQuickEndMs);
+  const bool quick = passOver || (restarted_at.isValid() &&
+                                  (restarted_at.elapsed() < kQuickEndMs || mediumMs < kQuickEndMs));
   quick_ends = quick ? quick_ends + 1 : 0;
   restarted_at.invalidate();
 

@@ -351,9 +351,10 @@ class TestPlayback : public QObject {
     // The first sound was started by the user; three more that end at once are a whole pass. A sound of
     // a few milliseconds is a real medium: it succeeds, and the quick-end rule stops the chain.
     QTest::newRow("slideshow of 10 ms sounds") << QList<int>{10, 10, 10} << 1 << 4 << 4 << 0;
-    QTest::newRow("slideshow with a failing file") << QList<int>{150, -1, 150} << 1 << 2 << 1 << 1;
-    // A WAV whose data chunk is empty holds nothing to play: it fails as an unplayable file does.
-    QTest::newRow("slideshow with an empty sound") << QList<int>{150, 0, 150} << 1 << 2 << 1 << 1;
+    // The slideshow passes over a file it cannot play, counting it as a medium that ended at once; a WAV
+    // whose data chunk is empty holds nothing to play and fails as an unplayable file does.
+    QTest::newRow("slideshow with a failing file") << QList<int>{10, -1, 0} << 1 << 4 << 2 << 2;
+    QTest::newRow("slideshow with an empty sound") << QList<int>{10, 0, 10} << 1 << 4 << 3 << 1;
     QTest::newRow("loop of a 10 ms sound") << QList<int>{10} << 0 << 1 << 2 << 0;
     QTest::newRow("loop of an empty sound") << QList<int>{0} << 0 << 1 << 0 << 1;
   }
@@ -386,7 +387,28 @@ class TestPlayback : public QObject {
     QCOMPARE(codes(done).count(1), ends);
     QCOMPARE(codes(done).count(8), failures);
     // A failed medium is closed: nothing of it goes on running.
-    if (failures > 0) QCOMPARE(m.MCI->pipeline(), nullptr);
+    if (!done.isEmpty() && codes(done).last() == 8) QCOMPARE(m.MCI->pipeline(), nullptr);
+  }
+
+  // A bad file (garbage, an empty sound) in the middle of a slideshow of real sounds: the show goes on to the
+  // next one that plays, and on round the list again.
+  void slideshowPassesOverFilesItCannotPlay() {
+    QTemporaryDir folder;
+    QVERIFY(!writeWav(folder.filePath(QStringLiteral("0.wav")), 150).isEmpty());
+    QVERIFY(!writeWav(folder.filePath(QStringLiteral("1.wav")), 0).isEmpty());
+    QVERIFY(!writeGarbage(folder.filePath(QStringLiteral("2.wav")), 4096, 3).isEmpty());
+    QVERIFY(!writeWav(folder.filePath(QStringLiteral("3.wav")), 150).isEmpty());
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    FrmMain& m = *program.frm_main;
+    QVERIFY(m.Dir->setPath(folder.path()));
+    setOptions(program, 1, 1);
+    QSignalSpy done(m.MCI, &MMControl::Done);
+    m.File->setListIndex(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m.File->ListIndex() == 3, 15000);
+    QCOMPARE(codes(done).mid(0, 3), (QList<int>{1, 8, 8}));
+    QTRY_VERIFY_WITH_TIMEOUT(m.File->ListIndex() == 0, 15000);
+    QVERIFY(m.Timer->isActive());
   }
 
   void cdEntryPlaysTheDisc() {
