@@ -43,9 +43,10 @@ void Picture::paint(QPainter& painter, const QRectF& target, const QRect& expose
   if (isNull() || target.isEmpty() || exposed.isEmpty()) return;
 
   // The paint device's coordinates, as a paint event gives them: only the caller's own transform lies between
-  // them and the painter's (not the offset of a widget inside its window's backing store).
+  // them and the painter's. Not the window-viewport mapping either: on a scaled display that maps logical
+  // pixels onto device pixels, and the exposed rectangle is in logical pixels.
   bool invertible = false;
-  const QTransform toPainter = painter.combinedTransform().inverted(&invertible);
+  const QTransform toPainter = painter.worldTransform().inverted(&invertible);
   if (!invertible) return;
   const QRectF visible = target & toPainter.mapRect(QRectF(exposed));
   if (visible.isEmpty()) return;
@@ -55,7 +56,7 @@ void Picture::paint(QPainter& painter, const QRectF& target, const QRect& expose
     painter.setClipRect(visible, Qt::IntersectClip);
     painter.fillRect(visible, Qt::white);
     // The device pixels the clip leaves, for the renderer to pass over what falls outside them.
-    const QRect device = painter.combinedTransform().mapRect(visible).toAlignedRect() & exposed;
+    const QRect device = painter.combinedTransform().mapRect(visible).toAlignedRect();
     wmf::Render(*metafile_, painter, target, device, cancelled);
     painter.restore();
     return;
