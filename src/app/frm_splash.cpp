@@ -67,10 +67,7 @@ void FrmSplash::Form_Load() {
   program_.tables.Fill();
   // app_dir is set by Program from the program's own folder.
   glanceAtSettings();
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-  }
+  look::centreOnScreen(*this);
 }
 
 void FrmSplash::glanceAtSettings() {

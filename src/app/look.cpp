@@ -1,5 +1,8 @@
 #include "app/look.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace look {
 
 QString darkStyleSheet() {
@@ -20,6 +23,14 @@ QString darkStyleSheet() {
       "  selection-color: black; }"
       "QListWidget#List::item { padding: 0px; margin: 0px; height: 11px; }"
       "QScrollBar { background: rgb(30,30,30); }");
+}
+
+void centreOnScreen(QWidget& window) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->geometry();
+  window.move(area.x() + static_cast<int>(std::nearbyint((area.width() - window.width()) / 2.0)),
+              area.y() + static_cast<int>(std::nearbyint((area.height() - window.height()) / 2.0)));
 }
 
 void applyDarkWindow(QWidget& window) {

@@ -22,6 +22,9 @@ inline const QColor kTitle(255, 192, 128);  // the orange title bar
 // Style of a window whose groups, labels and controls sit on black.
 QString darkStyleSheet();
 
+// Puts a window in the middle of the primary screen; a half pixel goes to the even neighbour.
+void centreOnScreen(QWidget& window);
+
 // A window of the program's look: black, light-grey captions, the small font, the dark style.
 void applyDarkWindow(QWidget& window);
 

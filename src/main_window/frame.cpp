@@ -259,10 +259,7 @@ void FrmMain::Form_Load() {
   MCI->setHWndDisplay(border);
   timer_moved = false;
   cur_file.clear();
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-  }
+  look::centreOnScreen(*this);
   loadDefaultList();
 }
 
@@ -303,7 +300,9 @@ void FrmMain::tellPendingNotice() {
 // Drag: the point pressed stays under the pointer. Coordinates are taken relative to the control from the
 // pointer's screen position and the window's own idea of where it is, so a move the window system has not
 // confirmed yet cannot make the window jitter.
-void FrmMain::dragPress(int button, double x, double y) { windowdrag::press(button, x, y, press_x, press_y); }
+void FrmMain::dragPress(int button, double x, double y) {
+  windowdrag::press(*this, button, x, y, press_x, press_y);
+}
 
 void FrmMain::dragMove(int button, double x, double y) {
   windowdrag::move(*this, button, x, y, press_x, press_y);

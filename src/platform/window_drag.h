@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QGuiApplication>
 #include <QWidget>
+#include <QWindow>
 
 #include <cmath>
 
@@ -15,8 +17,18 @@ inline void press(int button, double x, double y, double& press_x, int& press_y)
   press_y = static_cast<int>(std::nearbyint(y));
 }
 
+// Where a client may not place its own windows (Wayland), the compositor moves the window instead, through
+// its own interactive move; the arithmetic above is kept wherever the platform allows it.
+inline bool compositorMoves() { return QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
+inline void press(QWidget& window, int button, double x, double y, double& press_x, int& press_y) {
+  press(button, x, y, press_x, press_y);
+  if (button != 1 || !compositorMoves()) return;
+  if (QWindow* handle = window.window()->windowHandle()) handle->startSystemMove();
+}
+
 inline void move(QWidget& window, int button, double x, double y, double press_x, int press_y) {
-  if (button != 1) return;
+  if (button != 1 || compositorMoves()) return;
   QPoint target = window.pos();
   if (x != press_x)
     target.setX(static_cast<int>(std::nearbyint(static_cast<float>(window.pos().x() + x) - press_x)));

@@ -180,10 +180,7 @@ void FrmOption::connectHandlers() {
 
 void FrmOption::Form_Load() {
   cur_tab = 1;
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-  }
+  look::centreOnScreen(*this);
 }
 
 void FrmOption::Form_Activate() {
@@ -330,7 +327,7 @@ void FrmOption::Tabs_MouseDown(int button, int, double x, double y) {
 // Drag: the point pressed stays under the pointer, left button alone.
 
 void FrmOption::dragPress(int button, double x, double y) {
-  windowdrag::press(button, x, y, press_x, press_y);
+  windowdrag::press(*this, button, x, y, press_x, press_y);
 }
 
 void FrmOption::dragMove(int button, double x, double y) {
