@@ -10,6 +10,7 @@
 #include "main_window/frm_main.h"
 #include "platform/dir_list.h"
 #include "platform/drive_box.h"
+#include "platform/file_names.h"
 #include "preferences/frm_option.h"
 
 #include <QFileInfo>
@@ -38,8 +39,7 @@ void Program::LoadSettings(int keep_folder) {
     if (keep_folder == 0) {
       // The folder must exist here: one that has gone (or was never on this machine, such as a drive-letter
       // path) leaves the main window where it is.
-      const QFileInfo info(*settings.folder);
-      if (!info.isAbsolute() || !info.isDir()) return;
+      if (!QFileInfo(*settings.folder).isAbsolute() || !filenames::IsDir(*settings.folder)) return;
       frm_main->Drive->setDrive(*settings.folder);
       if (!frm_main->Dir->setPath(*settings.folder)) return;
     }

@@ -1,6 +1,7 @@
 #include "app/text_file.h"
 
 #include "platform/atomic_file.h"
+#include "platform/file_names.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -58,9 +59,8 @@ class LineSplitter {
 
 std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines, bool* cut_short) {
   if (cut_short) *cut_short = false;
-  if (!QFileInfo(path).isFile()) return std::nullopt;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  QFile file;
+  if (!filenames::OpenForReading(file, path)) return std::nullopt;
   LineSplitter splitter(max_lines);
   char buffer[64 * 1024];
   while (splitter.wantsMore()) {
@@ -88,9 +88,10 @@ bool WriteLines(const QString& path, const QList<QByteArray>& lines, QString* er
   return WriteFileAtomically(path, bytes, error);
 }
 
-QString Decode(const QByteArray& bytes) { return QString::fromLocal8Bit(bytes); }
+// Paths in these files are file names: bytes that must come back exactly as they were read.
+QString Decode(const QByteArray& bytes) { return filenames::Decode(bytes); }
 
-QByteArray Encode(const QString& text) { return text.toLocal8Bit(); }
+QByteArray Encode(const QString& text) { return filenames::Encode(text); }
 
 namespace {
 

@@ -2,6 +2,7 @@
 // the hand-over of its pictures to the UI thread.
 #include "fullscreen/prefetch.h"
 
+#include "platform/file_names.h"
 #include "platform/picture_loader.h"
 
 #include <QDateTime>
@@ -31,12 +32,11 @@ qint64 bytesOf(const Picture& picture) {
 }  // namespace
 
 PictureKey PictureKey::of(const QString& path) {
-  const QFileInfo info(path);
   PictureKey key;
   key.path = path;
-  if (info.exists()) {
-    key.size = info.size();
-    key.modified = info.lastModified().toMSecsSinceEpoch();
+  if (const auto status = filenames::Stat(path)) {
+    key.size = status->size;
+    key.modified = status->modifiedMs;
   }
   return key;
 }

@@ -7,6 +7,7 @@
 #include "main_window/list_file.h"
 #include "platform/atomic_file.h"
 #include "platform/file_list.h"
+#include "platform/file_names.h"
 #include "platform/picture_box.h"
 
 #include <QAction>
@@ -118,10 +119,10 @@ void FrmDummy::mnu_delete_Click() {
       program_.seams.messageBoxes->show(&m, QMessageBox::Warning, program_.tables.Msg(0, zh), prompt,
                                         QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
   if (reply != QMessageBox::Ok) return;
-  QFile file(path);
-  if (!file.remove()) {
-    const QString text =
-        TextTables::NoticeText(TextTables::Notice::FileNotDeleted, zh).arg(path, file.errorString());
+  // Into the desktop's trash where there is one, so that a wrong OK can be undone; else deleted for good.
+  QString error;
+  if (!filenames::MoveToTrash(path) && !filenames::Remove(path, &error)) {
+    const QString text = TextTables::NoticeText(TextTables::Notice::FileNotDeleted, zh).arg(path, error);
     program_.seams.messageBoxes->show(&m, QMessageBox::Critical, program_.tables.Msg(0, zh), text,
                                       QMessageBox::Ok, QMessageBox::Ok);
   }

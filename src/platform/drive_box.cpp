@@ -2,6 +2,7 @@
 
 #include "platform/file_list_look.h"
 #include "platform/file_list_model.h"
+#include "platform/file_names.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -121,7 +122,7 @@ void DriveBox::setDrive(const QString& drive) {
     select(drive);  // not even a path: a stray entry that no folder change accepts
     return;
   }
-  if (findRoot(*clean) >= 0 || !QFileInfo::exists(*clean)) {
+  if (findRoot(*clean) >= 0 || !filenames::Stat(*clean)) {
     select(*clean);
     return;
   }
@@ -213,7 +214,7 @@ QString DriveBox::CurrentFolder(const QString& drive) const {
   // A drive that is not a known volume has no folder of its own: opening it must fail as it is.
   if (index < 0 || itemData(index, kStrayRole).toBool()) return drive;
   const QString folder = m_folders.value(root);
-  if (!folder.isEmpty() && QFileInfo(folder).isDir()) return QDir::toNativeSeparators(folder);
+  if (!folder.isEmpty() && filenames::IsDir(folder)) return QDir::toNativeSeparators(folder);
   return drive;
 }
 

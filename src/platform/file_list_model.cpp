@@ -1,5 +1,7 @@
 #include "platform/file_list_model.h"
 
+#include "platform/file_names.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -104,7 +106,7 @@ bool isWanted(int dirFd, const dirent* entry, EntryKind kind) {
 
 std::optional<QStringList> readFolder(const QString& folder, EntryKind kind, const FilePattern& pattern) {
   if (folder.isEmpty()) return std::nullopt;
-  std::unique_ptr<DIR, DirCloser> dir(opendir(QFile::encodeName(folder).constData()));
+  std::unique_ptr<DIR, DirCloser> dir(opendir(filenames::Encode(folder).constData()));
   if (!dir) return std::nullopt;
   const int fd = dirfd(dir.get());
   QStringList names;
@@ -112,7 +114,7 @@ std::optional<QStringList> readFolder(const QString& folder, EntryKind kind, con
   while (const dirent* entry = readdir(dir.get())) {
     if (entry->d_name[0] == '.') continue;  // hidden, and "." / ".."
     if (!isWanted(fd, entry, kind)) continue;
-    QString name = QFile::decodeName(entry->d_name);
+    QString name = filenames::Decode(entry->d_name);
     if (pattern.matches(name)) names.append(std::move(name));
   }
   sortNames(names);

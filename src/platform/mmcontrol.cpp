@@ -1,5 +1,6 @@
 #include "platform/mmcontrol.h"
 
+#include "platform/file_names.h"
 #include "platform/gst_ptr.h"
 #include "platform/video_surface.h"
 
@@ -472,11 +473,12 @@ void MMControl::openSession(bool cd) {
   } else {
     if (fileName_.isEmpty()) return;
     // Only regular files: reading a named pipe or a device could block the pipeline for ever.
-    if (!QFileInfo(fileName_).isFile()) {
+    // By the file's exact bytes: a name that is not valid UTF-8 is still the file it names.
+    if (!filenames::IsFile(fileName_)) {
       refused_ = true;
       return;
     }
-    uri = QUrl::fromLocalFile(QFileInfo(fileName_).absoluteFilePath()).toEncoded();
+    uri = filenames::FileUrl(fileName_).toEncoded();
   }
   GstRef<GstElement> playbin = GstRef<GstElement>::sink(gst_element_factory_make("playbin", nullptr));
   if (!playbin) return;

@@ -1,6 +1,7 @@
 #include "platform/picture_loader.h"
 
 #include "platform/dib_reader.h"
+#include "platform/file_names.h"
 #include "platform/wmf_document.h"
 
 #include <QBuffer>
@@ -493,10 +494,8 @@ QSize ProbeSize(QIODevice& device, Kind kind) {
 }  // namespace
 
 qint64 DecodedBytesEstimate(const QString& path) {
-  const QFileInfo info(path);
-  if (!info.isFile()) return 0;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly) || file.isSequential()) return 0;
+  QFile file;
+  if (!filenames::OpenForReading(file, path) || file.isSequential()) return 0;
   const Kind kind = Sniff(file.read(kSniffBytes));
   if (kind == Kind::Metafile) return file.size() <= kMaxMetafileBytes ? file.size() : 0;
   try {
@@ -517,10 +516,8 @@ std::optional<Picture> LoadPictureFromDevice(QIODevice& device) {
 
 std::optional<Picture> LoadPicture(const QString& path) {
   // Only regular files: opening a pipe would wait for a writer, and a device never ends.
-  const QFileInfo info(path);
-  if (!info.isFile()) return std::nullopt;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly) || file.isSequential()) return std::nullopt;
+  QFile file;
+  if (!filenames::OpenForReading(file, path) || file.isSequential()) return std::nullopt;
   return LoadPictureFromDevice(file);
 }
 

@@ -1,5 +1,7 @@
 #include "platform/seams.h"
 
+#include "platform/file_names.h"
+
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -77,8 +79,8 @@ class DesktopFileDialogs final : public FileDialogs {
 class DesktopLauncher final : public Launcher {
  public:
   bool openFile(const QString& path) override {
-    if (!QFileInfo::exists(path)) return false;
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (!filenames::Stat(path)) return false;
+    return QDesktopServices::openUrl(filenames::FileUrl(path));
   }
   bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
   bool startProgram(const QString& program) override {

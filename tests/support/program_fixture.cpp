@@ -7,9 +7,19 @@
 #include <QFile>
 #include <QMenu>
 
-ProgramFixture::ProgramFixture() : folder_(dir_.path()) {}
+namespace {
 
-ProgramFixture::ProgramFixture(const QString& folder) : folder_(QDir::cleanPath(folder)) {}
+// The program's trash and configuration folder live in the test's own temporary home, never the real one.
+void useHome(const QTemporaryDir& home) {
+  qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+  qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+}
+
+}  // namespace
+
+ProgramFixture::ProgramFixture() : folder_(dir_.path()) { useHome(home_); }
+
+ProgramFixture::ProgramFixture(const QString& folder) : folder_(QDir::cleanPath(folder)) { useHome(home_); }
 
 ProgramFixture::~ProgramFixture() = default;
 

@@ -24,6 +24,9 @@ class ProgramFixture {
   void writeFile(const QString& name, const QByteArray& bytes) const;
   QByteArray readFile(const QString& name) const;
 
+  QString dataHome() const { return home_.filePath(QStringLiteral("data")); }
+  QString configHome() const { return home_.filePath(QStringLiteral("config")); }
+
   // Creates the Program and runs the start-up (splash load and its tick) at once.
   Program& start();
 
@@ -37,6 +40,7 @@ class ProgramFixture {
 
  private:
   QTemporaryDir dir_;
-  QString folder_;  // the program folder
+  QString folder_;      // the program folder
+  QTemporaryDir home_;  // the user's data and configuration folders (the trash among them)
   std::unique_ptr<Program> owner_;
 };

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+#include <QUrl>
+
+#include <optional>
+
+class QFile;
+
+// File names are bytes. On Unix a name need not be valid UTF-8 (names from old archives, or Big5 and
+// Shift-JIS disks), and Qt's own decoding replaces what does not decode, so that a name can no longer be
+// opened and a list line comes back changed. Here every byte that is not part of valid UTF-8 becomes the lone
+// surrogate U+DC80..U+DCFF and encodes back to the same byte: decoding then encoding gives the bytes back
+// exactly. The screen may show a replacement mark for such a byte; nothing else changes. The file-system
+// helpers below take those strings and reach the file by its exact bytes, where Qt would re-encode them.
+// On Windows names are UTF-16 and Qt's own functions are used.
+namespace filenames {
+
+QString Decode(QByteArrayView bytes);
+QByteArray Encode(QStringView name);
+
+struct Status {
+  bool isFile = false;
+  bool isDir = false;
+  qint64 size = -1;
+  qint64 modifiedMs = -1;  // since the epoch
+};
+// The file a path names, links followed; nullopt when there is none (or it cannot be reached).
+std::optional<Status> Stat(const QString& path);
+bool IsFile(const QString& path);
+bool IsDir(const QString& path);
+
+// Opens a regular file for reading by its exact name; a folder, a device or a pipe (which could block the
+// open) is refused. The QFile owns the handle afterwards.
+bool OpenForReading(QFile& file, const QString& path);
+
+// Removes a file by its exact name; on failure `error` says why.
+bool Remove(const QString& path, QString* error = nullptr);
+
+// Moves a file to the desktop's trash (the freedesktop.org trash of the user's home on Unix), by its exact
+// name; false (nothing moved) when there is no trash to put it in.
+bool MoveToTrash(const QString& path, QString* error = nullptr);
+
+// A file:// address of the exact bytes of an absolute path, percent-escaped, for the desktop and GStreamer.
+QUrl FileUrl(const QString& path);
+
+}  // namespace filenames
