@@ -72,7 +72,7 @@ void FrmSplash::Form_Load() {
 
 void FrmSplash::glanceAtSettings() {
   // Any failure stops the reading silently; what was set so far stays.
-  const auto lines = textfile::ReadLines(program_.app_dir + QStringLiteral("glview3.ini"), 10);
+  const auto lines = textfile::ReadLines(program_.readPath(QStringLiteral("glview3.ini")), 10);
   if (!lines) return;
   if (lines->size() < 6) return;
   const auto cursors = textfile::NumberField((*lines)[5]);

@@ -4,6 +4,7 @@
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
+#include "platform/file_names.h"
 #include "preferences/frm_option.h"
 
 #include <QCoreApplication>
@@ -36,6 +37,29 @@ void Program::startNow() {
   frm_splash = splash_owner_.get();
   frm_splash->Form_Load();
   frm_splash->Timer_Timer();
+}
+
+QString Program::userFolder() const {
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+  if (folder.isEmpty()) return app_dir;
+  folder = QDir::toNativeSeparators(folder + QStringLiteral("/glview3"));
+  return folder + QDir::separator();
+}
+
+QString Program::readPath(const QString& name) const {
+  const QString user = userFolder() + name;
+  return filenames::Stat(user) ? user : app_dir + name;
+}
+
+QString Program::writePath(const QString& name) const {
+  const QString user = userFolder() + name;
+  const QString own = app_dir + name;
+  if (user == own || filenames::Stat(user)) return user;
+  if (!filenames::Writable(app_dir) || (filenames::Stat(own) && !filenames::Writable(own))) {
+    QDir().mkpath(userFolder());
+    return user;
+  }
+  return own;
 }
 
 void Program::EndSession() {

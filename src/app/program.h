@@ -46,7 +46,15 @@ class Program : public QObject {
   void LoadSettings(int keep_folder);
   // Returns success; a failed save leaves the old file byte for byte and says why in `error`.
   bool SaveSettings(QString* error = nullptr);
-  QString settingsPath() const;
+  QString settingsPath() const;  // where the settings are written now
+
+  // The program's own files ("glview3.ini", "default.lst"): beside the program, or in the user's
+  // configuration folder where the program's folder cannot be written (installed under /usr, say). Read from
+  // the user's folder first, then beside the program; written to the user's folder once it holds the file
+  // or when the program's folder (or the file there) is not writable.
+  QString userFolder() const;  // with a trailing separator
+  QString readPath(const QString& name) const;
+  QString writePath(const QString& name) const;
   void ApplyInterface();
   // The full-screen toggle button's caption in the given language; a caption of no pair stays as it is.
   static QString ToggleCaption(const QString& caption, bool use_chinese);

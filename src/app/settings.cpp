@@ -27,12 +27,12 @@ QByteArray boolText(bool value) { return value ? QByteArrayLiteral("True") : QBy
 
 }  // namespace
 
-QString Program::settingsPath() const { return app_dir + QStringLiteral("glview3.ini"); }
+QString Program::settingsPath() const { return writePath(QStringLiteral("glview3.ini")); }
 
 void Program::LoadSettings(int keep_folder) {
   // Any failure ends the reading at that point; what was already applied stays.
   [&] {
-    const auto lines = textfile::ReadLines(settingsPath(), 10);
+    const auto lines = textfile::ReadLines(readPath(QStringLiteral("glview3.ini")), 10);
     if (!lines) return;
     const SettingsFile settings = ParseSettings(*lines);
     if (!settings.folder) return;

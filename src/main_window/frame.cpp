@@ -264,7 +264,7 @@ void FrmMain::Form_Load() {
 }
 
 void FrmMain::loadDefaultList() {
-  const QString path = program_.app_dir + QStringLiteral("default.lst");
+  const QString path = program_.readPath(QStringLiteral("default.lst"));
   bool cut_short = false;
   const auto paths = listfile::Read(path, &cut_short);
   if (!paths) return;
@@ -279,7 +279,7 @@ void FrmMain::loadDefaultList() {
 bool FrmMain::writeDefaultList(QString* error) {
   QStringList paths;
   for (int i = 0; i < List->count() && i < Program::kMaxFavourites; ++i) paths << program_.FavPath[i];
-  return listfile::Write(program_.app_dir + QStringLiteral("default.lst"), paths, error);
+  return listfile::Write(program_.writePath(QStringLiteral("default.lst")), paths, error);
 }
 
 void FrmMain::reportListCutShort(const QString& path, qsizetype read) {
@@ -410,7 +410,7 @@ void FrmMain::cmd_close_Click() {
   QString error;
   if (!writeDefaultList(&error)) {
     // The program still ends; the user learns once that the favourites were not kept.
-    const QString path = program_.app_dir + QStringLiteral("default.lst");
+    const QString path = program_.writePath(QStringLiteral("default.lst"));
     const QString prompt =
         TextTables::NoticeText(TextTables::Notice::FavouritesNotKept, program_.use_chinese).arg(path, error);
     program_.seams.messageBoxes->show(this, QMessageBox::Warning,

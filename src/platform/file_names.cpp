@@ -190,6 +190,8 @@ bool MoveToTrash(const QString& path, QString* error) {
   return true;
 }
 
+bool Writable(const QString& path) { return ::access(Encode(path).constData(), W_OK) == 0; }
+
 QUrl FileUrl(const QString& path) {
   const QByteArray bytes = Encode(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
   return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);
@@ -227,6 +229,8 @@ bool MoveToTrash(const QString& path, QString* error) {
 }
 
 QUrl FileUrl(const QString& path) { return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()); }
+
+bool Writable(const QString& path) { return QFileInfo(path).isWritable(); }
 
 #endif
 

@@ -32,6 +32,8 @@ struct Status {
 std::optional<Status> Stat(const QString& path);
 bool IsFile(const QString& path);
 bool IsDir(const QString& path);
+// Whether this process may write the file or folder (for a folder: create files in it).
+bool Writable(const QString& path);
 
 // Opens a regular file for reading by its exact name; a folder, a device or a pipe (which could block the
 // open) is refused. The QFile owns the handle afterwards.

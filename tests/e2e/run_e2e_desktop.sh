@@ -239,6 +239,8 @@ done
 [[ -x $binary ]] || fail "no program at $binary"
 
 work=$(mktemp -d)
+# The user's configuration folder is read first: a temporary one, never the real user's.
+export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
 session=
 cleanup() {
   if [[ -n $session ]] && kill -0 "$session" 2>/dev/null; then

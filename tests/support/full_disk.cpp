@@ -99,3 +99,49 @@ QByteArray FullDisk::read(const QString& name) const {
   if (!file.open(QIODevice::ReadOnly)) return {};
   return file.readAll();
 }
+
+ReadOnlyFolder::ReadOnlyFolder() {
+  if (!dir_.isValid()) return;
+  folder_ = dir_.path() + QStringLiteral("/program");
+  QDir().mkpath(folder_);
+#if defined(Q_OS_LINUX)
+  if (::geteuid() == 0 && ::mount("tmpfs", QFile::encodeName(folder_).constData(), "tmpfs",
+                                  MS_NOSUID | MS_NODEV, "size=64k") == 0)
+    mounted_ = true;
+  // As root without a mount, modes would not hold the program back: no read-only folder to be had.
+  ready_ = mounted_ || ::geteuid() != 0;
+#endif
+}
+
+ReadOnlyFolder::~ReadOnlyFolder() {
+#if defined(Q_OS_LINUX)
+  if (mounted_) ::umount2(QFile::encodeName(folder_).constData(), MNT_DETACH);
+#endif
+  QFile::setPermissions(folder_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+bool ReadOnlyFolder::put(const QString& name, const QByteArray& bytes) const {
+  QFile file(folder_ + QLatin1Char('/') + name);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray ReadOnlyFolder::read(const QString& name) const {
+  QFile file(folder_ + QLatin1Char('/') + name);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList ReadOnlyFolder::entries() const {
+  QStringList names = QDir(folder_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  names.sort();
+  return names;
+}
+
+bool ReadOnlyFolder::lock() {
+#if defined(Q_OS_LINUX)
+  if (mounted_)
+    return ::mount("tmpfs", QFile::encodeName(folder_).constData(), "tmpfs",
+                   MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, "size=64k") == 0;
+#endif
+  return QFile::setPermissions(folder_, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                            QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+}

@@ -41,3 +41,27 @@ class FullDisk {
   QString why_;
   unsigned long long old_soft_limit_ = 0;
 };
+
+// A folder the program cannot write to, as an installed program's folder is. Where the test may mount, a tiny
+// tmpfs remounted read-only (root ignores file modes); elsewhere the folder's modes (0555). Files are placed
+// with put() before lock().
+class ReadOnlyFolder {
+ public:
+  ReadOnlyFolder();
+  ~ReadOnlyFolder();
+  ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+  ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+
+  bool ready() const { return ready_; }
+  QString folder() const { return folder_; }
+  bool put(const QString& name, const QByteArray& bytes) const;
+  QByteArray read(const QString& name) const;
+  QStringList entries() const;
+  bool lock();
+
+ private:
+  QTemporaryDir dir_;
+  QString folder_;
+  bool ready_ = false;
+  bool mounted_ = false;
+};
