@@ -99,6 +99,16 @@ std::optional<QString> Program::FileNamePart(const QString& path) {
   return path.mid(i + 1);
 }
 
+QString Program::DesktopDir() {
+  // The desktop's own idea of it (a localised name such as "桌面" on a Chinese desktop, from the user's
+  // folder settings); the Desktop below the home folder where the platform names none.
+  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  if (!desktop.isEmpty()) return QDir::toNativeSeparators(desktop);
+  QString folder = GetWindowsDir();
+  if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+  return folder + QStringLiteral("Desktop");
+}
+
 QString Program::GetWindowsDir() {
   // Where there is no Windows folder the user's home folder takes its place; its Desktop lies below it.
   return QDir::toNativeSeparators(QDir::homePath());

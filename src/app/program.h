@@ -62,6 +62,8 @@ class Program : public QObject {
   // The text after the last separator of path; nullopt when path has no separator at all.
   static std::optional<QString> FileNamePart(const QString& path);
   static QString GetWindowsDir();
+  // The folder Ctrl-D goes to: the platform's desktop location.
+  static QString DesktopDir();
 
   // The five windows (owned here).
   FrmSplash* frm_splash = nullptr;

@@ -225,7 +225,11 @@ void FrmMain::connectHandlers() {
   connect(cmd_next, &QPushButton::clicked, this, &FrmMain::cmd_next_Click);
   connect(cmd_prev, &QPushButton::clicked, this, &FrmMain::cmd_prev_Click);
 
-  connect(List, &QListWidget::currentRowChanged, this, [this] { List_Click(); });
+  // A click is a change of the selection (by the mouse, the keys or code), not of the current row alone:
+  // the view makes its first row current when it merely gets the focus, and that opens nothing.
+  connect(List, &QListWidget::itemSelectionChanged, this, [this] {
+    if (List->currentRow() >= 0 && List->currentItem()->isSelected()) List_Click();
+  });
   connect(List, &QListWidget::itemDoubleClicked, this, [this] { List_DblClick(); });
   List->viewport()->installEventFilter(this);
   connect(cmd_up, &QPushButton::clicked, this, &FrmMain::cmd_up_Click);

@@ -79,9 +79,7 @@ void FrmMain::Form_KeyDown(int KeyCode, int) {
 void FrmMain::Form_KeyPress(int KeyAscii) {
   if (!program_.frm_option->Option1Value()) return;
   if (KeyAscii == 4) {  // Ctrl-D: the desktop folder; nothing when there is none
-    QString folder = Program::GetWindowsDir();
-    if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
-    Dir->setPath(folder + QStringLiteral("Desktop"));
+    Dir->setPath(Program::DesktopDir());
   } else if (KeyAscii == 24) {  // Ctrl-X
     cmd_close_Click();
   }

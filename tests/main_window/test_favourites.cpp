@@ -495,6 +495,33 @@ class TestFavourites : public QObject {
     QVERIFY(plain.messageBoxes->calls.isEmpty());
   }
 
+  // Getting the focus (Tab, a right press, the return from a dialog) makes a list's first row current, and
+  // that is no click: nothing opens until the user clicks or a row is selected from code or by the keys.
+  void focusAloneOpensNothing() {
+    ProgramFixture fixture;
+    Program& program = startWith(fixture, pics({"a.bmp", "b.bmp"}));
+    FrmMain& m = *program.frm_main;
+    m.show();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    QVERIFY(m.Dir->setPath(folder()));
+    for (const Qt::FocusReason reason : {Qt::TabFocusReason, Qt::OtherFocusReason, Qt::ActiveWindowFocusReason}) {
+      m.File->setFocus(reason);
+      m.List->setFocus(reason);
+      QCoreApplication::processEvents();
+    }
+    QVERIFY(m.cur_file.isEmpty());
+    QVERIFY(!m.from_favourites);
+    QCOMPARE(m.File->ListIndex(), -1);
+    // A key moves the selection: that is a click.
+    QTest::keyClick(m.List, Qt::Key_Down);
+    QVERIFY(m.from_favourites);
+    QVERIFY(!m.cur_file.isEmpty());
+    // A real click on the other favourite opens it.
+    const QRect first = m.List->visualItemRect(m.List->item(0));
+    QTest::mouseClick(m.List->viewport(), Qt::LeftButton, {}, first.center());
+    QCOMPARE(m.cur_file, pic(QStringLiteral("a.bmp")));
+  }
+
   void textsFollowTheLanguage() {
     ProgramFixture fixture;
     Program& program = startWith(fixture, pics({"a.bmp"}));

@@ -101,6 +101,17 @@ class TestShortcuts : public QObject {
     QTest::keyClick(program.frm_main, Qt::Key_D, Qt::ControlModifier);
     QCOMPARE(program.frm_main->Dir->Path(),
              QDir::toNativeSeparators(home.path() + QStringLiteral("/Desktop")));
+
+    // A localised desktop, as the user's folder settings name it.
+    const QString chinese = home.path() + QStringLiteral("/桌面");
+    QVERIFY(QDir().mkpath(chinese));
+    QVERIFY(QDir().mkpath(fixture.configHome()));
+    QFile dirs(fixture.configHome() + QStringLiteral("/user-dirs.dirs"));
+    QVERIFY(dirs.open(QIODevice::WriteOnly));
+    dirs.write(QStringLiteral("XDG_DESKTOP_DIR=\"$HOME/桌面\"\n").toUtf8());
+    dirs.close();
+    QTest::keyClick(program.frm_main, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(program.frm_main->Dir->Path(), QDir::toNativeSeparators(chinese));
     qputenv("HOME", oldHome);
   }
 
