@@ -1,5 +1,7 @@
 #include "platform/dir_list.h"
 
+#include "platform/folder_watch.h"
+
 #include "platform/file_list_look.h"
 #include "platform/file_list_model.h"
 
@@ -70,7 +72,10 @@ DirList::DirList(QWidget* parent) : QListWidget(parent) {
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setIconSize(QSize(16, 16));
   applyNavigationLook(this);
+  m_watch = new FolderWatch(this);
+  connect(m_watch, &FolderWatch::changed, this, [this] { refresh(); });
   if (const auto start = cleanFolderPath(QDir::currentPath()); start && fill(*start)) m_path = *start;
+  m_watch->watch(m_path);
 }
 
 QString DirList::Path() const { return QDir::toNativeSeparators(m_path); }
@@ -80,6 +85,7 @@ bool DirList::setPath(const QString& path) {
   if (!clean || !fill(*clean)) return false;
   if (*clean == m_path) return true;
   m_path = *clean;
+  m_watch->watch(m_path);
   emit Change();
   return true;
 }

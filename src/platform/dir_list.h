@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QListWidget>
+
+class FolderWatch;
 #include <QString>
 
 class QKeyEvent;
@@ -34,5 +36,6 @@ class DirList : public QListWidget {
   bool fill(const QString& folder);
   void open(const QString& folder);
 
-  QString m_path;  // clean, "/" separators
+  QString m_path;                  // clean, "/" separators
+  FolderWatch* m_watch = nullptr;  // re-reads the subfolders when they change on disk
 };

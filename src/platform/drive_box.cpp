@@ -3,6 +3,7 @@
 #include "platform/file_list_look.h"
 #include "platform/file_list_model.h"
 #include "platform/file_names.h"
+#include "platform/folder_watch.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -84,6 +85,12 @@ DriveBox::DriveBox(QWidget* parent) : QComboBox(parent) {
   }
   if (m_drive.isEmpty() && count() > 0) select(itemData(0, kRootRole).toString());
   connect(this, &QComboBox::currentIndexChanged, this, &DriveBox::followIndex);
+  connect(new MountWatch(this), &MountWatch::changed, this, &DriveBox::refresh);
+}
+
+void DriveBox::showPopup() {
+  refresh();
+  QComboBox::showPopup();
 }
 
 QList<DriveBox::Volume> DriveBox::browsableVolumes() {

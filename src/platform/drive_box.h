@@ -19,7 +19,8 @@ class DriveBox : public QComboBox {
   // that does not exist and is no volume's root (a drive that has gone) still becomes the current drive, so
   // the caller's folder change fails and it can fall back. Change() when Drive() changes.
   void setDrive(const QString& drive);
-  void refresh();  // reads the volumes again, keeping the current drive
+  void refresh();             // reads the volumes again, keeping the current drive
+  void showPopup() override;  // the volumes as they are now: a stick mounted since is there
 
   // Each drive keeps its own current folder: the folder last shown on it, while it exists, else its root.
   QString CurrentFolder(const QString& drive) const;

@@ -1,5 +1,7 @@
 #include "platform/file_list.h"
 
+#include "platform/folder_watch.h"
+
 #include "platform/file_list_look.h"
 
 #include <QDir>
@@ -53,9 +55,13 @@ FileList::FileList(QWidget* parent) : QListView(parent), m_model(new FileListMod
   setDragEnabled(false);
   applyNavigationLook(this);
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &FileList::followSelection);
+  // Files that appear or vanish show at once; the selected one stays selected, and no Click comes of it.
+  m_watch = new FolderWatch(this);
+  connect(m_watch, &FolderWatch::changed, this, &FileList::Refresh);
 
   if (const auto start = cleanFolderPath(QDir::currentPath()); start && relist(*start, QString()))
     m_path = *start;
+  m_watch->watch(m_path);
 }
 
 QString FileList::Path() const { return QDir::toNativeSeparators(m_path); }
@@ -67,6 +73,7 @@ bool FileList::setPath(const QString& path) {
   if (!relist(*clean, same ? FileName() : QString())) return false;
   if (!same) {
     m_path = *clean;
+    m_watch->watch(m_path);
     emit PathChange();
   }
   return true;

@@ -11,6 +11,8 @@ class QMouseEvent;
 // The file list of the navigation controls: the files of one folder that match a pattern, sorted by name.
 // Backed by FileListModel so that a folder of 100,000 files lists at once. Created by the window that shows
 // it, which drives it through the setters and listens to the signals; it knows nothing of that window.
+class FolderWatch;
+
 class FileList : public QListView {
   Q_OBJECT
  public:
@@ -58,7 +60,8 @@ class FileList : public QListView {
   void emitMouseDown(const QMouseEvent* event);
 
   FileListModel* m_model = nullptr;
-  QString m_path;  // clean, "/" separators
+  FolderWatch* m_watch = nullptr;  // re-reads the folder when files appear or vanish in it
+  QString m_path;                  // clean, "/" separators
   QString m_pattern = QStringLiteral("*.*");
   FilePattern m_matcher{m_pattern};
   int m_index = -1;

@@ -504,7 +504,8 @@ class TestFavourites : public QObject {
     m.show();
     QVERIFY(QTest::qWaitForWindowActive(&m));
     QVERIFY(m.Dir->setPath(folder()));
-    for (const Qt::FocusReason reason : {Qt::TabFocusReason, Qt::OtherFocusReason, Qt::ActiveWindowFocusReason}) {
+    for (const Qt::FocusReason reason :
+         {Qt::TabFocusReason, Qt::OtherFocusReason, Qt::ActiveWindowFocusReason}) {
       m.File->setFocus(reason);
       m.List->setFocus(reason);
       QCoreApplication::processEvents();
