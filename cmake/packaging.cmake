@@ -14,9 +14,9 @@ set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+# The summary above is the package's first line; this is the text below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "file browser, picture viewer and media player in one window\n\
-Glintview walks drives and folders in one small window: click a file and see\n\
+    "Glintview walks drives and folders in one small window: click a file and see\n\
 the picture (bitmaps, icons, cursors, metafiles, JPEG, GIF; zoom, scroll, drag,\n\
 full screen), or hear and see the sound or movie (WAV, MIDI, AVI, QuickTime,\n\
 MPEG, VCD movies, the audio CD). It keeps a list of favourites. The interface\n\
