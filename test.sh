@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test.
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
-"$top/scripts/install-deps.sh"
+"$top/scripts/install-deps.sh" packages.txt packages-test.txt
 "$top/scripts/build.sh" "$@"
 cd "$top/build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 300

@@ -6,6 +6,7 @@
 # build-fuzz/fuzz/<target>.log. Prints one line a target.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh" packages.txt packages-test.txt  # clang and its sanitizer runtimes
 build="$top/build-fuzz"
 seconds=${FUZZ_SECONDS:-60}
 jobs=${FUZZ_JOBS:-2}

@@ -3,7 +3,7 @@
 # -O1 with line tables keeps the build about a third quicker than -O2 -g and still gives readable reports.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/install-deps.sh"
+"$top/scripts/install-deps.sh" packages.txt packages-test.txt
 cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" -DGLV_SANITIZE=ON -DGLV_BENCH=OFF >/dev/null
 cmake --build "$top/build-asan" -j "$(nproc)"

@@ -1,3 +1,4 @@
+#include "app/artwork.h"
 #include "app/program.h"
 #include "platform/termination.h"
 
@@ -7,6 +8,10 @@
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // only the exit sequence ends the program
+  // The desktop entry (data/com.example.glintview.desktop) names the windows' application; every window
+  // shows the icon the menu shows.
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.example.glintview"));
+  QApplication::setWindowIcon(artwork::windowIcon());
   Program program(QCoreApplication::applicationDirPath());
   // Logout, shutdown or a kill from outside end the program the way its own exit does.
   TerminationRequests termination;

@@ -180,6 +180,47 @@ QPixmap splashPicture(const QSize& size) {
   return pixmap;
 }
 
+QPixmap applicationIcon(int size) {
+  QPixmap pixmap = blank(size, size);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  // Drawn on a unit square; lines keep at least a pixel so the small sizes still show them.
+  p.scale(size, size);
+  const double pixel = 1.0 / size;
+  QPainterPath square;
+  square.addRoundedRect(QRectF(0.03, 0.03, 0.94, 0.94), 0.2, 0.2);
+  QLinearGradient gradient(0, 0.03, 0, 0.97);
+  gradient.setColorAt(0, QColor(255, 210, 160));
+  gradient.setColorAt(1, QColor(220, 120, 40));
+  p.setPen(QPen(QColor(255, 230, 200), qMax(pixel, 0.02)));
+  p.setBrush(gradient);
+  p.drawPath(square);
+  p.setClipPath(square);
+  QPen beam(Qt::white, qMax(pixel, 0.05));
+  beam.setCapStyle(Qt::FlatCap);
+  p.setPen(beam);
+  p.drawLine(QPointF(0.0, 0.62), QPointF(0.4, 0.52));
+  const QColor colours[] = {QColor(230, 30, 30), QColor(255, 120, 0),  QColor(255, 240, 60),
+                            QColor(40, 170, 40), QColor(30, 100, 230), QColor(140, 50, 220)};
+  for (int i = 0; i < 6; ++i) {
+    QPen ray(colours[i], qMax(pixel, 0.05));
+    ray.setCapStyle(Qt::FlatCap);
+    p.setPen(ray);
+    p.drawLine(QPointF(0.55, 0.5), QPointF(1.0, 0.27 + i * 0.09));
+  }
+  p.setClipping(false);
+  p.setPen(QPen(Qt::black, qMax(pixel, 0.03), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(QColor(255, 255, 255, 210));
+  p.drawPolygon(QPolygonF({{0.28, 0.8}, {0.48, 0.2}, {0.68, 0.8}}));
+  return pixmap;
+}
+
+QIcon windowIcon() {
+  QIcon icon;
+  for (const int size : kIconSizes) icon.addPixmap(applicationIcon(size));
+  return icon;
+}
+
 QCursor windowCursor() { return QCursor(arrowCursorPixmap(QColor(255, 170, 90)), 16, 16); }
 
 QCursor pointerCursor() { return QCursor(arrowCursorPixmap(QColor(120, 190, 255)), 16, 16); }
