@@ -1,6 +1,7 @@
 #include "platform/mmcontrol.h"
 
 #include "platform/gst_ptr.h"
+#include "platform/midi_source.h"
 #include "platform/video_surface.h"
 
 #include <QFile>
@@ -120,12 +121,15 @@ const std::string& workingAudioOutput() {
   return found;
 }
 
-// The audio sink of a new pipeline. Without an output that opens, a fake one that still keeps time, so that
-// sounds last as long as they should and end as on a machine with sound.
-GstRef<GstElement> makeAudioSink() {
-  const std::string& output = workingAudioOutput();
+// The audio sink of a new pipeline: the given output, else the machine's. Without an output that opens, a
+// fake one that still keeps time, so that sounds last as long as they should and end as on a machine with
+// sound; *audible tells which it is.
+GstRef<GstElement> makeAudioSink(const std::optional<std::string>& chosen, bool* audible) {
+  const std::string& output = chosen ? *chosen : workingAudioOutput();
+  *audible = true;
   if (!output.empty())
     if (auto sink = GstRef<GstElement>::sink(gst_element_factory_make(output.c_str(), nullptr))) return sink;
+  *audible = false;
   auto sink = GstRef<GstElement>::sink(gst_element_factory_make("fakesink", nullptr));
   if (sink) g_object_set(sink.get(), "sync", TRUE, nullptr);
   return sink;
@@ -199,6 +203,23 @@ struct MMControl::Session {
   QSize frameDisplaySize;
   bool framePosted = false;
   std::atomic<int> frameMs{0};  // one frame's duration from the negotiated caps; 0 = unknown
+  // A MIDI file, read by us and fed through "appsrc://"; set by the worker before the pipeline starts.
+  std::unique_ptr<MidiSource> midi;
+  QString path;  // the file, for the worker to read
+
+  // A MIDI file is read here and fed to the synthesizer by us (midiparse times every event by the last
+  // tempo it saw, cannot seek, and spins for ever on an event it does not know). False for a MIDI file
+  // that holds no song. On the worker: the file may be slow to read.
+  bool prepareOwnSource() {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !looksLikeMidi(file.peek(12))) return true;
+    const QByteArray bytes = file.read(MidiSong::kMaxFileBytes);
+    std::optional<MidiSong> song = readMidiSong(bytes);
+    if (!song || song->durationNs <= 0) return false;
+    midi = std::make_unique<MidiSource>(std::move(*song));
+    g_object_set(pipeline.get(), "uri", "appsrc://", nullptr);
+    return true;
+  }
 
   // UI thread only.
   qint64 durationMs = -1;  // -1 = not known yet
@@ -270,6 +291,7 @@ struct MMControl::Session {
 
   static void onSourceSetup(GstElement*, GstElement* source, gpointer data) {
     auto* s = static_cast<Session*>(data);
+    if (s->midi && GST_IS_APP_SRC(source)) s->midi->attach(source);
     if (!s->cd || !g_object_class_find_property(G_OBJECT_GET_CLASS(source), "device")) return;
     const QByteArray device = resolveCdDevice(s->cdDevice);
     if (!device.isEmpty()) g_object_set(source, "device", device.constData(), nullptr);
@@ -501,18 +523,21 @@ void MMControl::openSession(bool cd) {
       gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, s.get(), nullptr);
       g_object_set(playbin.get(), "video-sink", sink.get(), nullptr);
     }
-  } else {
-    g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&Session::onSourceSetup), s.get());
   }
+  s->path = cd ? QString() : QFileInfo(fileName_).absoluteFilePath();
+  g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&Session::onSourceSetup), s.get());
   GstRef<GstBus> bus = GstRef<GstBus>::adopt(gst_element_get_bus(playbin.get()));
   gst_bus_set_sync_handler(bus.get(), &Session::onBusSync, s.get(), nullptr);
 
   session_ = s;
   atEnd_ = false;
-  worker_->post([s] {
+  worker_->post([s, output = audioOutputOverride_] {
     // Choosing the audio output may have to try the machine's outputs first, so it happens here.
-    if (GstRef<GstElement> audio = makeAudioSink())
+    bool audible = true;
+    if (GstRef<GstElement> audio = makeAudioSink(output, &audible))
       g_object_set(s->pipeline.get(), "audio-sink", audio.get(), nullptr);
+    if (!audible) s->toUi([o = s->owner] { o->handleNoSoundOutput(); });
+    if (!s->path.isEmpty() && !s->prepareOwnSource()) return s->postFailure();
     if (gst_element_set_state(s->pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
       s->postFailure();
   });
@@ -743,6 +768,13 @@ void MMControl::checkProgress() {
   } else if (stillSince_.elapsed() >= (session_->cd ? kCdStallLimitMs : kStallLimitMs)) {
     handleFailure(session_->gen);
   }
+}
+
+void MMControl::handleNoSoundOutput() {
+  // Told once, even if that medium is closed by now: the lack is the machine's, not the medium's.
+  if (!soundAudible_) return;
+  soundAudible_ = false;
+  emit noSoundOutput();
 }
 
 void MMControl::handleSeekDone(quint64 gen, quint64 serial) {

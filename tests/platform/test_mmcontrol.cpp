@@ -17,9 +17,14 @@
 #include <QWidget>
 
 #include <cdio/cdio.h>
+#include <gst/audio/audio.h>
 #include <gst/gst.h>
 
+#include <algorithm>
+#include <cmath>
+#include <map>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -117,6 +122,52 @@ int playAndExit(int argc, char** argv) {
   }
   return 0;
 }
+
+// The loudest sample of each 250 ms of stream time that reached the audio sink (32-bit float, as the
+// synthesizer makes it), filled on the streaming thread.
+struct Loudness {
+  std::mutex mutex;
+  std::map<qint64, float> peakByQuarterSecond;
+  static GstPadProbeReturn onBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+    auto* self = static_cast<Loudness*>(data);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    GstMiniPtr<GstCaps> caps(gst_pad_get_current_caps(pad));
+    GstAudioInfo audio;
+    if (!caps || !gst_audio_info_from_caps(&audio, caps.get()) ||
+        GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_FORMAT_F32 || !GST_BUFFER_PTS_IS_VALID(buffer))
+      return GST_PAD_PROBE_OK;
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_PAD_PROBE_OK;
+    const auto* samples = reinterpret_cast<const float*>(map.data);
+    const qsizetype count = qsizetype(map.size / sizeof(float));
+    const int channels = GST_AUDIO_INFO_CHANNELS(&audio);
+    std::lock_guard lock(self->mutex);
+    for (qsizetype i = 0; i < count; ++i) {
+      const qint64 ns =
+          qint64(GST_BUFFER_PTS(buffer)) + qint64(i / channels) * GST_SECOND / GST_AUDIO_INFO_RATE(&audio);
+      float& peak = self->peakByQuarterSecond[ns / (250 * GST_MSECOND)];
+      peak = std::max(peak, std::abs(samples[i]));
+    }
+    gst_buffer_unmap(buffer, &map);
+    return GST_PAD_PROBE_OK;
+  }
+  void watch(GstElement* pipeline) {
+    GstElement* sink = nullptr;
+    g_object_get(pipeline, "audio-sink", &sink, nullptr);
+    const GstRef<GstElement> owned = GstRef<GstElement>::adopt(sink);
+    const GstRef<GstPad> pad =
+        GstRef<GstPad>::adopt(sink ? gst_element_get_static_pad(sink, "sink") : nullptr);
+    if (pad) gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, &Loudness::onBuffer, this, nullptr);
+  }
+  // The quarter seconds from..to (stream time, ms) in which nothing sounded.
+  QList<qint64> silentBetween(qint64 fromMs, qint64 toMs) {
+    std::lock_guard lock(mutex);
+    QList<qint64> silent;
+    for (qint64 q = fromMs / 250; q < toMs / 250; ++q)
+      if (peakByQuarterSecond[q] < 0.001f) silent << q * 250;
+    return silent;
+  }
+};
 
 bool machineHasCdDrive() {
   char* drive = cdio_get_default_device(nullptr);
@@ -514,6 +565,45 @@ class TestMMControl : public QObject {
     QVERIFY(done.wait(5000));
     QVERIFY2(codes(done) == QList<int>{1}, "MIDI needs midiparse, fluiddec and a General MIDI soundfont");
     QVERIFY(mci.Length() >= 250);
+  }
+
+  // Real songs change tempo: eight quarters at 240 a minute and six at 120 last 5 s, not the 7 s that
+  // timing every note by the last tempo gives, and sound without a gap where the tempo changes.
+  void midiFollowsItsTempoMap_data() {
+    QTest::addColumn<int>("format");
+    QTest::newRow("format 0") << 0;
+    QTest::newRow("format 1") << 1;
+  }
+  void midiFollowsItsTempoMap() {
+    QFETCH(int, format);
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeMidiTempoSong(path("song.mid"), format));
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0, 5000);
+    QVERIFY2(near(mci.Length(), 5000, 100), qPrintable(QString::number(mci.Length())));
+    Loudness loudness;
+    loudness.watch(mci.pipeline());
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 2500, 5000);
+    QVERIFY(done.wait(8000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(near(played.elapsed(), 5000, 500), qPrintable(QString::number(played.elapsed())));
+    QVERIFY(near(mci.Position(), mci.Length(), 50));
+    QCOMPARE(loudness.silentBetween(0, 4750), QList<qint64>{});
+
+    // From + Play goes to the sought time of the song, and the instrument chosen before it still sounds.
+    done.clear();
+    mci.setFrom(3500);
+    played.restart();
+    mci.setCommand("Play");
+    QVERIFY(mci.Position() >= 3500);
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 3700 && mci.Position() < 5000, 3000);
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(near(played.elapsed(), 1500, 500), qPrintable(QString::number(played.elapsed())));
+    QCOMPARE(loudness.silentBetween(3500, 4750), QList<qint64>{});
   }
 
   void movieIsDrawnInsideThePane() {
