@@ -201,8 +201,11 @@ struct MMControl::Session {
   std::mutex frameMutex;
   QImage frame;
   QSize frameDisplaySize;
+  qint64 frameStreamNs = -1;    // the waiting frame's place in the medium; -1 = unknown
+  quint64 frameSeekSerial = 0;  // the last seek asked for when it came
   bool framePosted = false;
-  std::atomic<int> frameMs{0};  // one frame's duration from the negotiated caps; 0 = unknown
+  std::atomic<int> frameMs{0};     // one frame's duration from the negotiated caps; 0 = unknown
+  std::atomic<qint64> frameNs{0};  // the same, exact
   // A MIDI file, read by us and fed through "appsrc://"; set by the worker before the pipeline starts.
   std::unique_ptr<MidiSource> midi;
   QString path;  // the file, for the worker to read
@@ -224,8 +227,11 @@ struct MMControl::Session {
   // UI thread only.
   qint64 durationMs = -1;  // -1 = not known yet
   bool hasVideo = false;
-  bool prerolled = false;                         // UI thread only
-  bool buffering = false;                         // a network-like source is filling its buffer
+  qint64 shownFrameNs = -1;  // the place of the frame on screen; -1 = unknown
+  quint64 shownFrameSeekSerial = 0;
+  qint64 startMs = 0;      // the position the medium reported at its first preroll, taken as its start
+  bool prerolled = false;  // UI thread only
+  bool buffering = false;  // a network-like source is filling its buffer
   std::vector<std::pair<qint64, qint64>> tracks;  // CD: start and stop of each audio track, ms
   int track = 1;                                  // CD: the current track, from 1
 
@@ -351,10 +357,24 @@ struct MMControl::Session {
     gst_video_frame_unmap(&mapped);
     if (image.isNull()) return;
 
+    // Where the frame sits in the medium: Step and Back move from the frame on screen, which after a pause
+    // is the one after the last played (the sink prerolls on it), not from the clock's position.
+    qint64 streamNs = -1;
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    if (segment && GST_BUFFER_PTS_IS_VALID(buffer)) {
+      const guint64 t = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+      if (t != GST_CLOCK_TIME_NONE) streamNs = qint64(t);
+    }
+    if (GST_VIDEO_INFO_FPS_N(&info) > 0 && GST_VIDEO_INFO_FPS_D(&info) > 0)
+      frameNs =
+          qint64(gst_util_uint64_scale(GST_SECOND, GST_VIDEO_INFO_FPS_D(&info), GST_VIDEO_INFO_FPS_N(&info)));
+
     {
       std::lock_guard lock(frameMutex);
       frame = std::move(image);
       frameDisplaySize = display;
+      frameStreamNs = streamNs;
+      frameSeekSerial = seekSerial;
       if (framePosted) return;
       framePosted = true;
     }
@@ -469,6 +489,16 @@ void MMControl::step(int direction) {
   if (!session_) return;
   qint64 delta = kStepMs;
   if (session_->hasVideo) delta = session_->frameMs > 0 ? session_->frameMs.load() : kDefaultFrameMs;
+  // A movie steps from the frame on screen, to the first millisecond of its neighbour (a frame of 33.3 ms
+  // rounded down would land in the same frame again). A frame from before the last seek is old news: then
+  // the step goes from the seek's target.
+  const qint64 frameNs = session_->frameNs;
+  if (session_->hasVideo && frameNs > 0 && session_->shownFrameNs >= 0 &&
+      session_->shownFrameSeekSerial == session_->seekSerial) {
+    const qint64 targetNs = session_->shownFrameNs - session_->startMs * GST_MSECOND + direction * frameNs;
+    seekTo((std::max<qint64>(targetNs, 0) + GST_MSECOND - 1) / GST_MSECOND);
+    return;
+  }
   seekTo(positionMs() + direction * delta);
 }
 
@@ -636,7 +666,7 @@ qint64 MMControl::positionMs() const {
     pendingSeekMs_.reset();
   }
   if (!known) return lastPositionMs_;
-  qint64 ms = position / GST_MSECOND;
+  qint64 ms = std::max<qint64>(position / GST_MSECOND - session_->startMs, 0);
   if (session_->cd) ms += trackOffsetMs(session_->track);
   const qint64 length = lengthMs();
   if (length > 0) ms = std::min(ms, length);
@@ -679,6 +709,13 @@ void MMControl::handleMessage(quint64 gen, quint64 seekSerial, GstMessage* messa
         handleFailure(gen);
         break;
       }
+      // Some demuxers report positions ahead of the medium's start (MPEG program streams by their first
+      // presentation time over the first clock reference, some 330 ms): the place of the first preroll,
+      // before any seek, is taken as the start, or the slider would reach its end early.
+      gint64 start = -1;
+      if (!session_->prerolled && !session_->cd && session_->seekSerial == 0 &&
+          gst_element_query_position(session_->pipeline.get(), GST_FORMAT_TIME, &start) && start > 0)
+        session_->startMs = start / GST_MSECOND;
       session_->prerolled = true;
       session_->durationMs = -1;
       gint videoStreams = 0;
@@ -789,6 +826,8 @@ void MMControl::handleFrame(quint64 gen) {
     std::lock_guard lock(session_->frameMutex);
     frame = std::move(session_->frame);
     displaySize = session_->frameDisplaySize;
+    session_->shownFrameNs = session_->frameStreamNs;
+    session_->shownFrameSeekSerial = session_->frameSeekSerial;
     session_->framePosted = false;
   }
   session_->hasVideo = true;
