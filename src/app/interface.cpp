@@ -85,6 +85,7 @@ void Program::ApplyInterface() {
   m.state->setText(tables.MainText[7]);
   m.fr_favor->setTitle(tables.MainText[8]);
   m.lb_sz->setText(tables.MainText[9]);
+  m.lb_sound->setText(TextTables::NoticeText(TextTables::Notice::NoSoundOutput, use_chinese));
 
   FrmOption& o = *frm_option;
   o.title->setText(tables.PrefText[1]);

@@ -396,6 +396,8 @@ QString TextTables::NoticeText(Notice notice, bool use_chinese) {
                            u"\r\n離開時只會儲存這些項目。"_s
                          : u"The favourite list %1 has a line too long to be a file's path; only the %2 "_s
                            u"favourites before it were read.\r\nOnly these will be saved back."_s;
+    case Notice::NoSoundOutput:
+      return use_chinese ? u"沒有聲音輸出"_s : u"No sound output"_s;
   }
   return {};
 }

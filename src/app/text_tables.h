@@ -36,6 +36,7 @@ struct TextTables {
     FavouritesNotKept,  // %1 "default.lst", %2 the reason; said at exit
     FileNotDeleted,     // %1 the file, %2 the reason
     ListCutShort,       // %1 the list file, %2 how many favourites were read
+    NoSoundOutput,      // the status frame's note: sounds play, but no audio output of the machine opened
   };
   static QString NoticeText(Notice notice, bool use_chinese);
 

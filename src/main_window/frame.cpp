@@ -153,6 +153,11 @@ void FrmMain::createControls() {
   QFont size_font = lb_size->font();
   size_font.setPixelSize(10);
   lb_size->setFont(size_font);
+  // Below the size, where the frame has room: sounds would otherwise seem to play with the speaker on.
+  lb_sound = new FitLabel(QString(), fr_status);
+  lb_sound->setGeometry(twips(120, 540, 1260, 255));
+  lb_sound->setFont(size_font);
+  lb_sound->hide();
 
   // Favourites.
   fr_favor = group(this, QStringLiteral("Favourites"), twips(1500, 3960, 2115, 915));
@@ -245,6 +250,7 @@ void FrmMain::connectHandlers() {
   connect(Timer, &QTimer::timeout, this, &FrmMain::Timer_Timer);
   connect(Slider, &QSlider::valueChanged, this, &FrmMain::Slider_Change);
   connect(MCI, &MMControl::Done, this, &FrmMain::MCI_Done);
+  connect(MCI, &MMControl::noSoundOutput, this, &FrmMain::MCI_NoSoundOutput);
 
   connect(Img, &PictureBox::MouseDown, this, &FrmMain::Img_MouseDown);
   connect(Img, &PictureBox::MouseMove, this, &FrmMain::Img_MouseMove);

@@ -79,6 +79,7 @@ class FrmMain : public QWidget {
   void cmd_ff_Click();
   void cmd_eject_Click();
   void cmd_spk_Click();
+  void MCI_NoSoundOutput();
   void Timer_Timer();
   void Slider_Change();
   void MCI_Done(int NotifyCode);
@@ -131,6 +132,7 @@ class FrmMain : public QWidget {
   QGroupBox* fr_status = nullptr;
   QLabel* lb_sz = nullptr;
   QLabel* lb_size = nullptr;
+  QLabel* lb_sound = nullptr;  // our own note: no audio output opened; hidden until that happens
   MMControl* MCI = nullptr;
   QPixmap img_spkon;
   QPixmap img_spkoff;

@@ -3,6 +3,7 @@
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
+#include "app/text_tables.h"
 #include "platform/file_list.h"
 #include "platform/mmcontrol.h"
 #include "preferences/frm_option.h"
@@ -79,6 +80,12 @@ void FrmMain::cmd_spk_Click() {
   speaker_on = !speaker_on;
   cmd_spk->setIcon(QIcon(speaker_on ? img_spkon : img_spkoff));
   MCI->setSilent(!speaker_on);
+}
+
+void FrmMain::MCI_NoSoundOutput() {
+  // The control tells this once; the note stays, as the lack does.
+  lb_sound->setText(TextTables::NoticeText(TextTables::Notice::NoSoundOutput, program_.use_chinese));
+  lb_sound->show();
 }
 
 void FrmMain::Timer_Timer() {

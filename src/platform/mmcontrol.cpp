@@ -2,6 +2,7 @@
 
 #include "platform/file_names.h"
 #include "platform/gst_ptr.h"
+#include "platform/midi_source.h"
 #include "platform/video_surface.h"
 
 #include <QFile>
@@ -121,12 +122,15 @@ const std::string& workingAudioOutput() {
   return found;
 }
 
-// The audio sink of a new pipeline. Without an output that opens, a fake one that still keeps time, so that
-// sounds last as long as they should and end as on a machine with sound.
-GstRef<GstElement> makeAudioSink() {
-  const std::string& output = workingAudioOutput();
+// The audio sink of a new pipeline: the given output, else the machine's. Without an output that opens, a
+// fake one that still keeps time, so that sounds last as long as they should and end as on a machine with
+// sound; *audible tells which it is.
+GstRef<GstElement> makeAudioSink(const std::optional<std::string>& chosen, bool* audible) {
+  const std::string& output = chosen ? *chosen : workingAudioOutput();
+  *audible = true;
   if (!output.empty())
     if (auto sink = GstRef<GstElement>::sink(gst_element_factory_make(output.c_str(), nullptr))) return sink;
+  *audible = false;
   auto sink = GstRef<GstElement>::sink(gst_element_factory_make("fakesink", nullptr));
   if (sink) g_object_set(sink.get(), "sync", TRUE, nullptr);
   return sink;
@@ -198,14 +202,37 @@ struct MMControl::Session {
   std::mutex frameMutex;
   QImage frame;
   QSize frameDisplaySize;
+  qint64 frameStreamNs = -1;    // the waiting frame's place in the medium; -1 = unknown
+  quint64 frameSeekSerial = 0;  // the last seek asked for when it came
   bool framePosted = false;
-  std::atomic<int> frameMs{0};  // one frame's duration from the negotiated caps; 0 = unknown
+  std::atomic<int> frameMs{0};     // one frame's duration from the negotiated caps; 0 = unknown
+  std::atomic<qint64> frameNs{0};  // the same, exact
+  // A MIDI file, read by us and fed through "appsrc://"; set by the worker before the pipeline starts.
+  std::unique_ptr<MidiSource> midi;
+  QString path;  // the file, for the worker to read
+
+  // A MIDI file is read here and fed to the synthesizer by us (midiparse times every event by the last
+  // tempo it saw, cannot seek, and spins for ever on an event it does not know). False for a MIDI file
+  // that holds no song. On the worker: the file may be slow to read.
+  bool prepareOwnSource() {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !looksLikeMidi(file.peek(12))) return true;
+    const QByteArray bytes = file.read(MidiSong::kMaxFileBytes);
+    std::optional<MidiSong> song = readMidiSong(bytes);
+    if (!song || song->durationNs <= 0) return false;
+    midi = std::make_unique<MidiSource>(std::move(*song));
+    g_object_set(pipeline.get(), "uri", "appsrc://", nullptr);
+    return true;
+  }
 
   // UI thread only.
   qint64 durationMs = -1;  // -1 = not known yet
   bool hasVideo = false;
-  bool prerolled = false;                         // UI thread only
-  bool buffering = false;                         // a network-like source is filling its buffer
+  qint64 shownFrameNs = -1;  // the place of the frame on screen; -1 = unknown
+  quint64 shownFrameSeekSerial = 0;
+  qint64 startMs = 0;      // the position the medium reported at its first preroll, taken as its start
+  bool prerolled = false;  // UI thread only
+  bool buffering = false;  // a network-like source is filling its buffer
   std::vector<std::pair<qint64, qint64>> tracks;  // CD: start and stop of each audio track, ms
   int track = 1;                                  // CD: the current track, from 1
 
@@ -271,6 +298,7 @@ struct MMControl::Session {
 
   static void onSourceSetup(GstElement*, GstElement* source, gpointer data) {
     auto* s = static_cast<Session*>(data);
+    if (s->midi && GST_IS_APP_SRC(source)) s->midi->attach(source);
     if (!s->cd || !g_object_class_find_property(G_OBJECT_GET_CLASS(source), "device")) return;
     const QByteArray device = resolveCdDevice(s->cdDevice);
     if (!device.isEmpty()) g_object_set(source, "device", device.constData(), nullptr);
@@ -330,10 +358,24 @@ struct MMControl::Session {
     gst_video_frame_unmap(&mapped);
     if (image.isNull()) return;
 
+    // Where the frame sits in the medium: Step and Back move from the frame on screen, which after a pause
+    // is the one after the last played (the sink prerolls on it), not from the clock's position.
+    qint64 streamNs = -1;
+    const GstSegment* segment = gst_sample_get_segment(sample);
+    if (segment && GST_BUFFER_PTS_IS_VALID(buffer)) {
+      const guint64 t = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+      if (t != GST_CLOCK_TIME_NONE) streamNs = qint64(t);
+    }
+    if (GST_VIDEO_INFO_FPS_N(&info) > 0 && GST_VIDEO_INFO_FPS_D(&info) > 0)
+      frameNs =
+          qint64(gst_util_uint64_scale(GST_SECOND, GST_VIDEO_INFO_FPS_D(&info), GST_VIDEO_INFO_FPS_N(&info)));
+
     {
       std::lock_guard lock(frameMutex);
       frame = std::move(image);
       frameDisplaySize = display;
+      frameStreamNs = streamNs;
+      frameSeekSerial = seekSerial;
       if (framePosted) return;
       framePosted = true;
     }
@@ -448,6 +490,16 @@ void MMControl::step(int direction) {
   if (!session_) return;
   qint64 delta = kStepMs;
   if (session_->hasVideo) delta = session_->frameMs > 0 ? session_->frameMs.load() : kDefaultFrameMs;
+  // A movie steps from the frame on screen, to the first millisecond of its neighbour (a frame of 33.3 ms
+  // rounded down would land in the same frame again). A frame from before the last seek is old news: then
+  // the step goes from the seek's target.
+  const qint64 frameNs = session_->frameNs;
+  if (session_->hasVideo && frameNs > 0 && session_->shownFrameNs >= 0 &&
+      session_->shownFrameSeekSerial == session_->seekSerial) {
+    const qint64 targetNs = session_->shownFrameNs - session_->startMs * GST_MSECOND + direction * frameNs;
+    seekTo((std::max<qint64>(targetNs, 0) + GST_MSECOND - 1) / GST_MSECOND);
+    return;
+  }
   seekTo(positionMs() + direction * delta);
 }
 
@@ -503,18 +555,21 @@ void MMControl::openSession(bool cd) {
       gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, s.get(), nullptr);
       g_object_set(playbin.get(), "video-sink", sink.get(), nullptr);
     }
-  } else {
-    g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&Session::onSourceSetup), s.get());
   }
+  s->path = cd ? QString() : QFileInfo(fileName_).absoluteFilePath();
+  g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&Session::onSourceSetup), s.get());
   GstRef<GstBus> bus = GstRef<GstBus>::adopt(gst_element_get_bus(playbin.get()));
   gst_bus_set_sync_handler(bus.get(), &Session::onBusSync, s.get(), nullptr);
 
   session_ = s;
   atEnd_ = false;
-  worker_->post([s] {
+  worker_->post([s, output = audioOutputOverride_] {
     // Choosing the audio output may have to try the machine's outputs first, so it happens here.
-    if (GstRef<GstElement> audio = makeAudioSink())
+    bool audible = true;
+    if (GstRef<GstElement> audio = makeAudioSink(output, &audible))
       g_object_set(s->pipeline.get(), "audio-sink", audio.get(), nullptr);
+    if (!audible) s->toUi([o = s->owner] { o->handleNoSoundOutput(); });
+    if (!s->path.isEmpty() && !s->prepareOwnSource()) return s->postFailure();
     if (gst_element_set_state(s->pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
       s->postFailure();
   });
@@ -613,7 +668,7 @@ qint64 MMControl::positionMs() const {
     pendingSeekMs_.reset();
   }
   if (!known) return lastPositionMs_;
-  qint64 ms = position / GST_MSECOND;
+  qint64 ms = std::max<qint64>(position / GST_MSECOND - session_->startMs, 0);
   if (session_->cd) ms += trackOffsetMs(session_->track);
   const qint64 length = lengthMs();
   if (length > 0) ms = std::min(ms, length);
@@ -656,6 +711,13 @@ void MMControl::handleMessage(quint64 gen, quint64 seekSerial, GstMessage* messa
         handleFailure(gen);
         break;
       }
+      // Some demuxers report positions ahead of the medium's start (MPEG program streams by their first
+      // presentation time over the first clock reference, some 330 ms): the place of the first preroll,
+      // before any seek, is taken as the start, or the slider would reach its end early.
+      gint64 start = -1;
+      if (!session_->prerolled && !session_->cd && session_->seekSerial == 0 &&
+          gst_element_query_position(session_->pipeline.get(), GST_FORMAT_TIME, &start) && start > 0)
+        session_->startMs = start / GST_MSECOND;
       session_->prerolled = true;
       session_->durationMs = -1;
       gint videoStreams = 0;
@@ -747,6 +809,13 @@ void MMControl::checkProgress() {
   }
 }
 
+void MMControl::handleNoSoundOutput() {
+  // Told once, even if that medium is closed by now: the lack is the machine's, not the medium's.
+  if (!soundAudible_) return;
+  soundAudible_ = false;
+  emit noSoundOutput();
+}
+
 void MMControl::handleSeekDone(quint64 gen, quint64 serial) {
   if (session_ && session_->gen == gen && serial == pendingSeekSerial_) pendingSeekFinished_ = true;
 }
@@ -759,6 +828,8 @@ void MMControl::handleFrame(quint64 gen) {
     std::lock_guard lock(session_->frameMutex);
     frame = std::move(session_->frame);
     displaySize = session_->frameDisplaySize;
+    session_->shownFrameNs = session_->frameStreamNs;
+    session_->shownFrameSeekSerial = session_->frameSeekSerial;
     session_->framePosted = false;
   }
   session_->hasVideo = true;

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 typedef struct _GstElement GstElement;
 typedef struct _GstMessage GstMessage;
@@ -45,6 +46,13 @@ class MMControl : public QObject {
   QWidget* hWndDisplay() const { return pane_; }
   void setCdDevice(const QString& device) { cdDevice_ = device; }  // "" = libcdio's default drive
   QString cdDevice() const { return cdDevice_; }
+  // Whether sound can be heard: false once a medium was opened while no audio output of the machine
+  // opened, so that it plays into a fake output that only keeps time. noSoundOutput tells it once.
+  bool soundAudible() const { return soundAudible_; }
+  // For tests: use this audio output instead of the one probed for the machine; "" = none opens.
+  void setAudioOutputOverride(std::optional<std::string> factory) {
+    audioOutputOverride_ = std::move(factory);
+  }
 
   // For diagnostics and tests: the open pipeline (a playbin), or null.
   GstElement* pipeline() const;
@@ -54,6 +62,7 @@ class MMControl : public QObject {
  signals:
   void Done(int NotifyCode);  // 1 successful, 2 superseded, 4 aborted, 8 failure; always queued
   void commandSent(const QString& command);  // every setCommand, before it runs
+  void noSoundOutput();  // once per control, queued: the first medium that found no audio output to play on
 
  private:
   struct Session;
@@ -83,6 +92,7 @@ class MMControl : public QObject {
   void handleEos(quint64 seekSerial);
   void handleFailure(quint64 gen);
   void handleSeekDone(quint64 gen, quint64 serial);
+  void handleNoSoundOutput();
   void handleFrame(quint64 gen);
   void checkProgress();  // fails a play whose position stands still
 
@@ -91,6 +101,8 @@ class MMControl : public QObject {
   QString cdDevice_;
   std::optional<qint32> from_;
   bool silent_ = false;
+  bool soundAudible_ = true;
+  std::optional<std::string> audioOutputOverride_;
   QPointer<QWidget> pane_;
   QPointer<VideoSurface> surface_;
 

@@ -1,5 +1,6 @@
 // Media playback in the main window, on real GStreamer and media made here: every kind plays at once, the
 // tick and the slider, the speaker, loop and slideshow at the end of a medium, the CD, bad media.
+#include "app/text_tables.h"
 #include "main_window/frm_main.h"
 #include "media_gen.h"
 #include "platform/dir_list.h"
@@ -24,6 +25,7 @@
 
 #include <cmath>
 #include <optional>
+#include <string>
 #include <utility>
 
 namespace {
@@ -237,6 +239,44 @@ class TestPlayback : public QObject {
     QVERIFY(m.speaker_on);
     QVERIFY(sameIcon(m.cmd_spk, m.img_spkon));
     QVERIFY(!pipelineMuted(*m.MCI));
+  }
+
+  // Without an audio output that opens, sounds play in silence: the status frame says so once, in the
+  // user's language; a machine whose output opens shows nothing.
+  void noSoundOutputIsToldOnce_data() {
+    QTest::addColumn<QString>("output");  // the audio output taken as the machine's, "" = none opens
+    QTest::addColumn<bool>("chinese");
+    QTest::newRow("none opens, English") << "" << false;
+    QTest::newRow("none opens, Chinese") << "" << true;
+    QTest::newRow("one opens") << "fakesink" << false;
+  }
+  void noSoundOutputIsToldOnce() {
+    QFETCH(QString, output);
+    QFETCH(bool, chinese);
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    program.use_chinese = chinese;
+    FrmMain& m = *program.frm_main;
+    m.show();
+    m.MCI->setAudioOutputOverride(output.toStdString());
+    QSignalSpy told(m.MCI, &MMControl::noSoundOutput);
+    QSignalSpy done(m.MCI, &MMControl::Done);
+    QVERIFY(!m.lb_sound->isVisible());
+    m.FileOpen(path("short.wav"));
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{1});  // it still plays, keeping time
+    const bool silent = output.isEmpty();
+    QCOMPARE(m.MCI->soundAudible(), !silent);
+    QCOMPARE(m.lb_sound->isVisible(), silent);
+    QCOMPARE(told.size(), silent ? 1 : 0);
+    if (silent) {
+      QCOMPARE(m.lb_sound->parentWidget(), m.fr_status);
+      QCOMPARE(m.lb_sound->text(), TextTables::NoticeText(TextTables::Notice::NoSoundOutput, chinese));
+      QVERIFY(!m.lb_sound->text().isEmpty());
+    }
+    m.FileOpen(path("a.mid"));
+    QVERIFY(done.wait(5000));
+    QCOMPARE(told.size(), silent ? 1 : 0);
   }
 
   void loopReplaysTheSameMedium() {

@@ -14,12 +14,19 @@
 #include <sys/stat.h>
 #endif
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include <cdio/cdio.h>
+#include <gst/audio/audio.h>
 #include <gst/gst.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -52,6 +59,30 @@ bool pipelineMuted(const MMControl& mci) {
   gboolean muted = FALSE;
   g_object_get(mci.pipeline(), "mute", &muted, nullptr);
   return muted;
+}
+
+// A movie whose every frame differs from the last (colour bars moving sideways), in raw video.
+QString encodeMovingMovie(const QString& path, int frames) {
+  const QString description =
+      QString(
+          "videotestsrc num-buffers=%1 pattern=smpte horizontal-speed=3 ! "
+          "video/x-raw,format=I420,width=64,height=48,framerate=25/1 ! avimux ! filesink name=out")
+          .arg(frames);
+  GstElement* pipeline = gst_parse_launch(description.toUtf8().constData(), nullptr);
+  if (!pipeline) return {};
+  GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+  g_object_set(out, "location", QFile::encodeName(path).constData(), nullptr);
+  gst_object_unref(out);
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  GstBus* bus = gst_element_get_bus(pipeline);
+  GstMessage* end =
+      gst_bus_timed_pop_filtered(bus, 5 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+  const bool ok = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
+  if (end) gst_message_unref(end);
+  gst_object_unref(bus);
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_object_unref(pipeline);
+  return ok ? path : QString();
 }
 
 // A movie of solid frames in raw video (I420 in AVI), made by GStreamer itself so that no codec is needed.
@@ -117,6 +148,52 @@ int playAndExit(int argc, char** argv) {
   }
   return 0;
 }
+
+// The loudest sample of each 250 ms of stream time that reached the audio sink (32-bit float, as the
+// synthesizer makes it), filled on the streaming thread.
+struct Loudness {
+  std::mutex mutex;
+  std::map<qint64, float> peakByQuarterSecond;
+  static GstPadProbeReturn onBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+    auto* self = static_cast<Loudness*>(data);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    GstMiniPtr<GstCaps> caps(gst_pad_get_current_caps(pad));
+    GstAudioInfo audio;
+    if (!caps || !gst_audio_info_from_caps(&audio, caps.get()) ||
+        GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_FORMAT_F32 || !GST_BUFFER_PTS_IS_VALID(buffer))
+      return GST_PAD_PROBE_OK;
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_PAD_PROBE_OK;
+    const auto* samples = reinterpret_cast<const float*>(map.data);
+    const qsizetype count = qsizetype(map.size / sizeof(float));
+    const int channels = GST_AUDIO_INFO_CHANNELS(&audio);
+    std::lock_guard lock(self->mutex);
+    for (qsizetype i = 0; i < count; ++i) {
+      const qint64 ns =
+          qint64(GST_BUFFER_PTS(buffer)) + qint64(i / channels) * GST_SECOND / GST_AUDIO_INFO_RATE(&audio);
+      float& peak = self->peakByQuarterSecond[ns / (250 * GST_MSECOND)];
+      peak = std::max(peak, std::abs(samples[i]));
+    }
+    gst_buffer_unmap(buffer, &map);
+    return GST_PAD_PROBE_OK;
+  }
+  void watch(GstElement* pipeline) {
+    GstElement* sink = nullptr;
+    g_object_get(pipeline, "audio-sink", &sink, nullptr);
+    const GstRef<GstElement> owned = GstRef<GstElement>::adopt(sink);
+    const GstRef<GstPad> pad =
+        GstRef<GstPad>::adopt(sink ? gst_element_get_static_pad(sink, "sink") : nullptr);
+    if (pad) gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, &Loudness::onBuffer, this, nullptr);
+  }
+  // The quarter seconds from..to (stream time, ms) in which nothing sounded.
+  QList<qint64> silentBetween(qint64 fromMs, qint64 toMs) {
+    std::lock_guard lock(mutex);
+    QList<qint64> silent;
+    for (qint64 q = fromMs / 250; q < toMs / 250; ++q)
+      if (peakByQuarterSecond[q] < 0.001f) silent << q * 250;
+    return silent;
+  }
+};
 
 bool machineHasCdDrive() {
   char* drive = cdio_get_default_device(nullptr);
@@ -516,6 +593,78 @@ class TestMMControl : public QObject {
     QVERIFY(mci.Length() >= 250);
   }
 
+  // Real songs change tempo: eight quarters at 240 a minute and six at 120 last 5 s, not the 7 s that
+  // timing every note by the last tempo gives, and sound without a gap where the tempo changes.
+  void midiFollowsItsTempoMap_data() {
+    QTest::addColumn<int>("format");
+    QTest::newRow("format 0") << 0;
+    QTest::newRow("format 1") << 1;
+  }
+  void midiFollowsItsTempoMap() {
+    QFETCH(int, format);
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeMidiTempoSong(path("song.mid"), format));
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0, 5000);
+    QVERIFY2(near(mci.Length(), 5000, 100), qPrintable(QString::number(mci.Length())));
+    Loudness loudness;
+    loudness.watch(mci.pipeline());
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 2500, 5000);
+    QVERIFY(done.wait(8000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(near(played.elapsed(), 5000, 500), qPrintable(QString::number(played.elapsed())));
+    QVERIFY(near(mci.Position(), mci.Length(), 50));
+    QCOMPARE(loudness.silentBetween(0, 4750), QList<qint64>{});
+
+    // From + Play goes to the sought time of the song, and the instrument chosen before it still sounds.
+    done.clear();
+    mci.setFrom(3500);
+    played.restart();
+    mci.setCommand("Play");
+    QVERIFY(mci.Position() >= 3500);
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 3700 && mci.Position() < 5000, 3000);
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(near(played.elapsed(), 1500, 500), qPrintable(QString::number(played.elapsed())));
+    QCOMPARE(loudness.silentBetween(3500, 4750), QList<qint64>{});
+  }
+
+  // MIDI files are read by us: a damaged one ends where it stops making sense or fails, quickly, and one
+  // whose ticks run to days is cut short rather than played for ever.
+  void hostileMidiEndsOrFails_data() {
+    QTest::addColumn<QByteArray>("track");  // the events of the one track; empty = no track at all
+    QTest::addColumn<int>("code");
+    QTest::newRow("no track") << QByteArray() << 8;
+    QTest::newRow("data byte without status") << QByteArray("\x00\x3c\x64", 3) << 8;
+    QTest::newRow("unknown system message") << QByteArray("\x00\x90\x3c\x64\x10\xf1\x00\x00", 8) << 1;
+    QTest::newRow("meta longer than the track") << QByteArray("\x00\x90\x3c\x64\x10\xff\x01\x7f", 8) << 1;
+    QTest::newRow("delta of five bytes") << QByteArray("\x00\x90\x3c\x64\xff\xff\xff\xff\x7f", 9) << 8;
+    // 0x0FFFFFFF ticks: some 74 hours, cut to one day.
+    QTest::newRow("delta of days") << QByteArray("\x00\x90\x3c\x64\xff\xff\xff\x7f\x80\x3c\x00", 11) << 0;
+  }
+  void hostileMidiEndsOrFails() {
+    QFETCH(QByteArray, track);
+    QFETCH(int, code);
+    QByteArray midi("MThd\0\0\0\x06\0\0\0\x01\x01\xe0", 14);
+    if (!track.isEmpty()) {
+      midi.append("MTrk\0\0\0", 7).append(char(track.size())).append(track);
+    }
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeBytes(path("bad.mid"), midi));
+    if (code == 0) {
+      QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0, 5000);
+      QCOMPARE(mci.Length(), 24 * 3600 * 1000);
+      return;
+    }
+    mci.setCommand("Play");
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{code});
+  }
+
   void movieIsDrawnInsideThePane() {
     QWidget pane;
     pane.resize(200, 100);
@@ -553,6 +702,71 @@ class TestMMControl : public QObject {
     mci.setCommand("Play");
     QVERIFY(done.wait(3000));
     QVERIFY(!surface->isVisible());
+  }
+
+  // After a pause the pane shows the frame the sink prerolled on; Step must show the one after it, and
+  // Back return to it.
+  void stepAfterPauseShowsTheNextFrame() {
+    QWidget pane;
+    pane.resize(128, 96);
+    pane.show();
+    MMControl mci;
+    mci.setHWndDisplay(&pane);
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, encodeMovingMovie(path("moving.avi"), 50));
+    VideoSurface* surface = mci.videoSurface();
+    QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 3000);
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 600, 3000);
+    mci.setCommand("Pause");
+    QVERIFY(done.wait(2000));
+    QTRY_COMPARE_WITH_TIMEOUT(stateOf(mci.pipeline()), GST_STATE_PAUSED, 2000);
+    QCoreApplication::processEvents();  // the frame prerolled on, handed over before the state settled
+    const QImage paused = surface->frame();
+    QVERIFY(!paused.isNull());
+
+    mci.setCommand("Step");
+    QTRY_VERIFY_WITH_TIMEOUT(surface->frame() != paused, 3000);
+    const QImage stepped = surface->frame();
+    mci.setCommand("Step");
+    QTRY_VERIFY_WITH_TIMEOUT(surface->frame() != stepped, 3000);
+    mci.setCommand("Back");
+    QTRY_COMPARE_WITH_TIMEOUT(surface->frame(), stepped, 3000);
+    mci.setCommand("Back");
+    QTRY_COMPARE_WITH_TIMEOUT(surface->frame(), paused, 3000);
+    QCOMPARE(codes(done), QList<int>{4});
+  }
+
+  // A program stream's first presentation time lies after its first clock reference; positions still run
+  // from 0 to the length and never ahead of the time played.
+  void mpegPositionRunsFromZeroToLength() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeMpeg(path("a.mpg"), 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0 && stateOf(mci.pipeline()) == GST_STATE_PAUSED, 5000);
+    QVERIFY2(near(mci.Length(), 2000, 100), qPrintable(QString::number(mci.Length())));
+    QVERIFY2(mci.Position() <= 20, qPrintable(QString::number(mci.Position())));
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    qint64 aheadMost = std::numeric_limits<qint64>::min();
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, [&] {
+      if (done.isEmpty()) aheadMost = std::max<qint64>(aheadMost, mci.Position() - played.elapsed());
+    });
+    sampler.start(20);
+    QVERIFY(done.wait(6000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(aheadMost < 150, qPrintable(QString::number(aheadMost)));
+    QVERIFY2(near(played.elapsed(), mci.Length(), 500), qPrintable(QString::number(played.elapsed())));
+    QVERIFY(near(mci.Position(), mci.Length(), 50));
+
+    // A place sought is the place reported.
+    mci.setFrom(1000);
+    mci.setCommand("Play");
+    mci.setCommand("Pause");
+    QTRY_VERIFY_WITH_TIMEOUT(stateOf(mci.pipeline()) == GST_STATE_PAUSED && !mci.from(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Position(), 1000, 60), 3000);
   }
 
   void destroyedWhilePlaying() {

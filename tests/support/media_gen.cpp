@@ -146,6 +146,80 @@ QString writeMidi(const QString& path, int ms) {
   return writeBytes(path, midi);
 }
 
+QString writeMidiTempoSong(const QString& path, int format) {
+  constexpr int kDivision = 480;
+  QByteArray conductor;
+  appendVarLen(conductor, 0);
+  conductor.append("\xff\x03\x04Song", 7);  // track name
+  appendVarLen(conductor, 0);
+  conductor.append("\xff\x51\x03\x03\xd0\x90", 6);  // 250,000 us a quarter: 240 a minute
+  appendVarLen(conductor, 8 * kDivision);
+  conductor.append("\xff\x51\x03\x07\xa1\x20", 6);  // 500,000 us: 120 a minute
+  appendVarLen(conductor, 0);
+  conductor.append("\xff\x01\x04slow", 7);  // text
+
+  QByteArray notes;
+  appendVarLen(notes, 0);
+  notes.append("\xf0\x05\x7e\x7f\x09\x01\xf7", 7);  // General MIDI on
+  appendVarLen(notes, 0);
+  notes.append("\xc0\x00", 2);
+  appendVarLen(notes, 0);
+  notes.append("\x90\x3c\x64", 3);
+  for (int i = 1; i <= 14; ++i) {
+    appendVarLen(notes, kDivision);
+    notes.append(char(0x3c + (i - 1) % 12)).append('\0');  // running status: the last note off...
+    if (i < 14) {
+      appendVarLen(notes, 0);
+      notes.append(char(0x3c + i % 12)).append('\x64');  // ...and the next one on
+    }
+  }
+
+  QByteArray tracks;
+  const auto addTrack = [&tracks](QByteArray events) {
+    appendVarLen(events, 0);
+    events.append("\xff\x2f\x00", 3);
+    tracks.append("MTrk");
+    appendBe32(tracks, quint32(events.size()));
+    tracks.append(events);
+  };
+  if (format == 0) {
+    // One track: the second tempo lands between the eighth note's end and the ninth's start.
+    QByteArray rebuilt;
+    appendVarLen(rebuilt, 0);
+    rebuilt.append("\xff\x03\x04Song", 7);
+    appendVarLen(rebuilt, 0);
+    rebuilt.append("\xff\x51\x03\x03\xd0\x90", 6);
+    appendVarLen(rebuilt, 0);
+    rebuilt.append("\xf0\x05\x7e\x7f\x09\x01\xf7", 7);
+    appendVarLen(rebuilt, 0);
+    rebuilt.append("\xc0\x00\x00\x90\x3c\x64", 6);  // program, then (delta 0) the first note on
+    for (int i = 1; i <= 14; ++i) {
+      appendVarLen(rebuilt, kDivision);
+      rebuilt.append("\x90", 1).append(char(0x3c + (i - 1) % 12)).append('\0');
+      if (i == 8) {
+        appendVarLen(rebuilt, 0);
+        rebuilt.append("\xff\x51\x03\x07\xa1\x20", 6);
+      }
+      if (i < 14) {
+        appendVarLen(rebuilt, 0);
+        rebuilt.append(char(0x3c + i % 12)).append('\x64');  // running status after a meta event
+      }
+    }
+    addTrack(rebuilt);
+  } else {
+    addTrack(conductor);
+    addTrack(notes);
+  }
+
+  QByteArray midi("MThd");
+  appendBe32(midi, 6);
+  appendBe16(midi, quint16(format));
+  appendBe16(midi, format == 0 ? 1 : 2);
+  appendBe16(midi, kDivision);
+  midi.append(tracks);
+  return writeBytes(path, midi);
+}
+
 QString writeGarbage(const QString& path, int size, quint32 seed) {
   QRandomGenerator random(seed);
   QByteArray bytes(qMax(size, 0), Qt::Uninitialized);

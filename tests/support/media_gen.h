@@ -15,6 +15,11 @@ QString writeWav(const QString& path, int ms, int sampleRate = 8000);
 // Standard MIDI file (format 0): one piano note held for ms milliseconds.
 QString writeMidi(const QString& path, int ms);
 
+// A song as MIDI files hold them, in format 0 or 1 (the tempo map in a track of its own): a GM reset
+// (SysEx), names and text (meta events), then eight legato quarter notes at 240 beats a minute and six at
+// 120, note-offs in running status as note-ons of velocity 0: 2 s + 3 s = 5000 ms.
+QString writeMidiTempoSong(const QString& path, int format);
+
 // A file with exactly these bytes (a text file, a truncated medium).
 QString writeBytes(const QString& path, const QByteArray& bytes);
 
