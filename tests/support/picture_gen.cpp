@@ -1,11 +1,13 @@
 #include "support/picture_gen.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QHash>
 #include <QImageWriter>
 #include <QtEndian>
 
+#include <cmath>
 #include <unordered_map>
 #include <vector>
 
@@ -121,6 +123,10 @@ int BmpCompressionCode(BmpCompression c) {
       return 3;
     case BmpCompression::AlphaBitFields:
       return 6;
+    case BmpCompression::Huffman1D:
+      return 3;
+    case BmpCompression::Rle24:
+      return 4;
   }
   return 0;
 }
@@ -206,16 +212,154 @@ QByteArray Lzw(const std::vector<int>& indices, int minCodeSize) {
   return out.finish();
 }
 
+// A row of 24-bit colours as RLE24: runs of one colour, literal stretches padded to an even byte count.
+void Rle24Row(Bytes& out, const QImage& image, int y) {
+  const int n = image.width();
+  int i = 0;
+  while (i < n) {
+    int run = 1;
+    while (i + run < n && run < 255 && image.pixel(i + run, y) == image.pixel(i, y)) ++run;
+    const int literal = run >= 2 ? 0 : std::min(n - i, 3);
+    if (literal < 3) {
+      const QRgb c = image.pixel(i, y);
+      out.u8(run);
+      out.u8(qBlue(c));
+      out.u8(qGreen(c));
+      out.u8(qRed(c));
+      i += run;
+      continue;
+    }
+    out.u8(0);
+    out.u8(literal);
+    for (int k = 0; k < literal; ++k) {
+      const QRgb c = image.pixel(i + k, y);
+      out.u8(qBlue(c));
+      out.u8(qGreen(c));
+      out.u8(qRed(c));
+    }
+    if (literal % 2) out.u8(0);
+    i += literal;
+  }
+}
+
+// Fax run-length codes, written out as bit strings: white and black terminating codes for 0-63, then the
+// make-up codes for 64, 128, ... 1728, then those for 1792-2560 that both colours share.
+const char* const kWhiteTerminating[64] = {
+    "00110101", "000111",   "0111",     "1000",     "1011",     "1100",     "1110",     "1111",
+    "10011",    "10100",    "00111",    "01000",    "001000",   "000011",   "110100",   "110101",
+    "101010",   "101011",   "0100111",  "0001100",  "0001000",  "0010111",  "0000011",  "0000100",
+    "0101000",  "0101011",  "0010011",  "0100100",  "0011000",  "00000010", "00000011", "00011010",
+    "00011011", "00010010", "00010011", "00010100", "00010101", "00010110", "00010111", "00101000",
+    "00101001", "00101010", "00101011", "00101100", "00101101", "00000100", "00000101", "00001010",
+    "00001011", "01010010", "01010011", "01010100", "01010101", "00100100", "00100101", "01011000",
+    "01011001", "01011010", "01011011", "01001010", "01001011", "00110010", "00110011", "00110100"};
+const char* const kWhiteMakeUp[27] = {
+    "11011",     "10010",     "010111",    "0110111",   "00110110",  "00110111",  "01100100",
+    "01100101",  "01101000",  "01100111",  "011001100", "011001101", "011010010", "011010011",
+    "011010100", "011010101", "011010110", "011010111", "011011000", "011011001", "011011010",
+    "011011011", "010011000", "010011001", "010011010", "011000",    "010011011"};
+const char* const kBlackTerminating[64] = {
+    "0000110111",   "010",          "11",           "10",           "011",          "0011",
+    "0010",         "00011",        "000101",       "000100",       "0000100",      "0000101",
+    "0000111",      "00000100",     "00000111",     "000011000",    "0000010111",   "0000011000",
+    "0000001000",   "00001100111",  "00001101000",  "00001101100",  "00000110111",  "00000101000",
+    "00000010111",  "00000011000",  "000011001010", "000011001011", "000011001100", "000011001101",
+    "000001101000", "000001101001", "000001101010", "000001101011", "000011010010", "000011010011",
+    "000011010100", "000011010101", "000011010110", "000011010111", "000001101100", "000001101101",
+    "000011011010", "000011011011", "000001010100", "000001010101", "000001010110", "000001010111",
+    "000001100100", "000001100101", "000001010010", "000001010011", "000000100100", "000000110111",
+    "000000111000", "000000100111", "000000101000", "000001011000", "000001011001", "000000101011",
+    "000000101100", "000001011010", "000001100110", "000001100111"};
+const char* const kBlackMakeUp[27] = {
+    "0000001111",    "000011001000",  "000011001001",  "000001011011",  "000000110011",  "000000110100",
+    "000000110101",  "0000001101100", "0000001101101", "0000001001010", "0000001001011", "0000001001100",
+    "0000001001101", "0000001110010", "0000001110011", "0000001110100", "0000001110101", "0000001110110",
+    "0000001110111", "0000001010010", "0000001010011", "0000001010100", "0000001010101", "0000001011010",
+    "0000001011011", "0000001100100", "0000001100101"};
+const char* const kSharedMakeUp[13] = {"00000001000",  "00000001100",  "00000001101",  "000000010010",
+                                       "000000010011", "000000010100", "000000010101", "000000010110",
+                                       "000000010111", "000000011100", "000000011101", "000000011110",
+                                       "000000011111"};
+const char* const kEndOfLine = "000000000001";
+
+class MsbBits {
+ public:
+  void put(const char* bits) {
+    for (; *bits; ++bits) {
+      accumulator_ = accumulator_ << 1 | (*bits == '1');
+      if (++count_ == 8) {
+        bytes_.append(char(accumulator_));
+        accumulator_ = count_ = 0;
+      }
+    }
+  }
+  QByteArray finish() {
+    while (count_) put("0");
+    return bytes_;
+  }
+
+ private:
+  QByteArray bytes_;
+  int accumulator_ = 0;
+  int count_ = 0;
+};
+
+void HuffmanRun(MsbBits& out, int run, bool black) {
+  while (run >= 2560 + 64) {
+    out.put(kSharedMakeUp[12]);
+    run -= 2560;
+  }
+  if (run >= 64) {
+    const int makeUp = run / 64;  // 1..40
+    out.put(makeUp <= 27 ? (black ? kBlackMakeUp : kWhiteMakeUp)[makeUp - 1] : kSharedMakeUp[makeUp - 28]);
+    run -= makeUp * 64;
+  }
+  out.put((black ? kBlackTerminating : kWhiteTerminating)[run]);
+}
+
+// Each row an end-of-line code and then alternating white (index 0) and black (index 1) runs, white first.
+QByteArray HuffmanPixels(const std::vector<std::vector<int>>& rows, const std::vector<int>& order, bool end) {
+  MsbBits out;
+  for (int y : order) {
+    out.put(kEndOfLine);
+    const std::vector<int>& row = rows[size_t(y)];
+    bool black = false;
+    size_t x = 0;
+    for (;;) {
+      size_t run = 0;
+      while (x + run < row.size() && (row[x + run] != 0) == black) ++run;
+      HuffmanRun(out, int(run), black);
+      x += run;
+      black = !black;
+      if (x >= row.size()) break;
+    }
+  }
+  if (end)
+    for (int i = 0; i < 6; ++i) out.put(kEndOfLine);
+  return out.finish();
+}
+
 QByteArray BmpPixels(const QImage& image, const BmpOptions& o, const Indexed& indexed,
                      const quint32 (&masks)[4], bool withAlpha) {
   const int w = image.width(), h = image.height();
   Bytes out;
   const auto storedRow = [&](int i) { return o.topDown ? i : h - 1 - i; };
-  if (o.compression == BmpCompression::Rle8 || o.compression == BmpCompression::Rle4) {
-    for (int i = 0; i < h; ++i) {
-      RleRow(out, indexed.rows[size_t(storedRow(i))], o.bitsPerPixel);
+  const int coded = o.codedRows < 0 ? h : std::min(o.codedRows, h);
+  if (o.compression == BmpCompression::Huffman1D) {
+    std::vector<int> order;
+    for (int i = 0; i < coded; ++i) order.push_back(storedRow(i));
+    return HuffmanPixels(indexed.rows, order, o.endCode);
+  }
+  if (o.compression == BmpCompression::Rle8 || o.compression == BmpCompression::Rle4 ||
+      o.compression == BmpCompression::Rle24) {
+    for (int i = 0; i < coded; ++i) {
+      if (o.compression == BmpCompression::Rle24)
+        Rle24Row(out, image, storedRow(i));
+      else
+        RleRow(out, indexed.rows[size_t(storedRow(i))], o.bitsPerPixel);
+      if (i == coded - 1 && !o.endCode) break;
       out.u8(0);
-      out.u8(i == h - 1 ? 1 : 0);  // end of line, or of the bitmap
+      out.u8(i == coded - 1 ? 1 : 0);  // end of line, or of the bitmap
     }
     return out.data();
   }
@@ -231,6 +375,11 @@ QByteArray BmpPixels(const QImage& image, const BmpOptions& o, const Indexed& in
         if (o.bitsPerPixel == 16) {
           out.u16(fields ? int(PackMasked(c, masks, withAlpha))
                          : ((qRed(c) >> 3) << 10) | ((qGreen(c) >> 3) << 5) | (qBlue(c) >> 3));
+        } else if (o.bitsPerPixel == 64) {
+          out.u16(LinearFixed(qBlue(c)));
+          out.u16(LinearFixed(qGreen(c)));
+          out.u16(LinearFixed(qRed(c)));
+          out.u16((qAlpha(c) * 8192 + 127) / 255);
         } else if (o.bitsPerPixel == 24) {
           out.u8(qBlue(c));
           out.u8(qGreen(c));
@@ -244,6 +393,16 @@ QByteArray BmpPixels(const QImage& image, const BmpOptions& o, const Indexed& in
     out.padTo(4);
   }
   return out.data();
+}
+
+// PNG's CRC-32 (the reflected 0xEDB88320 polynomial).
+quint32 Crc32(const QByteArray& bytes) {
+  quint32 crc = 0xffffffffu;
+  for (char b : bytes) {
+    crc ^= uchar(b);
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
 }
 
 }  // namespace
@@ -279,12 +438,17 @@ QByteArray MakeBmp(const QImage& image, const BmpOptions& o) {
                                     o.headerSize >= 108);
   if (!alphaMask) masks[3] = 0;
 
-  const int paletteEntries = indexedDepth ? (oldHeader ? (1 << bits) : int(indexed.palette.size())) : 0;
+  const int paletteEntries = !indexedDepth   ? 0
+                             : o.paletteSize ? o.paletteSize
+                             : oldHeader     ? (1 << bits)
+                                             : int(indexed.palette.size());
+  if (paletteEntries < indexed.palette.size()) return {};
   const int entrySize = o.headerSize == 12 ? 3 : 4;
   const int maskBytes = masksAfterHeader ? (o.compression == BmpCompression::AlphaBitFields ? 16 : 12) : 0;
   const QByteArray pixels = BmpPixels(image, o, indexed, masks, alphaMask);
   const int fileHeader = o.fileHeader ? 14 : 0;
   const int offset = fileHeader + o.headerSize + maskBytes + paletteEntries * entrySize;
+  const bool profile = !o.iccProfile.isEmpty() && o.headerSize == 124;
 
   Bytes out;
   if (o.fileHeader) {
@@ -320,12 +484,14 @@ QByteArray MakeBmp(const QImage& image, const BmpOptions& o) {
       if (o.headerSize != 52) out.u32(masks[3]);
     }
     if (o.headerSize >= 108) {
-      out.u32(0x73524742);  // 'sRGB'
+      out.u32(profile ? 0x4D424544 : 0x73524742);  // 'MBED' or 'sRGB'
       out.zeros(36 + 12);
     }
     if (o.headerSize == 124) {
-      out.u32(4);  // pictures
-      out.zeros(12);
+      out.u32(4);                                                           // pictures
+      out.u32(profile ? quint32(offset - fileHeader + pixels.size()) : 0);  // from the info header's start
+      out.u32(profile ? quint32(o.iccProfile.size()) : 0);
+      out.u32(0);
     }
     out.zeros(o.fileHeader ? 14 + o.headerSize - out.size() : o.headerSize - out.size());
   }
@@ -338,6 +504,7 @@ QByteArray MakeBmp(const QImage& image, const BmpOptions& o) {
     if (entrySize == 4) out.u8(0);
   }
   out.raw(pixels);
+  if (profile) out.raw(o.iccProfile);
   return out.data();
 }
 
@@ -347,7 +514,7 @@ QByteArray MakeIcon(const QList<IconImage>& images, bool cursor) {
   for (const IconImage& icon : images) {
     const QImage& image = icon.image;
     if (icon.png) {
-      blobs.append(MakePng(image));
+      blobs.append(MakePng(image, icon.iccProfile));
       depths.append(32);
       continue;
     }
@@ -424,8 +591,28 @@ QByteArray MakeJpeg(const QImage& image, const JpegOptions& options) {
   QImageWriter writer(&buffer, "jpeg");
   writer.setQuality(options.quality);
   writer.setProgressiveScanWrite(options.progressive);
-  if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) return {};
+  QImage plain = image.convertToFormat(QImage::Format_RGB32);
+  plain.setColorSpace(QColorSpace());  // profiles are written by hand below
+  if (!writer.write(plain)) return {};
   buffer.close();
+  if (!options.iccProfile.isEmpty()) {
+    // APP2 "ICC_PROFILE": the profile in chunks of at most 65519 bytes, numbered from 1, after SOI.
+    constexpr int kChunk = 65519;
+    const int chunks = int((options.iccProfile.size() + kChunk - 1) / kChunk);
+    QByteArray segments;
+    for (int i = 0; i < chunks; ++i) {
+      const QByteArray part = options.iccProfile.mid(qsizetype(i) * kChunk, kChunk);
+      const int length = 2 + 12 + 2 + int(part.size());
+      segments.append("\xFF\xE2", 2);
+      segments.append(char(length >> 8));
+      segments.append(char(length & 0xff));
+      segments.append("ICC_PROFILE\0", 12);
+      segments.append(char(i + 1));
+      segments.append(char(chunks));
+      segments.append(part);
+    }
+    data.insert(2, segments);
+  }
   if (options.exifOrientation <= 0) return data;
 
   // APP1 "Exif": a little-endian TIFF header and one directory holding the orientation tag.
@@ -521,12 +708,30 @@ QByteArray MakeGif(const QList<GifFrame>& frames, QSize screen) {
   return out.data();
 }
 
-QByteArray MakePng(const QImage& image) {
+QByteArray MakePng(const QImage& image, const QByteArray& iccProfile) {
   QByteArray data;
   QBuffer buffer(&data);
   buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
+  QImage plain = image;
+  plain.setColorSpace(QColorSpace());  // the profile is written by hand below
+  plain.save(&buffer, "PNG");
+  if (iccProfile.isEmpty()) return data;
+  // iCCP after IHDR: a name, compression method 0, the zlib stream (qCompress's without its length prefix).
+  QByteArray body = QByteArray("iCCP") + QByteArray("profile\0\0", 9) + qCompress(iccProfile).mid(4);
+  QByteArray chunk(4, '\0');
+  qToBigEndian<quint32>(quint32(body.size() - 4), chunk.data());
+  chunk += body;
+  QByteArray crc(4, '\0');
+  qToBigEndian<quint32>(Crc32(body), crc.data());
+  chunk += crc;
+  data.insert(8 + 25, chunk);
   return data;
+}
+
+int LinearFixed(int srgb) {
+  const double v = srgb / 255.0;
+  const double linear = v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  return int(std::lround(linear * 8192));
 }
 
 bool WriteFile(const QString& path, const QByteArray& data) {
