@@ -1,6 +1,7 @@
 #include "platform/picture_loader.h"
 
 #include "platform/dib_reader.h"
+#include "platform/picture_jpeg12.h"
 #include "platform/wmf_document.h"
 
 #include <QBuffer>
@@ -153,6 +154,8 @@ QImage ReadWithQt(QIODevice& device, const char* format, int imageIndex = 0) {
 struct JpegLayout {
   bool frame = false;  // a frame header before the first scan
   int scans = 0;       // counted only when the decoder will make several passes
+  int precision = 0;   // bits a sample, from the frame header
+  QSize size;          // from the frame header
 };
 
 JpegLayout WalkJpeg(QIODevice& device) {
@@ -196,6 +199,8 @@ JpegLayout WalkJpeg(QIODevice& device) {
       components = sof[5];
       multiPass = (marker & 0x03) == 0x02;  // progressive
       layout.frame = true;
+      layout.precision = sof[0];
+      layout.size = QSize(Be16(sof + 3), Be16(sof + 1));
       if (!in.skip(length - 8)) return layout;
       continue;
     }
@@ -254,6 +259,10 @@ QImage LargeImage(QSize size, QImage::Format format) {
 QImage ReadJpeg(QIODevice& device) {
   const JpegLayout layout = WalkJpeg(device);
   if (!layout.frame || layout.scans > kMaxJpegScans) return QImage();
+  if (layout.precision == 12) {
+    if (!Fits(layout.size) || !Carried(layout.size, device.size(), kJpegPixelsPerByte)) return QImage();
+    return jpeg12::Read(device);
+  }
 
   if (!device.seek(0)) return QImage();
   QImageReader reader(&device, "jpeg");
@@ -540,6 +549,10 @@ QSize ProbeSize(QIODevice& device, Kind kind) {
       return candidates.empty() ? QSize() : candidates.front().size;
     }
     case Kind::Jpeg: {
+      const JpegLayout layout = WalkJpeg(device);
+      if (layout.precision == 12)
+        return Fits(layout.size) && Carried(layout.size, device.size(), kJpegPixelsPerByte) ? layout.size
+                                                                                            : QSize();
       if (!device.seek(0)) return {};
       QImageReader reader(&device, "jpeg");
       reader.setAutoDetectImageFormat(false);

@@ -163,6 +163,8 @@ class TestPictureLoader : public QObject {
   void undecodedPixelsAreDefined();
   void decodesCodingsQtRefuses_data();
   void decodesCodingsQtRefuses();
+  void decodesTwelveBitJpegs_data();
+  void decodesTwelveBitJpegs();
   void convertsEmbeddedProfilesToSrgb_data();
   void convertsEmbeddedProfilesToSrgb();
   void pixelsPastThePaletteShowBlack_data();
@@ -548,6 +550,46 @@ void TestPictureLoader::decodesCodingsQtRefuses() {
   QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
+void TestPictureLoader::decodesTwelveBitJpegs_data() {
+  QTest::addColumn<QByteArray>("data");
+  QTest::addColumn<QImage>("expected");
+  QTest::addColumn<QRect>("compared");  // empty: all of it
+  const QImage greys = Quadrants({32, 24}, {0xff202020, 0xff808080, 0xffc0c0c0, 0xffffffff});
+  const QImage odd = Quadrants({37, 29});  // partial blocks; the quadrant edges fall on even pixels
+  QImage gradient(40, 24, QImage::Format_RGB32);
+  for (int y = 0; y < gradient.height(); ++y)
+    for (int x = 0; x < gradient.width(); ++x)
+      gradient.setPixel(x, y, qRgb(x * 6, y * 10, 255 - x * 3 - y * 4));
+  QTest::newRow("grey") << MakeJpeg12(greys, {.grey = true}) << greys << QRect();
+  QTest::newRow("grey, restart every block")
+      << MakeJpeg12(greys, {.grey = true, .restartInterval = 1}) << greys << QRect();
+  QTest::newRow("colour 4:4:4") << MakeJpeg12(odd) << odd << QRect();
+  QTest::newRow("colour 4:2:0") << MakeJpeg12(odd, {.chromaSampling = 2}) << odd << QRect();
+  QTest::newRow("colour 4:2:0, restart every 3 MCUs")
+      << MakeJpeg12(odd, {.chromaSampling = 2, .restartInterval = 3}) << odd << QRect();
+  QTest::newRow("gradient") << MakeJpeg12(gradient) << gradient << QRect();
+  // Cut four bytes into its data, enough for the first block (at most 28 bits): the last blocks are black.
+  const QByteArray whole = MakeJpeg12(greys, {.grey = true});
+  const QByteArray cut = whole.left(whole.indexOf("\xFF\xDA") + 10 + 4);
+  QImage black(greys.size(), QImage::Format_RGB32);
+  black.fill(0xff000000);
+  QTest::newRow("cut short: first block") << cut << greys << QRect(0, 0, 8, 8);
+  QTest::newRow("cut short: last row of blocks") << cut << black << QRect(0, 16, 32, 8);
+}
+
+void TestPictureLoader::decodesTwelveBitJpegs() {
+  QFETCH(QByteArray, data);
+  QFETCH(QImage, expected);
+  QFETCH(QRect, compared);
+  QVERIFY(data.contains("\xFF\xC1"));
+  const QImage loaded = LoadedOnPerturbedHeap(data, 0x55);
+  QCOMPARE(loaded.size(), expected.size());
+  const QRect area = compared.isEmpty() ? expected.rect() : compared;
+  const QString mismatch =
+      Mismatch(loaded.copy(area), expected.convertToFormat(QImage::Format_ARGB32).copy(area), 3);
+  QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
 void TestPictureLoader::convertsEmbeddedProfilesToSrgb_data() {
   QTest::addColumn<QByteArray>("data");
   QTest::addColumn<int>("tolerance");
@@ -670,6 +712,12 @@ void TestPictureLoader::refusesBadInput_data() {
   const QByteArray progressive = MakeJpeg(Quadrants({32, 32}), {.progressive = true});
   const int lastScan = int(progressive.lastIndexOf("\xFF\xDA"));
   const QByteArray scan = progressive.mid(lastScan, progressive.size() - 2 - lastScan);
+  const QByteArray jpeg12 = MakeJpeg12(Quadrants({32, 32}));
+  const int sof12 = int(jpeg12.indexOf("\xFF\xC1"));
+  QTest::newRow("jpeg 12 bits, 16000x12000") << Patched(jpeg12, sof12 + 5, QByteArray("\x2e\xe0\x3e\x80", 4));
+  QTest::newRow("jpeg 12 bits, progressive") << Patched(jpeg12, sof12 + 1, QByteArray("\xC2"));
+  QTest::newRow("jpeg 12 bits, arithmetic") << Patched(jpeg12, sof12 + 1, QByteArray("\xC9"));
+  QTest::newRow("jpeg 12 bits, without scan") << jpeg12.left(jpeg12.indexOf("\xFF\xDA"));
   QTest::newRow("jpeg with 500 scans")
       << progressive.left(progressive.size() - 2) + scan.repeated(500) + "\xFF\xD9";
 }

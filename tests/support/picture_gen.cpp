@@ -641,6 +641,201 @@ QByteArray MakeJpeg(const QImage& image, const JpegOptions& options) {
   return data;
 }
 
+namespace {
+
+class JpegBits {
+ public:
+  void put(int value, int count) {
+    for (int i = count - 1; i >= 0; --i) {
+      accumulator_ = accumulator_ << 1 | ((value >> i) & 1);
+      if (++count_ == 8) flushByte();
+    }
+  }
+  // Pads with one bits, as restart markers and the end need.
+  void align() {
+    while (count_) put(1, 1);
+  }
+  void marker(int code) {
+    align();
+    bytes_.append(char(0xFF));
+    bytes_.append(char(code));
+  }
+  QByteArray finish() {
+    align();
+    return bytes_;
+  }
+
+ private:
+  void flushByte() {
+    bytes_.append(char(accumulator_));
+    if (accumulator_ == 0xFF) bytes_.append('\0');  // stuffing
+    accumulator_ = count_ = 0;
+  }
+  QByteArray bytes_;
+  int accumulator_ = 0;
+  int count_ = 0;
+};
+
+constexpr int kJpegZigZag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                 12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+int Magnitude(int v) {
+  int size = 0;
+  for (int a = std::abs(v); a; a >>= 1) ++size;
+  return size;
+}
+void PutCoefficient(JpegBits& out, int v, int size) {
+  if (size) out.put(v >= 0 ? v : v + (1 << size) - 1, size);
+}
+
+// The DC table codes sizes 0-15 in 5 bits; the AC table codes each of its 242 symbols in 8 bits, in the
+// order end of block, sixteen zeros, then (run, size) for runs 0-15 and sizes 1-15.
+int AcSymbolCode(int run, int size) { return size == 0 ? (run == 0 ? 0 : 1) : 2 + run * 15 + (size - 1); }
+
+struct Plane {
+  int width = 0, height = 0;
+  std::vector<double> samples;  // 12-bit, level-shifted
+  double at(int x, int y) const {
+    return samples[size_t(std::min(y, height - 1) * width + std::min(x, width - 1))];
+  }
+};
+
+void EncodeBlock(JpegBits& out, const Plane& plane, int bx, int by, int& prediction) {
+  int coefficients[64];
+  for (int v = 0; v < 8; ++v)
+    for (int u = 0; u < 8; ++u) {
+      double sum = 0;
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+          sum += plane.at(bx * 8 + x, by * 8 + y) * std::cos((2 * x + 1) * u * M_PI / 16) *
+                 std::cos((2 * y + 1) * v * M_PI / 16);
+      const double cu = u ? 1 : std::sqrt(0.5), cv = v ? 1 : std::sqrt(0.5);
+      coefficients[v * 8 + u] = int(std::lround(sum * cu * cv / 4));
+    }
+  const int diff = coefficients[0] - prediction;
+  prediction = coefficients[0];
+  const int dcSize = Magnitude(diff);
+  out.put(dcSize, 5);
+  PutCoefficient(out, diff, dcSize);
+  int run = 0;
+  for (int k = 1; k < 64; ++k) {
+    const int c = coefficients[kJpegZigZag[k]];
+    if (c == 0) {
+      ++run;
+      continue;
+    }
+    for (; run >= 16; run -= 16) out.put(AcSymbolCode(15, 0), 8);
+    const int size = Magnitude(c);
+    out.put(AcSymbolCode(run, size), 8);
+    PutCoefficient(out, c, size);
+    run = 0;
+  }
+  if (run) out.put(AcSymbolCode(0, 0), 8);
+}
+
+QByteArray Segment(int marker, const QByteArray& body) {
+  QByteArray s;
+  s.append(char(0xFF));
+  s.append(char(marker));
+  s.append(char((body.size() + 2) >> 8));
+  s.append(char((body.size() + 2) & 0xff));
+  return s + body;
+}
+
+}  // namespace
+
+QByteArray MakeJpeg12(const QImage& image, const Jpeg12Options& o) {
+  const int w = image.width(), h = image.height();
+  const int sampling = o.grey ? 1 : o.chromaSampling;
+  // Full-range YCbCr at 12 bits, chroma averaged over sampling x sampling pixels.
+  std::vector<Plane> planes(o.grey ? 1 : 3);
+  const auto channel = [&](int c, int x, int y) {
+    const QRgb p = image.pixel(std::min(x, w - 1), std::min(y, h - 1));
+    const double r = qRed(p), g = qGreen(p), b = qBlue(p);
+    const double v = c == 0   ? 0.299 * r + 0.587 * g + 0.114 * b
+                     : c == 1 ? -0.168736 * r - 0.331264 * g + 0.5 * b + 127.5
+                              : 0.5 * r - 0.418688 * g - 0.081312 * b + 127.5;
+    return v * 4095 / 255 - 2048;
+  };
+  for (size_t c = 0; c < planes.size(); ++c) {
+    const int f = c == 0 ? 1 : sampling;
+    Plane& plane = planes[c];
+    plane.width = (w + f - 1) / f;
+    plane.height = (h + f - 1) / f;
+    for (int y = 0; y < plane.height; ++y)
+      for (int x = 0; x < plane.width; ++x) {
+        double sum = 0;
+        for (int dy = 0; dy < f; ++dy)
+          for (int dx = 0; dx < f; ++dx) sum += channel(int(c), x * f + dx, y * f + dy);
+        plane.samples.push_back(sum / (f * f));
+      }
+  }
+
+  QByteArray out("\xFF\xD8", 2);
+  out += Segment(0xDB, QByteArray(1, '\0') + QByteArray(64, '\x01'));
+  Bytes frame;
+  frame.u8(12);
+  frame.u8(h >> 8);
+  frame.u8(h);
+  frame.u8(w >> 8);
+  frame.u8(w);
+  frame.u8(int(planes.size()));
+  for (size_t c = 0; c < planes.size(); ++c) {
+    frame.u8(int(c) + 1);
+    frame.u8(c == 0 ? (sampling << 4 | sampling) : 0x11);
+    frame.u8(0);
+  }
+  out += Segment(0xC1, frame.data());
+  QByteArray dc(1, '\x00');
+  dc += QByteArray("\0\0\0\0\x10", 5) + QByteArray(11, '\0');
+  for (int i = 0; i < 16; ++i) dc.append(char(i));
+  out += Segment(0xC4, dc);
+  QByteArray ac(1, '\x10');
+  ac += QByteArray(7, '\0') + QByteArray(1, char(242)) + QByteArray(8, '\0');
+  ac.append('\x00');
+  ac.append('\xF0');
+  for (int run = 0; run < 16; ++run)
+    for (int size = 1; size <= 15; ++size) ac.append(char(run << 4 | size));
+  out += Segment(0xC4, ac);
+  if (o.restartInterval) {
+    QByteArray dri(2, '\0');
+    qToBigEndian<quint16>(quint16(o.restartInterval), dri.data());
+    out += Segment(0xDD, dri);
+  }
+  Bytes scan;
+  scan.u8(int(planes.size()));
+  for (size_t c = 0; c < planes.size(); ++c) {
+    scan.u8(int(c) + 1);
+    scan.u8(0x00);
+  }
+  scan.u8(0);
+  scan.u8(63);
+  scan.u8(0);
+  out += Segment(0xDA, scan.data());
+
+  JpegBits bits;
+  std::vector<int> predictions(planes.size(), 0);
+  const int mcuSide = 8 * sampling;
+  const int mcusWide = (w + mcuSide - 1) / mcuSide, mcusHigh = (h + mcuSide - 1) / mcuSide;
+  for (int m = 0; m < mcusWide * mcusHigh; ++m) {
+    if (o.restartInterval && m > 0 && m % o.restartInterval == 0) {
+      bits.marker(0xD0 + (m / o.restartInterval - 1) % 8);
+      std::fill(predictions.begin(), predictions.end(), 0);
+    }
+    const int mx = m % mcusWide, my = m / mcusWide;
+    for (size_t c = 0; c < planes.size(); ++c) {
+      const int f = c == 0 ? sampling : 1;
+      for (int by = 0; by < f; ++by)
+        for (int bx = 0; bx < f; ++bx) EncodeBlock(bits, planes[c], mx * f + bx, my * f + by, predictions[c]);
+    }
+  }
+  out += bits.finish();
+  out += QByteArray("\xFF\xD9", 2);
+  return out;
+}
+
 QByteArray MakeGif(const QList<GifFrame>& frames, QSize screen) {
   if (frames.isEmpty()) return {};
   if (!screen.isValid()) screen = frames.first().image.size();

@@ -67,6 +67,15 @@ struct JpegOptions {
 
 QByteArray MakeJpeg(const QImage& image, const JpegOptions& options = {});
 
+struct Jpeg12Options {
+  bool grey = false;        // one component; else YCbCr
+  int chromaSampling = 1;   // 2: luma sampled twice as densely both ways
+  int restartInterval = 0;  // MCUs between restart markers; 0: none
+};
+
+// A 12-bit sequential JPEG (extended frame, Huffman coded), every coefficient kept exactly (quantiser 1).
+QByteArray MakeJpeg12(const QImage& image, const Jpeg12Options& options = {});
+
 struct GifFrame {
   QImage image;  // at most 256 distinct colours over all frames
   QPoint offset;
