@@ -91,6 +91,8 @@ Seeds pictureSeeds() {
                {.headerSize = 64, .bitsPerPixel = 1, .compression = BmpCompression::Huffman1D})},
       {"bmp v5 profile", MakeBmp(q, {.headerSize = 124, .iccProfile = LinearProfile()})},
       {"jpeg profile", MakeJpeg(Quadrants({16, 16}), {.iccProfile = LinearProfile()})},
+      {"jpeg 12 bits", MakeJpeg12(Quadrants({20, 12}), {.chromaSampling = 2, .restartInterval = 2})},
+      {"jpeg 12 bits grey", MakeJpeg12(Quadrants({9, 7}), {.grey = true})},
       {"ico png profile", MakeIcon({{Quadrants({16, 16}), 32, true, LinearProfile()}})},
   };
   // A few metafiles, so that the dispatch reaches the metafile reader too (fuzz_wmf goes deeper).

@@ -136,6 +136,15 @@ QList<QPair<QString, QByteArray>> Samples() {
            {.headerSize = 52, .bitsPerPixel = 8, .compression = BmpCompression::Rle8, .fileHeader = false})},
       {"dib os/2 short", MakeBmp(q, {.headerSize = 16, .bitsPerPixel = 4, .fileHeader = false})},
       {"gif", MakeGif({{Quadrants({24, 20})}, {Quadrants({24, 20}, {0xff000000, 0xff000000, 0, 0})}})},
+      {"bmp2", MakeBmp(q, {.bitsPerPixel = 2})},
+      {"bmp64", MakeBmp(q, {.bitsPerPixel = 64})},
+      {"bmp rle24", MakeBmp(q, {.headerSize = 64, .compression = BmpCompression::Rle24})},
+      {"bmp huffman",
+       MakeBmp(Quadrants(kSize, kTwoColors),
+               {.headerSize = 64, .bitsPerPixel = 1, .compression = BmpCompression::Huffman1D})},
+      {"bmp core short palette", MakeBmp(q, {.headerSize = 12, .bitsPerPixel = 8, .paletteSize = 4})},
+      {"bmp v5 profile", MakeBmp(q, {.headerSize = 124, .iccProfile = LinearProfile()})},
+      {"jpeg 12 bits", MakeJpeg12(Quadrants({20, 18}), {.chromaSampling = 2, .restartInterval = 2})},
   };
   return samples;
 }
