@@ -1,5 +1,6 @@
 #include "platform/picture_jpeg12.h"
 
+#include <QColorSpace>
 #include <QIODevice>
 
 #include <algorithm>
@@ -13,6 +14,8 @@ namespace {
 
 constexpr int kMaxComponents = 3;
 constexpr int kMaxSampling = 4;
+// Real colour profiles are a few kilobytes, rarely a megabyte.
+constexpr qsizetype kMaxProfileBytes = 4 * 1024 * 1024;
 
 constexpr std::array<int, 64> kZigZag = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
                                          12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
@@ -180,6 +183,8 @@ class Decoder {
         ok = bodySize >= 2 && ((restartInterval_ = (body[0] << 8) | body[1]), true);
       else if (marker == 0xEE && bodySize >= 12 && std::memcmp(body, "Adobe", 5) == 0)
         adobeTransform_ = body[11];
+      else if (marker == 0xE2 && bodySize >= 14 && std::memcmp(body, "ICC_PROFILE\0", 12) == 0)
+        readProfilePart(body, bodySize);
       else if (marker == 0xDA) {
         // Sequential coding has at most one scan a component; more is another pass over the picture.
         if (scans_ == int(components_.size()) || !readScan(body, bodySize)) break;
@@ -188,7 +193,13 @@ class Decoder {
       }
       if (!ok) return QImage();
     }
-    return scans_ > 0 ? image() : QImage();
+    if (scans_ == 0) return QImage();
+    QImage out = image();
+    if (!out.isNull()) {
+      const QColorSpace space = profile();
+      if (space.isValid()) out.setColorSpace(space);
+    }
+    return out;
   }
 
  private:
@@ -216,6 +227,26 @@ class Decoder {
       size -= 17 + total;
     }
     return true;
+  }
+
+  // APP2 parts of a colour profile: "ICC_PROFILE", a zero, the part's number from 1 and the count.
+  void readProfilePart(const uchar* p, int size) {
+    const int number = p[12], count = p[13];
+    if (number < 1 || number > count || profileBytes_ + size > kMaxProfileBytes) return;
+    profileParts_.resize(size_t(count));
+    QByteArray& part = profileParts_[size_t(number - 1)];
+    if (!part.isEmpty()) return;
+    part = QByteArray(reinterpret_cast<const char*>(p) + 14, size - 14);
+    profileBytes_ += part.size();
+  }
+
+  QColorSpace profile() const {
+    QByteArray whole;
+    for (const QByteArray& part : profileParts_) {
+      if (part.isEmpty()) return QColorSpace();
+      whole += part;
+    }
+    return whole.isEmpty() ? QColorSpace() : QColorSpace::fromIccProfile(whole);
   }
 
   bool readQuant(const uchar* p, int size) {
@@ -383,6 +414,8 @@ class Decoder {
   int restartInterval_ = 0;
   int adobeTransform_ = -1;  // -1: no Adobe marker
   int scans_ = 0;
+  std::vector<QByteArray> profileParts_;
+  qsizetype profileBytes_ = 0;
 };
 
 }  // namespace

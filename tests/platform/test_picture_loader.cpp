@@ -606,6 +606,7 @@ void TestPictureLoader::convertsEmbeddedProfilesToSrgb_data() {
   const QImage source = Quadrants({32, 32}, {0xff808080, 0xffffffff, 0xff808080, 0xffffffff});
   QTest::newRow("jpeg") << MakeJpeg(source, {.iccProfile = profile}) << 4;
   QTest::newRow("jpeg progressive") << MakeJpeg(source, {.progressive = true, .iccProfile = profile}) << 4;
+  QTest::newRow("jpeg 12 bits") << MakeJpeg12(source, {.iccProfile = profile}) << 3;
   QTest::newRow("png in an icon") << MakeIcon({{source, 32, true, profile}}) << 1;
   for (int bits : {8, 24, 32})
     for (bool fileHeader : {true, false})

@@ -395,6 +395,25 @@ QByteArray BmpPixels(const QImage& image, const BmpOptions& o, const Indexed& in
   return out.data();
 }
 
+// APP2 "ICC_PROFILE" segments: the profile in parts of at most 65519 bytes, numbered from 1.
+QByteArray IccSegments(const QByteArray& profile) {
+  constexpr int kChunk = 65519;
+  const int chunks = int((profile.size() + kChunk - 1) / kChunk);
+  QByteArray segments;
+  for (int i = 0; i < chunks; ++i) {
+    const QByteArray part = profile.mid(qsizetype(i) * kChunk, kChunk);
+    const int length = 2 + 12 + 2 + int(part.size());
+    segments.append("\xFF\xE2", 2);
+    segments.append(char(length >> 8));
+    segments.append(char(length & 0xff));
+    segments.append("ICC_PROFILE\0", 12);
+    segments.append(char(i + 1));
+    segments.append(char(chunks));
+    segments.append(part);
+  }
+  return segments;
+}
+
 // PNG's CRC-32 (the reflected 0xEDB88320 polynomial).
 quint32 Crc32(const QByteArray& bytes) {
   quint32 crc = 0xffffffffu;
@@ -595,24 +614,7 @@ QByteArray MakeJpeg(const QImage& image, const JpegOptions& options) {
   plain.setColorSpace(QColorSpace());  // profiles are written by hand below
   if (!writer.write(plain)) return {};
   buffer.close();
-  if (!options.iccProfile.isEmpty()) {
-    // APP2 "ICC_PROFILE": the profile in chunks of at most 65519 bytes, numbered from 1, after SOI.
-    constexpr int kChunk = 65519;
-    const int chunks = int((options.iccProfile.size() + kChunk - 1) / kChunk);
-    QByteArray segments;
-    for (int i = 0; i < chunks; ++i) {
-      const QByteArray part = options.iccProfile.mid(qsizetype(i) * kChunk, kChunk);
-      const int length = 2 + 12 + 2 + int(part.size());
-      segments.append("\xFF\xE2", 2);
-      segments.append(char(length >> 8));
-      segments.append(char(length & 0xff));
-      segments.append("ICC_PROFILE\0", 12);
-      segments.append(char(i + 1));
-      segments.append(char(chunks));
-      segments.append(part);
-    }
-    data.insert(2, segments);
-  }
+  data.insert(2, IccSegments(options.iccProfile));
   if (options.exifOrientation <= 0) return data;
 
   // APP1 "Exif": a little-endian TIFF header and one directory holding the orientation tag.
@@ -774,6 +776,7 @@ QByteArray MakeJpeg12(const QImage& image, const Jpeg12Options& o) {
   }
 
   QByteArray out("\xFF\xD8", 2);
+  out += IccSegments(o.iccProfile);
   out += Segment(0xDB, QByteArray(1, '\0') + QByteArray(64, '\x01'));
   Bytes frame;
   frame.u8(12);

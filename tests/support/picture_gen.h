@@ -71,6 +71,7 @@ struct Jpeg12Options {
   bool grey = false;        // one component; else YCbCr
   int chromaSampling = 1;   // 2: luma sampled twice as densely both ways
   int restartInterval = 0;  // MCUs between restart markers; 0: none
+  QByteArray iccProfile;    // added as APP2 segments
 };
 
 // A 12-bit sequential JPEG (extended frame, Huffman coded), every coefficient kept exactly (quantiser 1).
