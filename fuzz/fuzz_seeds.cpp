@@ -5,6 +5,7 @@
 #include "support/picture_gen.h"
 #include "support/wmf_gen.h"
 
+#include <QColorSpace>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -43,6 +44,11 @@ Seeds settingsSeeds() {
   };
 }
 
+// A linear-light profile, so that the colour conversion runs on the seeds that carry one.
+QByteArray LinearProfile() {
+  return QColorSpace(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Linear).iccProfile();
+}
+
 Seeds pictureSeeds() {
   using namespace picture_gen;
   const QSize size(9, 7);  // odd, so rows need padding
@@ -75,6 +81,19 @@ Seeds pictureSeeds() {
       {"jpeg exif 6", MakeJpeg(Quadrants({16, 8}), {.exifOrientation = 6})},
       {"gif", MakeGif({{Quadrants({12, 10})}, {Quadrants({6, 5}), QPoint(3, 2)}})},
       {"png", MakePng(q)},  // not ours to read: the loader must refuse it
+      {"bmp2", MakeBmp(q, {.bitsPerPixel = 2})},
+      {"bmp64", MakeBmp(q, {.bitsPerPixel = 64})},
+      {"bmp8 300 colours", MakeBmp(q, {.bitsPerPixel = 8, .paletteSize = 300})},
+      {"bmp core short palette", MakeBmp(q, {.headerSize = 12, .bitsPerPixel = 8, .paletteSize = 4})},
+      {"bmp rle24", MakeBmp(q, {.headerSize = 64, .compression = BmpCompression::Rle24})},
+      {"bmp huffman",
+       MakeBmp(Quadrants(size, two),
+               {.headerSize = 64, .bitsPerPixel = 1, .compression = BmpCompression::Huffman1D})},
+      {"bmp v5 profile", MakeBmp(q, {.headerSize = 124, .iccProfile = LinearProfile()})},
+      {"jpeg profile", MakeJpeg(Quadrants({16, 16}), {.iccProfile = LinearProfile()})},
+      {"jpeg 12 bits", MakeJpeg12(Quadrants({20, 12}), {.chromaSampling = 2, .restartInterval = 2})},
+      {"jpeg 12 bits grey", MakeJpeg12(Quadrants({9, 7}), {.grey = true})},
+      {"ico png profile", MakeIcon({{Quadrants({16, 16}), 32, true, LinearProfile()}})},
   };
   // A few metafiles, so that the dispatch reaches the metafile reader too (fuzz_wmf goes deeper).
   const auto metafiles = wmf_gen::Samples();

@@ -2,9 +2,11 @@
 
 #include "platform/dib_reader.h"
 #include "platform/file_names.h"
+#include "platform/picture_jpeg12.h"
 #include "platform/wmf_document.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -57,8 +59,9 @@ constexpr qint64 kFreePixels = 4LL * 1024 * 1024;
 constexpr qint64 kJpegPixelsPerByte = 1024;
 // GIF: an LZW code is at most 12 bits and stands for at most 4096 pixels (the longest dictionary string).
 constexpr qint64 kGifPixelsPerByte = 4096;
-// BMP run-length coding: an end-of-line escape of two bytes skips the rest of a row; with the rows of a
-// picture that fits kMaxPixels that bounds a real file. Runs alone carry at most 255 pixels in 2 bytes.
+// BMP run-length and Huffman coding: an end-of-line escape of two bytes skips the rest of a row; with the
+// rows of a picture that fits kMaxPixels that bounds a real file. Runs alone carry at most 255 pixels in 2
+// bytes (RLE), 2560 in 11 bits (Huffman).
 constexpr qint64 kRlePixelsPerByte = 4096;
 // PNG inside an icon: deflate expands at most 1032 times, a byte holds up to eight 1-bit pixels.
 constexpr qint64 kPngPixelsPerByte = 8 * 1032;
@@ -152,6 +155,8 @@ QImage ReadWithQt(QIODevice& device, const char* format, int imageIndex = 0) {
 struct JpegLayout {
   bool frame = false;  // a frame header before the first scan
   int scans = 0;       // counted only when the decoder will make several passes
+  int precision = 0;   // bits a sample, from the frame header
+  QSize size;          // from the frame header
 };
 
 JpegLayout WalkJpeg(QIODevice& device) {
@@ -195,6 +200,8 @@ JpegLayout WalkJpeg(QIODevice& device) {
       components = sof[5];
       multiPass = (marker & 0x03) == 0x02;  // progressive
       layout.frame = true;
+      layout.precision = sof[0];
+      layout.size = QSize(Be16(sof + 3), Be16(sof + 1));
       if (!in.skip(length - 8)) return layout;
       continue;
     }
@@ -253,6 +260,10 @@ QImage LargeImage(QSize size, QImage::Format format) {
 QImage ReadJpeg(QIODevice& device) {
   const JpegLayout layout = WalkJpeg(device);
   if (!layout.frame || layout.scans > kMaxJpegScans) return QImage();
+  if (layout.precision == 12) {
+    if (!Fits(layout.size) || !Carried(layout.size, device.size(), kJpegPixelsPerByte)) return QImage();
+    return jpeg12::Read(device);
+  }
 
   if (!device.seek(0)) return QImage();
   QImageReader reader(&device, "jpeg");
@@ -313,11 +324,32 @@ struct IconCandidate {
   int index = 0;
   QSize size;
   int depth = 0;
+  bool png = false;
+  qint64 offset = 0;  // of a bitmap's header
+  qint64 bytes = 0;   // a bitmap's header, palette, colour and mask rows
 };
 
+// The size of an icon's bitmap. The header describes the stored rows (colour and mask, so twice the height)
+// and wins where the directory disagrees: Qt's reader would take the directory's and show the mask as
+// colours, or refuse. Some writers store the height undoubled; that one matches the directory. The
+// directory's 0 stands for 256. An empty size when neither makes sense.
+QSize IconBitmapSize(int dirWidth, int dirHeight, qint32 headerWidth, qint32 headerHeight) {
+  const auto valid = [](qint64 side) { return side > 0 && side <= kMaxIconBitmapSide; };
+  const int dirW = dirWidth ? dirWidth : kMaxIconBitmapSide,
+            dirH = dirHeight ? dirHeight : kMaxIconBitmapSide;
+  const int w = valid(headerWidth) ? headerWidth : (dirWidth && valid(dirW) ? dirW : 0);
+  int h = 0;
+  if (valid(headerHeight / 2) && headerHeight / 2 != dirH && headerHeight == dirH)
+    h = dirH;
+  else if (valid(headerHeight / 2))
+    h = headerHeight / 2;
+  else if (dirHeight && valid(headerHeight) && headerHeight == dirH)
+    h = dirH;
+  return w && h ? QSize(w, h) : QSize();
+}
+
 // The images of an icon or cursor file that Qt's reader can decode in full, largest first (by area, then by
-// depth). Sizes are the ones the reader will produce: a bitmap's directory size, or its header's where the
-// directory says 0; a PNG's own size.
+// depth). Sizes are the ones the reader will produce: a bitmap's as IconBitmapSize() decides, a PNG's own.
 std::vector<IconCandidate> IconCandidates(QIODevice& device) {
   std::vector<IconCandidate> candidates;
   const qint64 fileSize = device.size();
@@ -347,23 +379,26 @@ std::vector<IconCandidate> IconCandidates(QIODevice& device) {
       const int colorType = uchar(head[25]);
       c.size = QSize(int(w), int(h));
       c.depth = uchar(head[24]) * (colorType < 7 ? kChannels[colorType] : 0);
+      c.png = true;
     } else {
       if (headSize != 40 || Le32(head) != 40) continue;  // the reader takes any header as 40 bytes long
       const qint32 headerWidth = qFromLittleEndian<qint32>(head + 4);
       const qint32 headerHeight = qFromLittleEndian<qint32>(head + 8);
       const int bits = Le16(head + 14) ? Le16(head + 14) : dirBits;
       if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) continue;
-      const int w = dirWidth ? dirWidth : headerWidth;
-      const int h = dirHeight ? dirHeight : headerHeight / 2;
-      if (w <= 0 || h <= 0 || w > kMaxIconBitmapSide || h > kMaxIconBitmapSide) continue;
+      const QSize size = IconBitmapSize(dirWidth, dirHeight, headerWidth, headerHeight);
+      if (size.isEmpty()) continue;
+      const int w = size.width(), h = size.height();
       const quint32 used = Le32(head + 32);
       const qint64 colors = bits <= 8 ? (used ? used : (1u << bits)) : 0;
       if (colors > 256) continue;
       const qint64 colorStride = ((qint64(w) * bits + 31) / 32) * 4;
       const qint64 maskStride = ((qint64(w) + 31) / 32) * 4;
-      if (offset + 40 + colors * 4 + h * (colorStride + maskStride) > fileSize) continue;  // truncated
-      c.size = QSize(w, h);
+      c.bytes = 40 + colors * 4 + h * (colorStride + maskStride);
+      if (offset + c.bytes > fileSize) continue;  // truncated
+      c.size = size;
       c.depth = bits;
+      c.offset = offset;
     }
     candidates.push_back(c);
   }
@@ -375,11 +410,40 @@ std::vector<IconCandidate> IconCandidates(QIODevice& device) {
   return candidates;
 }
 
+// A bitmap image of an icon as an icon file of its own, whose directory and header agree on the size the
+// candidate has. At most a 256 x 256 bitmap with its mask, so small.
+QByteArray SingleIcon(QIODevice& device, const IconCandidate& c) {
+  if (!device.seek(c.offset)) return {};
+  QByteArray bitmap = device.read(c.bytes);
+  if (bitmap.size() != c.bytes) return {};
+  qToLittleEndian<qint32>(c.size.width(), bitmap.data() + 4);
+  qToLittleEndian<qint32>(c.size.height() * 2, bitmap.data() + 8);
+  QByteArray icon(6 + 16, '\0');
+  char* p = icon.data();
+  qToLittleEndian<quint16>(1, p + 2);
+  qToLittleEndian<quint16>(1, p + 4);
+  p[6] = char(c.size.width() & 0xff);  // 256 is written as 0
+  p[7] = char(c.size.height() & 0xff);
+  qToLittleEndian<quint16>(1, p + 10);
+  qToLittleEndian<quint16>(quint16(c.depth), p + 12);
+  qToLittleEndian<quint32>(quint32(c.bytes), p + 14);
+  qToLittleEndian<quint32>(6 + 16, p + 18);
+  return icon + bitmap;
+}
+
 QImage ReadIcon(QIODevice& device) {
   const std::vector<IconCandidate> candidates = IconCandidates(device);
   const int attempts = std::min<int>(int(candidates.size()), kMaxIconAttempts);
   for (int i = 0; i < attempts; ++i) {
-    QImage image = ReadWithQt(device, "ico", candidates[size_t(i)].index);
+    const IconCandidate& c = candidates[size_t(i)];
+    QImage image;
+    if (c.png) {
+      image = ReadWithQt(device, "ico", c.index);
+    } else {
+      QBuffer single;
+      single.setData(SingleIcon(device, c));
+      if (single.open(QIODevice::ReadOnly)) image = ReadWithQt(single, "ico");
+    }
     if (!image.isNull()) return image;
   }
   return QImage();
@@ -391,8 +455,7 @@ QImage ReadBitmap(QIODevice& device, bool hasFileHeader) {
   const std::optional<dib::Header> header = dib::ReadHeader(device, hasFileHeader);
   if (!header || !Fits(header->size())) return QImage();
   // Uncompressed rows are checked against the file by the reader (a bitmap missing most of them is refused).
-  const bool runLength = header->compression == dib::kRle8 || header->compression == dib::kRle4;
-  if (runLength && !Carried(header->size(), device.size() - header->pixelOffset, kRlePixelsPerByte))
+  if (header->runLength() && !Carried(header->size(), device.size() - header->pixelOffset, kRlePixelsPerByte))
     return QImage();
   AllowFullSizeDecoding();
   return dib::Read(device, *header);
@@ -422,6 +485,19 @@ void CompletePalette(QImage& image) {
   image.setColorTable(colors);
 }
 
+// Pixels are shown as sRGB: a picture with another colour profile (a JPEG's, a PNG's in an icon, a V5
+// bitmap's) is converted once, in time and memory linear in its pixels. Palette pictures convert their
+// palette; formats the conversion does not take go through 32 bits.
+void ConvertToSrgb(QImage& image) {
+  const QColorSpace space = image.colorSpace();
+  if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb)) return;
+  if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB)
+    image = image.convertToFormat(QImage::Format_Indexed8);
+  else if (image.format() != QImage::Format_Indexed8 && image.pixelFormat().colorModel() != QPixelFormat::RGB)
+    image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  image.convertToColorSpace(QColorSpace::SRgb);
+}
+
 std::optional<Picture> Load(QIODevice& device) {
   if (!device.isOpen() || device.isSequential() || !device.seek(0)) return std::nullopt;
   const QByteArray head = device.read(kSniffBytes);
@@ -449,6 +525,7 @@ std::optional<Picture> Load(QIODevice& device) {
   }
   if (image.isNull() || !Fits(image.size())) return std::nullopt;
   CompletePalette(image);
+  ConvertToSrgb(image);
   // Qt's reader takes a "@2x" in the file name as a pixel ratio; a picture's size comes from its content
   // alone.
   image.setDevicePixelRatio(1.0);
@@ -463,8 +540,8 @@ QSize ProbeSize(QIODevice& device, Kind kind) {
     case Kind::Dib: {
       const auto header = dib::ReadHeader(device, kind == Kind::Bmp);
       if (!header || !Fits(header->size())) return {};
-      const bool runLength = header->compression == dib::kRle8 || header->compression == dib::kRle4;
-      if (runLength && !Carried(header->size(), device.size() - header->pixelOffset, kRlePixelsPerByte))
+      if (header->runLength() &&
+          !Carried(header->size(), device.size() - header->pixelOffset, kRlePixelsPerByte))
         return {};
       return header->size();
     }
@@ -473,6 +550,10 @@ QSize ProbeSize(QIODevice& device, Kind kind) {
       return candidates.empty() ? QSize() : candidates.front().size;
     }
     case Kind::Jpeg: {
+      const JpegLayout layout = WalkJpeg(device);
+      if (layout.precision == 12)
+        return Fits(layout.size) && Carried(layout.size, device.size(), kJpegPixelsPerByte) ? layout.size
+                                                                                            : QSize();
       if (!device.seek(0)) return {};
       QImageReader reader(&device, "jpeg");
       reader.setAutoDetectImageFormat(false);

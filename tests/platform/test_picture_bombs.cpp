@@ -73,6 +73,13 @@ void TestPictureBombs::refusesBombsWithoutAllocating() {
       {"progressive JPEG claiming 8192 x 8192",
        withJpegSize(MakeJpeg(tiny, {.progressive = true}), QSize(8192, 8192))},
       {"RLE8 bitmap claiming 16384 x 16384", withBmpSize(MakeBmp(tiny, rle), QSize(16384, 16384))},
+      {"RLE24 bitmap claiming 16384 x 16384",
+       withBmpSize(MakeBmp(tiny, {.headerSize = 64, .compression = BmpCompression::Rle24}),
+                   QSize(16384, 16384))},
+      {"Huffman bitmap claiming 16384 x 16384",
+       withBmpSize(MakeBmp(solid(QSize(16, 16), qRgb(0, 0, 0)),
+                           {.headerSize = 64, .bitsPerPixel = 1, .compression = BmpCompression::Huffman1D}),
+                   QSize(16384, 16384))},
   };
   const long before = peakKilobytes();
   for (const auto& [name, bytes] : bombs) {
@@ -96,6 +103,10 @@ void TestPictureBombs::loadsUniformPictures_data() {
   QTest::newRow("uniform RLE8 bitmap") << MakeBmp(solid(QSize(4000, 3000), qRgb(0, 128, 0)),
                                                   {.bitsPerPixel = 8, .compression = BmpCompression::Rle8})
                                        << QSize(4000, 3000);
+  QTest::newRow("uniform Huffman bitmap")
+      << MakeBmp(solid(QSize(4000, 3000), qRgb(255, 255, 255)),
+                 {.headerSize = 64, .bitsPerPixel = 1, .compression = BmpCompression::Huffman1D})
+      << QSize(4000, 3000);
   // Small pictures are never questioned, whatever they claim.
   QTest::newRow("JPEG claiming 2000 x 2000")
       << withJpegSize(MakeJpeg(solid(QSize(16, 16), qRgb(9, 9, 9))), QSize(2000, 2000)) << QSize(2000, 2000);

@@ -2,6 +2,7 @@
 #include "platform/picture_loader.h"
 #include "support/picture_gen.h"
 
+#include <QColorSpace>
 #include <QDir>
 #include <QLoggingCategory>
 #include <QPaintEvent>
@@ -17,6 +18,9 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
+#ifdef __GLIBC__
+#include <malloc.h>
 #endif
 
 using namespace picture_gen;
@@ -85,6 +89,23 @@ QImage Loaded(const QByteArray& data) {
   return picture ? picture->toImage() : QImage();
 }
 
+// Loaded with every heap block handed out filled with `fill` (glibc's perturbation), so that pixels left as
+// allocated differ between two fills.
+QImage LoadedOnPerturbedHeap(const QByteArray& data, int fill) {
+#ifdef __GLIBC__
+  mallopt(M_PERTURB, fill);
+  const auto restore = qScopeGuard([] { mallopt(M_PERTURB, 0); });
+#else
+  Q_UNUSED(fill);
+#endif
+  return Loaded(data).convertToFormat(QImage::Format_ARGB32);
+}
+
+// A profile with sRGB's primaries and linear light: a stored 128 is sRGB 188, white stays white.
+QByteArray LinearProfile() {
+  return QColorSpace(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Linear).iccProfile();
+}
+
 // Samples of every kind for the bad-input tests.
 QList<QPair<QString, QByteArray>> Samples() {
   const QImage q = Quadrants(kSize);
@@ -115,6 +136,15 @@ QList<QPair<QString, QByteArray>> Samples() {
            {.headerSize = 52, .bitsPerPixel = 8, .compression = BmpCompression::Rle8, .fileHeader = false})},
       {"dib os/2 short", MakeBmp(q, {.headerSize = 16, .bitsPerPixel = 4, .fileHeader = false})},
       {"gif", MakeGif({{Quadrants({24, 20})}, {Quadrants({24, 20}, {0xff000000, 0xff000000, 0, 0})}})},
+      {"bmp2", MakeBmp(q, {.bitsPerPixel = 2})},
+      {"bmp64", MakeBmp(q, {.bitsPerPixel = 64})},
+      {"bmp rle24", MakeBmp(q, {.headerSize = 64, .compression = BmpCompression::Rle24})},
+      {"bmp huffman",
+       MakeBmp(Quadrants(kSize, kTwoColors),
+               {.headerSize = 64, .bitsPerPixel = 1, .compression = BmpCompression::Huffman1D})},
+      {"bmp core short palette", MakeBmp(q, {.headerSize = 12, .bitsPerPixel = 8, .paletteSize = 4})},
+      {"bmp v5 profile", MakeBmp(q, {.headerSize = 124, .iccProfile = LinearProfile()})},
+      {"jpeg 12 bits", MakeJpeg12(Quadrants({20, 18}), {.chromaSampling = 2, .restartInterval = 2})},
   };
   return samples;
 }
@@ -138,6 +168,14 @@ class TestPictureLoader : public QObject {
   void refusesUnreadablePaths();
   void truncatedBitmapKeepsRowsPresent_data();
   void truncatedBitmapKeepsRowsPresent();
+  void undecodedPixelsAreDefined_data();
+  void undecodedPixelsAreDefined();
+  void decodesCodingsQtRefuses_data();
+  void decodesCodingsQtRefuses();
+  void decodesTwelveBitJpegs_data();
+  void decodesTwelveBitJpegs();
+  void convertsEmbeddedProfilesToSrgb_data();
+  void convertsEmbeddedProfilesToSrgb();
   void pixelsPastThePaletteShowBlack_data();
   void pixelsPastThePaletteShowBlack();
   void refusesBadInput_data();
@@ -192,6 +230,33 @@ void TestPictureLoader::loadsBitmapVariants_data() {
     for (int bits : {1, 8, 24, 32})
       QTest::addRow("header %d, %d bits, top-down", header, bits)
           << BmpOptions{.headerSize = header, .bitsPerPixel = bits, .topDown = true};
+  // Depths and codings Qt's reader refuses.
+  for (bool fileHeader : {true, false}) {
+    const char* suffix = fileHeader ? "" : ", no file header";
+    for (int header : {12, 16, 40, 64, 124})
+      QTest::addRow("header %d, 2 bits%s", header, suffix)
+          << BmpOptions{.headerSize = header, .bitsPerPixel = 2, .fileHeader = fileHeader};
+    for (int header : {40, 108, 124})
+      QTest::addRow("header %d, 64 bits%s", header, suffix)
+          << BmpOptions{.headerSize = header, .bitsPerPixel = 64, .fileHeader = fileHeader};
+    QTest::addRow("os/2 rle24%s", suffix) << BmpOptions{
+        .headerSize = 64, .bitsPerPixel = 24, .compression = BmpCompression::Rle24, .fileHeader = fileHeader};
+    QTest::addRow("os/2 huffman 1d%s", suffix) << BmpOptions{.headerSize = 64,
+                                                             .bitsPerPixel = 1,
+                                                             .compression = BmpCompression::Huffman1D,
+                                                             .fileHeader = fileHeader};
+    // More palette entries declared than the depth can index: the first ones count.
+    for (auto [bits, entries] : {std::pair{8, 300}, {4, 20}, {2, 5}, {1, 3}})
+      QTest::addRow("%d bits, %d colours declared%s", bits, entries, suffix)
+          << BmpOptions{.bitsPerPixel = bits, .fileHeader = fileHeader, .paletteSize = entries};
+    QTest::addRow("rle8, 300 colours declared%s", suffix) << BmpOptions{
+        .bitsPerPixel = 8, .compression = BmpCompression::Rle8, .fileHeader = fileHeader, .paletteSize = 300};
+  }
+  // OS/2 headers hold no palette count: only the pixel offset tells a palette shorter than the depth's.
+  for (int header : {12, 16})
+    for (int bits : {4, 8})
+      QTest::addRow("header %d, %d bits, 4-entry palette", header, bits)
+          << BmpOptions{.headerSize = header, .bitsPerPixel = bits, .paletteSize = 4};
 }
 
 void TestPictureLoader::loadsBitmapVariants() {
@@ -266,6 +331,13 @@ void TestPictureLoader::iconTakesLargestImage_data() {
         << MakeIcon({{small, 32}, {Quadrants({64, 64}), 32, true}, {medium, 32}}, cursor)
         << Quadrants({64, 64});
   }
+  // Directory and bitmap header disagree on the height: the header describes the stored rows.
+  const QByteArray icon32 = MakeIcon({{medium, 32}});
+  QTest::newRow("directory says 16 high") << Patched(icon32, 7, QByteArray(1, 16)) << medium;
+  QTest::newRow("directory says 48 high") << Patched(icon32, 7, QByteArray(1, 48)) << medium;
+  QTest::newRow("directory says 256 high") << Patched(icon32, 7, QByteArray(1, 0)) << medium;
+  QTest::newRow("directory says 40 wide") << Patched(icon32, 6, QByteArray(1, 40)) << medium;
+  QTest::newRow("header height not doubled") << Patched(icon32, 22 + 8, Le32(32)) << medium;
   // The largest image cut off by the end of the file: the next one is the picture.
   const QByteArray truncated = MakeIcon({{small, 8}, {medium, 24}, {large, 32}});
   QTest::newRow("largest truncated") << truncated.left(truncated.size() - 100) << medium;
@@ -395,6 +467,168 @@ void TestPictureLoader::truncatedBitmapKeepsRowsPresent() {
   QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
+void TestPictureLoader::undecodedPixelsAreDefined_data() {
+  QTest::addColumn<BmpOptions>("options");
+  QTest::addColumn<QByteArray>("tail");  // bytes after the rows coded
+  const QByteArray endOfLine("\0\0", 2);
+  for (auto [name, bits, compression] : {std::tuple{"rle8", 8, BmpCompression::Rle8},
+                                         {"rle4", 4, BmpCompression::Rle4},
+                                         {"rle24", 24, BmpCompression::Rle24}}) {
+    const BmpOptions o{.headerSize = compression == BmpCompression::Rle24 ? 64 : 40,
+                       .bitsPerPixel = bits,
+                       .compression = compression,
+                       .codedRows = 5};
+    QTest::addRow("%s, end of bitmap after 5 rows", name) << o << QByteArray();
+    BmpOptions cut = o;
+    cut.endCode = false;
+    QTest::addRow("%s, data stops after 5 rows", name) << cut << QByteArray();
+    QTest::addRow("%s, data stops inside an escape", name) << cut << endOfLine + QByteArray(1, '\0');
+    QTest::addRow("%s, jump past the picture", name) << cut << endOfLine + QByteArray("\0\x02\0\xc8", 4);
+    QTest::addRow("%s, literal run past the data", name) << cut << endOfLine + QByteArray("\0\xff\x01", 3);
+  }
+  QTest::newRow("huffman, data stops after 5 rows") << BmpOptions{.headerSize = 64,
+                                                                  .bitsPerPixel = 1,
+                                                                  .compression = BmpCompression::Huffman1D,
+                                                                  .codedRows = 5,
+                                                                  .endCode = false}
+                                                    << QByteArray();
+}
+
+void TestPictureLoader::undecodedPixelsAreDefined() {
+  QFETCH(BmpOptions, options);
+  QFETCH(QByteArray, tail);
+  const QImage source = Quadrants(kSize, options.bitsPerPixel == 1 ? kTwoColors : kQuadrantColors);
+  const QByteArray data = MakeBmp(source, options) + tail;
+  QVERIFY(!data.isEmpty());
+  const QImage first = LoadedOnPerturbedHeap(data, 0x55), second = LoadedOnPerturbedHeap(data, 0xaa);
+  QCOMPARE(first.size(), kSize);
+  QString mismatch = Mismatch(first, second);
+  QVERIFY2(mismatch.isEmpty(), qPrintable("pixels differ between heap contents: " + mismatch));
+  // The stored rows come bottom-up; those not coded are palette entry 0 (the top-left colour), or black.
+  const int coded = options.codedRows;
+  QImage expected = source.convertToFormat(QImage::Format_ARGB32);
+  const QRgb fill = options.bitsPerPixel == 24 ? 0xff000000 : source.pixel(0, 0);
+  for (int y = 0; y < kSize.height() - coded; ++y)
+    for (int x = 0; x < kSize.width(); ++x) expected.setPixel(x, y, fill);
+  mismatch = Mismatch(first, expected);
+  QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+void TestPictureLoader::decodesCodingsQtRefuses_data() {
+  QTest::addColumn<QByteArray>("data");
+  QTest::addColumn<QImage>("expected");
+  // Fax runs longer than a make-up code (2560), between code sizes, and of one pixel.
+  QImage runs(3000, 3, QImage::Format_ARGB32);
+  runs.fill(0xffffffff);
+  for (int x = 0; x < 3000; ++x) {
+    const bool black = (x >= 2700 && x < 2701) || (x >= 100 && x < 1900) || (x >= 2000 && x < 2064);
+    runs.setPixel(x, 1, black ? 0xff000000 : 0xffffffff);
+    runs.setPixel(x, 2, x < 2650 ? 0xff000000 : 0xffffffff);
+  }
+  const BmpOptions huffman{.headerSize = 64, .bitsPerPixel = 1, .compression = BmpCompression::Huffman1D};
+  QTest::newRow("huffman, long runs") << MakeBmp(runs, huffman) << runs;
+  BmpOptions huffmanTopDown = huffman;
+  huffmanTopDown.topDown = true;
+  QTest::newRow("huffman, top-down") << MakeBmp(runs, huffmanTopDown) << runs;
+  // RLE24 runs longer than one code and literal stretches of odd length.
+  QImage rle(600, 4, QImage::Format_RGB32);
+  for (int y = 0; y < rle.height(); ++y)
+    for (int x = 0; x < rle.width(); ++x) rle.setPixel(x, y, x < 400 ? qRgb(10, 20, 30) : qRgb(x, y * 40, 7));
+  QTest::newRow("rle24, long runs and literals")
+      << MakeBmp(rle, {.headerSize = 64, .bitsPerPixel = 24, .compression = BmpCompression::Rle24}) << rle;
+  // 64 bits: linear light with 1.0 at 8192; mid-tones through the sRGB curve, alpha linear.
+  const QImage deep = Quadrants(kSize, {0x80808080, 0xff102030, 0x00000000, 0xc0ff8001});
+  QTest::newRow("64 bits, mid-tones and alpha") << MakeBmp(deep, {.bitsPerPixel = 64}) << deep;
+  QImage outOfRange(2, 1, QImage::Format_ARGB32);
+  outOfRange.setPixel(0, 0, 0xffff0000);
+  outOfRange.setPixel(1, 0, 0x80ffbc00);
+  QByteArray beyond = MakeBmp(outOfRange, {.bitsPerPixel = 64});
+  // Blue -1.0, green -0.5, red 1.9, alpha 2.0; then blue 0, green 0.5, red 1.0, alpha 0.5.
+  beyond.replace(54, 16, QByteArray("\x00\xe0\x00\xf0\xcc\x3c\x00\x40\0\0\x00\x10\x00\x20\x00\x10", 16));
+  QTest::newRow("64 bits, values out of range") << beyond << outOfRange;
+}
+
+void TestPictureLoader::decodesCodingsQtRefuses() {
+  QFETCH(QByteArray, data);
+  QFETCH(QImage, expected);
+  QVERIFY(!data.isEmpty());
+  const QImage loaded = Loaded(data);
+  QVERIFY(!loaded.isNull());
+  const QString mismatch = Mismatch(loaded.convertToFormat(QImage::Format_ARGB32),
+                                    expected.convertToFormat(QImage::Format_ARGB32), 1);
+  QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+void TestPictureLoader::decodesTwelveBitJpegs_data() {
+  QTest::addColumn<QByteArray>("data");
+  QTest::addColumn<QImage>("expected");
+  QTest::addColumn<QRect>("compared");  // empty: all of it
+  const QImage greys = Quadrants({32, 24}, {0xff202020, 0xff808080, 0xffc0c0c0, 0xffffffff});
+  const QImage odd = Quadrants({37, 29});  // partial blocks; the quadrant edges fall on even pixels
+  QImage gradient(40, 24, QImage::Format_RGB32);
+  for (int y = 0; y < gradient.height(); ++y)
+    for (int x = 0; x < gradient.width(); ++x)
+      gradient.setPixel(x, y, qRgb(x * 6, y * 10, 255 - x * 3 - y * 4));
+  QTest::newRow("grey") << MakeJpeg12(greys, {.grey = true}) << greys << QRect();
+  QTest::newRow("grey, restart every block")
+      << MakeJpeg12(greys, {.grey = true, .restartInterval = 1}) << greys << QRect();
+  QTest::newRow("colour 4:4:4") << MakeJpeg12(odd) << odd << QRect();
+  QTest::newRow("colour 4:2:0") << MakeJpeg12(odd, {.chromaSampling = 2}) << odd << QRect();
+  QTest::newRow("colour 4:2:0, restart every 3 MCUs")
+      << MakeJpeg12(odd, {.chromaSampling = 2, .restartInterval = 3}) << odd << QRect();
+  QTest::newRow("gradient") << MakeJpeg12(gradient) << gradient << QRect();
+  // Cut four bytes into its data, enough for the first block (at most 28 bits): the last blocks are black.
+  const QByteArray whole = MakeJpeg12(greys, {.grey = true});
+  const QByteArray cut = whole.left(whole.indexOf("\xFF\xDA") + 10 + 4);
+  QImage black(greys.size(), QImage::Format_RGB32);
+  black.fill(0xff000000);
+  QTest::newRow("cut short: first block") << cut << greys << QRect(0, 0, 8, 8);
+  QTest::newRow("cut short: last row of blocks") << cut << black << QRect(0, 16, 32, 8);
+}
+
+void TestPictureLoader::decodesTwelveBitJpegs() {
+  QFETCH(QByteArray, data);
+  QFETCH(QImage, expected);
+  QFETCH(QRect, compared);
+  QVERIFY(data.contains("\xFF\xC1"));
+  const QImage loaded = LoadedOnPerturbedHeap(data, 0x55);
+  QCOMPARE(loaded.size(), expected.size());
+  const QRect area = compared.isEmpty() ? expected.rect() : compared;
+  const QString mismatch =
+      Mismatch(loaded.copy(area), expected.convertToFormat(QImage::Format_ARGB32).copy(area), 3);
+  QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
+void TestPictureLoader::convertsEmbeddedProfilesToSrgb_data() {
+  QTest::addColumn<QByteArray>("data");
+  QTest::addColumn<int>("tolerance");
+  const QByteArray profile = LinearProfile();
+  const QImage source = Quadrants({32, 32}, {0xff808080, 0xffffffff, 0xff808080, 0xffffffff});
+  QTest::newRow("jpeg") << MakeJpeg(source, {.iccProfile = profile}) << 4;
+  QTest::newRow("jpeg progressive") << MakeJpeg(source, {.progressive = true, .iccProfile = profile}) << 4;
+  QTest::newRow("jpeg 12 bits") << MakeJpeg12(source, {.iccProfile = profile}) << 3;
+  QTest::newRow("png in an icon") << MakeIcon({{source, 32, true, profile}}) << 1;
+  for (int bits : {8, 24, 32})
+    for (bool fileHeader : {true, false})
+      QTest::addRow("bmp v5, %d bits%s", bits, fileHeader ? "" : ", no file header")
+          << MakeBmp(
+                 source,
+                 {.headerSize = 124, .bitsPerPixel = bits, .fileHeader = fileHeader, .iccProfile = profile})
+          << 1;
+}
+
+void TestPictureLoader::convertsEmbeddedProfilesToSrgb() {
+  QFETCH(QByteArray, data);
+  QFETCH(int, tolerance);
+  QVERIFY(!data.isEmpty());
+  const QImage loaded = Loaded(data);
+  QVERIFY(!loaded.isNull());
+  const QString mismatch =
+      QuadrantMismatch(loaded.convertToFormat(QImage::Format_ARGB32),
+                       Quadrants({32, 32}, {0xffbcbcbc, 0xffffffff, 0xffbcbcbc, 0xffffffff}), tolerance);
+  QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
+}
+
 void TestPictureLoader::pixelsPastThePaletteShowBlack_data() {
   QTest::addColumn<bool>("rle");
   QTest::newRow("uncompressed") << false;
@@ -488,6 +722,12 @@ void TestPictureLoader::refusesBadInput_data() {
   const QByteArray progressive = MakeJpeg(Quadrants({32, 32}), {.progressive = true});
   const int lastScan = int(progressive.lastIndexOf("\xFF\xDA"));
   const QByteArray scan = progressive.mid(lastScan, progressive.size() - 2 - lastScan);
+  const QByteArray jpeg12 = MakeJpeg12(Quadrants({32, 32}));
+  const int sof12 = int(jpeg12.indexOf("\xFF\xC1"));
+  QTest::newRow("jpeg 12 bits, 16000x12000") << Patched(jpeg12, sof12 + 5, QByteArray("\x2e\xe0\x3e\x80", 4));
+  QTest::newRow("jpeg 12 bits, progressive") << Patched(jpeg12, sof12 + 1, QByteArray("\xC2"));
+  QTest::newRow("jpeg 12 bits, arithmetic") << Patched(jpeg12, sof12 + 1, QByteArray("\xC9"));
+  QTest::newRow("jpeg 12 bits, without scan") << jpeg12.left(jpeg12.indexOf("\xFF\xDA"));
   QTest::newRow("jpeg with 500 scans")
       << progressive.left(progressive.size() - 2) + scan.repeated(500) + "\xFF\xD9";
 }

@@ -1,11 +1,13 @@
 #include "support/picture_gen.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QHash>
 #include <QImageWriter>
 #include <QtEndian>
 
+#include <cmath>
 #include <unordered_map>
 #include <vector>
 
@@ -121,6 +123,10 @@ int BmpCompressionCode(BmpCompression c) {
       return 3;
     case BmpCompression::AlphaBitFields:
       return 6;
+    case BmpCompression::Huffman1D:
+      return 3;
+    case BmpCompression::Rle24:
+      return 4;
   }
   return 0;
 }
@@ -206,16 +212,154 @@ QByteArray Lzw(const std::vector<int>& indices, int minCodeSize) {
   return out.finish();
 }
 
+// A row of 24-bit colours as RLE24: runs of one colour, literal stretches padded to an even byte count.
+void Rle24Row(Bytes& out, const QImage& image, int y) {
+  const int n = image.width();
+  int i = 0;
+  while (i < n) {
+    int run = 1;
+    while (i + run < n && run < 255 && image.pixel(i + run, y) == image.pixel(i, y)) ++run;
+    const int literal = run >= 2 ? 0 : std::min(n - i, 3);
+    if (literal < 3) {
+      const QRgb c = image.pixel(i, y);
+      out.u8(run);
+      out.u8(qBlue(c));
+      out.u8(qGreen(c));
+      out.u8(qRed(c));
+      i += run;
+      continue;
+    }
+    out.u8(0);
+    out.u8(literal);
+    for (int k = 0; k < literal; ++k) {
+      const QRgb c = image.pixel(i + k, y);
+      out.u8(qBlue(c));
+      out.u8(qGreen(c));
+      out.u8(qRed(c));
+    }
+    if (literal % 2) out.u8(0);
+    i += literal;
+  }
+}
+
+// Fax run-length codes, written out as bit strings: white and black terminating codes for 0-63, then the
+// make-up codes for 64, 128, ... 1728, then those for 1792-2560 that both colours share.
+const char* const kWhiteTerminating[64] = {
+    "00110101", "000111",   "0111",     "1000",     "1011",     "1100",     "1110",     "1111",
+    "10011",    "10100",    "00111",    "01000",    "001000",   "000011",   "110100",   "110101",
+    "101010",   "101011",   "0100111",  "0001100",  "0001000",  "0010111",  "0000011",  "0000100",
+    "0101000",  "0101011",  "0010011",  "0100100",  "0011000",  "00000010", "00000011", "00011010",
+    "00011011", "00010010", "00010011", "00010100", "00010101", "00010110", "00010111", "00101000",
+    "00101001", "00101010", "00101011", "00101100", "00101101", "00000100", "00000101", "00001010",
+    "00001011", "01010010", "01010011", "01010100", "01010101", "00100100", "00100101", "01011000",
+    "01011001", "01011010", "01011011", "01001010", "01001011", "00110010", "00110011", "00110100"};
+const char* const kWhiteMakeUp[27] = {
+    "11011",     "10010",     "010111",    "0110111",   "00110110",  "00110111",  "01100100",
+    "01100101",  "01101000",  "01100111",  "011001100", "011001101", "011010010", "011010011",
+    "011010100", "011010101", "011010110", "011010111", "011011000", "011011001", "011011010",
+    "011011011", "010011000", "010011001", "010011010", "011000",    "010011011"};
+const char* const kBlackTerminating[64] = {
+    "0000110111",   "010",          "11",           "10",           "011",          "0011",
+    "0010",         "00011",        "000101",       "000100",       "0000100",      "0000101",
+    "0000111",      "00000100",     "00000111",     "000011000",    "0000010111",   "0000011000",
+    "0000001000",   "00001100111",  "00001101000",  "00001101100",  "00000110111",  "00000101000",
+    "00000010111",  "00000011000",  "000011001010", "000011001011", "000011001100", "000011001101",
+    "000001101000", "000001101001", "000001101010", "000001101011", "000011010010", "000011010011",
+    "000011010100", "000011010101", "000011010110", "000011010111", "000001101100", "000001101101",
+    "000011011010", "000011011011", "000001010100", "000001010101", "000001010110", "000001010111",
+    "000001100100", "000001100101", "000001010010", "000001010011", "000000100100", "000000110111",
+    "000000111000", "000000100111", "000000101000", "000001011000", "000001011001", "000000101011",
+    "000000101100", "000001011010", "000001100110", "000001100111"};
+const char* const kBlackMakeUp[27] = {
+    "0000001111",    "000011001000",  "000011001001",  "000001011011",  "000000110011",  "000000110100",
+    "000000110101",  "0000001101100", "0000001101101", "0000001001010", "0000001001011", "0000001001100",
+    "0000001001101", "0000001110010", "0000001110011", "0000001110100", "0000001110101", "0000001110110",
+    "0000001110111", "0000001010010", "0000001010011", "0000001010100", "0000001010101", "0000001011010",
+    "0000001011011", "0000001100100", "0000001100101"};
+const char* const kSharedMakeUp[13] = {"00000001000",  "00000001100",  "00000001101",  "000000010010",
+                                       "000000010011", "000000010100", "000000010101", "000000010110",
+                                       "000000010111", "000000011100", "000000011101", "000000011110",
+                                       "000000011111"};
+const char* const kEndOfLine = "000000000001";
+
+class MsbBits {
+ public:
+  void put(const char* bits) {
+    for (; *bits; ++bits) {
+      accumulator_ = accumulator_ << 1 | (*bits == '1');
+      if (++count_ == 8) {
+        bytes_.append(char(accumulator_));
+        accumulator_ = count_ = 0;
+      }
+    }
+  }
+  QByteArray finish() {
+    while (count_) put("0");
+    return bytes_;
+  }
+
+ private:
+  QByteArray bytes_;
+  int accumulator_ = 0;
+  int count_ = 0;
+};
+
+void HuffmanRun(MsbBits& out, int run, bool black) {
+  while (run >= 2560 + 64) {
+    out.put(kSharedMakeUp[12]);
+    run -= 2560;
+  }
+  if (run >= 64) {
+    const int makeUp = run / 64;  // 1..40
+    out.put(makeUp <= 27 ? (black ? kBlackMakeUp : kWhiteMakeUp)[makeUp - 1] : kSharedMakeUp[makeUp - 28]);
+    run -= makeUp * 64;
+  }
+  out.put((black ? kBlackTerminating : kWhiteTerminating)[run]);
+}
+
+// Each row an end-of-line code and then alternating white (index 0) and black (index 1) runs, white first.
+QByteArray HuffmanPixels(const std::vector<std::vector<int>>& rows, const std::vector<int>& order, bool end) {
+  MsbBits out;
+  for (int y : order) {
+    out.put(kEndOfLine);
+    const std::vector<int>& row = rows[size_t(y)];
+    bool black = false;
+    size_t x = 0;
+    for (;;) {
+      size_t run = 0;
+      while (x + run < row.size() && (row[x + run] != 0) == black) ++run;
+      HuffmanRun(out, int(run), black);
+      x += run;
+      black = !black;
+      if (x >= row.size()) break;
+    }
+  }
+  if (end)
+    for (int i = 0; i < 6; ++i) out.put(kEndOfLine);
+  return out.finish();
+}
+
 QByteArray BmpPixels(const QImage& image, const BmpOptions& o, const Indexed& indexed,
                      const quint32 (&masks)[4], bool withAlpha) {
   const int w = image.width(), h = image.height();
   Bytes out;
   const auto storedRow = [&](int i) { return o.topDown ? i : h - 1 - i; };
-  if (o.compression == BmpCompression::Rle8 || o.compression == BmpCompression::Rle4) {
-    for (int i = 0; i < h; ++i) {
-      RleRow(out, indexed.rows[size_t(storedRow(i))], o.bitsPerPixel);
+  const int coded = o.codedRows < 0 ? h : std::min(o.codedRows, h);
+  if (o.compression == BmpCompression::Huffman1D) {
+    std::vector<int> order;
+    for (int i = 0; i < coded; ++i) order.push_back(storedRow(i));
+    return HuffmanPixels(indexed.rows, order, o.endCode);
+  }
+  if (o.compression == BmpCompression::Rle8 || o.compression == BmpCompression::Rle4 ||
+      o.compression == BmpCompression::Rle24) {
+    for (int i = 0; i < coded; ++i) {
+      if (o.compression == BmpCompression::Rle24)
+        Rle24Row(out, image, storedRow(i));
+      else
+        RleRow(out, indexed.rows[size_t(storedRow(i))], o.bitsPerPixel);
+      if (i == coded - 1 && !o.endCode) break;
       out.u8(0);
-      out.u8(i == h - 1 ? 1 : 0);  // end of line, or of the bitmap
+      out.u8(i == coded - 1 ? 1 : 0);  // end of line, or of the bitmap
     }
     return out.data();
   }
@@ -231,6 +375,11 @@ QByteArray BmpPixels(const QImage& image, const BmpOptions& o, const Indexed& in
         if (o.bitsPerPixel == 16) {
           out.u16(fields ? int(PackMasked(c, masks, withAlpha))
                          : ((qRed(c) >> 3) << 10) | ((qGreen(c) >> 3) << 5) | (qBlue(c) >> 3));
+        } else if (o.bitsPerPixel == 64) {
+          out.u16(LinearFixed(qBlue(c)));
+          out.u16(LinearFixed(qGreen(c)));
+          out.u16(LinearFixed(qRed(c)));
+          out.u16((qAlpha(c) * 8192 + 127) / 255);
         } else if (o.bitsPerPixel == 24) {
           out.u8(qBlue(c));
           out.u8(qGreen(c));
@@ -244,6 +393,35 @@ QByteArray BmpPixels(const QImage& image, const BmpOptions& o, const Indexed& in
     out.padTo(4);
   }
   return out.data();
+}
+
+// APP2 "ICC_PROFILE" segments: the profile in parts of at most 65519 bytes, numbered from 1.
+QByteArray IccSegments(const QByteArray& profile) {
+  constexpr int kChunk = 65519;
+  const int chunks = int((profile.size() + kChunk - 1) / kChunk);
+  QByteArray segments;
+  for (int i = 0; i < chunks; ++i) {
+    const QByteArray part = profile.mid(qsizetype(i) * kChunk, kChunk);
+    const int length = 2 + 12 + 2 + int(part.size());
+    segments.append("\xFF\xE2", 2);
+    segments.append(char(length >> 8));
+    segments.append(char(length & 0xff));
+    segments.append("ICC_PROFILE\0", 12);
+    segments.append(char(i + 1));
+    segments.append(char(chunks));
+    segments.append(part);
+  }
+  return segments;
+}
+
+// PNG's CRC-32 (the reflected 0xEDB88320 polynomial).
+quint32 Crc32(const QByteArray& bytes) {
+  quint32 crc = 0xffffffffu;
+  for (char b : bytes) {
+    crc ^= uchar(b);
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
 }
 
 }  // namespace
@@ -279,12 +457,17 @@ QByteArray MakeBmp(const QImage& image, const BmpOptions& o) {
                                     o.headerSize >= 108);
   if (!alphaMask) masks[3] = 0;
 
-  const int paletteEntries = indexedDepth ? (oldHeader ? (1 << bits) : int(indexed.palette.size())) : 0;
+  const int paletteEntries = !indexedDepth   ? 0
+                             : o.paletteSize ? o.paletteSize
+                             : oldHeader     ? (1 << bits)
+                                             : int(indexed.palette.size());
+  if (paletteEntries < indexed.palette.size()) return {};
   const int entrySize = o.headerSize == 12 ? 3 : 4;
   const int maskBytes = masksAfterHeader ? (o.compression == BmpCompression::AlphaBitFields ? 16 : 12) : 0;
   const QByteArray pixels = BmpPixels(image, o, indexed, masks, alphaMask);
   const int fileHeader = o.fileHeader ? 14 : 0;
   const int offset = fileHeader + o.headerSize + maskBytes + paletteEntries * entrySize;
+  const bool profile = !o.iccProfile.isEmpty() && o.headerSize == 124;
 
   Bytes out;
   if (o.fileHeader) {
@@ -320,12 +503,14 @@ QByteArray MakeBmp(const QImage& image, const BmpOptions& o) {
       if (o.headerSize != 52) out.u32(masks[3]);
     }
     if (o.headerSize >= 108) {
-      out.u32(0x73524742);  // 'sRGB'
+      out.u32(profile ? 0x4D424544 : 0x73524742);  // 'MBED' or 'sRGB'
       out.zeros(36 + 12);
     }
     if (o.headerSize == 124) {
-      out.u32(4);  // pictures
-      out.zeros(12);
+      out.u32(4);                                                           // pictures
+      out.u32(profile ? quint32(offset - fileHeader + pixels.size()) : 0);  // from the info header's start
+      out.u32(profile ? quint32(o.iccProfile.size()) : 0);
+      out.u32(0);
     }
     out.zeros(o.fileHeader ? 14 + o.headerSize - out.size() : o.headerSize - out.size());
   }
@@ -338,6 +523,7 @@ QByteArray MakeBmp(const QImage& image, const BmpOptions& o) {
     if (entrySize == 4) out.u8(0);
   }
   out.raw(pixels);
+  if (profile) out.raw(o.iccProfile);
   return out.data();
 }
 
@@ -347,7 +533,7 @@ QByteArray MakeIcon(const QList<IconImage>& images, bool cursor) {
   for (const IconImage& icon : images) {
     const QImage& image = icon.image;
     if (icon.png) {
-      blobs.append(MakePng(image));
+      blobs.append(MakePng(image, icon.iccProfile));
       depths.append(32);
       continue;
     }
@@ -424,8 +610,11 @@ QByteArray MakeJpeg(const QImage& image, const JpegOptions& options) {
   QImageWriter writer(&buffer, "jpeg");
   writer.setQuality(options.quality);
   writer.setProgressiveScanWrite(options.progressive);
-  if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) return {};
+  QImage plain = image.convertToFormat(QImage::Format_RGB32);
+  plain.setColorSpace(QColorSpace());  // profiles are written by hand below
+  if (!writer.write(plain)) return {};
   buffer.close();
+  data.insert(2, IccSegments(options.iccProfile));
   if (options.exifOrientation <= 0) return data;
 
   // APP1 "Exif": a little-endian TIFF header and one directory holding the orientation tag.
@@ -452,6 +641,202 @@ QByteArray MakeJpeg(const QImage& image, const JpegOptions& options) {
     at = 4 + ((uchar(data[4]) << 8) | uchar(data[5]));
   data.insert(at, app1);
   return data;
+}
+
+namespace {
+
+class JpegBits {
+ public:
+  void put(int value, int count) {
+    for (int i = count - 1; i >= 0; --i) {
+      accumulator_ = accumulator_ << 1 | ((value >> i) & 1);
+      if (++count_ == 8) flushByte();
+    }
+  }
+  // Pads with one bits, as restart markers and the end need.
+  void align() {
+    while (count_) put(1, 1);
+  }
+  void marker(int code) {
+    align();
+    bytes_.append(char(0xFF));
+    bytes_.append(char(code));
+  }
+  QByteArray finish() {
+    align();
+    return bytes_;
+  }
+
+ private:
+  void flushByte() {
+    bytes_.append(char(accumulator_));
+    if (accumulator_ == 0xFF) bytes_.append('\0');  // stuffing
+    accumulator_ = count_ = 0;
+  }
+  QByteArray bytes_;
+  int accumulator_ = 0;
+  int count_ = 0;
+};
+
+constexpr int kJpegZigZag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                 12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+int Magnitude(int v) {
+  int size = 0;
+  for (int a = std::abs(v); a; a >>= 1) ++size;
+  return size;
+}
+void PutCoefficient(JpegBits& out, int v, int size) {
+  if (size) out.put(v >= 0 ? v : v + (1 << size) - 1, size);
+}
+
+// The DC table codes sizes 0-15 in 5 bits; the AC table codes each of its 242 symbols in 8 bits, in the
+// order end of block, sixteen zeros, then (run, size) for runs 0-15 and sizes 1-15.
+int AcSymbolCode(int run, int size) { return size == 0 ? (run == 0 ? 0 : 1) : 2 + run * 15 + (size - 1); }
+
+struct Plane {
+  int width = 0, height = 0;
+  std::vector<double> samples;  // 12-bit, level-shifted
+  double at(int x, int y) const {
+    return samples[size_t(std::min(y, height - 1) * width + std::min(x, width - 1))];
+  }
+};
+
+void EncodeBlock(JpegBits& out, const Plane& plane, int bx, int by, int& prediction) {
+  int coefficients[64];
+  for (int v = 0; v < 8; ++v)
+    for (int u = 0; u < 8; ++u) {
+      double sum = 0;
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+          sum += plane.at(bx * 8 + x, by * 8 + y) * std::cos((2 * x + 1) * u * M_PI / 16) *
+                 std::cos((2 * y + 1) * v * M_PI / 16);
+      const double cu = u ? 1 : std::sqrt(0.5), cv = v ? 1 : std::sqrt(0.5);
+      coefficients[v * 8 + u] = int(std::lround(sum * cu * cv / 4));
+    }
+  const int diff = coefficients[0] - prediction;
+  prediction = coefficients[0];
+  const int dcSize = Magnitude(diff);
+  out.put(dcSize, 5);
+  PutCoefficient(out, diff, dcSize);
+  int run = 0;
+  for (int k = 1; k < 64; ++k) {
+    const int c = coefficients[kJpegZigZag[k]];
+    if (c == 0) {
+      ++run;
+      continue;
+    }
+    for (; run >= 16; run -= 16) out.put(AcSymbolCode(15, 0), 8);
+    const int size = Magnitude(c);
+    out.put(AcSymbolCode(run, size), 8);
+    PutCoefficient(out, c, size);
+    run = 0;
+  }
+  if (run) out.put(AcSymbolCode(0, 0), 8);
+}
+
+QByteArray Segment(int marker, const QByteArray& body) {
+  QByteArray s;
+  s.append(char(0xFF));
+  s.append(char(marker));
+  s.append(char((body.size() + 2) >> 8));
+  s.append(char((body.size() + 2) & 0xff));
+  return s + body;
+}
+
+}  // namespace
+
+QByteArray MakeJpeg12(const QImage& image, const Jpeg12Options& o) {
+  const int w = image.width(), h = image.height();
+  const int sampling = o.grey ? 1 : o.chromaSampling;
+  // Full-range YCbCr at 12 bits, chroma averaged over sampling x sampling pixels.
+  std::vector<Plane> planes(o.grey ? 1 : 3);
+  const auto channel = [&](int c, int x, int y) {
+    const QRgb p = image.pixel(std::min(x, w - 1), std::min(y, h - 1));
+    const double r = qRed(p), g = qGreen(p), b = qBlue(p);
+    const double v = c == 0   ? 0.299 * r + 0.587 * g + 0.114 * b
+                     : c == 1 ? -0.168736 * r - 0.331264 * g + 0.5 * b + 127.5
+                              : 0.5 * r - 0.418688 * g - 0.081312 * b + 127.5;
+    return v * 4095 / 255 - 2048;
+  };
+  for (size_t c = 0; c < planes.size(); ++c) {
+    const int f = c == 0 ? 1 : sampling;
+    Plane& plane = planes[c];
+    plane.width = (w + f - 1) / f;
+    plane.height = (h + f - 1) / f;
+    for (int y = 0; y < plane.height; ++y)
+      for (int x = 0; x < plane.width; ++x) {
+        double sum = 0;
+        for (int dy = 0; dy < f; ++dy)
+          for (int dx = 0; dx < f; ++dx) sum += channel(int(c), x * f + dx, y * f + dy);
+        plane.samples.push_back(sum / (f * f));
+      }
+  }
+
+  QByteArray out("\xFF\xD8", 2);
+  out += IccSegments(o.iccProfile);
+  out += Segment(0xDB, QByteArray(1, '\0') + QByteArray(64, '\x01'));
+  Bytes frame;
+  frame.u8(12);
+  frame.u8(h >> 8);
+  frame.u8(h);
+  frame.u8(w >> 8);
+  frame.u8(w);
+  frame.u8(int(planes.size()));
+  for (size_t c = 0; c < planes.size(); ++c) {
+    frame.u8(int(c) + 1);
+    frame.u8(c == 0 ? (sampling << 4 | sampling) : 0x11);
+    frame.u8(0);
+  }
+  out += Segment(0xC1, frame.data());
+  QByteArray dc(1, '\x00');
+  dc += QByteArray("\0\0\0\0\x10", 5) + QByteArray(11, '\0');
+  for (int i = 0; i < 16; ++i) dc.append(char(i));
+  out += Segment(0xC4, dc);
+  QByteArray ac(1, '\x10');
+  ac += QByteArray(7, '\0') + QByteArray(1, char(242)) + QByteArray(8, '\0');
+  ac.append('\x00');
+  ac.append('\xF0');
+  for (int run = 0; run < 16; ++run)
+    for (int size = 1; size <= 15; ++size) ac.append(char(run << 4 | size));
+  out += Segment(0xC4, ac);
+  if (o.restartInterval) {
+    QByteArray dri(2, '\0');
+    qToBigEndian<quint16>(quint16(o.restartInterval), dri.data());
+    out += Segment(0xDD, dri);
+  }
+  Bytes scan;
+  scan.u8(int(planes.size()));
+  for (size_t c = 0; c < planes.size(); ++c) {
+    scan.u8(int(c) + 1);
+    scan.u8(0x00);
+  }
+  scan.u8(0);
+  scan.u8(63);
+  scan.u8(0);
+  out += Segment(0xDA, scan.data());
+
+  JpegBits bits;
+  std::vector<int> predictions(planes.size(), 0);
+  const int mcuSide = 8 * sampling;
+  const int mcusWide = (w + mcuSide - 1) / mcuSide, mcusHigh = (h + mcuSide - 1) / mcuSide;
+  for (int m = 0; m < mcusWide * mcusHigh; ++m) {
+    if (o.restartInterval && m > 0 && m % o.restartInterval == 0) {
+      bits.marker(0xD0 + (m / o.restartInterval - 1) % 8);
+      std::fill(predictions.begin(), predictions.end(), 0);
+    }
+    const int mx = m % mcusWide, my = m / mcusWide;
+    for (size_t c = 0; c < planes.size(); ++c) {
+      const int f = c == 0 ? sampling : 1;
+      for (int by = 0; by < f; ++by)
+        for (int bx = 0; bx < f; ++bx) EncodeBlock(bits, planes[c], mx * f + bx, my * f + by, predictions[c]);
+    }
+  }
+  out += bits.finish();
+  out += QByteArray("\xFF\xD9", 2);
+  return out;
 }
 
 QByteArray MakeGif(const QList<GifFrame>& frames, QSize screen) {
@@ -521,12 +906,30 @@ QByteArray MakeGif(const QList<GifFrame>& frames, QSize screen) {
   return out.data();
 }
 
-QByteArray MakePng(const QImage& image) {
+QByteArray MakePng(const QImage& image, const QByteArray& iccProfile) {
   QByteArray data;
   QBuffer buffer(&data);
   buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
+  QImage plain = image;
+  plain.setColorSpace(QColorSpace());  // the profile is written by hand below
+  plain.save(&buffer, "PNG");
+  if (iccProfile.isEmpty()) return data;
+  // iCCP after IHDR: a name, compression method 0, the zlib stream (qCompress's without its length prefix).
+  QByteArray body = QByteArray("iCCP") + QByteArray("profile\0\0", 9) + qCompress(iccProfile).mid(4);
+  QByteArray chunk(4, '\0');
+  qToBigEndian<quint32>(quint32(body.size() - 4), chunk.data());
+  chunk += body;
+  QByteArray crc(4, '\0');
+  qToBigEndian<quint32>(Crc32(body), crc.data());
+  chunk += crc;
+  data.insert(8 + 25, chunk);
   return data;
+}
+
+int LinearFixed(int srgb) {
+  const double v = srgb / 255.0;
+  const double linear = v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  return int(std::lround(linear * 8192));
 }
 
 bool WriteFile(const QString& path, const QByteArray& data) {

@@ -21,17 +21,27 @@ inline constexpr std::array<QRgb, 4> kQuadrantColors = {0xffff0000, 0xff00ff00, 
 // height (rounded down).
 QImage Quadrants(QSize size, const std::array<QRgb, 4>& colors = kQuadrantColors);
 
-enum class BmpCompression { Rgb, Rle8, Rle4, BitFields, AlphaBitFields };
+// Rle24 and Huffman1D are OS/2's and need the 64-byte header.
+enum class BmpCompression { Rgb, Rle8, Rle4, BitFields, AlphaBitFields, Rle24, Huffman1D };
 
 struct BmpOptions {
-  int headerSize = 40;    // 12 (OS/2 1.x), 16 (short OS/2 2.x), 40, 52, 56, 64 (OS/2 2.x), 108, 124
-  int bitsPerPixel = 24;  // 1, 4, 8, 16, 24, 32; palettes are built from the picture's distinct colours
+  int headerSize = 40;  // 12 (OS/2 1.x), 16 (short OS/2 2.x), 40, 52, 56, 64 (OS/2 2.x), 108, 124
+  int bitsPerPixel =
+      24;  // 1, 2, 4, 8, 16, 24, 32, 64; palettes are built from the picture's distinct colours
   BmpCompression compression = BmpCompression::Rgb;
   bool topDown = false;
   bool fileHeader = true;  // false: a bare DIB, starting with its info header
   // Red, green, blue, alpha masks for bit fields; all zero: 5-6-5 at 16 bits, 8 bits each (B, G, R, A from
   // the top) at 32 bits. The alpha mask is written only where the header or compression has room for it.
   std::array<quint32, 4> masks{};
+  // Palette entries written (the picture's colours, then black); 0: the colours, or the depth's full count
+  // in the headers that have no count field.
+  int paletteSize = 0;
+  // Run-length and Huffman bitmaps: the stored rows coded, and whether the end-of-bitmap code follows
+  // (false: the data just stops). -1: all rows.
+  int codedRows = -1;
+  bool endCode = true;
+  QByteArray iccProfile;  // 124-byte header only: embedded after the pixels
 };
 
 // The picture as a bitmap; empty when the options cannot hold it (too many colours for the depth, a header
@@ -42,6 +52,7 @@ struct IconImage {
   QImage image;
   int bitsPerPixel = 32;  // 1, 4, 8, 24, 32 (stored as a bitmap with its mask); ignored for PNG
   bool png = false;       // stored as a PNG stream, as large icons are
+  QByteArray iccProfile;  // PNG only
 };
 
 // An icon file (or a cursor file, hotspot 0,0) holding the images in the order given.
@@ -51,9 +62,20 @@ struct JpegOptions {
   int quality = 95;
   bool progressive = false;
   int exifOrientation = 0;  // 1..8 adds an EXIF block with that orientation
+  QByteArray iccProfile;    // added as APP2 segments
 };
 
 QByteArray MakeJpeg(const QImage& image, const JpegOptions& options = {});
+
+struct Jpeg12Options {
+  bool grey = false;        // one component; else YCbCr
+  int chromaSampling = 1;   // 2: luma sampled twice as densely both ways
+  int restartInterval = 0;  // MCUs between restart markers; 0: none
+  QByteArray iccProfile;    // added as APP2 segments
+};
+
+// A 12-bit sequential JPEG (extended frame, Huffman coded), every coefficient kept exactly (quantiser 1).
+QByteArray MakeJpeg12(const QImage& image, const Jpeg12Options& options = {});
 
 struct GifFrame {
   QImage image;  // at most 256 distinct colours over all frames
@@ -64,7 +86,11 @@ struct GifFrame {
 // frame's size); all frames share one global palette.
 QByteArray MakeGif(const QList<GifFrame>& frames, QSize screen = QSize());
 
-QByteArray MakePng(const QImage& image);
+// With an iCCP chunk holding `iccProfile` when one is given.
+QByteArray MakePng(const QImage& image, const QByteArray& iccProfile = {});
+
+// The sRGB channel value (0-255) in linear light scaled to 0-8192, as 64-bit bitmaps store it.
+int LinearFixed(int srgb);
 
 bool WriteFile(const QString& path, const QByteArray& data);
 
