@@ -8,26 +8,14 @@
 #
 # Exits 77 (skipped) when xvfb-run, xdotool or ImageMagick are missing.
 set -euo pipefail
+# shellcheck source=tests/e2e/e2e_lib.sh
+source "$(dirname "$0")/e2e_lib.sh"
 
 readonly TITLE='TARNWELL Glintview v3.0 (Deluxe)'
 readonly TITLE_RE='^TARNWELL Glintview v3\.0 \(Deluxe\)$'
 readonly SCREEN_W=1280 SCREEN_H=1024
 
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
 
-# Bounded polling: runs the command every 100 ms until it succeeds or the seconds run out.
-wait_for() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.1
-  done
-}
 
 # ---------------------------------------------------------------------------------------------------------------
 # Inside the X session: start the program and drive it.
@@ -170,34 +158,7 @@ fi
 
 # ---------------------------------------------------------------------------------------------------------------
 # Outside: check the tools, build the folders, run the X session.
-(($# == 2)) || {
-  echo "usage: $0 <glview3 binary> <screenshot folder>" >&2
-  exit 2
-}
-binary=$(realpath "$1")
-mkdir -p "$2"
-shots=$(realpath "$2")
-for tool in xvfb-run xdotool convert import; do
-  command -v "$tool" >/dev/null || {
-    echo "SKIP: $tool is not installed (see scripts/packages.txt)"
-    exit 77
-  }
-done
-[[ -x $binary ]] || fail "no program at $binary"
-
-work=$(mktemp -d)
-# The user's configuration folder is read first: a temporary one, never the real user's.
-export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
-session=
-cleanup() {
-  if [[ -n $session ]] && kill -0 "$session" 2>/dev/null; then
-    kill -- "-$session" 2>/dev/null || kill "$session" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM
-trap 'exit 130' INT
+prepare_run "$0" xvfb-run xdotool convert import -- "$@"
 
 app=$work/program
 media=$work/media
@@ -223,16 +184,4 @@ crlf "$media" " 0 " " 1 " " 0 " " 1 " " 1 " " 0 " " 0 " "True" "False" >"$expect
 crlf "$media" " 0 " " 1 " " 0 " " 1 " " 1 " " 0 " " 0 " "True" "True" >"$expected/glview3.ini.2"
 cp "$app/default.lst" "$expected/default.lst"
 
-# Its own process group, so that a timeout takes the X server and the program with it.
-set -m
-timeout 55 xvfb-run -a -s "-screen 0 ${SCREEN_W}x${SCREEN_H}x24" \
-  "$0" --inside "$app" "$shots" "$expected" &
-session=$!
-set +m
-# Polled rather than waited for, so that a TERM or INT for this script ends the session at once.
-while kill -0 "$session" 2>/dev/null; do sleep 0.1; done
-status=0
-wait "$session" || status=$?
-session=
-((status == 124)) && fail "the run took longer than 55 s"
-exit "$status"
+run_session 55 "${SCREEN_W}x${SCREEN_H}" "$0" --inside "$app" "$shots" "$expected"
