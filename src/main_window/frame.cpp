@@ -237,6 +237,7 @@ void FrmMain::connectHandlers() {
   });
   connect(List, &QListWidget::itemDoubleClicked, this, [this] { List_DblClick(); });
   List->viewport()->installEventFilter(this);
+  border->installEventFilter(this);
   connect(cmd_up, &QPushButton::clicked, this, &FrmMain::cmd_up_Click);
   connect(cmd_down, &QPushButton::clicked, this, &FrmMain::cmd_down_Click);
 
@@ -350,6 +351,13 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
   if ((watched == cmd_min || watched == cmd_close) && type == QEvent::MouseButtonRelease) {
     File->setFocus();
     return false;
+  }
+  if (watched == border && type == QEvent::MouseButtonPress && mouse->button() == Qt::RightButton) {
+    // The pane around (or without) a picture: the picture menu is there too, so that "Paste from
+    // clipboard" can be reached while nothing is shown.
+    const QPointF p = localTo(Img, mouse);
+    Img_MouseDown(2, shiftCode(mouse->modifiers()), p.x(), p.y());
+    return true;
   }
   if (watched == List->viewport() && type == QEvent::MouseButtonPress) {
     List_MouseDown(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), mouse->position().x(),

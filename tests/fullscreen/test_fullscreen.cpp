@@ -1,5 +1,6 @@
 // The full-screen view: entering and leaving, the control panel, the picture's move and the full-screen menu.
 #include "fullscreen/frm_full.h"
+#include "fullscreen/prefetch.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
@@ -219,6 +220,23 @@ class TestFullScreen : public QObject {
     QTest::mouseRelease(f.CMD_Toggle, Qt::LeftButton, {}, QPoint(-20, -20));
     QCOMPARE(f.CMD_Toggle->text(), QStringLiteral("&Folder"));
     QCOMPARE(f.focusWidget(), static_cast<QWidget*>(f.File));
+    f.Leave();
+  }
+
+  // Leaving full screen lets go of the pictures decoded there; the next visit reads its picture again.
+  void leavingReleasesThePictures() {
+    ProgramFixture fixture;
+    FrmMain& m = mainOn(fixture, QStringLiteral("b.bmp"));
+    FrmFull& f = *fixture.program->frm_full;
+    f.show();
+    QVERIFY(!f.Img->picture().isNull());
+    f.File->setListIndex(f.File->ListIndex() == 0 ? 1 : 0);  // a picture of its own, decoded here
+    f.Leave();
+    QVERIFY(f.Img->picture().isNull());
+    QTRY_COMPARE_WITH_TIMEOUT(f.prefetch->held(), 0, 10000);  // a decode in flight ends unseen
+    QVERIFY(m.isEnabled());
+    f.show();
+    QVERIFY(!f.Img->picture().isNull());  // the selection is read again
     f.Leave();
   }
 

@@ -313,6 +313,26 @@ class TestPictureView : public QObject {
     QCOMPARE(m.drag_y, 5.0);
   }
 
+  // With no picture (at start, after pasting an empty clipboard) the picture is 0 x 0: a right press on the
+  // empty pane pops the picture menu all the same, so "Paste from clipboard" is within reach; a left press
+  // there pops nothing.
+  void rightPressOnTheEmptyPanePopsThePictureMenu() {
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    FrmMain& m = *program.frm_main;
+    m.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    QCOMPARE(m.Img->size(), QSize(0, 0));
+    const QPoint middle = m.border->rect().center();
+    sendMouse(m.border, QEvent::MouseButtonPress, middle, Qt::LeftButton, Qt::LeftButton);
+    sendMouse(m.border, QEvent::MouseButtonRelease, middle, Qt::LeftButton, Qt::NoButton);
+    QVERIFY(fixture.poppedMenus.isEmpty());
+    sendMouse(m.border, QEvent::MouseButtonPress, middle, Qt::RightButton, Qt::RightButton);
+    QCOMPARE(fixture.poppedMenus, QList<QMenu*>{program.frm_dummy->mnu_img});
+    QVERIFY(!program.frm_dummy->mnu_openwith->isEnabled());  // nothing opened, nothing to open with
+    QVERIFY(program.frm_dummy->mnu_paste->isEnabled());
+  }
+
   // Through the control's own events: positions relative to the picture, button codes, the double click.
   void mouseEventsOfTheControl() {
     ProgramFixture fixture;
