@@ -19,7 +19,6 @@
 namespace {
 
 // Bounds of the wait for a decode in flight, in ms.
-constexpr int kMinWaitMs = 50;
 constexpr int kMaxWaitMs = 5000;
 
 double megabytes(const PictureKey& key) { return std::max<qint64>(key.size, 0) / (1024.0 * 1024.0); }
@@ -81,6 +80,7 @@ std::optional<Picture> PicturePrefetch::take(const QString& current, const QStri
     picture = waitFor(running_, got);
   }
   if (!got) {
+    if (running_ && running_->key == key) ++twice_;
     makeRoom();
     notePeak(1);
     QElapsedTimer timer;
@@ -98,10 +98,10 @@ std::optional<Picture> PicturePrefetch::take(const QString& current, const QStri
 }
 
 std::optional<Picture> PicturePrefetch::waitFor(std::shared_ptr<Job> job, bool& got) {
-  // The decode in flight has at most a whole decode left, which is what decoding here would cost: waiting
-  // about that long is never the slower choice, unless the worker is starved, which the bound catches.
-  const double bound =
-      std::clamp(ms_per_mb_ * megabytes(job->key) + kMinWaitMs, double(kMinWaitMs), double(kMaxWaitMs));
+  // The decode in flight has at most a whole decode left, which is what decoding here would cost, and a
+  // second decode of the same file beside it would only slow both: waiting for it is never the slower choice.
+  // Only a worker that is starved for seconds (which the bound catches) makes the step decode it here.
+  const double bound = std::max(double(kMaxWaitMs), ms_per_mb_ * megabytes(job->key) * 4);
   std::unique_lock lock(job->mutex);
   if (!job->doneChanged.wait_for(lock, std::chrono::duration<double, std::milli>(bound),
                                  [&job] { return job->done; })) {

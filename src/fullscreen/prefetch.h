@@ -60,6 +60,9 @@ class PicturePrefetch : public QObject {
   // Decoded pictures held now, counting a decode in flight, and the most ever held at once.
   int held() const;
   int peakHeld() const { return peak_held_; }
+  // How often a file was decoded here while the worker was still decoding the same file (never, but for a
+  // worker starved for seconds).
+  int decodedTwice() const { return twice_; }
   // True while a decode runs or a wanted neighbour waits for its turn.
   bool busy() const;
 
@@ -92,6 +95,7 @@ class PicturePrefetch : public QObject {
   std::shared_ptr<Job> running_;
   bool enabled_ = true;
   int peak_held_ = 0;
+  int twice_ = 0;
   qint64 budget_bytes_ = kDefaultBudgetBytes;
   qint64 peak_held_bytes_ = 0;
   double ms_per_mb_ = 40;  // how fast files decode, from the last decode; sizes the wait for one in flight

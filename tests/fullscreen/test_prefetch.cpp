@@ -106,6 +106,8 @@ class TestPrefetch : public QObject {
     QVERIFY(settle(f));
     QVERIFY2(f.prefetch->peakHeld() <= PicturePrefetch::kMaxHeld,
              qPrintable(QString::number(f.prefetch->peakHeld())));
+    // However fast the steps came, no file was decoded a second time beside the worker's decode of it.
+    QCOMPARE(f.prefetch->decodedTwice(), 0);
 
     f.Leave();
     QVERIFY(settle(f));
