@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMimeData>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -89,10 +90,13 @@ void FrmMain::OpenWith() {
   while (last > first && cur_file.at(last - 1) == QLatin1Char(' ')) --last;
   cur_file = cur_file.mid(first, last - first);
   if (cur_file.isEmpty()) return;
-  if (!program_.seams.launcher->openFile(cur_file)) {
-    // Fixed English texts in both languages.
-    program_.seams.messageBoxes->show(this, QMessageBox::Critical, QStringLiteral("Warning!!"),
-                                      QStringLiteral("An error occur when open with this picture!!"),
-                                      QMessageBox::Ok, QMessageBox::Ok);
-  }
+  // Fixed English texts in both languages. A launch that starts but opens nothing fails as well.
+  const QPointer<FrmMain> self(this);
+  const auto tell = [self] {
+    if (!self) return;
+    self->program_.seams.messageBoxes->show(self, QMessageBox::Critical, QStringLiteral("Warning!!"),
+                                            QStringLiteral("An error occur when open with this picture!!"),
+                                            QMessageBox::Ok, QMessageBox::Ok);
+  };
+  if (!program_.seams.launcher->openFile(cur_file, tell)) tell();
 }

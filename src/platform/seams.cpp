@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QWindow>
 
 #include <algorithm>
@@ -78,9 +79,34 @@ class DesktopFileDialogs final : public FileDialogs {
 
 class DesktopLauncher final : public Launcher {
  public:
-  bool openFile(const QString& path) override {
+  bool openFile(const QString& path, std::function<void()> failed) override {
     if (!filenames::Stat(path)) return false;
-    return QDesktopServices::openUrl(filenames::FileUrl(path));
+    const QUrl url = filenames::FileUrl(path);
+#ifdef Q_OS_UNIX
+    // The desktop's opener, run directly (no shell), so that its exit status says whether anything opened.
+    const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (!opener.isEmpty()) {
+      // Never deleted while it runs: ending the program must not end what it opened.
+      auto* process = new QProcess;
+      process->setStandardInputFile(QProcess::nullDevice());
+      process->setStandardOutputFile(QProcess::nullDevice());
+      process->setStandardErrorFile(QProcess::nullDevice());
+      QObject::connect(process, &QProcess::finished, process,
+                       [process, failed](int code, QProcess::ExitStatus status) {
+                         process->deleteLater();
+                         if ((code != 0 || status != QProcess::NormalExit) && failed) failed();
+                       });
+      QObject::connect(process, &QProcess::errorOccurred, process,
+                       [process, failed](QProcess::ProcessError e) {
+                         if (e != QProcess::FailedToStart) return;
+                         process->deleteLater();
+                         if (failed) failed();
+                       });
+      process->start(opener, {QString::fromLatin1(url.toEncoded())});
+      return true;
+    }
+#endif
+    return QDesktopServices::openUrl(url);
   }
   bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
   bool startProgram(const QString& program) override {

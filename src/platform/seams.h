@@ -4,6 +4,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -35,7 +36,9 @@ class FileDialogs {
 class Launcher {
  public:
   virtual ~Launcher() = default;
-  virtual bool openFile(const QString& path) = 0;         // with the file type's associated program
+  // With the file type's associated program. False when it cannot even be started; a launch that starts but
+  // then opens nothing (no program for the type) calls `failed` later, on the UI thread.
+  virtual bool openFile(const QString& path, std::function<void()> failed) = 0;
   virtual bool openUrl(const QUrl& url) = 0;              // in the user's web browser
   virtual bool startProgram(const QString& program) = 0;  // an independent process, no arguments
 };

@@ -15,12 +15,14 @@
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMimeData>
+#include <QProcess>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <QtEndian>
 
 using namespace picture_gen;
@@ -387,6 +389,49 @@ class TestFileOpen : public QObject {
       QCOMPARE(call.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     }
     QCOMPARE(m.cur_file, QStringLiteral("/pics/gone.jpg"));
+
+    // A launch that starts but opens nothing (no program for the type) is a failure too, told when the
+    // opener says so; a launch that opens something says nothing.
+    fixture.launcher->succeed = true;
+    fixture.messageBoxes->calls.clear();
+    m.OpenWith();
+    QVERIFY(fixture.messageBoxes->calls.isEmpty());
+    QVERIFY(fixture.launcher->failLater);
+    fixture.launcher->failLater();
+    QCOMPARE(fixture.messageBoxes->calls.size(), 1);
+    QCOMPARE(fixture.messageBoxes->calls.first().prompt,
+             QStringLiteral("An error occur when open with this picture!!"));
+  }
+
+  // The desktop's own launcher, with a stand-in for the desktop's opener on the PATH that finds no program
+  // for the type: its exit status makes the launch a failure, told once it ends. The file goes as its
+  // address.
+  void desktopLauncherReportsAnOpenerThatOpensNothing() {
+#ifdef Q_OS_UNIX
+    QTemporaryDir bin;
+    const QString opener = bin.filePath(QStringLiteral("xdg-open"));
+    QFile script(opener);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\necho \"$1\" > \"$0.arg\"\nexit 3\n");
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + path);
+    Seams seams;
+    seams.fillDefaults();
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("a b.jpg"));
+    QVERIFY(picture_gen::WriteFile(picture, picture_gen::MakeJpeg(picture_gen::Quadrants({8, 8}))));
+    int told = 0;
+    QVERIFY(seams.launcher->openFile(picture, [&] { ++told; }));
+    QTRY_COMPARE_WITH_TIMEOUT(told, 1, 10000);
+    qputenv("PATH", path);
+    QFile arg(opener + QStringLiteral(".arg"));
+    QVERIFY(arg.open(QIODevice::ReadOnly));
+    QCOMPARE(arg.readAll().trimmed(), QUrl::fromLocalFile(picture).toEncoded());
+#else
+    QSKIP("the desktop's opener is for Unix desktops");
+#endif
   }
 
   // Hostile or broken files: none is a picture, so each goes to the media control, the picture shown

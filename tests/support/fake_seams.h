@@ -64,10 +64,12 @@ struct FakeLauncher final : Launcher {
   QStringList startedPrograms;
   bool succeed = true;
 
-  bool openFile(const QString& path) override {
+  bool openFile(const QString& path, std::function<void()> failed) override {
     openedFiles << path;
+    failLater = std::move(failed);
     return succeed;
   }
+  std::function<void()> failLater;  // what the opener would call had it opened nothing
   bool openUrl(const QUrl& url) override {
     openedUrls << url;
     return succeed;
