@@ -153,6 +153,10 @@ bool makeDirs(const QByteArray& path) {
 }  // namespace
 
 bool MoveToTrash(const QString& path, QString* error) {
+  // Qt's trash needs the user's data folder to exist; without it, it would make "files" and "info" in the
+  // current folder.
+  const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  if (data.isEmpty() || !QDir().mkpath(data)) return false;
   // A name Qt can reach goes through Qt, which also knows the trash folders of other volumes.
   if (QFile::encodeName(path) == Encode(path)) {
     QFile file(path);
@@ -162,8 +166,6 @@ bool MoveToTrash(const QString& path, QString* error) {
   }
   // The home trash: $XDG_DATA_HOME/Trash (files/ and info/). Only files on the same file system as it can be
   // moved there by a rename; others have no trash here and the caller deletes instead.
-  const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-  if (data.isEmpty()) return false;
   const QByteArray trash = Encode(data) + "/Trash";
   const QByteArray files = trash + "/files";
   const QByteArray info = trash + "/info";

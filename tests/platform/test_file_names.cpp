@@ -178,6 +178,18 @@ class TestFileNames : public QObject {
     QVERIFY(filenames::OpenForReading(info, info.fileName()) || info.open(QIODevice::ReadOnly));
     QVERIFY(info.readAll().contains("Path=" + (folder + '/' + name).toPercentEncoding("/")));
     removeTree(trash);
+
+    // A plain name goes through Qt's trash: into the user's data folder, made when missing, never the
+    // current folder.
+    QVERIFY(picture_gen::WriteFile(own.filePath(QStringLiteral("plain.bmp")),
+                                   picture_gen::MakeBmp(picture_gen::Quadrants({8, 8}))));
+    QVERIFY(QDir(fixture.dataHome()).removeRecursively());
+    m.File->Refresh();
+    m.File->setListIndex(0);
+    program(fixture).frm_dummy->mnu_delete_Click();
+    QVERIFY(!QFile::exists(own.filePath(QStringLiteral("plain.bmp"))));
+    QVERIFY(QFile::exists(fixture.dataHome() + QStringLiteral("/Trash/files/plain.bmp")));
+    QVERIFY(!QFile::exists(QDir::current().filePath(QStringLiteral("files"))));
   }
 
  private:
