@@ -63,6 +63,41 @@ std::optional<QString> cleanFolderPath(const QString& path) {
   return clean;
 }
 
+int naturalCompare(QStringView a, QStringView b) {
+  qsizetype i = 0;
+  qsizetype j = 0;
+  int zeros = 0;  // the first difference in leading zeros, which counts only when nothing else differs
+  while (i < a.size() && j < b.size()) {
+    const bool da = a[i].isDigit();
+    const bool db = b[j].isDigit();
+    if (da && db) {
+      // A run of digits is a number: "img_9999" before "img_10000". Leading zeros do not count, except to
+      // order "01" after "1" when the names are otherwise equal.
+      qsizetype ea = i;
+      qsizetype eb = j;
+      while (ea < a.size() && a[ea].isDigit()) ++ea;
+      while (eb < b.size() && b[eb].isDigit()) ++eb;
+      qsizetype za = i;
+      qsizetype zb = j;
+      while (za < ea - 1 && a[za] == u'0') ++za;
+      while (zb < eb - 1 && b[zb] == u'0') ++zb;
+      if (ea - za != eb - zb) return ea - za < eb - zb ? -1 : 1;
+      for (qsizetype k = 0; k < ea - za; ++k)
+        if (a[za + k] != b[zb + k]) return a[za + k] < b[zb + k] ? -1 : 1;
+      if (zeros == 0 && ea - i != eb - j) zeros = ea - i < eb - j ? -1 : 1;
+      i = ea;
+      j = eb;
+      continue;
+    }
+    if (a[i] != b[j]) return a[i] < b[j] ? -1 : 1;
+    ++i;
+    ++j;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return zeros;
+}
+
 void sortNames(QStringList& names) {
   struct Keyed {
     QString key;
@@ -73,7 +108,7 @@ void sortNames(QStringList& names) {
   // Lower-casing once per name instead of in every comparison makes the sort several times faster.
   for (qsizetype i = 0; i < names.size(); ++i) keyed.push_back({names.at(i).toLower(), i});
   std::sort(keyed.begin(), keyed.end(), [&names](const Keyed& a, const Keyed& b) {
-    const int c = a.key.compare(b.key);
+    const int c = naturalCompare(a.key, b.key);
     if (c != 0) return c < 0;
     return names.at(a.index) < names.at(b.index);
   });

@@ -38,9 +38,12 @@ std::optional<QString> cleanFolderPath(const QString& path);
 std::optional<QStringList> readFolder(const QString& folder, EntryKind kind,
                                       const FilePattern& pattern = FilePattern(QStringLiteral("*")));
 
-// Sorts names the way both navigation lists show them: case-insensitive, ties broken case-sensitively so the
-// order does not depend on the order the file system returned them in.
+// Sorts names the way both navigation lists show them: case-insensitive and numbers by their value, ties
+// broken case-sensitively so the order does not depend on the order the file system returned them in.
 void sortNames(QStringList& names);
+// Orders names as people read them: numbers by their value ("img_9999" before "img_10000"), the rest by
+// character. The caller folds case first where case is not to count.
+int naturalCompare(QStringView a, QStringView b);
 
 // The rows of FileList: one file name each. Owned by the FileList.
 class FileListModel : public QAbstractListModel {

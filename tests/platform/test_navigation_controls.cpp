@@ -85,7 +85,18 @@ class TestNavigationControls : public QObject {
       touch(m_dir.filePath(name));
     FileList list;
     QVERIFY(list.setPath(m_dir.path()));
-    QCOMPARE(entries(list), (QStringList{"A", "a_b", "aB", "alpha", "b", "C10", "c9", "Zeta"}));
+    QCOMPARE(entries(list), (QStringList{"A", "a_b", "aB", "alpha", "b", "c9", "C10", "Zeta"}));
+  }
+
+  // Numbers in names sort by their value, as people read them.
+  void sortsNumbersByValue() {
+    QStringList names{
+        "img_10000.jpg", "img_9999.jpg", "img_2.jpg", "img_02.jpg", "img_10.jpg",
+        "img_1a.jpg",    "img_.jpg",     "Img_3.jpg", "img_0.jpg",  "img_00000000000000000000001.jpg"};
+    sortNames(names);
+    QCOMPARE(names, (QStringList{"img_.jpg", "img_0.jpg", "img_00000000000000000000001.jpg", "img_1a.jpg",
+                                 "img_2.jpg", "img_02.jpg", "Img_3.jpg", "img_10.jpg", "img_9999.jpg",
+                                 "img_10000.jpg"}));
   }
 
   void listIndexRaisesClickOnChangeOnly() {
