@@ -32,6 +32,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -238,6 +239,7 @@ void FrmMain::connectHandlers() {
   connect(List, &QListWidget::itemDoubleClicked, this, [this] { List_DblClick(); });
   List->viewport()->installEventFilter(this);
   border->installEventFilter(this);
+  Img->installEventFilter(this);
   connect(cmd_up, &QPushButton::clicked, this, &FrmMain::cmd_up_Click);
   connect(cmd_down, &QPushButton::clicked, this, &FrmMain::cmd_down_Click);
 
@@ -332,6 +334,10 @@ QPointF localTo(const QWidget* widget, const QMouseEvent* event) {
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
   const auto type = event->type();
+  if ((watched == border || watched == Img) && type == QEvent::Wheel) {
+    wheelOverPane(static_cast<QWheelEvent*>(event));
+    return true;
+  }
   if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
     return QWidget::eventFilter(watched, event);
   auto* mouse = static_cast<QMouseEvent*>(event);
@@ -366,6 +372,23 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     return mouse->button() == Qt::RightButton;
   }
   return QWidget::eventFilter(watched, event);
+}
+
+// The wheel over the picture scrolls it and, with Ctrl, zooms it, through the scroll bars and the slider so
+// that their own handling runs as for a click on them. A movie's pane has nothing to scroll.
+void FrmMain::wheelOverPane(QWheelEvent* event) {
+  const QPoint notches = event->angleDelta() / 120;
+  const QPoint pixels = event->angleDelta() * 3 * VS->singleStep() / 120;
+  if (Timer->isActive()) return;
+  if (event->modifiers() & Qt::ControlModifier) {
+    if (notches.y() != 0) Slider->setValue(Slider->value() + notches.y());
+    return;
+  }
+  // Shift turns a plain wheel sideways, as in other viewers.
+  const bool sideways = (event->modifiers() & Qt::ShiftModifier) || pixels.x() != 0;
+  QScrollBar* bar = sideways ? HS : VS;
+  const int step = sideways ? (pixels.x() != 0 ? pixels.x() : pixels.y()) : pixels.y();
+  if (step != 0 && bar->isVisibleTo(fr_picture)) bar->setValue(bar->value() - step);
 }
 
 void FrmMain::mousePressEvent(QMouseEvent* event) {

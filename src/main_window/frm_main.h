@@ -22,6 +22,7 @@ class QPushButton;
 class QScrollBar;
 class QSlider;
 class QTimer;
+class QWheelEvent;
 
 // The main window: file browser, picture pane and media controls. One file per concern implements it:
 // frame.cpp (load, drag, exit), navigation.cpp, file_open.cpp, favourites.cpp, playback.cpp,
@@ -178,6 +179,7 @@ class FrmMain : public QWidget {
   void layOutPane();
   void setPictureCursor(bool moving);
   void previewKey(QKeyEvent* key);
+  void wheelOverPane(QWheelEvent* event);
 
   // Playback (playback.cpp): when the loop or the slideshow last started a medium, and how many media in a
   // row ended within 100 ms of being started so.

@@ -153,6 +153,34 @@ class TestPictureView : public QObject {
     }
   }
 
+  // The wheel over the picture scrolls it (Shift: sideways) and with Ctrl zooms it, through the scroll bars
+  // and the slider.
+  void wheelScrollsAndZooms() {
+    ProgramFixture fixture;
+    FrmMain& m = *fixture.start().frm_main;
+    m.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    QVERIFY(openPicture(m, dir_, QSize(2000, 1500)));
+    const auto wheel = [&](QPoint delta, Qt::KeyboardModifiers modifiers) {
+      const QPointF at(m.Img->width() / 2.0, 50);
+      QWheelEvent event(at, m.Img->mapToGlobal(at), QPoint(), delta, Qt::NoButton, modifiers,
+                        Qt::NoScrollPhase, false);
+      QApplication::sendEvent(m.Img, &event);
+    };
+    wheel({0, -120}, Qt::NoModifier);  // one notch towards the user: down
+    QVERIFY(m.VS->value() > 0);
+    QCOMPARE(m.Img->y(), -m.VS->value());
+    const int down = m.VS->value();
+    wheel({0, 120}, Qt::NoModifier);
+    QCOMPARE(m.VS->value(), 0);
+    wheel({0, -120}, Qt::ShiftModifier);
+    QCOMPARE(m.HS->value(), down);
+    QCOMPARE(m.VS->value(), 0);
+    wheel({0, 120}, Qt::ControlModifier);
+    QCOMPARE(m.Slider->value(), 11);
+    QCOMPARE(m.Img->size(), QSize(2200, 1650));
+  }
+
   void zoomBeyondTheScrollRange() {
     ProgramFixture fixture;
     FrmMain& m = *fixture.start().frm_main;
