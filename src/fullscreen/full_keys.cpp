@@ -8,6 +8,12 @@
 #include <QKeyEvent>
 
 void FrmFull::previewKey(QKeyEvent* key) {
+  // The window's menu without a mouse, as a right press opens it.
+  if (key->type() == QEvent::KeyPress &&
+      (key->key() == Qt::Key_Menu || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier))) {
+    popFullMenu();
+    return;
+  }
   int code = 0;
   switch (key->key()) {
     case Qt::Key_Escape:

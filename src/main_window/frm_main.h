@@ -180,6 +180,7 @@ class FrmMain : public QWidget {
   void setPictureCursor(bool moving);
   void previewKey(QKeyEvent* key);
   void wheelOverPane(QWheelEvent* event);
+  bool menuFromKeyboard(QKeyEvent* key);
 
   // Playback (playback.cpp): when the loop or the slideshow last started a medium, and how many media in a
   // row ended within 100 ms of being started so.

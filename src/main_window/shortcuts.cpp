@@ -3,7 +3,9 @@
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
+#include "menus/frm_dummy.h"
 #include "platform/dir_list.h"
+#include "platform/file_list.h"
 #include "preferences/frm_option.h"
 
 #include <QApplication>
@@ -32,8 +34,41 @@ int keyAscii(const QKeyEvent* event) {
 }  // namespace
 
 void FrmMain::previewKey(QKeyEvent* key) {
+  if (key->type() == QEvent::KeyPress && menuFromKeyboard(key)) return;
   if (const int code = keyCode(key)) Form_KeyDown(code, 0);
   if (const int ascii = keyAscii(key)) Form_KeyPress(ascii);
+}
+
+// The menus without a mouse: the Menu key or Shift+F10 opens the menu of the focused list or of the picture,
+// at that control, through the same handling as a right press; Delete on the file list asks to delete, as
+// the menu's command does. Whatever the shortcut switch says: these are the keyboard's way to the menus.
+bool FrmMain::menuFromKeyboard(QKeyEvent* key) {
+  const bool menuKey =
+      key->key() == Qt::Key_Menu || (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier);
+  QWidget* focus = QApplication::focusWidget();
+  const auto within = [focus](QWidget* control) {
+    return focus && (focus == control || control->isAncestorOf(focus));
+  };
+  if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier && within(File)) {
+    if (File->ListIndex() >= 0) program_.frm_dummy->mnu_delete_Click();
+    return true;
+  }
+  if (!menuKey) return false;
+  FrmDummy* dummy = program_.frm_dummy;
+  const auto at = [dummy](QWidget* control) {
+    dummy->nextPopupAt = control->mapToGlobal(control->rect().center());
+  };
+  if (within(File)) {
+    at(File);
+    File_MouseDown(2, 0, 0, 0);
+  } else if (within(List)) {
+    at(List);
+    List_MouseDown(2, 0, 0, 0);
+  } else {
+    at(border);
+    Img_MouseDown(2, 0, 0, 0);
+  }
+  return true;
 }
 
 void FrmMain::Form_KeyDown(int KeyCode, int) {

@@ -27,7 +27,9 @@ FrmDummy::FrmDummy(Program& program) : QWidget(nullptr), program_(program) {
   cur_move = artwork::moveCursor();
   cur_wait = artwork::waitCursor();
   createMenus();
-  popupMenu = [](QMenu* menu) { menu->exec(QCursor::pos()); };
+  popupMenu = [this](QMenu* menu) {
+    menu->exec(std::exchange(nextPopupAt, std::nullopt).value_or(QCursor::pos()));
+  };
 }
 
 FrmDummy::~FrmDummy() = default;
@@ -80,7 +82,10 @@ void reportNotSaved(Program& program, const QString& path, const QString& reason
 
 }  // namespace
 
-void FrmDummy::popUp(QMenu* menu) { popupMenu(menu); }
+void FrmDummy::popUp(QMenu* menu) {
+  popupMenu(menu);
+  nextPopupAt.reset();
+}
 
 void FrmDummy::mnu_addflist_Click() { program_.frm_main->AddFList(); }
 void FrmDummy::mnu_removelist_Click() { program_.frm_main->RemoveFList(); }

@@ -3,10 +3,12 @@
 #include "platform/common_dialog.h"
 
 #include <QCursor>
+#include <QPoint>
 #include <QWidget>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Program;
 class QAction;
@@ -27,6 +29,9 @@ class FrmDummy : public QWidget {
   void popUp(QMenu* menu);
   // Tests replace the real popup to choose an item (or none) without a real menu.
   std::function<void(QMenu*)> popupMenu;
+  // Where the next menu pops instead of at the pointer (a menu opened from the keyboard pops at the control
+  // it belongs to); used once.
+  std::optional<QPoint> nextPopupAt;
 
   // The menus and their items.
   QMenu* mnu_filelist = nullptr;

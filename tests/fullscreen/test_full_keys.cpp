@@ -1,12 +1,14 @@
 // Keys of the full-screen window: Esc, and the panel's file list walked while the panel is hidden.
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
+#include "menus/frm_dummy.h"
 #include "platform/dir_list.h"
 #include "platform/file_list.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
 #include <QFile>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -106,6 +108,17 @@ class TestFullKeys : public QObject {
     QVERIFY(!f.full->isVisible());
     QVERIFY(!f.full->CDummy);
     QVERIFY(f.fixture.program->frm_main->isEnabled());
+  }
+
+  void menuKeyOpensTheWindowsMenu() {
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    FrmFull& f = *program.frm_full;
+    f.show();
+    QTest::keyClick(&f, Qt::Key_Menu);
+    QTest::keyClick(&f, Qt::Key_F10, Qt::ShiftModifier);
+    QCOMPARE(fixture.poppedMenus, (QList<QMenu*>{program.frm_dummy->mnu_full, program.frm_dummy->mnu_full}));
+    f.Leave();
   }
 };
 

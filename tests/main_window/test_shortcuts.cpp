@@ -1,5 +1,6 @@
 // Keyboard shortcuts of the main window, gated by the shortcut switch, never consuming the key.
 #include "main_window/frm_main.h"
+#include "menus/frm_dummy.h"
 #include "platform/dir_list.h"
 #include "platform/file_list.h"
 #include "platform/mmcontrol.h"
@@ -8,6 +9,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -160,6 +164,47 @@ class TestShortcuts : public QObject {
     QTest::keyClick(m.File, Qt::Key_B);
     QCOMPARE(clicks.count(), 2);
     QCOMPARE(m.File->FileName(), QStringLiteral("b.wav"));
+  }
+
+  // The menus without a mouse: the Menu key or Shift+F10 opens the menu of the focused control; Delete on the
+  // file list asks to delete, as the menu's command does, and the answer is heeded.
+  void menusFromTheKeyboard() {
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("a.bmp")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    FrmMain& m = *program.frm_main;
+    m.show();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    program.frm_option->setCheckValue(3, 0);
+    QVERIFY(m.Dir->setPath(folder.path()));
+    m.File->setPattern(QStringLiteral("*.*"));
+    m.File->setListIndex(0);
+    FrmDummy& d = *program.frm_dummy;
+
+    m.File->setFocus();
+    QTest::keyClick(m.File, Qt::Key_Menu);
+    QCOMPARE(fixture.poppedMenus, QList<QMenu*>{d.mnu_filelist});
+    QVERIFY(d.mnu_delete->isEnabled());
+    m.List->setFocus();
+    QTest::keyClick(m.List, Qt::Key_F10, Qt::ShiftModifier);
+    QCOMPARE(fixture.poppedMenus.last(), d.mnu_list);
+    m.cmd_play->setFocus();
+    QTest::keyClick(m.cmd_play, Qt::Key_Menu);
+    QCOMPARE(fixture.poppedMenus.last(), d.mnu_img);
+    QCOMPARE(fixture.poppedMenus.size(), 3);
+
+    m.File->setFocus();
+    fixture.messageBoxes->answers.push_back(QMessageBox::Cancel);
+    QTest::keyClick(m.File, Qt::Key_Delete);
+    QCOMPARE(fixture.messageBoxes->calls.size(), 1);
+    QVERIFY(QFile::exists(folder.filePath(QStringLiteral("a.bmp"))));
+    QTest::keyClick(m.File, Qt::Key_Delete);  // OK, the default answer
+    QCOMPARE(fixture.messageBoxes->calls.size(), 2);
+    QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("a.bmp"))));
+    QCOMPARE(m.File->ListCount(), 0);
   }
 };
 
