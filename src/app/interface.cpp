@@ -7,6 +7,10 @@
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
+#include "platform/dir_list.h"
+#include "platform/drive_box.h"
+#include "platform/file_list.h"
+#include "platform/picture_box.h"
 #include "preferences/frm_option.h"
 
 #include <QAction>
@@ -19,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
 #include <QTabBar>
 #include <QWindow>
 
@@ -140,6 +145,25 @@ void Program::ApplyInterface() {
   m.setCursor(pointer);
   o.setCursor(pointer);
   frm_full->setCursor(pointer);
+
+  // Screen readers: every control of the main window by name and description, in the language of the
+  // captions.
+  {
+    using C = TextTables::Control;
+    const std::pair<QWidget*, C> controls[] = {
+        {m.cmd_prev, C::Previous},   {m.cmd_next, C::Next},   {m.cmd_back, C::Back}, {m.cmd_ff, C::Forward},
+        {m.cmd_play, C::Play},       {m.cmd_pause, C::Pause}, {m.cmd_stop, C::Stop}, {m.cmd_eject, C::Eject},
+        {m.cmd_spk, C::Speaker},     {m.Slider, C::Slider},   {m.cmd_up, C::Up},     {m.cmd_down, C::Down},
+        {m.List, C::Favourites},     {m.File, C::Files},      {m.Dir, C::Folders},   {m.Drive, C::Drives},
+        {m.cmb_filter, C::FileType}, {m.Img, C::Picture},     {m.Logo, C::Logo},     {m.cmd_min, C::Minimise},
+        {m.cmd_close, C::Close},
+    };
+    for (const auto& [widget, control] : controls) {
+      const TextTables::Spoken spoken = TextTables::ControlText(control, use_chinese);
+      widget->setAccessibleName(spoken.name);
+      widget->setAccessibleDescription(spoken.description);
+    }
+  }
 
   // 8. Help list, back to topic 1.
   const auto& titles = use_chinese ? tables.HelpTitle_zh : tables.HelpTitle_en;

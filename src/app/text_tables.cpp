@@ -402,6 +402,42 @@ QString TextTables::NoticeText(Notice notice, bool use_chinese) {
   return {};
 }
 
+TextTables::Spoken TextTables::ControlText(Control control, bool use_chinese) {
+  struct Row {
+    const char16_t* en_name;
+    const char16_t* en_description;
+    const char16_t* zh_name;
+    const char16_t* zh_description;
+  };
+  static constexpr Row kRows[] = {
+      {u"Previous file", u"Goes to the previous file of the list", u"上一個檔案", u"到清單的上一個檔案"},
+      {u"Next file", u"Goes to the next file of the list", u"下一個檔案", u"到清單的下一個檔案"},
+      {u"Step back", u"Moves the sound or movie one step back", u"後退", u"聲音或影片後退一步"},
+      {u"Step forward", u"Moves the sound or movie one step forward", u"前進", u"聲音或影片前進一步"},
+      {u"Play", u"Plays the sound or movie", u"播放", u"播放聲音或影片"},
+      {u"Pause", u"Pauses the sound or movie", u"暫停", u"暫停聲音或影片"},
+      {u"Stop", u"Stops and goes back to the start", u"停止", u"停止並回到開頭"},
+      {u"Eject", u"Ejects the disc", u"退出", u"退出光碟"},
+      {u"Sound", u"Turns the sound off or on", u"聲音", u"關閉或開啟聲音"},
+      {u"Position and zoom", u"The playing position of a sound or movie, the zoom of a picture",
+       u"位置及縮放", u"聲音或影片的播放位置，圖像的縮放"},
+      {u"Move up", u"Moves the favourite up", u"上移", u"將我的最愛上移"},
+      {u"Move down", u"Moves the favourite down", u"下移", u"將我的最愛下移"},
+      {u"Favourites", u"The favourite files; a click opens one", u"我的最愛", u"我的最愛檔案，按一下開啟"},
+      {u"Files", u"The files of the folder; a click opens one", u"檔案", u"資料夾的檔案，按一下開啟"},
+      {u"Folders", u"The folder and its subfolders", u"資料夾", u"資料夾及其子資料夾"},
+      {u"Drives", u"The drives and volumes", u"磁碟機", u"磁碟機及磁碟區"},
+      {u"File type", u"Which files the list shows", u"檔案類型", u"清單顯示的檔案"},
+      {u"Picture", u"The picture or movie shown", u"圖像", u"顯示的圖像或影片"},
+      {u"Preferences", u"Opens the preferences", u"偏好設定", u"開啟偏好設定"},
+      {u"Minimise", u"Minimises the window", u"最小化", u"將視窗最小化"},
+      {u"Close", u"Ends the program", u"關閉", u"結束程式"},
+  };
+  const Row& row = kRows[static_cast<int>(control)];
+  return use_chinese ? Spoken{QString::fromUtf16(row.zh_name), QString::fromUtf16(row.zh_description)}
+                     : Spoken{QString::fromUtf16(row.en_name), QString::fromUtf16(row.en_description)};
+}
+
 void TextTables::SelectLanguage(bool use_chinese) {
   SplashText = use_chinese ? SplashText_zh : SplashText_en;
   MainText = use_chinese ? MainText_zh : MainText_en;

@@ -40,6 +40,36 @@ struct TextTables {
   };
   static QString NoticeText(Notice notice, bool use_chinese);
 
+  // What a screen reader says of the main window's controls: a name and a description in each language.
+  enum class Control {
+    Previous,
+    Next,
+    Back,
+    Forward,
+    Play,
+    Pause,
+    Stop,
+    Eject,
+    Speaker,
+    Slider,
+    Up,
+    Down,
+    Favourites,
+    Files,
+    Folders,
+    Drives,
+    FileType,
+    Picture,
+    Logo,
+    Minimise,
+    Close,
+  };
+  struct Spoken {
+    QString name;
+    QString description;
+  };
+  static Spoken ControlText(Control control, bool use_chinese);
+
   // MsgText row in the given language.
   const QString& Msg(int row, bool use_chinese) const { return MsgText[row][use_chinese ? 0 : 1]; }
 };

@@ -5,8 +5,11 @@
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
+#include "platform/dir_list.h"
+#include "platform/drive_box.h"
 #include "platform/file_list.h"
 #include "platform/fit_label.h"
+#include "platform/picture_box.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
@@ -21,7 +24,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QStyleOptionComboBox>
 #include <QTabBar>
 #include <QTest>
@@ -354,6 +359,34 @@ class TestInterface : public QObject {
       QVERIFY2(needed.width() <= row.width() && needed.height() <= row.height() + 1,
                qPrintable(help->item(i)->text()));
     }
+  }
+
+  // A screen reader tells each control of the main window apart, by a name and a description in the language
+  // the interface shows; they change with it.
+  void controlsHaveAccessibleNamesInTheLanguage() {
+    ProgramFixture fixture;
+    Program& p = fixture.start();
+    FrmMain& m = *p.frm_main;
+    const QList<QWidget*> controls{m.cmd_prev, m.cmd_next,  m.cmd_back, m.cmd_ff, m.cmd_play,   m.cmd_pause,
+                                   m.cmd_stop, m.cmd_eject, m.cmd_spk,  m.Slider, m.cmd_up,     m.cmd_down,
+                                   m.List,     m.File,      m.Dir,      m.Drive,  m.cmb_filter, m.Img,
+                                   m.Logo,     m.cmd_min,   m.cmd_close};
+    QStringList english;
+    for (const bool chinese : {false, true}) {
+      p.use_chinese = chinese;
+      p.ApplyInterface();
+      QSet<QString> names;
+      for (QWidget* control : controls) {
+        QVERIFY(!control->accessibleName().isEmpty());
+        QVERIFY(!control->accessibleDescription().isEmpty());
+        names.insert(control->accessibleName());
+        if (!chinese) english << control->accessibleName();
+      }
+      QCOMPARE(names.size(), controls.size());
+    }
+    for (qsizetype i = 0; i < controls.size(); ++i) QVERIFY(controls[i]->accessibleName() != english[i]);
+    QCOMPARE(english.first(), QStringLiteral("Previous file"));
+    QCOMPARE(m.cmd_close->accessibleName(), QStringLiteral("關閉"));
   }
 };
 
