@@ -377,18 +377,18 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
 // The wheel over the picture scrolls it and, with Ctrl, zooms it, through the scroll bars and the slider so
 // that their own handling runs as for a click on them. A movie's pane has nothing to scroll.
 void FrmMain::wheelOverPane(QWheelEvent* event) {
-  const QPoint notches = event->angleDelta() / 120;
-  const QPoint pixels = event->angleDelta() * 3 * VS->singleStep() / 120;
   if (Timer->isActive()) return;
+  const QPoint delta = event->angleDelta();  // 120 a notch
   if (event->modifiers() & Qt::ControlModifier) {
-    if (notches.y() != 0) Slider->setValue(Slider->value() + notches.y());
+    Slider->setValue(Slider->value() + delta.y() / 120);
     return;
   }
-  // Shift turns a plain wheel sideways, as in other viewers.
-  const bool sideways = (event->modifiers() & Qt::ShiftModifier) || pixels.x() != 0;
+  // Shift turns a plain wheel sideways, as in other viewers; three steps of the bar a notch.
+  const bool sideways = (event->modifiers() & Qt::ShiftModifier) || delta.x() != 0;
   QScrollBar* bar = sideways ? HS : VS;
-  const int step = sideways ? (pixels.x() != 0 ? pixels.x() : pixels.y()) : pixels.y();
-  if (step != 0 && bar->isVisibleTo(fr_picture)) bar->setValue(bar->value() - step);
+  const int turn = sideways && delta.x() != 0 ? delta.x() : delta.y();
+  if (turn != 0 && bar->isVisibleTo(fr_picture))
+    bar->setValue(bar->value() - turn * 3 * bar->singleStep() / 120);
 }
 
 void FrmMain::mousePressEvent(QMouseEvent* event) {
