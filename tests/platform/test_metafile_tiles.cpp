@@ -212,12 +212,14 @@ void TestMetafileTiles::controlGoesWhileJobsRun() {
     QVERIFY(parsed);
     document = parsed;
     auto pane = std::make_unique<Pane>(QSize(800, 600));
-    pane->show(Picture(std::move(parsed)), QSize(1600, 1200));
+    pane->show(Picture(parsed), QSize(1600, 1200));
     pane->window.grab();
     QVERIFY(pane->box->tilesPending());
-    // A new picture while jobs run, then the control goes with more running.
+    // A new picture while jobs run, then the control goes with more running. The test keeps its own
+    // reference up to here: the stopped jobs may already have let theirs go.
     pane->box->setPicture(Load(Small()));
-    pane->box->setPicture(Picture(document.lock()));
+    pane->box->setPicture(Picture(parsed));
+    parsed.reset();
     pane->window.grab();
     QVERIFY(pane->box->tilesPending());
   }
