@@ -8,7 +8,7 @@
 
 #include "app/program.h"
 #include "fullscreen/frm_full.h"
-#include "fullscreen/prefetch.h"
+#include "platform/picture_prefetch.h"
 #include "main_window/frm_main.h"
 #include "platform/dir_list.h"
 #include "platform/file_list.h"

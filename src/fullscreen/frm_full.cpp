@@ -6,13 +6,13 @@
 
 #include "app/look.h"
 #include "app/program.h"
-#include "fullscreen/prefetch.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "platform/dir_list.h"
 #include "platform/drive_box.h"
 #include "platform/file_list.h"
 #include "platform/picture_box.h"
+#include "platform/picture_prefetch.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -138,6 +138,8 @@ void FrmFull::Form_Activate() {
   if (CDummy) return;
   FrmMain& m = *program_.frm_main;
   m.setEnabled(false);
+  // The main window's neighbours are not stepped to from here: their memory goes to this window's.
+  m.prefetch->clear();
   // The language may have changed since the last visit.
   if (!program_.tables.MenuText[1].isEmpty()) fr_control->setTitle(program_.tables.MenuText[1]);
   Img->setPicture(m.Img->picture());

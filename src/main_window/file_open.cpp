@@ -5,6 +5,7 @@
 #include "platform/mmcontrol.h"
 #include "platform/picture_box.h"
 #include "platform/picture_loader.h"
+#include "platform/picture_prefetch.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -17,12 +18,17 @@
 #include <QTimer>
 
 void FrmMain::FileOpen(const QString& path) {
+  // Whatever was on its way to the pane is no longer wanted.
+  cancelPendingPicture();
   if (Timer->isActive()) {
     MCI->setCommand(QStringLiteral("Close"));
     Timer->stop();
   }
-  if (openAsPicture(path)) return;
+  if (openAsPicture(path) != Opened::NoPicture) return;
+  openAsMedia(path);
+}
 
+void FrmMain::openAsMedia(const QString& path) {
   VS->setVisible(false);
   HS->setVisible(false);
   MCI->setFileName(path);
@@ -34,12 +40,31 @@ void FrmMain::FileOpen(const QString& path) {
   Timer->start();
 }
 
-bool FrmMain::openAsPicture(const QString& path) {
-  // Loaded before anything changes, so that a file that is no picture leaves the pane exactly as it was.
-  const auto picture = LoadPicture(path);
-  if (!picture) return false;
+FrmMain::Opened FrmMain::openAsPicture(const QString& path) {
+  // Decided before anything changes, so that a file that is no picture leaves the pane exactly as it was. A
+  // big picture that is not decoded ahead is decoded on the prefetch's worker while the window goes on
+  // answering; the pane changes when it is there.
+  const QStringList neighbours = steppingNeighbours();
+  if (DecodedBytesEstimate(path) > wait_free_bytes) {
+    const PicturePrefetch::Found found = prefetch->request(path, neighbours);
+    if (!found.ready) {
+      pending_picture_ = path;
+      busy_delay_->start();
+      return Opened::Later;
+    }
+    if (!found.picture) return Opened::NoPicture;
+    showPicture(path, *found.picture);
+    return Opened::Picture;
+  }
+  const auto picture = prefetch->take(path, neighbours);
+  if (!picture) return Opened::NoPicture;
+  showPicture(path, *picture);
+  return Opened::Picture;
+}
+
+void FrmMain::showPicture(const QString& path, const Picture& picture) {
   Img->Stretch = false;
-  Img->setPicture(*picture);
+  Img->setPicture(picture);
   Img->Stretch = true;
   Slider->setTickPosition(QSlider::TicksBelow);
   {
@@ -50,10 +75,36 @@ bool FrmMain::openAsPicture(const QString& path) {
   }
   cur_file = path;
   Img_Change();
-  return true;
+}
+
+void FrmMain::pictureDecoded(const QString& path) {
+  if (pending_picture_.isEmpty() || path != pending_picture_) return;
+  const PicturePrefetch::Found found = prefetch->request(path, steppingNeighbours());
+  if (!found.ready) return;  // the file changed while it was read: decoded again
+  cancelPendingPicture();
+  if (found.picture)
+    showPicture(path, *found.picture);
+  else
+    openAsMedia(path);  // what a file that is no picture gets
+}
+
+void FrmMain::cancelPendingPicture() {
+  pending_picture_.clear();
+  busy_delay_->stop();
+  if (busy_shown_) {
+    busy_shown_ = false;
+    QGuiApplication::restoreOverrideCursor();
+  }
+}
+
+void FrmMain::showBusy() {
+  if (pending_picture_.isEmpty() || busy_shown_) return;
+  busy_shown_ = true;
+  QGuiApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
 void FrmMain::Paste() {
+  cancelPendingPicture();
   Img->Stretch = false;
   Picture picture;
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();

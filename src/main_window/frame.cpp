@@ -13,6 +13,7 @@
 #include "platform/key_preview.h"
 #include "platform/mmcontrol.h"
 #include "platform/picture_box.h"
+#include "platform/picture_prefetch.h"
 #include "platform/track_slider.h"
 #include "platform/window_drag.h"
 #include "preferences/frm_option.h"
@@ -60,7 +61,9 @@ FrmMain::FrmMain(Program& program)
   connectHandlers();
 }
 
-FrmMain::~FrmMain() = default;
+FrmMain::~FrmMain() {
+  if (busy_shown_) QGuiApplication::restoreOverrideCursor();
+}
 
 namespace {
 
@@ -209,6 +212,11 @@ void FrmMain::createControls() {
   Logo->setCursor(Qt::PointingHandCursor);
 
   MCI = new MMControl(this);
+  prefetch = new PicturePrefetch(this);
+  // The busy pointer only for a wait the user notices.
+  busy_delay_ = new QTimer(this);
+  busy_delay_->setSingleShot(true);
+  busy_delay_->setInterval(100);
 
   setCursor(artwork::windowCursor());
   // Key preview: the window sees every key of its controls before they do.
@@ -254,6 +262,8 @@ void FrmMain::connectHandlers() {
   connect(Slider, &QSlider::valueChanged, this, &FrmMain::Slider_Change);
   connect(MCI, &MMControl::Done, this, &FrmMain::MCI_Done);
   connect(MCI, &MMControl::noSoundOutput, this, &FrmMain::MCI_NoSoundOutput);
+  connect(prefetch, &PicturePrefetch::ready, this, &FrmMain::pictureDecoded);
+  connect(busy_delay_, &QTimer::timeout, this, &FrmMain::showBusy);
 
   connect(Img, &PictureBox::MouseDown, this, &FrmMain::Img_MouseDown);
   connect(Img, &PictureBox::MouseMove, this, &FrmMain::Img_MouseMove);

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -11,7 +12,9 @@ class DirList;
 class DriveBox;
 class FileList;
 class MMControl;
+class Picture;
 class PictureBox;
+class PicturePrefetch;
 class Program;
 class QComboBox;
 class QGroupBox;
@@ -135,6 +138,13 @@ class FrmMain : public QWidget {
   QLabel* lb_size = nullptr;
   QLabel* lb_sound = nullptr;  // our own note: no audio output opened; hidden until that happens
   MMControl* MCI = nullptr;
+  // Decodes the neighbours of the selection ahead, and big pictures off the UI thread.
+  PicturePrefetch* prefetch = nullptr;
+  // Pictures that decode to more than this are decoded on the prefetch's worker when they are not decoded
+  // ahead (about 4 megapixels: what the UI thread decodes in some 50 ms); tests lower it.
+  qint64 wait_free_bytes = 16LL * 1024 * 1024;
+  // True while such a picture is on its way to the pane.
+  bool picturePending() const { return !pending_picture_.isEmpty(); }
   QPixmap img_spkon;
   QPixmap img_spkoff;
 
@@ -174,7 +184,14 @@ class FrmMain : public QWidget {
   void stopCdAtExit();
   void dragPress(int button, double x, double y);
   void dragMove(int button, double x, double y);
-  bool openAsPicture(const QString& path);
+  enum class Opened { Picture, Later, NoPicture };
+  Opened openAsPicture(const QString& path);
+  void openAsMedia(const QString& path);
+  void showPicture(const QString& path, const Picture& picture);
+  void pictureDecoded(const QString& path);
+  void cancelPendingPicture();
+  void showBusy();
+  QStringList steppingNeighbours();
   void applyZoom();
   void layOutPane();
   void setPictureCursor(bool moving);
@@ -187,6 +204,14 @@ class FrmMain : public QWidget {
   QElapsedTimer restarted_at;
   std::function<void()> pending_notice_;  // a problem found while loading, told once the window shows
   int quick_ends = 0;
+
+  // A big picture being decoded for the pane, the pointer that shows the wait, and the last step.
+  QString pending_picture_;
+  QTimer* busy_delay_ = nullptr;
+  bool busy_shown_ = false;
+  int step_index_ = -1;
+  bool step_favourites_ = false;
+  bool step_forwards_ = true;
 
   Program& program_;
   bool background_pressed_ = false;  // the button went down on the bare window, so a move may drag it

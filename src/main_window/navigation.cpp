@@ -82,6 +82,32 @@ void FrmMain::File_Click() {
   FileOpen(withSeparator(File->Path()) + File->FileName());
 }
 
+QStringList FrmMain::steppingNeighbours() {
+  // The list being stepped through, its selection, and the way the last step went: the next one that way
+  // first, then the one behind (both wrap, as Next and Previous do).
+  QStringList paths;
+  const bool favourites = from_favourites;
+  const int index = favourites ? List->currentRow() : File->ListIndex();
+  const int count = favourites ? List->count() : File->ListCount();
+  if (index < 0 || index >= count) return paths;
+  if (favourites == step_favourites_ && step_index_ >= 0 && index != step_index_) {
+    const bool wrapped_forwards = step_index_ == count - 1 && index == 0;
+    const bool wrapped_backwards = step_index_ == 0 && index == count - 1;
+    step_forwards_ = wrapped_forwards || (!wrapped_backwards && index > step_index_);
+  }
+  step_favourites_ = favourites;
+  step_index_ = index;
+  const QString folder = favourites ? QString() : withSeparator(File->Path());
+  const auto at = [&](int i) {
+    i = (i % count + count) % count;
+    return favourites ? program_.FavPath[i] : folder + File->List(i);
+  };
+  const int ahead = step_forwards_ ? 1 : -1;
+  if (count > 1) paths << at(index + ahead);
+  if (count > 2) paths << at(index - ahead);
+  return paths;
+}
+
 void FrmMain::File_DblClick() { AddFList(); }
 
 void FrmMain::File_MouseDown(int button, int, int, int) {
@@ -106,6 +132,7 @@ void FrmMain::cmb_filter_Click() {
   if (index == 0) {
     Paste();
   } else if (index == 16) {
+    cancelPendingPicture();
     MCI->setCommand(QStringLiteral("Close"));
     MCI->setDeviceType(QStringLiteral("CDAudio"));
     MCI->setCommand(QStringLiteral("Open"));

@@ -1,6 +1,6 @@
 // The full-screen view: entering and leaving, the control panel, the picture's move and the full-screen menu.
 #include "fullscreen/frm_full.h"
-#include "fullscreen/prefetch.h"
+#include "platform/picture_prefetch.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"

@@ -1,7 +1,7 @@
 // Decoding the full-screen neighbours ahead: the right picture at every step however fast the steps come,
 // never more than three decoded pictures held, files changed on disk read again, wishes dropped in time.
 #include "fullscreen/frm_full.h"
-#include "fullscreen/prefetch.h"
+#include "platform/picture_prefetch.h"
 #include "picture_gen.h"
 #include "platform/dir_list.h"
 #include "platform/file_list.h"

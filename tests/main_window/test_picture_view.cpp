@@ -29,7 +29,8 @@ bool openPicture(FrmMain& m, const QTemporaryDir& dir, QSize size) {
       dir.filePath(QStringLiteral("p%1x%2.bmp").arg(size.width()).arg(size.height())));
   if (!WriteFile(path, MakeBmp(Quadrants(size), {.bitsPerPixel = 4}))) return false;
   m.FileOpen(path);
-  return m.cur_file == path;
+  // A big one arrives from the decoding thread.
+  return QTest::qWaitFor([&] { return !m.picturePending(); }, 20000) && m.cur_file == path;
 }
 
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QThreadPool>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -21,10 +22,10 @@ struct PictureKey {
   bool operator==(const PictureKey&) const = default;
 };
 
-// Decodes the neighbours of the full-screen selection ahead on one worker thread, so that stepping to them
-// shows a picture already decoded. Holds at most kMaxHeld decoded pictures, counting the one in the making:
-// the current one and its two neighbours. Owned by FrmFull and used from the UI thread only; the worker
-// touches no widget and hands its picture back by a queued call.
+// Decodes the neighbours of a window's selection ahead on one worker thread, so that stepping to them shows a
+// picture already decoded. Holds at most kMaxHeld decoded pictures, counting the one in the making: the
+// current one and its two neighbours. Each of FrmMain and FrmFull owns one and uses it from the UI thread
+// only; the worker touches no widget and hands its picture back by a queued call.
 class PicturePrefetch : public QObject {
   Q_OBJECT
 
@@ -45,6 +46,17 @@ class PicturePrefetch : public QObject {
   // decoded one at a time.
   std::optional<Picture> take(const QString& current, const QStringList& neighbours);
 
+  // What request() found for the file asked for.
+  struct Found {
+    bool ready = false;              // false: being decoded, ready(current) follows
+    std::optional<Picture> picture;  // when ready: nullopt when the file does not load
+  };
+  // As take(), but never decodes on this thread nor waits: a picture that is not decoded yet goes to the
+  // worker ahead of every neighbour, and ready(current) follows, after which request() finds it. Another
+  // request() or take() supersedes it; a decode already running for another file is left to finish first
+  // (it cannot be stopped half way), so at most one stale decode stands before the one wanted.
+  Found request(const QString& current, const QStringList& neighbours);
+
   // Drops every picture and every wish (leaving full screen).
   void clear();
 
@@ -63,11 +75,13 @@ class PicturePrefetch : public QObject {
   // How often a file was decoded here while the worker was still decoding the same file (never, but for a
   // worker starved for seconds).
   int decodedTwice() const { return twice_; }
+  // Decodes run on the worker and here since this object was made.
+  int decodes() const { return decodes_.load(); }
   // True while a decode runs or a wanted neighbour waits for its turn.
   bool busy() const;
 
  signals:
-  // A neighbour was decoded ahead (or found not to load) and is ready to be taken.
+  // A neighbour, or the file a request() waits for, was decoded (or found not to load) and is ready.
   void ready(const QString& path);
 
  private:
@@ -77,6 +91,7 @@ class PicturePrefetch : public QObject {
     std::optional<Picture> picture;  // nullopt: the file does not load
   };
 
+  void select(const PictureKey& key, const QStringList& neighbours);
   void pump();
   void finished(std::shared_ptr<Job> job);
   std::optional<Picture> waitFor(std::shared_ptr<Job> job, bool& got);
@@ -92,10 +107,12 @@ class PicturePrefetch : public QObject {
   QList<Entry> cache_;
   QList<PictureKey> wanted_;  // the current file first, then the neighbours by nearness
   PictureKey shown_;          // the picture last returned that loaded: the caller shows it
+  PictureKey requested_;      // the current file of a request() that found it not decoded yet
   std::shared_ptr<Job> running_;
   bool enabled_ = true;
   int peak_held_ = 0;
   int twice_ = 0;
+  std::atomic<int> decodes_{0};
   qint64 budget_bytes_ = kDefaultBudgetBytes;
   qint64 peak_held_bytes_ = 0;
   double ms_per_mb_ = 40;  // how fast files decode, from the last decode; sizes the wait for one in flight

@@ -1,6 +1,6 @@
 // Decoding the full-screen neighbours ahead: the cache of at most three pictures, the one worker thread and
 // the hand-over of its pictures to the UI thread.
-#include "fullscreen/prefetch.h"
+#include "platform/picture_prefetch.h"
 
 #include "platform/file_names.h"
 #include "platform/picture_loader.h"
@@ -63,13 +63,38 @@ PicturePrefetch::~PicturePrefetch() {
   pool_.waitForDone();
 }
 
-std::optional<Picture> PicturePrefetch::take(const QString& current, const QStringList& neighbours) {
-  const PictureKey key = PictureKey::of(current);
+void PicturePrefetch::select(const PictureKey& key, const QStringList& neighbours) {
   wanted_ = {key};
   for (const QString& path : neighbours) wanted_ << PictureKey::of(path);
+  if (requested_ != key) requested_ = PictureKey();
   prune();
   // A decode in flight for something else finishes unseen; one wanted again is seen after all.
   if (running_) running_->wanted = isWanted(running_->key);
+}
+
+PicturePrefetch::Found PicturePrefetch::request(const QString& current, const QStringList& neighbours) {
+  const PictureKey key = PictureKey::of(current);
+  select(key, neighbours);
+  Found found;
+  if (const Entry* entry = find(key); entry && (enabled_ || requested_ == key)) {
+    found.ready = true;
+    found.picture = entry->picture;
+    if (found.picture) shown_ = key;
+    requested_ = PictureKey();
+    prune();
+    pump();
+    return found;
+  }
+  requested_ = key;
+  if (!running_ || running_->key != key) makeRoom();
+  pump();
+  return found;
+}
+
+std::optional<Picture> PicturePrefetch::take(const QString& current, const QStringList& neighbours) {
+  const PictureKey key = PictureKey::of(current);
+  requested_ = PictureKey();
+  select(key, neighbours);
 
   std::optional<Picture> picture;
   bool got = false;
@@ -86,6 +111,7 @@ std::optional<Picture> PicturePrefetch::take(const QString& current, const QStri
     QElapsedTimer timer;
     timer.start();
     picture = LoadPicture(current);
+    ++decodes_;
     noteDecode(key, timer.elapsed());
   }
   // The picture on screen changes only when the new one loads.
@@ -122,6 +148,7 @@ void PicturePrefetch::clear() {
   cache_.clear();
   wanted_.clear();
   shown_ = PictureKey();
+  requested_ = PictureKey();
 }
 
 void PicturePrefetch::setEnabled(bool enabled) {
@@ -150,17 +177,24 @@ qint64 PicturePrefetch::heldBytes() const {
 }
 
 void PicturePrefetch::pump() {
-  if (!enabled_ || running_ || held() >= kMaxHeld) return;
-  // The neighbours in order of nearness; the current one (first) is never decoded here, nor one that would
-  // not fit the budget beside what is held.
-  const qint64 held_bytes = heldBytes();
+  if (running_) return;
+  const bool awaited = !wanted_.isEmpty() && requested_ == wanted_.front() && !find(requested_);
+  if (!awaited && (!enabled_ || held() >= kMaxHeld)) return;
+  // A requested current file first, whatever it takes; then the neighbours in order of nearness, none that
+  // would not fit the budget beside what is held. A current file that is not requested is decoded by take().
   qint64 estimate = 0;
-  const auto next = std::find_if(wanted_.cbegin() + std::min<qsizetype>(1, wanted_.size()), wanted_.cend(),
-                                 [&](const PictureKey& key) {
-                                   if (find(key)) return false;
-                                   estimate = DecodedBytesEstimate(key.path);
-                                   return estimate > 0 && held_bytes + estimate <= budget_bytes_;
-                                 });
+  auto next = wanted_.cend();
+  if (awaited) {
+    next = wanted_.cbegin();
+    estimate = DecodedBytesEstimate(requested_.path);
+  } else {
+    const qint64 held_bytes = heldBytes();
+    next = std::find_if(wanted_.cbegin() + 1, wanted_.cend(), [&](const PictureKey& key) {
+      if (find(key)) return false;
+      estimate = DecodedBytesEstimate(key.path);
+      return estimate > 0 && held_bytes + estimate <= budget_bytes_;
+    });
+  }
   if (next == wanted_.cend()) return;
   auto job = std::make_shared<Job>();
   job->key = *next;
@@ -173,6 +207,7 @@ void PicturePrefetch::pump() {
       QElapsedTimer timer;
       timer.start();
       std::optional<Picture> picture = LoadPicture(job->key.path);
+      ++decodes_;
       const qint64 ms = timer.elapsed();
       const bool decoded = PictureKey::of(job->key.path) == job->key;
       std::lock_guard lock(job->mutex);
@@ -200,8 +235,9 @@ void PicturePrefetch::finished(std::shared_ptr<Job> job) {
     picture = std::exchange(job->picture, std::nullopt);
     decoded = job->decoded;
   }
-  // A file that changed while it was read is decoded again when it is taken.
-  if (job->wanted && decoded && enabled_ && isWanted(job->key) && !find(job->key)) {
+  // A file that changed while it was read is decoded again when it is taken (or requested again).
+  const bool kept = enabled_ || job->key == requested_;
+  if (job->wanted && decoded && kept && isWanted(job->key) && !find(job->key)) {
     noteDecode(job->key, job->ms);
     keep(job->key, std::move(picture));
     picture.reset();
@@ -218,8 +254,9 @@ void PicturePrefetch::keep(const PictureKey& key, std::optional<Picture> picture
 
 void PicturePrefetch::prune() {
   // The picture on screen stays until another one replaces it: it is held either way.
-  cache_.removeIf(
-      [this](const Entry& entry) { return entry.key != shown_ && (!enabled_ || !isWanted(entry.key)); });
+  cache_.removeIf([this](const Entry& entry) {
+    return entry.key != shown_ && entry.key != requested_ && (!enabled_ || !isWanted(entry.key));
+  });
 }
 
 void PicturePrefetch::makeRoom() {
