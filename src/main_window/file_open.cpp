@@ -49,7 +49,7 @@ FrmMain::Opened FrmMain::openAsPicture(const QString& path) {
     const PicturePrefetch::Found found = prefetch->request(path, neighbours);
     if (!found.ready) {
       pending_picture_ = path;
-      busy_delay_->start();
+      busy_delay_->start(busy_delay_ms);
       return Opened::Later;
     }
     if (!found.picture) return Opened::NoPicture;

@@ -216,7 +216,6 @@ void FrmMain::createControls() {
   // The busy pointer only for a wait the user notices.
   busy_delay_ = new QTimer(this);
   busy_delay_->setSingleShot(true);
-  busy_delay_->setInterval(100);
 
   setCursor(artwork::windowCursor());
   // Key preview: the window sees every key of its controls before they do.

@@ -143,6 +143,8 @@ class FrmMain : public QWidget {
   // Pictures that decode to more than this are decoded on the prefetch's worker when they are not decoded
   // ahead (about 4 megapixels: what the UI thread decodes in some 50 ms); tests lower it.
   qint64 wait_free_bytes = 16LL * 1024 * 1024;
+  // How long such a wait goes before the busy pointer shows.
+  int busy_delay_ms = 100;
   // True while such a picture is on its way to the pane.
   bool picturePending() const { return !pending_picture_.isEmpty(); }
   QPixmap img_spkon;
