@@ -85,6 +85,8 @@ PicturePrefetch::Found PicturePrefetch::request(const QString& current, const QS
     pump();
     return found;
   }
+  // Off: what is held is not reused, as take() decodes anew.
+  cache_.removeIf([&key](const Entry& entry) { return entry.key == key; });
   requested_ = key;
   if (!running_ || running_->key != key) makeRoom();
   pump();
