@@ -29,12 +29,14 @@ set(glv_runtime_depends
     "gstreamer1.0-libav"
     "gstreamer1.0-alsa | gstreamer1.0-pulseaudio"
     "timgm6mb-soundfont | fluid-soundfont-gm"
-    "fonts-noto-cjk | fonts-arphic-uming")
+    "fonts-noto-cjk | fonts-arphic-uming"
+    # Qt's own buttons and dialogs in Chinese.
+    "qt6-translations-l10n")
 find_program(GLV_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(GLV_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  list(PREPEND glv_runtime_depends libqt6core6 libqt6gui6 libqt6widgets6 libgstreamer1.0-0
+  list(PREPEND glv_runtime_depends libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libgstreamer1.0-0
        libgstreamer-plugins-base1.0-0 libcdio19)
 endif()
 list(JOIN glv_runtime_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)

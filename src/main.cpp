@@ -1,5 +1,6 @@
 #include "app/artwork.h"
 #include "app/program.h"
+#include "platform/dropped_files.h"
 #include "platform/termination.h"
 
 #include <QApplication>
@@ -13,6 +14,10 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral("com.example.glintview"));
   QApplication::setWindowIcon(artwork::windowIcon());
   Program program(QCoreApplication::applicationDirPath());
+  // "Open with" and the desktop entry's %F: the files to show once started, by their exact bytes (Qt has
+  // taken its own options out of argv by now).
+  const QString folder = droppedfiles::WorkingFolder();
+  for (int i = 1; i < argc; ++i) program.startFiles << droppedfiles::Argument(argv[i], folder);
   // Logout, shutdown or a kill from outside end the program the way its own exit does.
   TerminationRequests termination;
   QObject::connect(&termination, &TerminationRequests::requested, &program,

@@ -1,10 +1,12 @@
 #include "app/frm_splash.h"
 
 #include "app/artwork.h"
+#include "app/language.h"
 #include "app/look.h"
 #include "app/program.h"
 #include "app/text_file.h"
 #include "main_window/frm_main.h"
+#include "platform/file_names.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -71,8 +73,15 @@ void FrmSplash::Form_Load() {
 }
 
 void FrmSplash::glanceAtSettings() {
+  const QString path = program_.readPath(QStringLiteral("glview3.ini"));
+  if (!filenames::Stat(path)) {
+    // The first run speaks the desktop's language, as if the settings said so; once there is a settings
+    // file, it decides.
+    useLanguage(language::LocaleWantsChinese());
+    return;
+  }
   // Any failure stops the reading silently; what was set so far stays.
-  const auto lines = textfile::ReadLines(program_.readPath(QStringLiteral("glview3.ini")), 10);
+  const auto lines = textfile::ReadLines(path, 10);
   if (!lines) return;
   if (lines->size() < 6) return;
   const auto cursors = textfile::NumberField((*lines)[5]);
@@ -85,8 +94,12 @@ void FrmSplash::glanceAtSettings() {
   if (lines->size() < 10) return;
   const auto chinese = textfile::BoolField((*lines)[9]);
   if (!chinese) return;
-  program_.use_chinese = *chinese;
-  const auto& table = program_.use_chinese ? program_.tables.SplashText_zh : program_.tables.SplashText_en;
+  useLanguage(*chinese);
+}
+
+void FrmSplash::useLanguage(bool chinese) {
+  program_.use_chinese = chinese;
+  const auto& table = chinese ? program_.tables.SplashText_zh : program_.tables.SplashText_en;
   Label2->setText(table[1]);
   Label1->setText(table[2]);
 }
@@ -148,6 +161,8 @@ void FrmSplash::Timer_Timer() {
   program_.loadWindows();
   program_.LoadSettings(0);
   program_.frm_main->show();
+  // "Open with" from a file manager: the file named on the command line, shown as a drop would show it.
+  program_.showStartFiles();
   // The splash goes once the main window is up: no blank moment between the two.
   OnScreenWaiter::run(*program_.frm_main, [this] {
     hide();

@@ -32,6 +32,7 @@ class FrmSplash : public QWidget {
  private:
   void createControls();
   void glanceAtSettings();
+  void useLanguage(bool chinese);  // use_chinese and the splash's captions
   void setMousePointer(int pointer);
 
   Program& program_;

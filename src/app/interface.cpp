@@ -74,6 +74,8 @@ QString Program::ToggleCaption(const QString& caption, bool chinese) {
 void Program::ApplyInterface() {
   // 1. Language copy.
   tables.SelectLanguage(use_chinese);
+  // Qt's own texts too: the standard buttons of message boxes and the file dialogs.
+  qt_translation.apply(use_chinese);
 
   // 2. Captions.
   if (frm_splash) {

@@ -3,7 +3,9 @@
 #include "app/frm_splash.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
+#include "main_window/media_keys.h"
 #include "menus/frm_dummy.h"
+#include "platform/dropped_files.h"
 #include "platform/file_names.h"
 #include "preferences/frm_option.h"
 
@@ -91,6 +93,14 @@ void Program::loadWindows() {
   frm_option->Form_Load();
   frm_full->Form_Load();
   frm_dummy->Form_Load();
+  if (publishOnSessionBus) {
+    media_keys_ = std::make_unique<MediaKeys>(*this);
+    media_keys_->publish();
+  }
+}
+
+void Program::showStartFiles() {
+  if (const auto path = droppedfiles::FirstExisting(startFiles)) frm_main->ShowDropped(*path);
 }
 
 std::optional<QString> Program::FileNamePart(const QString& path) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "app/language.h"
 #include "app/text_tables.h"
 #include "platform/seams.h"
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -16,6 +18,7 @@ class FrmMain;
 class FrmOption;
 class FrmFull;
 class FrmDummy;
+class MediaKeys;
 
 // The program itself: the process-wide values, the five windows and the desktop seams. main() creates one
 // Program; a test creates its own with a temporary program folder and fake seams. The windows are created
@@ -74,6 +77,19 @@ class Program : public QObject {
 
   Seams seams;
 
+  // The files named on the command line (main() sets them): the first that exists is shown once the main
+  // window is up, as a drop of it would show it.
+  QStringList startFiles;
+  void showStartFiles();
+
+  // Whether the player is offered to the desktop's media controls (MPRIS on the session bus) at start-up.
+  // Tests that do not test that leave the bus alone.
+  bool publishOnSessionBus = true;
+  MediaKeys* mediaKeys() const { return media_keys_.get(); }
+
+  // Qt's own texts in the interface's language; ApplyInterface keeps it so.
+  QtTranslation qt_translation;
+
   // Ends the program at once (the exit sequence's last step). Tests replace it to observe the end.
   std::function<void()> endProgram;
   bool ended = false;
@@ -94,4 +110,5 @@ class Program : public QObject {
   std::unique_ptr<FrmOption> option_owner_;
   std::unique_ptr<FrmFull> full_owner_;
   std::unique_ptr<FrmDummy> dummy_owner_;
+  std::unique_ptr<MediaKeys> media_keys_;  // last: it refers to the main window
 };

@@ -218,6 +218,8 @@ void FrmMain::createControls() {
   busy_delay_->setSingleShot(true);
 
   setCursor(artwork::windowCursor());
+  // Files dropped anywhere on the window (drop.cpp); no control of it takes drops of its own.
+  setAcceptDrops(true);
   // Key preview: the window sees every key of its controls before they do.
   new KeyPreview(this, [this](QKeyEvent* key) { previewKey(key); });
   for (QWidget* watched : {static_cast<QWidget*>(title), static_cast<QWidget*>(Logo),

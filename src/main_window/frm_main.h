@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class DirList;
 class DriveBox;
@@ -17,6 +18,9 @@ class PictureBox;
 class PicturePrefetch;
 class Program;
 class QComboBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QGroupBox;
 class QKeyEvent;
 class QLabel;
@@ -29,7 +33,7 @@ class QWheelEvent;
 
 // The main window: file browser, picture pane and media controls. One file per concern implements it:
 // frame.cpp (load, drag, exit), navigation.cpp, file_open.cpp, favourites.cpp, playback.cpp,
-// picture_view.cpp, shortcuts.cpp.
+// picture_view.cpp, shortcuts.cpp, drop.cpp (files from the desktop).
 class FrmMain : public QWidget {
   Q_OBJECT
 
@@ -87,6 +91,11 @@ class FrmMain : public QWidget {
   void Timer_Timer();
   void Slider_Change();
   void MCI_Done(int NotifyCode);
+
+  // Files from the desktop (drop.cpp): a drop, the command line, the media controls' OpenUri. Shows the
+  // folder of `path` in the drive box and the folder list and opens the file as a click on it in the file
+  // list does; a folder is only shown. False, and nothing changed, for anything but a file or a folder.
+  bool ShowDropped(const QString& path);
 
   // Keyboard shortcuts (shortcuts.cpp): every key is seen here first and still reaches the focused control.
   void Form_KeyDown(int KeyCode, int Shift);
@@ -177,6 +186,9 @@ class FrmMain : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void createControls();
@@ -200,6 +212,8 @@ class FrmMain : public QWidget {
   void previewKey(QKeyEvent* key);
   void wheelOverPane(QWheelEvent* event);
   bool menuFromKeyboard(QKeyEvent* key);
+  std::optional<QString> droppable(const QDropEvent& event) const;
+  bool showDroppedFolder(const QString& folder);
 
   // Playback (playback.cpp): when the loop or the slideshow last started a medium, and how many media in a
   // row ended within 100 ms of being started so.
@@ -217,6 +231,9 @@ class FrmMain : public QWidget {
 
   Program& program_;
   bool background_pressed_ = false;  // the button went down on the bare window, so a move may drag it
+  // What the drag over the window would drop, read once when it entered: the source is asked for its data
+  // over the window system, which is too slow to repeat on every move.
+  std::optional<QString> drop_candidate_;
 };
 
 // Mouse button codes as the handlers take them: 1 left, 2 right, 4 middle, or'ed together.

@@ -41,6 +41,9 @@ class MMControl : public QObject {
   qint32 Length() const;  // 0 while nothing is open or the length is not known yet
   qint32 Position() const;
   void setSilent(bool silent);  // mutes; stays in force across later opens
+  // A medium (a file or the disc) is open; a "Play" of it has not reached its Done yet.
+  bool isOpen() const { return session_ != nullptr; }
+  bool isPlaying() const { return session_ != nullptr && playPending_; }
   bool silent() const { return silent_; }
   void setHWndDisplay(QWidget* pane);  // movies are drawn inside this widget
   QWidget* hWndDisplay() const { return pane_; }

@@ -3,7 +3,8 @@
 # real input (XTEST clicks and keys, no focus tricks). Checks that the splash is drawn before the main window
 # and that no blank moment comes between them; that "Always on the top" can be switched off and on with OK
 # without the main window locking up, and changes only the stacking layer; that a message box and the file
-# dialog come up above the main window and are readable; that SIGTERM (logout) writes "default.lst".
+# dialog come up above the main window and are readable; that SIGTERM (logout) writes "default.lst"; that a
+# first run under a Chinese locale given a file on the command line ("Open with") speaks Chinese and shows it.
 #
 #   run_e2e_desktop.sh <glview3 binary> <screenshot folder>
 #
@@ -63,9 +64,9 @@ inside() {
   env -u QT_QPA_PLATFORM QT_QPA_PLATFORM=xcb "$app/glview3" >"$log" 2>&1 &
   pid=$!
   # The main window: the splash has the same title, but not its size.
-  main_window() {
+  main_window() {  # [title regex]
     local id
-    for id in $(xdotool search --onlyvisible --name "$TITLE_RE" 2>/dev/null); do
+    for id in $(xdotool search --onlyvisible --name "${1:-$TITLE_RE}" 2>/dev/null); do
       [[ $(xdotool getwindowgeometry "$id" 2>/dev/null) == *"Geometry: 620x357"* ]] && { echo "$id"; return 0; }
     done
     return 1
@@ -202,6 +203,30 @@ inside() {
     od -c "$app/default.lst" >&2
     fail "SIGTERM did not write the favourite added in this run to default.lst"
   }
+
+  # "Open with" on a first run (no settings) under a Taiwanese locale: the program starts in Chinese and
+  # shows the picture it was given, whose name is not UTF-8, in its pane (red left half, blue right half).
+  local first_run=$app/../first-run given
+  given="$media/Open with/$(printf 'b\xe9.bmp')"
+  env -u QT_QPA_PLATFORM -u LC_ALL -u LC_MESSAGES -u LANGUAGE LANG=zh_TW.UTF-8 QT_QPA_PLATFORM=xcb \
+    "$first_run/glview3" "$given" >"$log" 2>&1 &
+  pid=$!
+  wait_for 20 main_window '^TARNWELL ' >/dev/null ||
+    { cat "$log" >&2; fail "the main window did not appear when given a file"; }
+  main=$(main_window '^TARNWELL ')
+  xprop -id "$main" _NET_WM_NAME | grep -q '晶影器' || fail "a first run under zh_TW is not in Chinese"
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  local pane=341x265+$((X + 252))+$((Y + 40))
+  picture_shown() {
+    grab "$shot"
+    more_than "$(share_of "$shot" '#ff0000' 10% "$pane")" 0.2 && more_than "$(share_of "$shot" '#0000ff' 10% "$pane")" 0.2
+  }
+  wait_for 10 picture_shown || { convert "$shot" "$shots/desktop-open-with.png"; fail "the file given is not shown"; }
+  convert "$shot" -crop "620x357+$X+$Y" +repage "$shots/desktop-open-with.png"
+  [[ ! -e $first_run/glview3.ini ]] || fail "a first run wrote settings nobody applied"
+  kill -TERM "$pid"
+  wait_for 10 eval "! kill -0 $pid 2>/dev/null" || fail "SIGTERM did not end the program given a file"
+  pid=
   echo "PASS"
 }
 
@@ -217,7 +242,11 @@ app=$work/program
 media=$work/media
 mkdir -p "$app" "$media"
 cp "$binary" "$app/glview3"
+mkdir -p "$work/first-run" "$media/Open with"
+cp "$binary" "$work/first-run/glview3"
 convert -size 320x240 gradient:'#2060c0-#f0a030' -type TrueColor "BMP3:$media/a_picture.bmp"
+convert -size 150x200 xc:'#ff0000' -size 150x200 xc:'#0000ff' +append -type TrueColor \
+  "BMP3:$media/Open with/$(printf 'b\xe9.bmp')"
 crlf() { printf '%s\r\n' "$@"; }
 # Slideshow, loop, stop CD, play on click, own cursors, splash, always on top: on but the CD; English.
 crlf "$media" " 1 " " 1 " " 0 " " 1 " " 1 " " 1 " " 1 " "True" "False" >"$app/glview3.ini"

@@ -67,7 +67,8 @@ if [ -f "$desktop" ]; then
   desktop-file-validate "$desktop" > "$work/desktop.log" 2>&1 || fail "desktop-file-validate failed"
   if grep -E 'error|warning' "$work/desktop.log"; then fail "desktop-file-validate complains"; fi
   value() { sed -n "s/^$1=//p" "$desktop"; }
-  [ "$(value Exec | cut -d' ' -f1)" = glview3 ] || fail "Exec does not start glview3"
+  # The files a file manager opens with it follow the program's name.
+  [ "$(value Exec)" = "glview3 %F" ] || fail "Exec is not glview3 %F"
   [ "$(value Icon)" = "$id" ] || fail "Icon is not $id"
   [ -n "$(value 'Name\[zh_TW\]')" ] || fail "no Name[zh_TW]"
   if [ -z "$(value Comment)" ] || [ -z "$(value 'Comment\[zh_TW\]')" ]; then fail "no Comment in both languages"; fi
@@ -104,7 +105,7 @@ if cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" > "$work/
     for need in libqt6core6 libqt6gui6 libqt6widgets6 libgstreamer1.0-0 gstreamer1.0-plugins-base \
       gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav \
       'gstreamer1.0-alsa | gstreamer1.0-pulseaudio' libcdio 'timgm6mb-soundfont | fluid-soundfont-gm' \
-      'fonts-noto-cjk | fonts-arphic-uming'; do
+      'fonts-noto-cjk | fonts-arphic-uming' libqt6dbus6 qt6-translations-l10n; do
       [[ ", $depends" == *", $need"* ]] || fail "the package does not depend on $need"
     done
     dpkg-deb -c "${debs[0]}" | awk '{print $NF}' > "$work/contents.txt"

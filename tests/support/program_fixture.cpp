@@ -49,6 +49,8 @@ Program& ProgramFixture::start() {
   seams.launcher = std::move(launch);
   owner_ = std::make_unique<Program>(folder_, std::move(seams));
   program = owner_.get();
+  program->startFiles = startFiles;
+  program->publishOnSessionBus = sessionBus;
   program->endProgram = [this] {
     program->ended = true;
     ++endCount;

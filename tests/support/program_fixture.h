@@ -30,6 +30,11 @@ class ProgramFixture {
   // Creates the Program and runs the start-up (splash load and its tick) at once.
   Program& start();
 
+  // Set before start(): the command line's files, and whether the player goes on the session bus (off, so
+  // that tests stay off a real desktop's bus).
+  QStringList startFiles;
+  bool sessionBus = false;
+
   Program* program = nullptr;
   FakeMessageBoxes* messageBoxes = nullptr;
   FakeFileDialogs* fileDialogs = nullptr;
