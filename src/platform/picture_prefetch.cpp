@@ -114,6 +114,7 @@ std::optional<Picture> PicturePrefetch::take(const QString& current, const QStri
     timer.start();
     picture = LoadPicture(current);
     ++decodes_;
+    ++decoded_here_;
     noteDecode(key, timer.elapsed());
   }
   // The picture on screen changes only when the new one loads.

@@ -75,8 +75,9 @@ class PicturePrefetch : public QObject {
   // How often a file was decoded here while the worker was still decoding the same file (never, but for a
   // worker starved for seconds).
   int decodedTwice() const { return twice_; }
-  // Decodes run on the worker and here since this object was made.
+  // Decodes run on the worker and here since this object was made, and those run here (by take()).
   int decodes() const { return decodes_.load(); }
+  int decodedHere() const { return decoded_here_; }
   // True while a decode runs or a wanted neighbour waits for its turn.
   bool busy() const;
 
@@ -113,6 +114,7 @@ class PicturePrefetch : public QObject {
   int peak_held_ = 0;
   int twice_ = 0;
   std::atomic<int> decodes_{0};
+  int decoded_here_ = 0;
   qint64 budget_bytes_ = kDefaultBudgetBytes;
   qint64 peak_held_bytes_ = 0;
   double ms_per_mb_ = 40;  // how fast files decode, from the last decode; sizes the wait for one in flight

@@ -80,12 +80,12 @@ class TestStepping : public QObject {
     m.File->setListIndex(2);
     QCOMPARE(m.Img->size(), sizeOf(2));
     QVERIFY(idle(m));
-    // Both neighbours are there: the steps to them decode nothing more.
-    const int decodes = m.prefetch->decodes();
+    // Both neighbours are there: the step to one decodes nothing on the UI thread.
+    const int decodes = m.prefetch->decodedHere();
     m.File->setListIndex(3);
     QCOMPARE(m.Img->size(), sizeOf(3));
     QCOMPARE(m.cur_file, folder_.filePath(name(3)));
-    QCOMPARE(m.prefetch->decodes(), decodes);
+    QCOMPARE(m.prefetch->decodedHere(), decodes);
 
     // Going backwards (here two at once, so that neither neighbour is decoded yet), the one before is
     // decoded first.
