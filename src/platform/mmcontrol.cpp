@@ -1,5 +1,6 @@
 #include "platform/mmcontrol.h"
 
+#include "platform/adpcm_source.h"
 #include "platform/file_names.h"
 #include "platform/gst_ptr.h"
 #include "platform/midi_source.h"
@@ -207,21 +208,28 @@ struct MMControl::Session {
   bool framePosted = false;
   std::atomic<int> frameMs{0};     // one frame's duration from the negotiated caps; 0 = unknown
   std::atomic<qint64> frameNs{0};  // the same, exact
-  // A MIDI file, read by us and fed through "appsrc://"; set by the worker before the pipeline starts.
-  std::unique_ptr<MidiSource> midi;
+  // A MIDI file or an ADPCM WAV file, read by us and fed through "appsrc://"; set by the worker before the
+  // pipeline starts.
+  std::unique_ptr<AppSource> own;
   QString path;  // the file, for the worker to read
 
   // A MIDI file is read here and fed to the synthesizer by us (midiparse times every event by the last
-  // tempo it saw, cannot seek, and spins for ever on an event it does not know). False for a MIDI file
-  // that holds no song. On the worker: the file may be slow to read.
+  // tempo it saw, cannot seek, and spins for ever on an event it does not know); an ADPCM WAV file is
+  // decoded by us (GStreamer's WAV reader times it at twice its speed). False for a MIDI file that holds
+  // no song. On the worker: the file may be slow to read.
   bool prepareOwnSource() {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !looksLikeMidi(file.peek(12))) return true;
-    const QByteArray bytes = file.read(MidiSong::kMaxFileBytes);
-    std::optional<MidiSong> song = readMidiSong(bytes);
-    if (!song || song->durationNs <= 0) return false;
-    midi = std::make_unique<MidiSource>(std::move(*song));
-    g_object_set(pipeline.get(), "uri", "appsrc://", nullptr);
+    QFile file;
+    if (!filenames::OpenForReading(file, path)) return true;
+    const QByteArray head = file.peek(12);
+    if (looksLikeMidi(head)) {
+      const QByteArray bytes = file.read(MidiSong::kMaxFileBytes);
+      std::optional<MidiSong> song = readMidiSong(bytes);
+      if (!song || song->durationNs <= 0) return false;
+      own = std::make_unique<MidiSource>(std::move(*song));
+    } else if (head.startsWith("RIFF")) {
+      own = AdpcmSource::open(path);
+    }
+    if (own) g_object_set(pipeline.get(), "uri", "appsrc://", nullptr);
     return true;
   }
 
@@ -298,7 +306,7 @@ struct MMControl::Session {
 
   static void onSourceSetup(GstElement*, GstElement* source, gpointer data) {
     auto* s = static_cast<Session*>(data);
-    if (s->midi && GST_IS_APP_SRC(source)) s->midi->attach(source);
+    if (s->own && GST_IS_APP_SRC(source)) s->own->attach(source);
     if (!s->cd || !g_object_class_find_property(G_OBJECT_GET_CLASS(source), "device")) return;
     const QByteArray device = resolveCdDevice(s->cdDevice);
     if (!device.isEmpty()) g_object_set(source, "device", device.constData(), nullptr);

@@ -7,8 +7,10 @@
 
 #include <gst/gst.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace {
 
@@ -87,6 +89,89 @@ QString testVideo(int ms, QSize size, QColor colour) {
       .arg(kFps);
 }
 
+constexpr int kImaSteps[89] = {
+    7,    8,     9,     10,    11,    12,    13,    14,    16,    17,    19,    21,    23,    25,   28,
+    31,   34,    37,    41,    45,    50,    55,    60,    66,    73,    80,    88,    97,    107,  118,
+    130,  143,   157,   173,   190,   209,   230,   253,   279,   307,   337,   371,   408,   449,  494,
+    544,  598,   658,   724,   796,   876,   963,   1060,  1166,  1282,  1411,  1552,  1707,  1878, 2066,
+    2272, 2499,  2749,  3024,  3327,  3660,  4026,  4428,  4871,  5358,  5894,  6484,  7132,  7845, 8630,
+    9493, 10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
+constexpr int kImaIndexMoves[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
+constexpr int kMsAdaptation[16] = {230, 230, 230, 230, 307, 409, 512, 614,
+                                   768, 614, 512, 409, 307, 230, 230, 230};
+constexpr int kMsCoefficients[7][2] = {{256, 0}, {512, -256}, {0, 0},     {192, 64},
+                                       {240, 0}, {460, -208}, {392, -232}};
+
+int clamp16(int v) { return std::clamp(v, -32768, 32767); }
+
+// One IMA ADPCM channel: picks the nibble nearest the sample and decodes it as a decoder would.
+struct ImaEncoder {
+  int predictor = 0;
+  int index = 0;
+  int encode(int sample) {
+    const int step = kImaSteps[index];
+    int nibble = 0;
+    int diff = sample - predictor;
+    if (diff < 0) {
+      nibble = 8;
+      diff = -diff;
+    }
+    nibble |= std::min(7, diff * 4 / step);
+    const int quantum = ((2 * (nibble & 7) + 1) * step) >> 3;
+    predictor = clamp16(nibble & 8 ? predictor - quantum : predictor + quantum);
+    index = std::clamp(index + kImaIndexMoves[nibble & 7], 0, 88);
+    return nibble;
+  }
+};
+
+QByteArray imaBlock(const std::vector<std::vector<int>>& pcm, int first, int frames, ImaEncoder* state) {
+  const int channels = int(pcm.size());
+  const auto at = [&](int c, int i) { return first + i < int(pcm[c].size()) ? pcm[c][first + i] : 0; };
+  QByteArray block;
+  for (int c = 0; c < channels; ++c) {
+    state[c].predictor = at(c, 0);
+    appendLe16(block, quint16(qint16(state[c].predictor)));
+    block.append(char(state[c].index)).append('\0');
+  }
+  for (int i = 1; i < frames; i += 8)
+    for (int c = 0; c < channels; ++c)
+      for (int k = 0; k < 8; k += 2) {
+        const int low = state[c].encode(at(c, i + k));
+        const int high = state[c].encode(at(c, i + k + 1));
+        block.append(char(low | high << 4));
+      }
+  return block;
+}
+
+QByteArray msBlock(const std::vector<std::vector<int>>& pcm, int first, int frames, int pair) {
+  const int channels = int(pcm.size());
+  const auto at = [&](int c, int i) { return first + i < int(pcm[c].size()) ? pcm[c][first + i] : 0; };
+  int delta[2] = {16, 16}, s1[2], s2[2];
+  QByteArray block;
+  for (int c = 0; c < channels; ++c) block.append(char(pair));
+  for (int c = 0; c < channels; ++c) appendLe16(block, quint16(delta[c]));
+  for (int c = 0; c < channels; ++c) appendLe16(block, quint16(qint16(s1[c] = at(c, 1))));
+  for (int c = 0; c < channels; ++c) appendLe16(block, quint16(qint16(s2[c] = at(c, 0))));
+  int pending = -1;
+  for (int i = 2; i < frames; ++i)
+    for (int c = 0; c < channels; ++c) {
+      const int predicted = (s1[c] * kMsCoefficients[pair][0] + s2[c] * kMsCoefficients[pair][1]) >> 8;
+      const int error = at(c, i) - predicted;
+      const int code = std::clamp(int(std::lround(double(error) / delta[c])), -8, 7);
+      s2[c] = s1[c];
+      s1[c] = clamp16(predicted + code * delta[c]);
+      delta[c] = std::max(16, (kMsAdaptation[code & 15] * delta[c]) >> 8);
+      if (pending < 0) {
+        pending = code & 15;
+      } else {
+        block.append(char(pending << 4 | (code & 15)));
+        pending = -1;
+      }
+    }
+  if (pending >= 0) block.append(char(pending << 4));
+  return block;
+}
+
 QString msf(int sector) {
   return QString::asprintf("%02d:%02d:%02d", sector / (75 * 60), (sector / 75) % 60, sector % 75);
 }
@@ -118,6 +203,61 @@ QString writeWav(const QString& path, int ms, int sampleRate) {
   wav.append("data");
   appendLe32(wav, quint32(data.size()));
   wav.append(data);
+  return writeBytes(path, wav);
+}
+
+qint16 adpcmWavSample(int i, int channel, int sampleRate) {
+  return sine(i, channel == 0 ? 440 : 660, sampleRate);
+}
+
+QString writeAdpcmWav(const QString& path, Adpcm codec, int ms, int sampleRate, int channels) {
+  const int frames = int(qint64(ms) * sampleRate / 1000);
+  std::vector<std::vector<int>> pcm(size_t(channels), std::vector<int>(size_t(frames), 0));
+  for (int c = 0; c < channels; ++c)
+    for (int i = 0; i < frames; ++i) pcm[size_t(c)][size_t(i)] = adpcmWavSample(i, c, sampleRate);
+  const bool ima = codec == Adpcm::Ima;
+  const int blockAlign = (ima ? 512 : 256) * channels;
+  const int perBlock = ima ? (blockAlign - 4 * channels) * 8 / (4 * channels) + 1
+                           : (blockAlign - 7 * channels) * 2 / channels + 2;
+  QByteArray data;
+  ImaEncoder state[2];
+  for (int first = 0, block = 0; first < frames; first += perBlock, ++block) {
+    QByteArray bytes = ima ? imaBlock(pcm, first, perBlock, state) : msBlock(pcm, first, perBlock, block % 7);
+    bytes.append(QByteArray(blockAlign - bytes.size(), '\0'));
+    data.append(bytes);
+  }
+
+  QByteArray fmt;
+  appendLe16(fmt, ima ? 0x11 : 0x02);
+  appendLe16(fmt, quint16(channels));
+  appendLe32(fmt, quint32(sampleRate));
+  appendLe32(fmt, quint32(qint64(sampleRate) * blockAlign / perBlock));
+  appendLe16(fmt, quint16(blockAlign));
+  appendLe16(fmt, 4);
+  if (ima) {
+    appendLe16(fmt, 2);
+    appendLe16(fmt, quint16(perBlock));
+  } else {
+    appendLe16(fmt, 32);
+    appendLe16(fmt, quint16(perBlock));
+    appendLe16(fmt, 7);
+    for (const auto& pair : kMsCoefficients) {
+      appendLe16(fmt, quint16(qint16(pair[0])));
+      appendLe16(fmt, quint16(qint16(pair[1])));
+    }
+  }
+  QByteArray body("WAVEfmt ");
+  appendLe32(body, quint32(fmt.size()));
+  body.append(fmt);
+  body.append("fact");
+  appendLe32(body, 4);
+  appendLe32(body, quint32(frames));
+  body.append("data");
+  appendLe32(body, quint32(data.size()));
+  body.append(data);
+  QByteArray wav("RIFF");
+  appendLe32(wav, quint32(body.size()));
+  wav.append(body);
   return writeBytes(path, wav);
 }
 

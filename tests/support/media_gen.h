@@ -12,6 +12,15 @@
 // PCM WAV, 16-bit mono, a 440 Hz sine of ms milliseconds.
 QString writeWav(const QString& path, int ms, int sampleRate = 8000);
 
+// ADPCM WAV as sound converters write it: a 440 Hz sine (a 660 Hz one on the right channel) of ms
+// milliseconds in IMA ADPCM (format 0x11, 512-byte blocks a channel) or Microsoft ADPCM (0x02, 256-byte
+// blocks a channel, the standard table of seven predictor pairs, each block on another pair), with the
+// samples-per-block field and a fact chunk with the count of frames. The encoders follow their decoders.
+enum class Adpcm { Ima, Ms };
+QString writeAdpcmWav(const QString& path, Adpcm codec, int ms, int sampleRate = 22050, int channels = 1);
+// The sample the ADPCM writer encodes at frame i of channel c (for comparing a decoding with it).
+qint16 adpcmWavSample(int i, int channel, int sampleRate);
+
 // Standard MIDI file (format 0): one piano note held for ms milliseconds.
 QString writeMidi(const QString& path, int ms);
 
