@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -135,6 +136,40 @@ GstRef<GstElement> makeAudioSink(const std::optional<std::string>& chosen, bool*
   auto sink = GstRef<GstElement>::sink(gst_element_factory_make("fakesink", nullptr));
   if (sink) g_object_set(sink.get(), "sync", TRUE, nullptr);
   return sink;
+}
+
+// A top-down bitmap in AVI has a negative height, which the demuxer carries into the pixel aspect ratio it
+// derives from the OpenDML video properties; no converter takes a negative ratio, so such a movie would
+// not play. The ratio's size is right, only its sign is not.
+GstPadProbeReturn fixAspectSign(GstPad*, GstPadProbeInfo* info, gpointer) {
+  GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+  if (!event || GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+  GstCaps* caps = nullptr;
+  gst_event_parse_caps(event, &caps);
+  const GstStructure* structure =
+      caps && gst_caps_get_size(caps) > 0 ? gst_caps_get_structure(caps, 0) : nullptr;
+  gint n = 1, d = 1;
+  if (!structure || !gst_structure_get_fraction(structure, "pixel-aspect-ratio", &n, &d) || (n > 0 && d > 0))
+    return GST_PAD_PROBE_OK;
+  GstCaps* fixed = gst_caps_copy(caps);
+  if (n == 0 || d == 0 || n == G_MININT || d == G_MININT) n = d = 1;
+  gst_caps_set_simple(fixed, "pixel-aspect-ratio", GST_TYPE_FRACTION, std::abs(n), std::abs(d), nullptr);
+  GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_caps(fixed);
+  gst_caps_unref(fixed);
+  gst_event_unref(event);
+  return GST_PAD_PROBE_OK;
+}
+
+void onDemuxerPad(GstElement*, GstPad* pad, gpointer) {
+  if (GST_PAD_IS_SRC(pad))
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &fixAspectSign, nullptr, nullptr);
+}
+
+// Every element the playbin makes, on the thread that makes it.
+void onElementSetup(GstElement*, GstElement* element, gpointer) {
+  GstElementFactory* factory = gst_element_get_factory(element);
+  if (factory && g_strcmp0(GST_OBJECT_NAME(factory), "avidemux") == 0)
+    g_signal_connect(element, "pad-added", G_CALLBACK(&onDemuxerPad), nullptr);
 }
 
 }  // namespace
@@ -566,6 +601,7 @@ void MMControl::openSession(bool cd) {
   }
   s->path = cd ? QString() : QFileInfo(fileName_).absoluteFilePath();
   g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&Session::onSourceSetup), s.get());
+  g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(&onElementSetup), nullptr);
   GstRef<GstBus> bus = GstRef<GstBus>::adopt(gst_element_get_bus(playbin.get()));
   gst_bus_set_sync_handler(bus.get(), &Session::onBusSync, s.get(), nullptr);
 

@@ -730,6 +730,39 @@ class TestMMControl : public QObject {
     QVERIFY(!surface->isVisible());
   }
 
+  // Uncompressed AVI as converters write it, with the OpenDML video properties: the frame shows upright,
+  // the movie lasts its length and plays to its end.
+  void rawAviPlaysUpright_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("BI_RGB top-down") << int(RawAvi::RgbTopDown) << QSize(62, 46);
+    QTest::newRow("BI_RGB bottom-up") << int(RawAvi::RgbBottomUp) << QSize(62, 46);
+    QTest::newRow("I420") << int(RawAvi::I420) << QSize(64, 48);
+    QTest::newRow("YUY2") << int(RawAvi::Yuy2) << QSize(64, 48);
+  }
+  void rawAviPlaysUpright() {
+    QFETCH(int, kind);
+    QFETCH(QSize, size);
+    QWidget pane;
+    pane.resize(160, 120);
+    pane.show();
+    MMControl mci;
+    mci.setHWndDisplay(&pane);
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeRawAvi(path("raw.avi"), RawAvi(kind), 400, size));
+    VideoSurface* surface = mci.videoSurface();
+    QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 3000);  // a medium that fails is closed at once
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 400, 5), 3000);
+    const QImage shot = surface->grab().toImage();
+    const QColor top = shot.pixelColor(80, 30);
+    const QColor bottom = shot.pixelColor(80, 90);
+    QVERIFY2(top.red() > 200 && top.blue() < 60, qPrintable(top.name()));
+    QVERIFY2(bottom.blue() > 200 && bottom.red() < 60, qPrintable(bottom.name()));
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), QList<int>{1});
+  }
+
   // After a pause the pane shows the frame the sink prerolled on; Step must show the one after it, and
   // Back return to it.
   void stepAfterPauseShowsTheNextFrame() {

@@ -394,6 +394,105 @@ QString writeAvi(const QString& path, int ms, QSize size, QColor colour) {
   return encode(testVideo(ms, size, colour) + QStringLiteral(" ! avimux ! filesink name=out"), path);
 }
 
+QString writeRawAvi(const QString& path, RawAvi kind, int ms, QSize size) {
+  const int w = size.width();
+  const int h = size.height();
+  const int frames = qMax(1, int((qint64(ms) * 25 + 999) / 1000));
+  const bool rgb = kind == RawAvi::RgbTopDown || kind == RawAvi::RgbBottomUp;
+  // One frame, its top half red and its bottom half blue.
+  QByteArray frame;
+  const auto isTop = [h](int y) { return y < h / 2; };
+  if (rgb) {
+    const int stride = (w * 3 + 3) & ~3;
+    for (int row = 0; row < h; ++row) {
+      const int y = kind == RawAvi::RgbTopDown ? row : h - 1 - row;
+      QByteArray line;
+      for (int x = 0; x < w; ++x)
+        line.append(isTop(y) ? QByteArray("\x00\x00\xff", 3) : QByteArray("\xff\x00\x00", 3));
+      line.append(QByteArray(stride - line.size(), '\0'));
+      frame.append(line);
+    }
+  } else {
+    // Red: Y 81, U 90, V 240; blue: Y 41, U 240, V 110.
+    const auto luma = [&](int y) { return char(isTop(y) ? 81 : 41); };
+    const auto cb = [&](int y) { return char(isTop(y) ? 90 : 240); };
+    const auto cr = [&](int y) { return char(isTop(y) ? 240 : 110); };
+    if (kind == RawAvi::I420) {
+      for (int y = 0; y < h; ++y) frame.append(QByteArray(w, luma(y)));
+      for (int y = 0; y < h / 2; ++y) frame.append(QByteArray(w / 2, cb(2 * y)));
+      for (int y = 0; y < h / 2; ++y) frame.append(QByteArray(w / 2, cr(2 * y)));
+    } else {
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w / 2; ++x) frame.append(luma(y)).append(cb(y)).append(luma(y)).append(cr(y));
+    }
+  }
+  const QByteArray fourcc = kind == RawAvi::I420   ? "I420"
+                            : kind == RawAvi::Yuy2 ? "YUY2"
+                                                   : QByteArray(4, '\0');
+  const int bits = rgb ? 24 : kind == RawAvi::I420 ? 12 : 16;
+
+  const auto chunk = [](const char* id, const QByteArray& body) {
+    QByteArray out(id, 4);
+    appendLe32(out, quint32(body.size()));
+    out.append(body);
+    if (body.size() & 1) out.append('\0');
+    return out;
+  };
+  const auto list = [&chunk](const char* type, const QByteArray& body) {
+    return chunk("LIST", QByteArray(type, 4) + body);
+  };
+  QByteArray avih;
+  for (quint32 v : {40000u, quint32(frame.size() * 25), 0u, 0x910u, quint32(frames), 0u, 1u,
+                    quint32(frame.size()), quint32(w), quint32(h), 0u, 0u, 0u, 0u})
+    appendLe32(avih, v);
+  QByteArray strh("vids");
+  strh.append(fourcc);
+  for (quint32 v : {0u, 0u, 0u, 1u, 25u, 0u, quint32(frames), quint32(frame.size()), 0xffffffffu, 0u})
+    appendLe32(strh, v);
+  for (quint16 v : {quint16(0), quint16(0), quint16(w), quint16(h)}) appendLe16(strh, v);
+  QByteArray strf;
+  appendLe32(strf, 40);
+  appendLe32(strf, quint32(w));
+  appendLe32(strf, quint32(kind == RawAvi::RgbTopDown ? -h : h));
+  appendLe16(strf, 1);
+  appendLe16(strf, quint16(bits));
+  strf.append(fourcc);
+  for (quint32 v : {quint32(frame.size()), 0u, 0u, 0u, 0u}) appendLe32(strf, v);
+  // The space kept for an OpenDML super index, left as JUNK in a small file.
+  QByteArray superIndex;
+  appendLe16(superIndex, 4);
+  superIndex.append(6, '\0');
+  superIndex.append("00dc");
+  superIndex.append(QByteArray(4120 - superIndex.size(), '\0'));
+  QByteArray vprp;
+  for (quint32 v : {0u, 0u, 25u, quint32(w), quint32(h), (4u << 16) | 3u, quint32(w), quint32(h), 1u,
+                    quint32(h), quint32(w), quint32(h), quint32(w), 0u, 0u, 0u, 0u})
+    appendLe32(vprp, v);
+  QByteArray dmlh;
+  appendLe32(dmlh, quint32(frames));
+  dmlh.append(QByteArray(244, '\0'));
+  const QByteArray hdrl = list("hdrl", chunk("avih", avih) +
+                                           list("strl", chunk("strh", strh) + chunk("strf", strf) +
+                                                            chunk("JUNK", superIndex) + chunk("vprp", vprp)) +
+                                           list("odml", chunk("dmlh", dmlh)));
+  const QByteArray info = list("INFO", chunk("ISFT", QByteArray("Lavf59.27.100", 14)));
+  QByteArray movi;
+  QByteArray idx1;
+  for (int i = 0; i < frames; ++i) {
+    idx1.append("00dc");
+    appendLe32(idx1, 0x10);  // a key frame
+    appendLe32(idx1, quint32(4 + movi.size()));
+    appendLe32(idx1, quint32(frame.size()));
+    movi.append(chunk("00dc", frame));
+  }
+  const QByteArray body = QByteArray("AVI ") + hdrl + info + chunk("JUNK", QByteArray(1016, '\0')) +
+                          list("movi", movi) + chunk("idx1", idx1);
+  QByteArray avi("RIFF");
+  appendLe32(avi, quint32(body.size()));
+  avi.append(body);
+  return writeBytes(path, avi);
+}
+
 QString writeMov(const QString& path, int ms, QSize size, QColor colour) {
   return encode(testVideo(ms, size, colour) + QStringLiteral(" ! jpegenc ! qtmux ! filesink name=out"), path);
 }

@@ -45,6 +45,13 @@ QString writeCdImage(const QString& dir, const QList<int>& trackMs);
 QString writeAvi(const QString& path, int ms, QSize size = {64, 48}, QColor colour = Qt::red);
 QString writeMov(const QString& path, int ms, QSize size = {64, 48}, QColor colour = Qt::green);
 
+// Uncompressed AVI as common converters write it, built byte by byte: the OpenDML video properties
+// ('vprp', a 4:3 frame) in the stream list, an 'odml' list with its 'dmlh', JUNK padding, the INFO list,
+// the frames in '00dc' chunks and an 'idx1' index. 25 frames a second, the top half red and the bottom half
+// blue. BI_RGB 24-bit rows are padded to four bytes; top-down rows have a negative height.
+enum class RawAvi { RgbTopDown, RgbBottomUp, I420, Yuy2 };
+QString writeRawAvi(const QString& path, RawAvi kind, int ms, QSize size = {64, 48});
+
 // MPEG-1 video of colour bars (a solid colour would fit one pack, which leaves the demuxer no length to
 // find) in an MPEG program stream (.mpg), and the same stream in the sectors of a video CD's .dat
 // file (RIFF "CDXA", 2352-byte mode 2 sectors carrying 2324 bytes each).
