@@ -664,6 +664,9 @@ void MMControl::seekTo(qint64 ms) {
     trackSeek = track != session_->track;
     session_->track = track;
   }
+  // Positions count from the medium's start, the pipeline's from its first clock reference: a seek to 0
+  // that went to the pipeline's 0 would wait out the gap before the first frame and end that much late.
+  within += session_->startMs;
   worker_->post([s = session_, serial, trackSeek, track, within] {
     if (s->closed) return;
     if (s->settle()) {

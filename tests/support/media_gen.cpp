@@ -503,14 +503,17 @@ QString writeMpeg(const QString& path, int ms, QSize size) {
       path);
 }
 
-QString writeVcdDat(const QString& path, int ms, QSize size) {
-  const QString stream = path + QStringLiteral(".mpg");
-  if (writeMpeg(stream, ms, size).isEmpty()) return {};
-  QFile file(stream);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  const QByteArray mpeg = file.readAll();
-  file.remove();
+namespace {
 
+QByteArray readAndRemove(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QByteArray bytes = file.readAll();
+  file.remove();
+  return bytes;
+}
+
+QString writeVcdSectors(const QString& path, const QByteArray& mpeg) {
   constexpr int kPayload = 2324;
   QByteArray sectors;
   for (qsizetype at = 0; at < mpeg.size(); at += kPayload) {
@@ -532,4 +535,92 @@ QString writeVcdDat(const QString& path, int ms, QSize size) {
   appendLe32(dat, quint32(riff.size()));
   dat.append(riff);
   return writeBytes(path, dat);
+}
+
+// A 33-bit time of 90 kHz ticks in the five bytes of a PTS, a DTS or an MPEG-1 clock reference.
+qint64 readTimestamp(const uchar* p) {
+  return (qint64((p[0] >> 1) & 7) << 30) | (qint64(p[1]) << 22) | (qint64(p[2] >> 1) << 15) |
+         (qint64(p[3]) << 7) | (p[4] >> 1);
+}
+
+void writeTimestamp(uchar* p, qint64 ticks) {
+  ticks &= (qint64(1) << 33) - 1;
+  p[0] = uchar((p[0] & 0xf0) | ((ticks >> 29) & 0x0e) | 1);
+  p[1] = uchar(ticks >> 22);
+  p[2] = uchar(((ticks >> 14) & 0xfe) | 1);
+  p[3] = uchar(ticks >> 7);
+  p[4] = uchar(((ticks << 1) & 0xfe) | 1);
+}
+
+// Moves every clock reference by scrShift and every presentation and decoding time by ptsShift (in 90 kHz
+// ticks) in an MPEG-1 program stream.
+bool shiftProgramStream(QByteArray& ps, qint64 scrShift, qint64 ptsShift) {
+  auto* d = reinterpret_cast<uchar*>(ps.data());
+  const qsizetype n = ps.size();
+  qsizetype i = 0;
+  while (i + 6 <= n) {
+    if (d[i] != 0 || d[i + 1] != 0 || d[i + 2] != 1) {
+      ++i;
+      continue;
+    }
+    const uchar code = d[i + 3];
+    if (code == 0xb9) break;  // end of the stream
+    if (code == 0xba) {
+      if ((d[i + 4] >> 4) != 2 || i + 12 > n) return false;  // only MPEG-1 packs
+      writeTimestamp(d + i + 4, readTimestamp(d + i + 4) + scrShift);
+      i += 12;
+      continue;
+    }
+    const qsizetype length = (d[i + 4] << 8) | d[i + 5];
+    const qsizetype end = i + 6 + length;
+    if (end > n) return false;
+    if ((code >= 0xc0 && code <= 0xef) || code == 0xbd) {
+      qsizetype j = i + 6;
+      while (j < end && d[j] == 0xff) ++j;
+      if (j < end && (d[j] >> 6) == 1) j += 2;  // buffer size
+      if (j + 5 <= end && (d[j] >> 4) == 2) {
+        writeTimestamp(d + j, readTimestamp(d + j) + ptsShift);
+      } else if (j + 10 <= end && (d[j] >> 4) == 3) {
+        writeTimestamp(d + j, readTimestamp(d + j) + ptsShift);
+        writeTimestamp(d + j + 5, readTimestamp(d + j + 5) + ptsShift);
+      }
+    }
+    i = end;
+  }
+  return true;
+}
+
+// The first clock reference of an MPEG-1 program stream, in 90 kHz ticks; -1 if none.
+qint64 firstClockReference(const QByteArray& ps) {
+  const qsizetype at = ps.indexOf(QByteArray("\x00\x00\x01\xba", 4));
+  if (at < 0 || at + 9 > ps.size()) return -1;
+  return readTimestamp(reinterpret_cast<const uchar*>(ps.constData()) + at + 4);
+}
+
+}  // namespace
+
+QString writeVcdDat(const QString& path, int ms, QSize size) {
+  const QString stream = path + QStringLiteral(".mpg");
+  if (writeMpeg(stream, ms, size).isEmpty()) return {};
+  return writeVcdSectors(path, readAndRemove(stream));
+}
+
+QString writeMpegAt(const QString& path, int ms, int scrStartMs, int ptsLeadMs, bool vcd) {
+  const QString stream = path + QStringLiteral(".tmp.mpg");
+  const int audioBuffers = qMax(1, int((qint64(ms) * 44100 / 1000 + 1151) / 1152));
+  const QString description =
+      testVideo(ms, {64, 48}, QColor()) +
+      QStringLiteral(
+          " ! mpeg2enc format=0 ! mux. "
+          "audiotestsrc num-buffers=%1 samplesperbuffer=1152 ! audio/x-raw,rate=44100,channels=2 ! "
+          "avenc_mp2 ! mux. avmux_mpeg name=mux ! filesink name=out")
+          .arg(audioBuffers);
+  if (encode(description, stream).isEmpty()) return {};
+  QByteArray ps = readAndRemove(stream);
+  // The muxer starts its clock where its first presentation time is: move both to where real files have them.
+  const qint64 first = firstClockReference(ps);
+  if (first < 0) return {};
+  const qint64 scrShift = qint64(scrStartMs) * 90 - first;
+  if (!shiftProgramStream(ps, scrShift, scrShift + qint64(ptsLeadMs) * 90)) return {};
+  return vcd ? writeVcdSectors(path, ps) : writeBytes(path, ps);
 }

@@ -57,3 +57,8 @@ QString writeRawAvi(const QString& path, RawAvi kind, int ms, QSize size = {64, 
 // file (RIFF "CDXA", 2352-byte mode 2 sectors carrying 2324 bytes each).
 QString writeMpeg(const QString& path, int ms, QSize size = {64, 48});
 QString writeVcdDat(const QString& path, int ms, QSize size = {64, 48});
+
+// A program stream as recorders and converters write it: MPEG-1 video and MPEG audio whose clock
+// references start at scrStartMs and whose presentation times lead them by ptsLeadMs (real files show
+// some 330 to 500 ms), rewritten from what the muxer gave. vcd = in the sectors of a video CD's .dat file.
+QString writeMpegAt(const QString& path, int ms, int scrStartMs, int ptsLeadMs, bool vcd = false);
