@@ -6,6 +6,7 @@
 #include "platform/midi_source.h"
 #include "platform/video_surface.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -241,6 +242,13 @@ struct MMControl::Session {
   qint64 frameStreamNs = -1;    // the waiting frame's place in the medium; -1 = unknown
   quint64 frameSeekSerial = 0;  // the last seek asked for when it came
   bool framePosted = false;
+  // The frames are scaled in the pipeline to the size they are shown at (device pixels of the surface),
+  // never above the movie's own: copying full frames and scaling them on the UI thread cost more than
+  // decoding them. sourceDisplay is the movie's size in square pixels, from the caps reaching the scaler.
+  QSize sourceDisplay;             // under frameMutex, as the two below
+  QSize shownArea;                 // where frames are shown; empty = nowhere
+  QSize targetSize;                // what the scaler's caps ask for now
+  GstRef<GstElement> scaleCaps;    // the capsfilter after the scaler
   std::atomic<int> frameMs{0};     // one frame's duration from the negotiated caps; 0 = unknown
   std::atomic<qint64> frameNs{0};  // the same, exact
   // A MIDI file or an ADPCM WAV file, read by us and fed through "appsrc://"; set by the worker before the
@@ -359,6 +367,60 @@ struct MMControl::Session {
     return GST_FLOW_OK;
   }
 
+  // Asks the scaler for the frame size that fills shownArea with the movie's aspect kept. Any thread;
+  // the scaler renegotiates with its next frame.
+  void updateScaleLocked() {
+    if (!scaleCaps || sourceDisplay.isEmpty()) return;
+    QSize target = sourceDisplay;
+    if (!shownArea.isEmpty() && (target.width() > shownArea.width() || target.height() > shownArea.height()))
+      target = target.scaled(shownArea, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    if (target == targetSize) return;
+    targetSize = target;
+    const GstMiniPtr<GstCaps> caps(gst_caps_from_string(kVideoCaps));
+    gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, target.width(), "height", G_TYPE_INT,
+                        target.height(), "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+    g_object_set(scaleCaps.get(), "caps", caps.get(), nullptr);
+  }
+
+  GstRef<GstElement> makeVideoOutput();
+
+  void setShownArea(QSize area) {
+    std::lock_guard lock(frameMutex);
+    shownArea = area;
+    updateScaleLocked();
+  }
+
+  // The caps of the decoded movie, on their way into the scaler: its size is known before the first frame
+  // is scaled, so even that one comes at the size shown.
+  static GstPadProbeReturn onScalerCaps(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (!event || GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    GstVideoInfo video;
+    if (!caps || !gst_video_info_from_caps(&video, caps)) return GST_PAD_PROBE_OK;
+    const QSize display = displaySizeOf(video);
+    if (display.isEmpty()) return GST_PAD_PROBE_OK;
+    auto* s = static_cast<Session*>(data);
+    std::lock_guard lock(s->frameMutex);
+    s->sourceDisplay = display;
+    s->updateScaleLocked();
+    return GST_PAD_PROBE_OK;
+  }
+
+  // A frame's size in square pixels; empty when the caps say nothing usable.
+  static QSize displaySizeOf(const GstVideoInfo& info) {
+    const int width = GST_VIDEO_INFO_WIDTH(&info);
+    const int height = GST_VIDEO_INFO_HEIGHT(&info);
+    if (width <= 0 || height <= 0 || width > kMaxFrameSide || height > kMaxFrameSide) return {};
+    QSize display(width, height);
+    if (GST_VIDEO_INFO_PAR_N(&info) > 0 && GST_VIDEO_INFO_PAR_D(&info) > 0) {
+      const qint64 w = qint64(width) * GST_VIDEO_INFO_PAR_N(&info) / GST_VIDEO_INFO_PAR_D(&info);
+      display.setWidth(int(std::clamp<qint64>(w, 1, kMaxFrameSide)));
+    }
+    return display;
+  }
+
   // Streaming thread: copies the frame into a QImage and hands it to the UI thread.
   void deliverFrame(GstSample* sample) {
     GstCaps* caps = gst_sample_get_caps(sample);
@@ -387,11 +449,7 @@ struct MMControl::Session {
       frameMs = int(std::clamp<qint64>(
           qint64(1000) * GST_VIDEO_INFO_FPS_D(&info) / GST_VIDEO_INFO_FPS_N(&info), 1, 10000));
 
-    QSize display(width, height);
-    if (GST_VIDEO_INFO_PAR_N(&info) > 0 && GST_VIDEO_INFO_PAR_D(&info) > 0) {
-      const qint64 w = qint64(width) * GST_VIDEO_INFO_PAR_N(&info) / GST_VIDEO_INFO_PAR_D(&info);
-      display.setWidth(int(std::clamp<qint64>(w, 1, kMaxFrameSide)));
-    }
+    QSize display = displaySizeOf(info);
 
     GstVideoFrame mapped;
     if (!gst_video_frame_map(&mapped, &info, buffer, GST_MAP_READ)) return;
@@ -416,7 +474,8 @@ struct MMControl::Session {
     {
       std::lock_guard lock(frameMutex);
       frame = std::move(image);
-      frameDisplaySize = display;
+      // The movie's own aspect, not the scaled frame's rounded one.
+      frameDisplaySize = sourceDisplay.isEmpty() ? display : sourceDisplay;
       frameStreamNs = streamNs;
       frameSeekSerial = seekSerial;
       if (framePosted) return;
@@ -425,6 +484,44 @@ struct MMControl::Session {
     toUi([o = owner, g = gen] { o->handleFrame(g); });
   }
 };
+
+// The movie's way to the pane: a scaler to the size shown, then an appsink that hands the frames over.
+GstRef<GstElement> MMControl::Session::makeVideoOutput() {
+  Session& s = *this;
+  GstRef<GstElement> sink = GstRef<GstElement>::sink(gst_element_factory_make("appsink", nullptr));
+  GstRef<GstElement> scaler =
+      GstRef<GstElement>::sink(gst_element_factory_make("videoconvertscale", nullptr));
+  GstRef<GstElement> filter = GstRef<GstElement>::sink(gst_element_factory_make("capsfilter", nullptr));
+  GstRef<GstElement> bin = GstRef<GstElement>::sink(gst_bin_new(nullptr));
+  if (!sink || !scaler || !filter || !bin) return {};
+  const GstMiniPtr<GstCaps> caps(gst_caps_from_string(kVideoCaps));
+  g_object_set(sink.get(), "caps", caps.get(), "max-buffers", 1u, "drop", TRUE, "sync", TRUE,
+               "enable-last-sample", FALSE, nullptr);
+  g_object_set(filter.get(), "caps", caps.get(), nullptr);
+  GstAppSinkCallbacks callbacks{};
+  callbacks.new_preroll = &Session::onNewPreroll;
+  callbacks.new_sample = &Session::onNewSample;
+  gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, &s, nullptr);
+  gst_bin_add_many(GST_BIN(bin.get()), GST_ELEMENT(gst_object_ref(scaler.get())),
+                   GST_ELEMENT(gst_object_ref(filter.get())), GST_ELEMENT(gst_object_ref(sink.get())),
+                   nullptr);
+  if (!gst_element_link_many(scaler.get(), filter.get(), sink.get(), nullptr)) return {};
+  const GstRef<GstPad> input = GstRef<GstPad>::adopt(gst_element_get_static_pad(scaler.get(), "sink"));
+  gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Session::onScalerCaps, &s, nullptr);
+  gst_element_add_pad(bin.get(), gst_ghost_pad_new("sink", input.get()));
+  s.scaleCaps = filter;
+  return bin;
+}
+
+QSize MMControl::shownArea() const {
+  if (!surface_) return {};
+  return surface_->size() * surface_->devicePixelRatio();
+}
+
+bool MMControl::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == surface_ && event->type() == QEvent::Resize && session_) session_->setShownArea(shownArea());
+  return QObject::eventFilter(watched, event);
+}
 
 MMControl::MMControl(QObject* parent) : QObject(parent) {
   initGStreamer();
@@ -482,7 +579,10 @@ void MMControl::setHWndDisplay(QWidget* pane) {
   if (pane == pane_) return;
   delete surface_.data();
   pane_ = pane;
-  if (pane) surface_ = new VideoSurface(pane);
+  if (pane) {
+    surface_ = new VideoSurface(pane);
+    surface_->installEventFilter(this);
+  }
 }
 
 GstElement* MMControl::pipeline() const { return session_ ? session_->pipeline.get() : nullptr; }
@@ -587,17 +687,15 @@ void MMControl::openSession(bool cd) {
   g_object_set(playbin.get(), "uri", uri.constData(), "mute", gboolean(silent_), nullptr);
 
   if (!cd) {
-    GstRef<GstElement> sink = GstRef<GstElement>::sink(gst_element_factory_make("appsink", nullptr));
-    if (sink) {
-      GstMiniPtr<GstCaps> caps(gst_caps_from_string(kVideoCaps));
-      g_object_set(sink.get(), "caps", caps.get(), "max-buffers", 1u, "drop", TRUE, "sync", TRUE,
-                   "enable-last-sample", FALSE, nullptr);
-      GstAppSinkCallbacks callbacks{};
-      callbacks.new_preroll = &Session::onNewPreroll;
-      callbacks.new_sample = &Session::onNewSample;
-      gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, s.get(), nullptr);
-      g_object_set(playbin.get(), "video-sink", sink.get(), nullptr);
-    }
+    // Our own scaler sees the decoder's frames: the playbin's converters would scale them first at full
+    // size, and hand ours frames already shrunk. Colour balance is never set here.
+    constexpr guint kNativeVideo = 0x40, kSoftColourBalance = 0x400;
+    guint flags = 0;
+    g_object_get(playbin.get(), "flags", &flags, nullptr);
+    g_object_set(playbin.get(), "flags", (flags | kNativeVideo) & ~kSoftColourBalance, nullptr);
+    if (GstRef<GstElement> videoOut = s->makeVideoOutput())
+      g_object_set(playbin.get(), "video-sink", videoOut.get(), nullptr);
+    s->setShownArea(shownArea());
   }
   s->path = cd ? QString() : QFileInfo(fileName_).absoluteFilePath();
   g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&Session::onSourceSetup), s.get());

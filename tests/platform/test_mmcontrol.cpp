@@ -730,6 +730,33 @@ class TestMMControl : public QObject {
     QVERIFY(!surface->isVisible());
   }
 
+  // Frames are scaled in the pipeline to the size the pane shows them at, never above the movie's own, and
+  // follow the pane when it is resized; the picture keeps its aspect and place.
+  void framesComeAtTheSizeShown() {
+    QWidget pane;
+    pane.resize(160, 100);
+    pane.show();
+    MMControl mci;
+    mci.setHWndDisplay(&pane);
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, encodeMovie(path("big.avi"), {320, 240}, 100, 25, qRgb(0, 0, 255)));
+    VideoSurface* surface = mci.videoSurface();
+    QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 3000);
+    QCOMPARE(surface->frame().size(), QSize(133, 100));
+    QCOMPARE(surface->frameRect(), QRect(13, 0, 133, 100));
+    mci.setCommand("Play");
+    pane.resize(80, 90);
+    QTRY_COMPARE_WITH_TIMEOUT(surface->frame().size(), QSize(80, 60), 2000);
+    QCOMPARE(surface->frameRect(), QRect(0, 15, 80, 60));
+    const QColor centre = surface->grab().toImage().pixelColor(40, 45);
+    QVERIFY2(centre.blue() > 200 && centre.red() < 60, qPrintable(centre.name()));
+    pane.resize(640, 480);  // larger than the movie: the frame stays at its own size, drawn larger
+    QTRY_COMPARE_WITH_TIMEOUT(surface->frame().size(), QSize(320, 240), 2000);
+    QCOMPARE(surface->frameRect(), QRect(0, 0, 640, 480));
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{1});
+  }
+
   // Uncompressed AVI as converters write it, with the OpenDML video properties: the frame shows upright,
   // the movie lasts its length and plays to its end.
   void rawAviPlaysUpright_data() {
