@@ -502,9 +502,8 @@ GstRef<GstElement> MMControl::Session::makeVideoOutput() {
   callbacks.new_preroll = &Session::onNewPreroll;
   callbacks.new_sample = &Session::onNewSample;
   gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, &s, nullptr);
-  gst_bin_add_many(GST_BIN(bin.get()), GST_ELEMENT(gst_object_ref(scaler.get())),
-                   GST_ELEMENT(gst_object_ref(filter.get())), GST_ELEMENT(gst_object_ref(sink.get())),
-                   nullptr);
+  // The bin takes references of its own on elements that are no longer floating.
+  gst_bin_add_many(GST_BIN(bin.get()), scaler.get(), filter.get(), sink.get(), nullptr);
   if (!gst_element_link_many(scaler.get(), filter.get(), sink.get(), nullptr)) return {};
   const GstRef<GstPad> input = GstRef<GstPad>::adopt(gst_element_get_static_pad(scaler.get(), "sink"));
   gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Session::onScalerCaps, &s, nullptr);
