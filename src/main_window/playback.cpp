@@ -23,6 +23,9 @@ namespace {
 
 // A medium that ends sooner than this after the loop or the slideshow started it did not really play.
 constexpr qint64 kQuickEndMs = 100;
+// The position tick's pace: the display's at most, and never so slow that the thumb lags visibly.
+constexpr qint64 kFastestTickMs = 16;
+constexpr qint64 kSlowestTickMs = 100;
 
 // The start point for a slider value: value / max of the length, rounded to nearest, ties to even.
 qint32 startPoint(qint64 value, qint64 max, qint64 length) {
@@ -111,6 +114,12 @@ void FrmMain::Timer_Timer() {
   } else if (value != shown || lb_percent->text() != percentText(value, max)) {
     showPosition(*this, value);
   }
+  // Ticks between two visible changes (the thumb's next pixel, the percentage's next step) only wake the
+  // program: the tick comes as often as the medium's length and the slider's width can show a change.
+  const qint64 pixels = std::max(1, Slider->width());
+  const qint64 visibleMs = length > 0 ? std::min(length / pixels, length / 100) : kSlowestTickMs;
+  const int interval = int(std::clamp(visibleMs, kFastestTickMs, kSlowestTickMs));
+  if (Timer->interval() != interval) Timer->setInterval(interval);
 }
 
 void FrmMain::Slider_Change() {

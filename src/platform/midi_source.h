@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/app_source.h"
 #include "platform/midi_song.h"
 
 #include <gst/app/gstappsrc.h>
@@ -12,14 +13,12 @@
 // synthesizer renders steadily. Seeks arrive here: the song goes on from the sought time, after the
 // events that bring the synthesizer's channels to their state there. The session of MMControl owns it;
 // the callbacks run on GStreamer's threads while the pipeline is not NULL.
-class MidiSource {
+class MidiSource : public AppSource {
  public:
   explicit MidiSource(MidiSong song) : song_(std::move(song)) {}
-  MidiSource(const MidiSource&) = delete;
-  MidiSource& operator=(const MidiSource&) = delete;
 
   // Takes over the source playbin made for "appsrc://".
-  void attach(GstElement* appsrc);
+  void attach(GstElement* appsrc) override;
   qint64 durationNs() const { return song_.durationNs; }
 
  private:

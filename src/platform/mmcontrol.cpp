@@ -1,10 +1,12 @@
 #include "platform/mmcontrol.h"
 
+#include "platform/adpcm_source.h"
 #include "platform/file_names.h"
 #include "platform/gst_ptr.h"
 #include "platform/midi_source.h"
 #include "platform/video_surface.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -136,6 +139,40 @@ GstRef<GstElement> makeAudioSink(const std::optional<std::string>& chosen, bool*
   return sink;
 }
 
+// A top-down bitmap in AVI has a negative height, which the demuxer carries into the pixel aspect ratio it
+// derives from the OpenDML video properties; no converter takes a negative ratio, so such a movie would
+// not play. The ratio's size is right, only its sign is not.
+GstPadProbeReturn fixAspectSign(GstPad*, GstPadProbeInfo* info, gpointer) {
+  GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+  if (!event || GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+  GstCaps* caps = nullptr;
+  gst_event_parse_caps(event, &caps);
+  const GstStructure* structure =
+      caps && gst_caps_get_size(caps) > 0 ? gst_caps_get_structure(caps, 0) : nullptr;
+  gint n = 1, d = 1;
+  if (!structure || !gst_structure_get_fraction(structure, "pixel-aspect-ratio", &n, &d) || (n > 0 && d > 0))
+    return GST_PAD_PROBE_OK;
+  GstCaps* fixed = gst_caps_copy(caps);
+  if (n == 0 || d == 0 || n == G_MININT || d == G_MININT) n = d = 1;
+  gst_caps_set_simple(fixed, "pixel-aspect-ratio", GST_TYPE_FRACTION, std::abs(n), std::abs(d), nullptr);
+  GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_caps(fixed);
+  gst_caps_unref(fixed);
+  gst_event_unref(event);
+  return GST_PAD_PROBE_OK;
+}
+
+void onDemuxerPad(GstElement*, GstPad* pad, gpointer) {
+  if (GST_PAD_IS_SRC(pad))
+    gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &fixAspectSign, nullptr, nullptr);
+}
+
+// Every element the playbin makes, on the thread that makes it.
+void onElementSetup(GstElement*, GstElement* element, gpointer) {
+  GstElementFactory* factory = gst_element_get_factory(element);
+  if (factory && g_strcmp0(GST_OBJECT_NAME(factory), "avidemux") == 0)
+    g_signal_connect(element, "pad-added", G_CALLBACK(&onDemuxerPad), nullptr);
+}
+
 }  // namespace
 
 // Runs the pipeline calls that may block (state changes, seeks, the drive) one after another on its own
@@ -205,23 +242,37 @@ struct MMControl::Session {
   qint64 frameStreamNs = -1;    // the waiting frame's place in the medium; -1 = unknown
   quint64 frameSeekSerial = 0;  // the last seek asked for when it came
   bool framePosted = false;
+  // The frames are scaled in the pipeline to the size they are shown at (device pixels of the surface),
+  // never above the movie's own: copying full frames and scaling them on the UI thread cost more than
+  // decoding them. sourceDisplay is the movie's size in square pixels, from the caps reaching the scaler.
+  QSize sourceDisplay;             // under frameMutex, as the two below
+  QSize shownArea;                 // where frames are shown; empty = nowhere
+  QSize targetSize;                // what the scaler's caps ask for now
+  GstRef<GstElement> scaleCaps;    // the capsfilter after the scaler
   std::atomic<int> frameMs{0};     // one frame's duration from the negotiated caps; 0 = unknown
   std::atomic<qint64> frameNs{0};  // the same, exact
-  // A MIDI file, read by us and fed through "appsrc://"; set by the worker before the pipeline starts.
-  std::unique_ptr<MidiSource> midi;
+  // A MIDI file or an ADPCM WAV file, read by us and fed through "appsrc://"; set by the worker before the
+  // pipeline starts.
+  std::unique_ptr<AppSource> own;
   QString path;  // the file, for the worker to read
 
   // A MIDI file is read here and fed to the synthesizer by us (midiparse times every event by the last
-  // tempo it saw, cannot seek, and spins for ever on an event it does not know). False for a MIDI file
-  // that holds no song. On the worker: the file may be slow to read.
+  // tempo it saw, cannot seek, and spins for ever on an event it does not know); an ADPCM WAV file is
+  // decoded by us (GStreamer's WAV reader times it at twice its speed). False for a MIDI file that holds
+  // no song. On the worker: the file may be slow to read.
   bool prepareOwnSource() {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !looksLikeMidi(file.peek(12))) return true;
-    const QByteArray bytes = file.read(MidiSong::kMaxFileBytes);
-    std::optional<MidiSong> song = readMidiSong(bytes);
-    if (!song || song->durationNs <= 0) return false;
-    midi = std::make_unique<MidiSource>(std::move(*song));
-    g_object_set(pipeline.get(), "uri", "appsrc://", nullptr);
+    QFile file;
+    if (!filenames::OpenForReading(file, path)) return true;
+    const QByteArray head = file.peek(12);
+    if (looksLikeMidi(head)) {
+      const QByteArray bytes = file.read(MidiSong::kMaxFileBytes);
+      std::optional<MidiSong> song = readMidiSong(bytes);
+      if (!song || song->durationNs <= 0) return false;
+      own = std::make_unique<MidiSource>(std::move(*song));
+    } else if (head.startsWith("RIFF")) {
+      own = AdpcmSource::open(path);
+    }
+    if (own) g_object_set(pipeline.get(), "uri", "appsrc://", nullptr);
     return true;
   }
 
@@ -298,7 +349,7 @@ struct MMControl::Session {
 
   static void onSourceSetup(GstElement*, GstElement* source, gpointer data) {
     auto* s = static_cast<Session*>(data);
-    if (s->midi && GST_IS_APP_SRC(source)) s->midi->attach(source);
+    if (s->own && GST_IS_APP_SRC(source)) s->own->attach(source);
     if (!s->cd || !g_object_class_find_property(G_OBJECT_GET_CLASS(source), "device")) return;
     const QByteArray device = resolveCdDevice(s->cdDevice);
     if (!device.isEmpty()) g_object_set(source, "device", device.constData(), nullptr);
@@ -314,6 +365,60 @@ struct MMControl::Session {
     GstMiniPtr<GstSample> sample(gst_app_sink_pull_preroll(sink));
     if (sample) static_cast<Session*>(data)->deliverFrame(sample.get());
     return GST_FLOW_OK;
+  }
+
+  // Asks the scaler for the frame size that fills shownArea with the movie's aspect kept. Any thread;
+  // the scaler renegotiates with its next frame.
+  void updateScaleLocked() {
+    if (!scaleCaps || sourceDisplay.isEmpty()) return;
+    QSize target = sourceDisplay;
+    if (!shownArea.isEmpty() && (target.width() > shownArea.width() || target.height() > shownArea.height()))
+      target = target.scaled(shownArea, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    if (target == targetSize) return;
+    targetSize = target;
+    const GstMiniPtr<GstCaps> caps(gst_caps_from_string(kVideoCaps));
+    gst_caps_set_simple(caps.get(), "width", G_TYPE_INT, target.width(), "height", G_TYPE_INT,
+                        target.height(), "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+    g_object_set(scaleCaps.get(), "caps", caps.get(), nullptr);
+  }
+
+  GstRef<GstElement> makeVideoOutput();
+
+  void setShownArea(QSize area) {
+    std::lock_guard lock(frameMutex);
+    shownArea = area;
+    updateScaleLocked();
+  }
+
+  // The caps of the decoded movie, on their way into the scaler: its size is known before the first frame
+  // is scaled, so even that one comes at the size shown.
+  static GstPadProbeReturn onScalerCaps(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (!event || GST_EVENT_TYPE(event) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
+    GstCaps* caps = nullptr;
+    gst_event_parse_caps(event, &caps);
+    GstVideoInfo video;
+    if (!caps || !gst_video_info_from_caps(&video, caps)) return GST_PAD_PROBE_OK;
+    const QSize display = displaySizeOf(video);
+    if (display.isEmpty()) return GST_PAD_PROBE_OK;
+    auto* s = static_cast<Session*>(data);
+    std::lock_guard lock(s->frameMutex);
+    s->sourceDisplay = display;
+    s->updateScaleLocked();
+    return GST_PAD_PROBE_OK;
+  }
+
+  // A frame's size in square pixels; empty when the caps say nothing usable.
+  static QSize displaySizeOf(const GstVideoInfo& info) {
+    const int width = GST_VIDEO_INFO_WIDTH(&info);
+    const int height = GST_VIDEO_INFO_HEIGHT(&info);
+    if (width <= 0 || height <= 0 || width > kMaxFrameSide || height > kMaxFrameSide) return {};
+    QSize display(width, height);
+    if (GST_VIDEO_INFO_PAR_N(&info) > 0 && GST_VIDEO_INFO_PAR_D(&info) > 0) {
+      const qint64 w = qint64(width) * GST_VIDEO_INFO_PAR_N(&info) / GST_VIDEO_INFO_PAR_D(&info);
+      display.setWidth(int(std::clamp<qint64>(w, 1, kMaxFrameSide)));
+    }
+    return display;
   }
 
   // Streaming thread: copies the frame into a QImage and hands it to the UI thread.
@@ -344,11 +449,7 @@ struct MMControl::Session {
       frameMs = int(std::clamp<qint64>(
           qint64(1000) * GST_VIDEO_INFO_FPS_D(&info) / GST_VIDEO_INFO_FPS_N(&info), 1, 10000));
 
-    QSize display(width, height);
-    if (GST_VIDEO_INFO_PAR_N(&info) > 0 && GST_VIDEO_INFO_PAR_D(&info) > 0) {
-      const qint64 w = qint64(width) * GST_VIDEO_INFO_PAR_N(&info) / GST_VIDEO_INFO_PAR_D(&info);
-      display.setWidth(int(std::clamp<qint64>(w, 1, kMaxFrameSide)));
-    }
+    QSize display = displaySizeOf(info);
 
     GstVideoFrame mapped;
     if (!gst_video_frame_map(&mapped, &info, buffer, GST_MAP_READ)) return;
@@ -373,7 +474,8 @@ struct MMControl::Session {
     {
       std::lock_guard lock(frameMutex);
       frame = std::move(image);
-      frameDisplaySize = display;
+      // The movie's own aspect, not the scaled frame's rounded one.
+      frameDisplaySize = sourceDisplay.isEmpty() ? display : sourceDisplay;
       frameStreamNs = streamNs;
       frameSeekSerial = seekSerial;
       if (framePosted) return;
@@ -382,6 +484,43 @@ struct MMControl::Session {
     toUi([o = owner, g = gen] { o->handleFrame(g); });
   }
 };
+
+// The movie's way to the pane: a scaler to the size shown, then an appsink that hands the frames over.
+GstRef<GstElement> MMControl::Session::makeVideoOutput() {
+  Session& s = *this;
+  GstRef<GstElement> sink = GstRef<GstElement>::sink(gst_element_factory_make("appsink", nullptr));
+  GstRef<GstElement> scaler =
+      GstRef<GstElement>::sink(gst_element_factory_make("videoconvertscale", nullptr));
+  GstRef<GstElement> filter = GstRef<GstElement>::sink(gst_element_factory_make("capsfilter", nullptr));
+  GstRef<GstElement> bin = GstRef<GstElement>::sink(gst_bin_new(nullptr));
+  if (!sink || !scaler || !filter || !bin) return {};
+  const GstMiniPtr<GstCaps> caps(gst_caps_from_string(kVideoCaps));
+  g_object_set(sink.get(), "caps", caps.get(), "max-buffers", 1u, "drop", TRUE, "sync", TRUE,
+               "enable-last-sample", FALSE, nullptr);
+  g_object_set(filter.get(), "caps", caps.get(), nullptr);
+  GstAppSinkCallbacks callbacks{};
+  callbacks.new_preroll = &Session::onNewPreroll;
+  callbacks.new_sample = &Session::onNewSample;
+  gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, &s, nullptr);
+  // The bin takes references of its own on elements that are no longer floating.
+  gst_bin_add_many(GST_BIN(bin.get()), scaler.get(), filter.get(), sink.get(), nullptr);
+  if (!gst_element_link_many(scaler.get(), filter.get(), sink.get(), nullptr)) return {};
+  const GstRef<GstPad> input = GstRef<GstPad>::adopt(gst_element_get_static_pad(scaler.get(), "sink"));
+  gst_pad_add_probe(input.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Session::onScalerCaps, &s, nullptr);
+  gst_element_add_pad(bin.get(), gst_ghost_pad_new("sink", input.get()));
+  s.scaleCaps = filter;
+  return bin;
+}
+
+QSize MMControl::shownArea() const {
+  if (!surface_) return {};
+  return surface_->size() * surface_->devicePixelRatio();
+}
+
+bool MMControl::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == surface_ && event->type() == QEvent::Resize && session_) session_->setShownArea(shownArea());
+  return QObject::eventFilter(watched, event);
+}
 
 MMControl::MMControl(QObject* parent) : QObject(parent) {
   initGStreamer();
@@ -439,7 +578,10 @@ void MMControl::setHWndDisplay(QWidget* pane) {
   if (pane == pane_) return;
   delete surface_.data();
   pane_ = pane;
-  if (pane) surface_ = new VideoSurface(pane);
+  if (pane) {
+    surface_ = new VideoSurface(pane);
+    surface_->installEventFilter(this);
+  }
 }
 
 GstElement* MMControl::pipeline() const { return session_ ? session_->pipeline.get() : nullptr; }
@@ -544,20 +686,19 @@ void MMControl::openSession(bool cd) {
   g_object_set(playbin.get(), "uri", uri.constData(), "mute", gboolean(silent_), nullptr);
 
   if (!cd) {
-    GstRef<GstElement> sink = GstRef<GstElement>::sink(gst_element_factory_make("appsink", nullptr));
-    if (sink) {
-      GstMiniPtr<GstCaps> caps(gst_caps_from_string(kVideoCaps));
-      g_object_set(sink.get(), "caps", caps.get(), "max-buffers", 1u, "drop", TRUE, "sync", TRUE,
-                   "enable-last-sample", FALSE, nullptr);
-      GstAppSinkCallbacks callbacks{};
-      callbacks.new_preroll = &Session::onNewPreroll;
-      callbacks.new_sample = &Session::onNewSample;
-      gst_app_sink_set_callbacks(GST_APP_SINK(sink.get()), &callbacks, s.get(), nullptr);
-      g_object_set(playbin.get(), "video-sink", sink.get(), nullptr);
-    }
+    // Our own scaler sees the decoder's frames: the playbin's converters would scale them first at full
+    // size, and hand ours frames already shrunk. Colour balance is never set here.
+    constexpr guint kNativeVideo = 0x40, kSoftColourBalance = 0x400;
+    guint flags = 0;
+    g_object_get(playbin.get(), "flags", &flags, nullptr);
+    g_object_set(playbin.get(), "flags", (flags | kNativeVideo) & ~kSoftColourBalance, nullptr);
+    if (GstRef<GstElement> videoOut = s->makeVideoOutput())
+      g_object_set(playbin.get(), "video-sink", videoOut.get(), nullptr);
+    s->setShownArea(shownArea());
   }
   s->path = cd ? QString() : QFileInfo(fileName_).absoluteFilePath();
   g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&Session::onSourceSetup), s.get());
+  g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(&onElementSetup), nullptr);
   GstRef<GstBus> bus = GstRef<GstBus>::adopt(gst_element_get_bus(playbin.get()));
   gst_bus_set_sync_handler(bus.get(), &Session::onBusSync, s.get(), nullptr);
 
@@ -620,6 +761,9 @@ void MMControl::seekTo(qint64 ms) {
     trackSeek = track != session_->track;
     session_->track = track;
   }
+  // Positions count from the medium's start, the pipeline's from its first clock reference: a seek to 0
+  // that went to the pipeline's 0 would wait out the gap before the first frame and end that much late.
+  within += session_->startMs;
   worker_->post([s = session_, serial, trackSeek, track, within] {
     if (s->closed) return;
     if (s->settle()) {

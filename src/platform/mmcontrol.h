@@ -72,6 +72,9 @@ class MMControl : public QObject {
   class Worker;
   enum NotifyCode { Successful = 1, Superseded = 2, Aborted = 4, Failure = 8 };
 
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  QSize shownArea() const;  // where movies are shown, in device pixels
+
   void open();
   void play(std::optional<qint32> from);
   void pause();

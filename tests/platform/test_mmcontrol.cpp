@@ -220,6 +220,42 @@ class TestMMControl : public QObject {
     QVERIFY(near(mci.Position(), mci.Length(), 30));
   }
 
+  // GStreamer's WAV reader takes ADPCM blocks for half the samples they hold: such a sound reported half
+  // its length and ended halfway. Its length, its end and a seek into it are the sound's own.
+  void adpcmWavPlaysItsWholeLength_data() {
+    QTest::addColumn<int>("codec");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::newRow("IMA mono") << int(Adpcm::Ima) << 22050 << 1;
+    QTest::newRow("MS mono") << int(Adpcm::Ms) << 22050 << 1;
+  }
+  void adpcmWavPlaysItsWholeLength() {
+    QFETCH(int, codec);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeAdpcmWav(path("a.wav"), Adpcm(codec), 5000, rate, channels));
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0, 3000);
+    QVERIFY2(near(mci.Length(), 5000, 100), qPrintable(QString::number(mci.Length())));
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() >= 1000, 3000);
+    QVERIFY2(near(mci.Position(), played.elapsed(), 300), qPrintable(QString::number(mci.Position())));
+    QVERIFY(done.wait(8000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(near(played.elapsed(), 5000, 500), qPrintable(QString::number(played.elapsed())));
+    QVERIFY(near(mci.Position(), mci.Length(), 50));
+
+    mci.setFrom(4200);
+    played.restart();
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), (QList<int>{1, 1}));
+    QVERIFY2(near(played.elapsed(), 800, 400), qPrintable(QString::number(played.elapsed())));
+  }
+
   void playCutShort_data() {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QList<int>>("expected");
@@ -694,6 +730,66 @@ class TestMMControl : public QObject {
     QVERIFY(!surface->isVisible());
   }
 
+  // Frames are scaled in the pipeline to the size the pane shows them at, never above the movie's own, and
+  // follow the pane when it is resized; the picture keeps its aspect and place.
+  void framesComeAtTheSizeShown() {
+    QWidget pane;
+    pane.resize(160, 100);
+    pane.show();
+    MMControl mci;
+    mci.setHWndDisplay(&pane);
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, encodeMovie(path("big.avi"), {320, 240}, 100, 25, qRgb(0, 0, 255)));
+    VideoSurface* surface = mci.videoSurface();
+    QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 3000);
+    QCOMPARE(surface->frame().size(), QSize(133, 100));
+    QCOMPARE(surface->frameRect(), QRect(13, 0, 133, 100));
+    mci.setCommand("Play");
+    pane.resize(80, 90);
+    QTRY_COMPARE_WITH_TIMEOUT(surface->frame().size(), QSize(80, 60), 2000);
+    QCOMPARE(surface->frameRect(), QRect(0, 15, 80, 60));
+    const QColor centre = surface->grab().toImage().pixelColor(40, 45);
+    QVERIFY2(centre.blue() > 200 && centre.red() < 60, qPrintable(centre.name()));
+    pane.resize(640, 480);  // larger than the movie: the frame stays at its own size, drawn larger
+    QTRY_COMPARE_WITH_TIMEOUT(surface->frame().size(), QSize(320, 240), 2000);
+    QCOMPARE(surface->frameRect(), QRect(0, 0, 640, 480));
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{1});
+  }
+
+  // Uncompressed AVI as converters write it, with the OpenDML video properties: the frame shows upright,
+  // the movie lasts its length and plays to its end.
+  void rawAviPlaysUpright_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("BI_RGB top-down") << int(RawAvi::RgbTopDown) << QSize(62, 46);
+    QTest::newRow("BI_RGB bottom-up") << int(RawAvi::RgbBottomUp) << QSize(62, 46);
+    QTest::newRow("I420") << int(RawAvi::I420) << QSize(64, 48);
+    QTest::newRow("YUY2") << int(RawAvi::Yuy2) << QSize(64, 48);
+  }
+  void rawAviPlaysUpright() {
+    QFETCH(int, kind);
+    QFETCH(QSize, size);
+    QWidget pane;
+    pane.resize(160, 120);
+    pane.show();
+    MMControl mci;
+    mci.setHWndDisplay(&pane);
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeRawAvi(path("raw.avi"), RawAvi(kind), 400, size));
+    VideoSurface* surface = mci.videoSurface();
+    QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 3000);  // a medium that fails is closed at once
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 400, 5), 3000);
+    const QImage shot = surface->grab().toImage();
+    const QColor top = shot.pixelColor(80, 30);
+    const QColor bottom = shot.pixelColor(80, 90);
+    QVERIFY2(top.red() > 200 && top.blue() < 60, qPrintable(top.name()));
+    QVERIFY2(bottom.blue() > 200 && bottom.red() < 60, qPrintable(bottom.name()));
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), QList<int>{1});
+  }
+
   // After a pause the pane shows the frame the sink prerolled on; Step must show the one after it, and
   // Back return to it.
   void stepAfterPauseShowsTheNextFrame() {
@@ -727,29 +823,59 @@ class TestMMControl : public QObject {
     QCOMPARE(codes(done), QList<int>{4});
   }
 
-  // A program stream's first presentation time lies after its first clock reference; positions still run
-  // from 0 to the length and never ahead of the time played.
+  // A program stream's first presentation time lies after its first clock reference, which need not be 0;
+  // positions still run from 0 to the length and never ahead of the time played.
+  void mpegPositionRunsFromZeroToLength_data() {
+    QTest::addColumn<int>("scrStart");  // ms; -1 = the muxer's own stream (video only)
+    QTest::addColumn<int>("ptsLead");
+    QTest::addColumn<bool>("vcd");
+    QTest::newRow("as muxed") << -1 << 0 << false;
+    QTest::newRow("clock from 0, 330 ms lead") << 0 << 330 << false;
+    QTest::newRow("clock from 0, 500 ms lead") << 0 << 500 << false;
+    QTest::newRow("clock from 10 s, 400 ms lead") << 10000 << 400 << false;
+    QTest::newRow("VCD, clock from 0, 330 ms lead") << 0 << 330 << true;
+  }
   void mpegPositionRunsFromZeroToLength() {
+    QFETCH(int, scrStart);
+    QFETCH(int, ptsLead);
+    QFETCH(bool, vcd);
+    constexpr int kMs = 2000;
     MMControl mci;
     QSignalSpy done(&mci, &MMControl::Done);
-    openFile(mci, writeMpeg(path("a.mpg"), 2000));
+    const QString name = path(vcd ? "a.dat" : "a.mpg");
+    const QString file = scrStart < 0 ? writeMpeg(name, kMs) : writeMpegAt(name, kMs, scrStart, ptsLead, vcd);
+    QVERIFY(!file.isEmpty());
+    openFile(mci, file);
     QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0 && stateOf(mci.pipeline()) == GST_STATE_PAUSED, 5000);
-    QVERIFY2(near(mci.Length(), 2000, 100), qPrintable(QString::number(mci.Length())));
+    // Within two frames: the demuxer takes the length from the last presentation time it finds.
+    QVERIFY2(near(mci.Length(), kMs, 100), qPrintable(QString::number(mci.Length())));
     QVERIFY2(mci.Position() <= 20, qPrintable(QString::number(mci.Position())));
-    QElapsedTimer played;
-    played.start();
-    mci.setCommand("Play");
-    qint64 aheadMost = std::numeric_limits<qint64>::min();
-    QTimer sampler;
-    connect(&sampler, &QTimer::timeout, this, [&] {
-      if (done.isEmpty()) aheadMost = std::max<qint64>(aheadMost, mci.Position() - played.elapsed());
-    });
-    sampler.start(20);
-    QVERIFY(done.wait(6000));
-    QCOMPARE(codes(done), QList<int>{1});
-    QVERIFY2(aheadMost < 150, qPrintable(QString::number(aheadMost)));
-    QVERIFY2(near(played.elapsed(), mci.Length(), 500), qPrintable(QString::number(played.elapsed())));
-    QVERIFY(near(mci.Position(), mci.Length(), 50));
+    // Played from the open, then again after "Prev" as the loop does.
+    for (const bool rewound : {false, true}) {
+      if (rewound) {
+        mci.setCommand("Prev");
+        QTRY_VERIFY_WITH_TIMEOUT(mci.Position() <= 20, 3000);
+      }
+      QElapsedTimer played;
+      played.start();
+      mci.setCommand("Play");
+      qint64 aheadMost = std::numeric_limits<qint64>::min();
+      qint64 lastBeforeEnd = 0;
+      QTimer sampler;
+      connect(&sampler, &QTimer::timeout, this, [&] {
+        if (done.size() > int(rewound)) return;
+        aheadMost = std::max<qint64>(aheadMost, mci.Position() - played.elapsed());
+        lastBeforeEnd = mci.Position();
+      });
+      sampler.start(20);
+      QTRY_VERIFY_WITH_TIMEOUT(done.size() > int(rewound), 6000);
+      QCOMPARE(done.last().at(0).toInt(), 1);
+      QVERIFY2(aheadMost < 150, qPrintable(QString::number(aheadMost)));
+      QVERIFY2(near(played.elapsed(), mci.Length(), 500), qPrintable(QString::number(played.elapsed())));
+      // The slider reaches its end with the medium, not before.
+      QVERIFY2(lastBeforeEnd >= mci.Length() - 300, qPrintable(QString::number(lastBeforeEnd)));
+      QVERIFY(near(mci.Position(), mci.Length(), kMs / 50));
+    }
 
     // A place sought is the place reported.
     mci.setFrom(1000);

@@ -12,6 +12,15 @@
 // PCM WAV, 16-bit mono, a 440 Hz sine of ms milliseconds.
 QString writeWav(const QString& path, int ms, int sampleRate = 8000);
 
+// ADPCM WAV as sound converters write it: a 440 Hz sine (a 660 Hz one on the right channel) of ms
+// milliseconds in IMA ADPCM (format 0x11, 512-byte blocks a channel) or Microsoft ADPCM (0x02, 256-byte
+// blocks a channel, the standard table of seven predictor pairs, each block on another pair), with the
+// samples-per-block field and a fact chunk with the count of frames. The encoders follow their decoders.
+enum class Adpcm { Ima, Ms };
+QString writeAdpcmWav(const QString& path, Adpcm codec, int ms, int sampleRate = 22050, int channels = 1);
+// The sample the ADPCM writer encodes at frame i of channel c (for comparing a decoding with it).
+qint16 adpcmWavSample(int i, int channel, int sampleRate);
+
 // Standard MIDI file (format 0): one piano note held for ms milliseconds.
 QString writeMidi(const QString& path, int ms);
 
@@ -36,8 +45,20 @@ QString writeCdImage(const QString& dir, const QList<int>& trackMs);
 QString writeAvi(const QString& path, int ms, QSize size = {64, 48}, QColor colour = Qt::red);
 QString writeMov(const QString& path, int ms, QSize size = {64, 48}, QColor colour = Qt::green);
 
+// Uncompressed AVI as common converters write it, built byte by byte: the OpenDML video properties
+// ('vprp', a 4:3 frame) in the stream list, an 'odml' list with its 'dmlh', JUNK padding, the INFO list,
+// the frames in '00dc' chunks and an 'idx1' index. 25 frames a second, the top half red and the bottom half
+// blue. BI_RGB 24-bit rows are padded to four bytes; top-down rows have a negative height.
+enum class RawAvi { RgbTopDown, RgbBottomUp, I420, Yuy2 };
+QString writeRawAvi(const QString& path, RawAvi kind, int ms, QSize size = {64, 48});
+
 // MPEG-1 video of colour bars (a solid colour would fit one pack, which leaves the demuxer no length to
 // find) in an MPEG program stream (.mpg), and the same stream in the sectors of a video CD's .dat
 // file (RIFF "CDXA", 2352-byte mode 2 sectors carrying 2324 bytes each).
 QString writeMpeg(const QString& path, int ms, QSize size = {64, 48});
 QString writeVcdDat(const QString& path, int ms, QSize size = {64, 48});
+
+// A program stream as recorders and converters write it: MPEG-1 video and MPEG audio whose clock
+// references start at scrStartMs and whose presentation times lead them by ptsLeadMs (real files show
+// some 330 to 500 ms), rewritten from what the muxer gave. vcd = in the sectors of a video CD's .dat file.
+QString writeMpegAt(const QString& path, int ms, int scrStartMs, int ptsLeadMs, bool vcd = false);
