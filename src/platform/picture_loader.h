@@ -19,13 +19,16 @@ constexpr qint64 kMaxPixels = 256LL * 1024 * 1024;
 // anything else, for corrupt or truncated files that leave nothing to show, and for pictures above
 // kMaxPixels. Never throws; work and memory are bounded by the file's size and the picture's size (the size
 // is checked before anything is decoded). Directories, devices and pipes are refused without being read.
-std::optional<Picture> LoadPicture(const QString& path);
+// Ahead: decoded on one thread (read-ahead, where nobody waits). Waited: someone waits for it, and a big
+// JPEG may be decoded in parts on two threads at once.
+enum class Urgency { Ahead, Waited };
+std::optional<Picture> LoadPicture(const QString& path, Urgency urgency = Urgency::Ahead);
 
 // The same for bytes in memory (the clipboard, fuzzing).
 std::optional<Picture> LoadPictureFromData(const QByteArray& data);
 
 // The same for an open random-access device, read from its start.
-std::optional<Picture> LoadPictureFromDevice(QIODevice& device);
+std::optional<Picture> LoadPictureFromDevice(QIODevice& device, Urgency urgency = Urgency::Ahead);
 
 // The memory a decoded picture of the file would take, judged from its headers alone (nothing is decoded):
 // 4 bytes a pixel for a raster, the file's size for a metafile. 0 when the file is no picture the loader

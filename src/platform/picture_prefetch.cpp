@@ -51,7 +51,8 @@ struct PicturePrefetch::Job {
   bool decoded = false;  // false: skipped as no longer wanted, or the file changed while it was read
   std::optional<Picture> picture;
   qint64 ms = 0;
-  qint64 estimate = 0;  // bytes the decoded picture will take, from the file's headers
+  qint64 estimate = 0;               // bytes the decoded picture will take, from the file's headers
+  Urgency urgency = Urgency::Ahead;  // Waited: someone waits for it
 };
 
 PicturePrefetch::PicturePrefetch(QObject* parent) : QObject(parent) { pool_.setMaxThreadCount(1); }
@@ -112,7 +113,7 @@ std::optional<Picture> PicturePrefetch::take(const QString& current, const QStri
     notePeak(1);
     QElapsedTimer timer;
     timer.start();
-    picture = LoadPicture(current);
+    picture = LoadPicture(current, Urgency::Waited);
     ++decodes_;
     ++decoded_here_;
     noteDecode(key, timer.elapsed());
@@ -202,6 +203,7 @@ void PicturePrefetch::pump() {
   auto job = std::make_shared<Job>();
   job->key = *next;
   job->estimate = estimate;
+  job->urgency = awaited ? Urgency::Waited : Urgency::Ahead;
   running_ = job;
   notePeak();
   // Worker thread: touches only the job, and hands it back by a queued call.
@@ -209,7 +211,7 @@ void PicturePrefetch::pump() {
     if (job->wanted) {
       QElapsedTimer timer;
       timer.start();
-      std::optional<Picture> picture = LoadPicture(job->key.path);
+      std::optional<Picture> picture = LoadPicture(job->key.path, job->urgency);
       ++decodes_;
       const qint64 ms = timer.elapsed();
       const bool decoded = PictureKey::of(job->key.path) == job->key;

@@ -2,6 +2,7 @@
 #include "platform/picture_loader.h"
 #include "support/picture_gen.h"
 
+#include <QBuffer>
 #include <QColorSpace>
 #include <QDir>
 #include <QLoggingCategory>
@@ -14,6 +15,7 @@
 #include <QWidget>
 #include <QtEndian>
 
+#include <cstring>
 #include <optional>
 
 #ifdef Q_OS_UNIX
@@ -162,6 +164,8 @@ class TestPictureLoader : public QObject {
   void iconTakesLargestImage_data();
   void iconTakesLargestImage();
   void appliesExifOrientation();
+  void waitedJpegsDecodeToTheSamePixels_data();
+  void waitedJpegsDecodeToTheSamePixels();
   void gifShowsFirstFrameOnItsScreen();
   void decidesByContentNotName_data();
   void decidesByContentNotName();
@@ -368,6 +372,39 @@ void TestPictureLoader::appliesExifOrientation() {
     const QString mismatch = QuadrantMismatch(loaded.convertToFormat(QImage::Format_ARGB32), expected, 24);
     QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
   }
+}
+
+void TestPictureLoader::waitedJpegsDecodeToTheSamePixels_data() {
+  // Big enough to be decoded in two parts when someone waits: the parts must meet without a seam, and every
+  // kind the parts cannot serve must still come out right.
+  QImage photo(3600, 2400, QImage::Format_RGB32);
+  for (int y = 0; y < photo.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+    for (int x = 0; x < photo.width(); ++x) line[x] = qRgb(x & 0xff, (y * 3) & 0xff, ((x ^ y) >> 3) & 0xff);
+  }
+  QTest::addColumn<QByteArray>("data");
+  const QByteArray colour = MakeJpeg(photo, {.quality = 80});
+  QTest::newRow("colour") << colour;
+  QTest::newRow("grey") << MakeJpeg(photo.convertToFormat(QImage::Format_Grayscale8), {.quality = 80});
+  QTest::newRow("turned by EXIF") << MakeJpeg(photo, {.quality = 80, .exifOrientation = 6});
+  QTest::newRow("progressive") << MakeJpeg(photo, {.quality = 80, .progressive = true});
+  QTest::newRow("cut short in the lower part") << colour.left(colour.size() * 9 / 10);
+  QTest::newRow("cut short in the upper part") << colour.left(colour.size() / 3);
+}
+
+void TestPictureLoader::waitedJpegsDecodeToTheSamePixels() {
+  QFETCH(QByteArray, data);
+  QBuffer ahead(&data), waited(&data);
+  QVERIFY(ahead.open(QIODevice::ReadOnly) && waited.open(QIODevice::ReadOnly));
+  const std::optional<Picture> one = LoadPictureFromDevice(ahead, Urgency::Ahead);
+  const std::optional<Picture> two = LoadPictureFromDevice(waited, Urgency::Waited);
+  QVERIFY(one && two);
+  const QImage a = one->toImage(), b = two->toImage();
+  QCOMPARE(b.size(), a.size());
+  QCOMPARE(b.format(), a.format());
+  for (int y = 0; y < a.height(); ++y)
+    if (std::memcmp(a.constScanLine(y), b.constScanLine(y), size_t(a.bytesPerLine())) != 0)
+      QFAIL(qPrintable(QStringLiteral("row %1 differs").arg(y)));
 }
 
 void TestPictureLoader::gifShowsFirstFrameOnItsScreen() {
