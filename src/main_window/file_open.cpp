@@ -81,15 +81,34 @@ void FrmMain::pictureDecoded(const QString& path) {
   if (pending_picture_.isEmpty() || path != pending_picture_) return;
   const PicturePrefetch::Found found = prefetch->request(path, steppingNeighbours());
   if (!found.ready) return;  // the file changed while it was read: decoded again
+  const bool shown_early = early_shown_;
   cancelPendingPicture();
-  if (found.picture)
+  if (found.picture && shown_early) {
+    // Its top rows are on screen already, opened as any picture is; the rest arrives without a second
+    // opening, so that a zoom or scroll made meanwhile stays.
+    Img->setPicture(*found.picture);
+  } else if (found.picture) {
     showPicture(path, *found.picture);
-  else
+  } else {
     openAsMedia(path);  // what a file that is no picture gets
+  }
+}
+
+void FrmMain::pictureEarly(const QString& path, const Picture& picture) {
+  if (pending_picture_.isEmpty() || path != pending_picture_ || early_shown_) return;
+  early_shown_ = true;
+  // What the user waits for is there: no busy pointer for the rest.
+  busy_delay_->stop();
+  if (busy_shown_) {
+    busy_shown_ = false;
+    QGuiApplication::restoreOverrideCursor();
+  }
+  showPicture(path, picture);
 }
 
 void FrmMain::cancelPendingPicture() {
   pending_picture_.clear();
+  early_shown_ = false;
   busy_delay_->stop();
   if (busy_shown_) {
     busy_shown_ = false;
@@ -98,7 +117,7 @@ void FrmMain::cancelPendingPicture() {
 }
 
 void FrmMain::showBusy() {
-  if (pending_picture_.isEmpty() || busy_shown_) return;
+  if (pending_picture_.isEmpty() || busy_shown_ || early_shown_) return;
   busy_shown_ = true;
   QGuiApplication::setOverrideCursor(Qt::BusyCursor);
 }

@@ -213,6 +213,9 @@ void FrmMain::createControls() {
 
   MCI = new MMControl(this);
   prefetch = new PicturePrefetch(this);
+  // A new picture opens at 100 %, scrolled to its top: the pane's height in rows is what shows first (in
+  // whole 16-row blocks, as JPEG decodes them).
+  prefetch->setEarlyRows((border->height() + 15) / 16 * 16);
   // The busy pointer only for a wait the user notices.
   busy_delay_ = new QTimer(this);
   busy_delay_->setSingleShot(true);
@@ -264,6 +267,7 @@ void FrmMain::connectHandlers() {
   connect(MCI, &MMControl::Done, this, &FrmMain::MCI_Done);
   connect(MCI, &MMControl::noSoundOutput, this, &FrmMain::MCI_NoSoundOutput);
   connect(prefetch, &PicturePrefetch::ready, this, &FrmMain::pictureDecoded);
+  connect(prefetch, &PicturePrefetch::early, this, &FrmMain::pictureEarly);
   connect(busy_delay_, &QTimer::timeout, this, &FrmMain::showBusy);
 
   connect(Img, &PictureBox::MouseDown, this, &FrmMain::Img_MouseDown);

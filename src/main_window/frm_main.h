@@ -203,6 +203,7 @@ class FrmMain : public QWidget {
   void openAsMedia(const QString& path);
   void showPicture(const QString& path, const Picture& picture);
   void pictureDecoded(const QString& path);
+  void pictureEarly(const QString& path, const Picture& picture);
   void cancelPendingPicture();
   void showBusy();
   QStringList steppingNeighbours();
@@ -225,6 +226,7 @@ class FrmMain : public QWidget {
   QString pending_picture_;
   QTimer* busy_delay_ = nullptr;
   bool busy_shown_ = false;
+  bool early_shown_ = false;  // the pending picture's top rows are shown
   int step_index_ = -1;
   bool step_favourites_ = false;
   bool step_forwards_ = true;

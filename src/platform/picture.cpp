@@ -7,6 +7,7 @@
 #include <QTransform>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace {
@@ -18,9 +19,38 @@ constexpr double kSmoothMinScale = 0.25;
 // same neighbours as a full repaint would (no seams between strips).
 constexpr int kSourceMargin = 2;
 
+// The longest toImage() waits for a picture still being decoded.
+constexpr int kDecodeWaitMs = 30000;
+
 }  // namespace
 
+void DecodeProgress::finish() {
+  {
+    const std::lock_guard lock(mutex_);
+    finished_ = true;
+  }
+  finished_changed_.notify_all();
+}
+
+bool DecodeProgress::finished() const {
+  const std::lock_guard lock(mutex_);
+  return finished_;
+}
+
+bool DecodeProgress::waitFinished(int ms) const {
+  std::unique_lock lock(mutex_);
+  return finished_changed_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return finished_; });
+}
+
 Picture::Picture(QImage image) : image_(std::move(image)) {}
+
+Picture::Picture(QImage image, std::shared_ptr<const DecodeProgress> progress)
+    : image_(std::move(image)), progress_(std::move(progress)) {}
+
+int Picture::rowsReady() const {
+  if (metafile_) return metafile_->size().height();
+  return progress_ ? std::clamp(progress_->rows(), 0, image_.height()) : image_.height();
+}
 
 Picture::Picture(std::shared_ptr<const wmf::Document> metafile) : metafile_(std::move(metafile)) {}
 
@@ -29,7 +59,10 @@ bool Picture::isNull() const { return metafile_ ? false : image_.isNull(); }
 QSize Picture::size() const { return metafile_ ? metafile_->size() : image_.size(); }
 
 QImage Picture::toImage() const {
-  if (!metafile_) return image_;
+  if (!metafile_) {
+    if (progress_) progress_->waitFinished(kDecodeWaitMs);
+    return image_;
+  }
   QImage image(metafile_->size(), QImage::Format_RGB32);
   if (image.isNull()) return image;
   image.fill(Qt::white);
@@ -67,9 +100,16 @@ void Picture::paint(QPainter& painter, const QRectF& target, const QRect& expose
   const double sy = image_.height() / target.height();
   const QRectF source((visible.left() - target.left()) * sx, (visible.top() - target.top()) * sy,
                       visible.width() * sx, visible.height() * sy);
+  // Rows still being decoded are not read: they show black until they are there.
+  const int ready = rowsReady();
   const QRect sourcePixels =
       source.toAlignedRect().adjusted(-kSourceMargin, -kSourceMargin, kSourceMargin, kSourceMargin) &
-      image_.rect();
+      QRect(0, 0, image_.width(), ready);
+  if (ready < image_.height()) {
+    const QRectF pending(target.left(), target.top() + ready / sy, target.width(),
+                         target.height() - ready / sy);
+    painter.fillRect(pending & visible, Qt::black);
+  }
   if (sourcePixels.isEmpty()) return;
   // Where those whole source pixels land: the exact mapping, so the picture does not shift between strips.
   const QRectF destination(target.left() + sourcePixels.left() / sx, target.top() + sourcePixels.top() / sy,

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QScopeGuard>
 #include <QThread>
 #include <QtEndian>
 
@@ -283,7 +284,8 @@ bool ReadJpegRows(const QByteArray& bytes, int top, QImage& part) {
 // two cores. nullopt when the file does not suit (an EXIF rotation, a palette, too big to hold twice) or a
 // part fails: the caller then decodes it whole.
 std::optional<QImage> ReadJpegInTwo(QIODevice& device, const QSize size, const QImage::Format format,
-                                    const QImageIOHandler::Transformations transformation) {
+                                    const QImageIOHandler::Transformations transformation,
+                                    const EarlyRows* early) {
   if (transformation != QImageIOHandler::TransformationNone || format == QImage::Format_Invalid ||
       format == QImage::Format_Indexed8 || QThread::idealThreadCount() < 2)
     return std::nullopt;
@@ -295,12 +297,40 @@ std::optional<QImage> ReadJpegInTwo(QIODevice& device, const QSize size, const Q
   const int split = size.height() * kSplitTenths / 10;
   const qsizetype stride = whole.bytesPerLine();
   uchar* bits = whole.bits();
-  QImage upper(bits, size.width(), split, stride, format);
-  QImage lower(bits + stride * split, size.width(), size.height() - split, stride, format);
+  const auto rowsAt = [&](int top, int rows) {
+    return QImage(bits + stride * top, size.width(), rows, stride, format);
+  };
+
+  // The top rows first, on their own, when someone is shown them early: then the rest into the same pixels,
+  // which nothing changes afterwards (the picture shown shares them).
+  int first = 0;
+  std::shared_ptr<DecodeProgress> progress;
+  if (early && early->show && format == QImage::Format_RGB32 && early->rows > 0 && early->rows < split) {
+    QImage top = rowsAt(0, early->rows);
+    if (!ReadJpegRows(bytes, 0, top)) return std::nullopt;
+    const QColorSpace space = top.colorSpace();
+    // A picture that will be converted to sRGB after decoding is not shown before.
+    if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb)) {
+      whole.setColorSpace(space);
+      whole.setDotsPerMeterX(top.dotsPerMeterX());
+      whole.setDotsPerMeterY(top.dotsPerMeterY());
+      progress = std::make_shared<DecodeProgress>();
+      progress->setRows(early->rows);
+      first = early->rows;
+      early->show(Picture(whole, progress));
+    }
+  }
+  // Whatever happens from here, the picture shown early is told that no more rows come.
+  const auto finish = qScopeGuard([&progress] {
+    if (progress) progress->finish();
+  });
+
+  QImage upper = rowsAt(first, split - first);
+  QImage lower = rowsAt(split, size.height() - split);
   bool upperRead = false;
   std::thread helper([&] {
     try {
-      upperRead = ReadJpegRows(bytes, 0, upper);
+      upperRead = ReadJpegRows(bytes, first, upper);
     } catch (const std::bad_alloc&) {
       upperRead = false;
     }
@@ -313,13 +343,17 @@ std::optional<QImage> ReadJpegInTwo(QIODevice& device, const QSize size, const Q
   }
   helper.join();
   if (!upperRead || !lowerRead) return std::nullopt;
-  whole.setColorSpace(upper.colorSpace());
-  whole.setDotsPerMeterX(upper.dotsPerMeterX());
-  whole.setDotsPerMeterY(upper.dotsPerMeterY());
+  if (progress) {
+    progress->setRows(size.height());
+  } else {
+    whole.setColorSpace(upper.colorSpace());
+    whole.setDotsPerMeterX(upper.dotsPerMeterX());
+    whole.setDotsPerMeterY(upper.dotsPerMeterY());
+  }
   return whole;
 }
 
-QImage ReadJpeg(QIODevice& device, Urgency urgency) {
+QImage ReadJpeg(QIODevice& device, Urgency urgency, const EarlyRows* early) {
   const JpegLayout layout = WalkJpeg(device);
   if (!layout.frame || layout.scans > kMaxJpegScans) return QImage();
   if (layout.precision == 12) {
@@ -339,7 +373,7 @@ QImage ReadJpeg(QIODevice& device, Urgency urgency) {
       qint64(size.width()) * size.height() >= kSplitJpegPixels) {
     const QImage::Format format = reader.imageFormat();
     const QImageIOHandler::Transformations transformation = reader.transformation();
-    if (auto image = ReadJpegInTwo(device, size, format, transformation)) return *std::move(image);
+    if (auto image = ReadJpegInTwo(device, size, format, transformation, early)) return *std::move(image);
     if (!device.seek(0)) return QImage();
     reader.setDevice(nullptr);
     reader.setDevice(&device);
@@ -571,7 +605,7 @@ void ConvertToSrgb(QImage& image) {
   image.convertToColorSpace(QColorSpace::SRgb);
 }
 
-std::optional<Picture> Load(QIODevice& device, Urgency urgency) {
+std::optional<Picture> Load(QIODevice& device, Urgency urgency, const EarlyRows* early) {
   if (!device.isOpen() || device.isSequential() || !device.seek(0)) return std::nullopt;
   const QByteArray head = device.read(kSniffBytes);
   QImage image;
@@ -586,7 +620,7 @@ std::optional<Picture> Load(QIODevice& device, Urgency urgency) {
       image = ReadIcon(device);
       break;
     case Kind::Jpeg:
-      image = ReadJpeg(device, urgency);
+      image = ReadJpeg(device, urgency, early);
       break;
     case Kind::Gif:
       image = ReadGif(device);
@@ -660,19 +694,19 @@ qint64 DecodedBytesEstimate(const QString& path) {
   }
 }
 
-std::optional<Picture> LoadPictureFromDevice(QIODevice& device, Urgency urgency) {
+std::optional<Picture> LoadPictureFromDevice(QIODevice& device, Urgency urgency, const EarlyRows* early) {
   try {
-    return Load(device, urgency);
+    return Load(device, urgency, early);
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
 
-std::optional<Picture> LoadPicture(const QString& path, Urgency urgency) {
+std::optional<Picture> LoadPicture(const QString& path, Urgency urgency, const EarlyRows* early) {
   // Only regular files: opening a pipe would wait for a writer, and a device never ends.
   QFile file;
   if (!filenames::OpenForReading(file, path) || file.isSequential()) return std::nullopt;
-  return LoadPictureFromDevice(file, urgency);
+  return LoadPictureFromDevice(file, urgency, early);
 }
 
 std::optional<Picture> LoadPictureFromData(const QByteArray& data) {

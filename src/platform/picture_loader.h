@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QIODevice;
@@ -22,13 +23,25 @@ constexpr qint64 kMaxPixels = 256LL * 1024 * 1024;
 // Ahead: decoded on one thread (read-ahead, where nobody waits). Waited: someone waits for it, and a big
 // JPEG may be decoded in parts on two threads at once.
 enum class Urgency { Ahead, Waited };
-std::optional<Picture> LoadPicture(const QString& path, Urgency urgency = Urgency::Ahead);
+
+// For someone who waits for a big picture and sees only its top rows at first: `show` is called (on the
+// decoding thread) with the picture as soon as its first `rows` rows are decoded, while the rest is decoded
+// into the same pixels (a Picture that draws only what is there). The picture LoadPicture then returns
+// shares those pixels. Called at most once, and only for pictures that can be shown so.
+struct EarlyRows {
+  int rows = 0;
+  std::function<void(const Picture&)> show;
+};
+
+std::optional<Picture> LoadPicture(const QString& path, Urgency urgency = Urgency::Ahead,
+                                   const EarlyRows* early = nullptr);
 
 // The same for bytes in memory (the clipboard, fuzzing).
 std::optional<Picture> LoadPictureFromData(const QByteArray& data);
 
 // The same for an open random-access device, read from its start.
-std::optional<Picture> LoadPictureFromDevice(QIODevice& device, Urgency urgency = Urgency::Ahead);
+std::optional<Picture> LoadPictureFromDevice(QIODevice& device, Urgency urgency = Urgency::Ahead,
+                                             const EarlyRows* early = nullptr);
 
 // The memory a decoded picture of the file would take, judged from its headers alone (nothing is decoded):
 // 4 bytes a pixel for a raster, the file's size for a metafile. 0 when the file is no picture the loader

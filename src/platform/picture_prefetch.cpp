@@ -207,11 +207,21 @@ void PicturePrefetch::pump() {
   running_ = job;
   notePeak();
   // Worker thread: touches only the job, and hands it back by a queued call.
-  pool_.start([this, job] {
+  // The top rows of a requested picture go to the UI thread as soon as they are there.
+  EarlyRows early;
+  if (job->urgency == Urgency::Waited && early_rows_ > 0) {
+    early.rows = early_rows_;
+    early.show = [this, job](const Picture& picture) {
+      QMetaObject::invokeMethod(
+          this, [this, job, picture] { earlyArrived(job, picture); }, Qt::QueuedConnection);
+    };
+  }
+  pool_.start([this, job, early = std::move(early)] {
     if (job->wanted) {
       QElapsedTimer timer;
       timer.start();
-      std::optional<Picture> picture = LoadPicture(job->key.path, job->urgency);
+      std::optional<Picture> picture =
+          LoadPicture(job->key.path, job->urgency, early.show ? &early : nullptr);
       ++decodes_;
       const qint64 ms = timer.elapsed();
       const bool decoded = PictureKey::of(job->key.path) == job->key;
@@ -249,6 +259,10 @@ void PicturePrefetch::finished(std::shared_ptr<Job> job) {
     emit ready(job->key.path);
   }
   pump();
+}
+
+void PicturePrefetch::earlyArrived(const std::shared_ptr<Job>& job, const Picture& picture) {
+  if (job == running_ && job->wanted && job->key == requested_) emit early(job->key.path, picture);
 }
 
 void PicturePrefetch::keep(const PictureKey& key, std::optional<Picture> picture) {

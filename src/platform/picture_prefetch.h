@@ -65,6 +65,9 @@ class PicturePrefetch : public QObject {
   bool enabled() const { return enabled_; }
 
   void setBudgetBytes(qint64 bytes) { budget_bytes_ = bytes; }
+  // How many top rows of a requested picture the window shows at first: a big JPEG is then handed over by
+  // early() as soon as they are decoded, before ready(). 0: never early.
+  void setEarlyRows(int rows) { early_rows_ = rows; }
   // Memory of the pictures held now, a decode in flight counted at its estimate, and the most ever.
   qint64 heldBytes() const;
   qint64 peakHeldBytes() const { return peak_held_bytes_; }
@@ -84,6 +87,9 @@ class PicturePrefetch : public QObject {
  signals:
   // A neighbour, or the file a request() waits for, was decoded (or found not to load) and is ready.
   void ready(const QString& path);
+  // The requested file's top rows are decoded: `picture` draws them, and the rest as it comes (ready()
+  // follows, with a picture sharing the same pixels).
+  void early(const QString& path, const Picture& picture);
 
  private:
   struct Job;
@@ -95,6 +101,7 @@ class PicturePrefetch : public QObject {
   void select(const PictureKey& key, const QStringList& neighbours);
   void pump();
   void finished(std::shared_ptr<Job> job);
+  void earlyArrived(const std::shared_ptr<Job>& job, const Picture& picture);
   std::optional<Picture> waitFor(std::shared_ptr<Job> job, bool& got);
   void keep(const PictureKey& key, std::optional<Picture> picture);
   void prune();
@@ -116,6 +123,7 @@ class PicturePrefetch : public QObject {
   std::atomic<int> decodes_{0};
   int decoded_here_ = 0;
   qint64 budget_bytes_ = kDefaultBudgetBytes;
+  int early_rows_ = 0;
   qint64 peak_held_bytes_ = 0;
   double ms_per_mb_ = 40;  // how fast files decode, from the last decode; sizes the wait for one in flight
 };

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -189,6 +190,37 @@ class TestStepping : public QObject {
       QCOMPARE(m.Img->size(), sizeOf(0));
       QCOMPARE(m.cur_file, folder_.filePath(name(0)));
     }
+  }
+
+  void aBigPicturesTopShowsFirstAndTheRestKeepsTheUsersZoom() {
+    QTemporaryDir big;
+    QImage photo(3600, 2400, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+      for (int x = 0; x < photo.width(); ++x)
+        line[x] = qRgb((x * 7) & 0xff, (y * 3) & 0xff, ((x + y) >> 5) & 0xff);
+    }
+    const QString path = big.filePath(QStringLiteral("big.jpg"));
+    QVERIFY(write(path, MakeJpeg(photo, {.quality = 80})));
+    ProgramFixture fixture;
+    FrmMain& m = *fixture.start().frm_main;
+    m.prefetch->setEnabled(false);
+    // The top rows arrive while the picture is still on its way; the user zooms in at once.
+    bool opened_early = false;
+    connect(m.prefetch, &PicturePrefetch::early, this, [&] {
+      opened_early = m.picturePending() && m.cur_file == path &&
+                     m.lb_size->text() == QStringLiteral("3600x2400") && m.Img->picture().rowsReady() < 2400;
+      m.Slider->setValue(20);
+    });
+    m.Dir->setPath(big.path());
+    m.File->setListIndex(0);
+    QVERIFY(m.picturePending());
+    QTRY_VERIFY_WITH_TIMEOUT(!m.picturePending(), kWaitMs);
+    QVERIFY(opened_early);
+    QCOMPARE(m.Slider->value(), 20);
+    QCOMPARE(m.Img->size(), QSize(7200, 4800));
+    QCOMPARE(m.Img->picture().rowsReady(), 2400);
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
   }
 
   void fullScreenTakesTheMemoryOfTheNeighbours() {

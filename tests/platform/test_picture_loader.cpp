@@ -166,6 +166,7 @@ class TestPictureLoader : public QObject {
   void appliesExifOrientation();
   void waitedJpegsDecodeToTheSamePixels_data();
   void waitedJpegsDecodeToTheSamePixels();
+  void topRowsAreShownEarly();
   void gifShowsFirstFrameOnItsScreen();
   void decidesByContentNotName_data();
   void decidesByContentNotName();
@@ -405,6 +406,63 @@ void TestPictureLoader::waitedJpegsDecodeToTheSamePixels() {
   for (int y = 0; y < a.height(); ++y)
     if (std::memcmp(a.constScanLine(y), b.constScanLine(y), size_t(a.bytesPerLine())) != 0)
       QFAIL(qPrintable(QStringLiteral("row %1 differs").arg(y)));
+}
+
+void TestPictureLoader::topRowsAreShownEarly() {
+  QImage photo(3600, 2400, QImage::Format_RGB32);
+  for (int y = 0; y < photo.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+    for (int x = 0; x < photo.width(); ++x) line[x] = qRgb((x + y) & 0xff, (y * 5) & 0xff, (x >> 4) & 0xff);
+  }
+  QByteArray data = MakeJpeg(photo, {.quality = 80});
+  const auto load = [&data](const EarlyRows* early) {
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    return LoadPictureFromDevice(buffer, Urgency::Waited, early);
+  };
+  const std::optional<Picture> plain = load(nullptr);
+  QVERIFY(plain);
+
+  // Shown once, with exactly the rows asked for, those already final; the rest come into the same pixels.
+  QList<Picture> shown;
+  int rowsWhenShown = -1;
+  EarlyRows early{272, [&](const Picture& picture) {
+                    shown << picture;
+                    rowsWhenShown = picture.rowsReady();
+                  }};
+  const std::optional<Picture> loaded = load(&early);
+  QVERIFY(loaded);
+  QCOMPARE(shown.size(), 1);
+  QCOMPARE(rowsWhenShown, 272);
+  QCOMPARE(shown.first().size(), QSize(3600, 2400));
+  QCOMPARE(shown.first().rowsReady(), 2400);
+  QCOMPARE(loaded->toImage(), plain->toImage());
+  QCOMPARE(shown.first().toImage().constBits(), loaded->toImage().constBits());
+
+  // While rows are missing they are drawn black, and what is there is drawn as it is.
+  auto progress = std::make_shared<DecodeProgress>();
+  progress->setRows(100);
+  const Picture partial(plain->toImage(), progress);
+  QImage canvas(3600, 400, QImage::Format_RGB32);
+  canvas.fill(Qt::white);
+  {
+    QPainter painter(&canvas);
+    partial.paint(painter, QRectF(0, 0, 3600, 2400), canvas.rect());
+  }
+  QCOMPARE(canvas.copy(0, 0, 3600, 100),
+           plain->toImage().copy(0, 0, 3600, 100).convertToFormat(QImage::Format_RGB32));
+  QCOMPARE(canvas.pixel(17, 100), qRgb(0, 0, 0));
+  QCOMPARE(canvas.pixel(3599, 399), qRgb(0, 0, 0));
+  progress->finish();
+
+  // A picture that is converted to sRGB after decoding is not shown before.
+  shown.clear();
+  QByteArray wide =
+      MakeJpeg(photo, {.quality = 80, .iccProfile = QColorSpace(QColorSpace::AdobeRgb).iccProfile()});
+  QBuffer buffer(&wide);
+  buffer.open(QIODevice::ReadOnly);
+  QVERIFY(LoadPictureFromDevice(buffer, Urgency::Waited, &early));
+  QVERIFY(shown.isEmpty());
 }
 
 void TestPictureLoader::gifShowsFirstFrameOnItsScreen() {
