@@ -8,12 +8,12 @@
 
 #include "app/program.h"
 #include "fullscreen/frm_full.h"
-#include "platform/picture_prefetch.h"
+#include "pictures/picture_prefetch.h"
 #include "main_window/frm_main.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
-#include "platform/picture_loader.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
+#include "pictures/picture_loader.h"
 
 #include <QApplication>
 #include <QDir>

@@ -9,9 +9,9 @@
 
 #include "app/program.h"
 #include "main_window/frm_main.h"
-#include "platform/picture_box.h"
-#include "platform/picture_loader.h"
-#include "platform/picture_prefetch.h"
+#include "controls/picture_box.h"
+#include "pictures/picture_loader.h"
+#include "pictures/picture_prefetch.h"
 
 #include <QApplication>
 #include <QDir>

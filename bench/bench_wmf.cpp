@@ -11,9 +11,9 @@
 
 #include "app/program.h"
 #include "main_window/frm_main.h"
-#include "platform/picture.h"
-#include "platform/picture_box.h"
-#include "platform/wmf_document.h"
+#include "pictures/picture.h"
+#include "controls/picture_box.h"
+#include "pictures/metafile/wmf_document.h"
 
 #include <QApplication>
 #include <QFile>

@@ -7,10 +7,10 @@
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "preferences/frm_option.h"
 
 #include <QAction>

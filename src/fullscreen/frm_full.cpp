@@ -2,17 +2,17 @@
 // show and hide) and the panel's drive, folder and file lists.
 #include "fullscreen/frm_full.h"
 
-#include "platform/key_preview.h"
+#include "controls/key_preview.h"
 
 #include "app/look.h"
 #include "app/program.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
-#include "platform/picture_prefetch.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
+#include "pictures/picture_prefetch.h"
 
 #include <QAction>
 #include <QCloseEvent>

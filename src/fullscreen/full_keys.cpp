@@ -2,7 +2,7 @@
 #include "fullscreen/frm_full.h"
 
 #include "app/program.h"
-#include "platform/file_list.h"
+#include "controls/file_list.h"
 #include "preferences/frm_option.h"
 
 #include <QKeyEvent>

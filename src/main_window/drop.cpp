@@ -3,10 +3,10 @@
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
 #include "platform/dropped_files.h"
-#include "platform/file_list.h"
+#include "controls/file_list.h"
 #include "platform/file_names.h"
 #include "preferences/frm_option.h"
 

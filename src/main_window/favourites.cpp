@@ -3,7 +3,7 @@
 
 #include "app/program.h"
 #include "menus/frm_dummy.h"
-#include "platform/file_list.h"
+#include "controls/file_list.h"
 #include "preferences/frm_option.h"
 
 #include <QAction>

@@ -2,10 +2,10 @@
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
-#include "platform/mmcontrol.h"
-#include "platform/picture_box.h"
-#include "platform/picture_loader.h"
-#include "platform/picture_prefetch.h"
+#include "media/mmcontrol.h"
+#include "controls/picture_box.h"
+#include "pictures/picture_loader.h"
+#include "pictures/picture_prefetch.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

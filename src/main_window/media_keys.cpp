@@ -6,8 +6,8 @@
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "platform/dropped_files.h"
-#include "platform/file_list.h"
-#include "platform/mmcontrol.h"
+#include "controls/file_list.h"
+#include "media/mmcontrol.h"
 #include "preferences/frm_option.h"
 
 #include <QEvent>

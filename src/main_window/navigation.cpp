@@ -3,10 +3,10 @@
 
 #include "app/program.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
-#include "platform/mmcontrol.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
+#include "media/mmcontrol.h"
 #include "preferences/frm_option.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 #include "app/program.h"
 #include "fullscreen/frm_full.h"
 #include "menus/frm_dummy.h"
-#include "platform/picture_box.h"
+#include "controls/picture_box.h"
 #include "preferences/frm_option.h"
 
 #include <QAction>

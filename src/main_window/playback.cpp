@@ -4,8 +4,8 @@
 
 #include "app/program.h"
 #include "app/text_tables.h"
-#include "platform/file_list.h"
-#include "platform/mmcontrol.h"
+#include "controls/file_list.h"
+#include "media/mmcontrol.h"
 #include "preferences/frm_option.h"
 
 #include <QLabel>

@@ -4,8 +4,8 @@
 
 #include "app/program.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "preferences/frm_option.h"
 
 #include <QApplication>

@@ -6,9 +6,9 @@
 #include "main_window/frm_main.h"
 #include "main_window/list_file.h"
 #include "platform/atomic_file.h"
-#include "platform/file_list.h"
+#include "controls/file_list.h"
 #include "platform/file_names.h"
-#include "platform/picture_box.h"
+#include "controls/picture_box.h"
 
 #include <QAction>
 #include <QCursor>

@@ -3,7 +3,7 @@
 #include "app/artwork.h"
 #include "app/look.h"
 #include "app/program.h"
-#include "platform/fit_label.h"
+#include "controls/fit_label.h"
 #include "preferences/frm_option.h"
 
 #include <QLabel>

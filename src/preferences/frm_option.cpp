@@ -6,7 +6,7 @@
 #include "app/look.h"
 #include "app/program.h"
 #include "main_window/frm_main.h"
-#include "platform/window_drag.h"
+#include "controls/window_drag.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

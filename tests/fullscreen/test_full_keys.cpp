@@ -2,8 +2,8 @@
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

@@ -1,13 +1,13 @@
 // The full-screen view: entering and leaving, the control panel, the picture's move and the full-screen menu.
 #include "fullscreen/frm_full.h"
-#include "platform/picture_prefetch.h"
+#include "pictures/picture_prefetch.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

@@ -1,11 +1,11 @@
 // Decoding the full-screen neighbours ahead: the right picture at every step however fast the steps come,
 // never more than three decoded pictures held, files changed on disk read again, wishes dropped in time.
 #include "fullscreen/frm_full.h"
-#include "platform/picture_prefetch.h"
+#include "pictures/picture_prefetch.h"
 #include "picture_gen.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "program_fixture.h"
 
 #include <QDateTime>

@@ -3,8 +3,8 @@
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
 #include "platform/common_dialog.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

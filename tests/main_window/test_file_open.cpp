@@ -4,8 +4,8 @@
 #include "media_gen.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
-#include "platform/mmcontrol.h"
-#include "platform/picture_box.h"
+#include "media/mmcontrol.h"
+#include "controls/picture_box.h"
 #include "program_fixture.h"
 
 #include <QAction>

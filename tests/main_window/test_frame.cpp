@@ -1,6 +1,6 @@
 // The main window's frame: the favourites of "default.lst" at load and at exit, the drag, the exit sequence.
 #include "main_window/frm_main.h"
-#include "platform/mmcontrol.h"
+#include "media/mmcontrol.h"
 #include "platform/termination.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"

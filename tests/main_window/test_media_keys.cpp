@@ -4,10 +4,10 @@
 #include "main_window/frm_main.h"
 #include "main_window/media_keys.h"
 #include "media_gen.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "platform/file_names.h"
-#include "platform/mmcontrol.h"
+#include "media/mmcontrol.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

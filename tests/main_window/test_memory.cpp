@@ -2,7 +2,7 @@
 // what it was once the first ten had warmed the caches up.
 #include "main_window/frm_main.h"
 #include "picture_gen.h"
-#include "platform/picture_box.h"
+#include "controls/picture_box.h"
 #include "program_fixture.h"
 
 #include <QFile>

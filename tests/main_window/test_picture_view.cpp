@@ -4,7 +4,7 @@
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
-#include "platform/picture_box.h"
+#include "controls/picture_box.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

@@ -4,11 +4,11 @@
 // control.
 #include "main_window/frm_main.h"
 #include "picture_gen.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
-#include "platform/mmcontrol.h"
-#include "platform/picture_box.h"
-#include "platform/picture_prefetch.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
+#include "media/mmcontrol.h"
+#include "controls/picture_box.h"
+#include "pictures/picture_prefetch.h"
 #include "program_fixture.h"
 
 #include <QClipboard>

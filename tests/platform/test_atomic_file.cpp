@@ -6,7 +6,7 @@
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
 #include "platform/atomic_file.h"
-#include "platform/picture_box.h"
+#include "controls/picture_box.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

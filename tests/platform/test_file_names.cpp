@@ -4,10 +4,10 @@
 #include "media_gen.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "platform/file_names.h"
-#include "platform/mmcontrol.h"
+#include "media/mmcontrol.h"
 #include "program_fixture.h"
 
 #include <QDir>
