@@ -8,8 +8,8 @@
 // than the wall time. The JPEG is made once under the temp folder and reused by later runs.
 
 #include "app/program.h"
-#include "main_window/frm_main.h"
 #include "controls/picture_box.h"
+#include "main_window/frm_main.h"
 #include "pictures/picture_loader.h"
 #include "pictures/picture_prefetch.h"
 

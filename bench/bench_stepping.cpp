@@ -11,10 +11,10 @@
 
 #include "app/program.h"
 #include "bench_common.h"
-#include "main_window/frm_main.h"
 #include "controls/dir_list.h"
 #include "controls/file_list.h"
 #include "controls/picture_box.h"
+#include "main_window/frm_main.h"
 #include "pictures/picture_prefetch.h"
 
 #include <QDir>

@@ -72,25 +72,25 @@ DirList::DirList(QWidget* parent) : QListWidget(parent) {
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setIconSize(QSize(16, 16));
   applyNavigationLook(this);
-  m_watch = new FolderWatch(this);
-  connect(m_watch, &FolderWatch::changed, this, [this] { refresh(); });
-  if (const auto start = cleanFolderPath(QDir::currentPath()); start && fill(*start)) m_path = *start;
-  m_watch->watch(m_path);
+  watch_ = new FolderWatch(this);
+  connect(watch_, &FolderWatch::changed, this, [this] { refresh(); });
+  if (const auto start = cleanFolderPath(QDir::currentPath()); start && fill(*start)) path_ = *start;
+  watch_->watch(path_);
 }
 
-QString DirList::Path() const { return QDir::toNativeSeparators(m_path); }
+QString DirList::Path() const { return QDir::toNativeSeparators(path_); }
 
 bool DirList::setPath(const QString& path) {
   const auto clean = cleanFolderPath(path);
   if (!clean || !fill(*clean)) return false;
-  if (*clean == m_path) return true;
-  m_path = *clean;
-  m_watch->watch(m_path);
+  if (*clean == path_) return true;
+  path_ = *clean;
+  watch_->watch(path_);
   emit Change();
   return true;
 }
 
-bool DirList::refresh() { return fill(m_path); }
+bool DirList::refresh() { return fill(path_); }
 
 QString DirList::highlightedPath() const {
   const QListWidgetItem* item = currentItem();

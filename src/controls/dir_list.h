@@ -36,6 +36,6 @@ class DirList : public QListWidget {
   bool fill(const QString& folder);
   void open(const QString& folder);
 
-  QString m_path;                  // clean, "/" separators
-  FolderWatch* m_watch = nullptr;  // re-reads the subfolders when they change on disk
+  QString path_;                  // clean, "/" separators
+  FolderWatch* watch_ = nullptr;  // re-reads the subfolders when they change on disk
 };

@@ -83,7 +83,7 @@ DriveBox::DriveBox(QWidget* parent) : QComboBox(parent) {
     const QString root = volumeHolding(*here);
     if (!root.isEmpty()) select(root);
   }
-  if (m_drive.isEmpty() && count() > 0) select(itemData(0, kRootRole).toString());
+  if (drive_.isEmpty() && count() > 0) select(itemData(0, kRootRole).toString());
   connect(this, &QComboBox::currentIndexChanged, this, &DriveBox::followIndex);
   connect(new MountWatch(this), &MountWatch::changed, this, &DriveBox::refresh);
 }
@@ -120,7 +120,7 @@ QList<DriveBox::Volume> DriveBox::browsableVolumes() {
   return volumes;
 }
 
-QString DriveBox::Drive() const { return QDir::toNativeSeparators(m_drive); }
+QString DriveBox::Drive() const { return QDir::toNativeSeparators(drive_); }
 
 void DriveBox::setDrive(const QString& drive) {
   if (drive.isEmpty()) return;
@@ -139,11 +139,11 @@ void DriveBox::setDrive(const QString& drive) {
 
 void DriveBox::refresh() {
   fill(browsableVolumes());
-  if (!m_drive.isEmpty()) select(m_drive);
+  if (!drive_.isEmpty()) select(drive_);
 }
 
 void DriveBox::fill(const QList<Volume>& volumes) {
-  m_updating = true;
+  updating_ = true;
   clear();
   for (const Volume& volume : volumes) {
     QStyle::StandardPixmap icon = QStyle::SP_DriveHDIcon;
@@ -157,7 +157,7 @@ void DriveBox::fill(const QList<Volume>& volumes) {
     }
     addItem(style()->standardIcon(icon, nullptr, this), entryText(volume), volume.root);
   }
-  m_updating = false;
+  updating_ = false;
 }
 
 int DriveBox::findRoot(const QString& root) const {
@@ -178,7 +178,7 @@ QString DriveBox::volumeHolding(const QString& path) const {
 }
 
 void DriveBox::select(const QString& root) {
-  m_updating = true;
+  updating_ = true;
   int index = findRoot(root);
   if (index < 0 || !itemData(index, kStrayRole).toBool()) {
     dropStrayEntry();
@@ -191,10 +191,10 @@ void DriveBox::select(const QString& root) {
     setItemData(index, true, kStrayRole);
   }
   setCurrentIndex(index);
-  m_updating = false;
+  updating_ = false;
   const QString chosen = itemData(index, kRootRole).toString();
-  if (chosen == m_drive) return;
-  m_drive = chosen;
+  if (chosen == drive_) return;
+  drive_ = chosen;
   emit Change();
 }
 
@@ -205,13 +205,13 @@ void DriveBox::dropStrayEntry() {
 }
 
 void DriveBox::followIndex() {
-  if (m_updating || currentIndex() < 0) return;
+  if (updating_ || currentIndex() < 0) return;
   const QString root = itemData(currentIndex(), kRootRole).toString();
-  if (root == m_drive) return;
-  m_updating = true;
+  if (root == drive_) return;
+  updating_ = true;
   if (!itemData(currentIndex(), kStrayRole).toBool()) dropStrayEntry();  // after the current entry: no shift
-  m_updating = false;
-  m_drive = root;
+  updating_ = false;
+  drive_ = root;
   emit Change();
 }
 
@@ -220,12 +220,12 @@ QString DriveBox::CurrentFolder(const QString& drive) const {
   const int index = findRoot(root);
   // A drive that is not a known volume has no folder of its own: opening it must fail as it is.
   if (index < 0 || itemData(index, kStrayRole).toBool()) return drive;
-  const QString folder = m_folders.value(root);
+  const QString folder = folders_.value(root);
   if (!folder.isEmpty() && filenames::IsDir(folder)) return QDir::toNativeSeparators(folder);
   return drive;
 }
 
 void DriveBox::rememberFolder(const QString& folder) {
   const QString path = QDir::fromNativeSeparators(folder);
-  m_folders.insert(volumeHolding(path), path);
+  folders_.insert(volumeHolding(path), path);
 }

@@ -45,7 +45,7 @@ class DriveBox : public QComboBox {
   void dropStrayEntry();
   void followIndex();
 
-  QHash<QString, QString> m_folders;  // volume root -> folder last shown on it
-  QString m_drive;                    // "/" separators
-  bool m_updating = false;            // the box's own item changes are no user's choice
+  QHash<QString, QString> folders_;  // volume root -> folder last shown on it
+  QString drive_;                    // "/" separators
+  bool updating_ = false;            // the box's own item changes are no user's choice
 };

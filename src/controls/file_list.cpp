@@ -3,6 +3,7 @@
 #include "platform/folder_watch.h"
 
 #include "controls/file_list_look.h"
+#include "controls/input_codes.h"
 
 #include <QDir>
 #include <QItemSelectionModel>
@@ -24,28 +25,10 @@ class RowDelegate : public QStyledItemDelegate {
   }
 };
 
-int buttonCode(Qt::MouseButton button) {
-  switch (button) {
-    case Qt::LeftButton:
-      return 1;
-    case Qt::RightButton:
-      return 2;
-    case Qt::MiddleButton:
-      return 4;
-    default:
-      return 0;
-  }
-}
-
-int shiftCode(Qt::KeyboardModifiers modifiers) {
-  return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
-         (modifiers & Qt::AltModifier ? 4 : 0);
-}
-
 }  // namespace
 
-FileList::FileList(QWidget* parent) : QListView(parent), m_model(new FileListModel(this)) {
-  setModel(m_model);
+FileList::FileList(QWidget* parent) : QListView(parent), model_(new FileListModel(this)) {
+  setModel(model_);
   setItemDelegate(new RowDelegate(this));
   setUniformItemSizes(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
@@ -56,64 +39,64 @@ FileList::FileList(QWidget* parent) : QListView(parent), m_model(new FileListMod
   applyNavigationLook(this);
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &FileList::followSelection);
   // Files that appear or vanish show at once; the selected one stays selected, and no Click comes of it.
-  m_watch = new FolderWatch(this);
-  connect(m_watch, &FolderWatch::changed, this, &FileList::Refresh);
+  watch_ = new FolderWatch(this);
+  connect(watch_, &FolderWatch::changed, this, &FileList::refresh);
 
   if (const auto start = cleanFolderPath(QDir::currentPath()); start && relist(*start, QString()))
-    m_path = *start;
-  m_watch->watch(m_path);
+    path_ = *start;
+  watch_->watch(path_);
 }
 
-QString FileList::Path() const { return QDir::toNativeSeparators(m_path); }
+QString FileList::Path() const { return QDir::toNativeSeparators(path_); }
 
 bool FileList::setPath(const QString& path) {
   const auto clean = cleanFolderPath(path);
   if (!clean) return false;
-  const bool same = *clean == m_path;
+  const bool same = *clean == path_;
   if (!relist(*clean, same ? FileName() : QString())) return false;
   if (!same) {
-    m_path = *clean;
-    m_watch->watch(m_path);
+    path_ = *clean;
+    watch_->watch(path_);
     emit PathChange();
   }
   return true;
 }
 
 void FileList::setPattern(const QString& pattern) {
-  const bool changed = pattern != m_pattern;
-  m_pattern = pattern;
-  m_matcher = FilePattern(pattern);
+  const bool changed = pattern != pattern_;
+  pattern_ = pattern;
+  matcher_ = FilePattern(pattern);
   // A folder that has gone since it was listed shows as empty rather than with its stale names.
-  if (!relist(m_path, QString())) showNames(QStringList(), QString());
+  if (!relist(path_, QString())) showNames(QStringList(), QString());
   if (changed) emit PatternChange();
 }
 
-void FileList::Refresh() {
+void FileList::refresh() {
   const QString keep = FileName();
-  if (!relist(m_path, keep)) showNames(QStringList(), QString());
+  if (!relist(path_, keep)) showNames(QStringList(), QString());
 }
 
-int FileList::ListCount() const { return m_model->rowCount(); }
+int FileList::ListCount() const { return model_->rowCount(); }
 
-QString FileList::FileName() const { return m_model->name(m_index); }
+QString FileList::FileName() const { return model_->name(index_); }
 
-QString FileList::List(int index) const { return m_model->name(index); }
+QString FileList::List(int index) const { return model_->name(index); }
 
 void FileList::setListIndex(int index) {
-  if (index < -1 || index >= ListCount() || index == m_index) return;
+  if (index < -1 || index >= ListCount() || index == index_) return;
   if (index == -1) {
-    selectionModel()->clear();  // followSelection() sets m_index; no Click for "nothing selected"
-    m_index = -1;
+    selectionModel()->clear();  // followSelection() sets index_; no Click for "nothing selected"
+    index_ = -1;
     return;
   }
-  const QModelIndex row = m_model->index(index);
+  const QModelIndex row = model_->index(index);
   scrollTo(row);
   // The view selects the new current row (see selectionCommand), which raises Click() in followSelection().
   setCurrentIndex(row);
 }
 
 bool FileList::relist(const QString& folder, const QString& keepName) {
-  auto names = readFolder(folder, EntryKind::Files, m_matcher);
+  auto names = readFolder(folder, EntryKind::Files, matcher_);
   if (!names) return false;
   showNames(std::move(*names), keepName);
   return true;
@@ -121,24 +104,24 @@ bool FileList::relist(const QString& folder, const QString& keepName) {
 
 void FileList::showNames(QStringList names, const QString& keepName) {
   const int keep = keepName.isEmpty() ? -1 : int(names.indexOf(keepName));
-  m_relisting = true;
-  m_model->setNames(std::move(names));
-  m_index = -1;
+  relisting_ = true;
+  model_->setNames(std::move(names));
+  index_ = -1;
   if (keep >= 0) {
-    const QModelIndex row = m_model->index(keep);
+    const QModelIndex row = model_->index(keep);
     selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
-    m_index = keep;
+    index_ = keep;
     scrollTo(row);
   }
-  m_relisting = false;
+  relisting_ = false;
 }
 
 void FileList::followSelection() {
-  if (m_relisting) return;
+  if (relisting_) return;
   const QModelIndexList rows = selectionModel()->selectedRows();
   const int row = rows.isEmpty() ? -1 : rows.first().row();
-  if (row == m_index) return;
-  m_index = row;
+  if (row == index_) return;
+  index_ = row;
   if (row >= 0) emit Click();
 }
 
@@ -153,22 +136,22 @@ QItemSelectionModel::SelectionFlags FileList::selectionCommand(const QModelIndex
 void FileList::keyPressEvent(QKeyEvent* event) {
   // With nothing selected the view may still keep a current row (it makes one when it gets the focus); a key
   // that lands on that row would select nothing new.
-  if (m_index < 0 && currentIndex().isValid())
+  if (index_ < 0 && currentIndex().isValid())
     selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
   QListView::keyPressEvent(event);
 }
 
 QModelIndex FileList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
   // From no selection, End goes to the last entry and every other move to the first.
-  if (m_index < 0 && ListCount() > 0) {
+  if (index_ < 0 && ListCount() > 0) {
     switch (action) {
       case MoveEnd:
-        return m_model->index(ListCount() - 1);
+        return model_->index(ListCount() - 1);
       case MoveLeft:
       case MoveRight:
         break;
       default:
-        return m_model->index(0);
+        return model_->index(0);
     }
   }
   return QListView::moveCursor(action, modifiers);
@@ -210,5 +193,5 @@ void FileList::mouseDoubleClickEvent(QMouseEvent* event) {
   setListIndex(row.row());
   emitMouseDown(event);
   // The Click handler may have listed another folder; only a double click on the entry still there counts.
-  if (m_index == row.row()) emit DblClick();
+  if (index_ == row.row()) emit DblClick();
 }

@@ -24,16 +24,16 @@ class FileList : public QListView {
   // Lists the folder again even when the path is the same one, keeping the selection by name.
   bool setPath(const QString& path);
 
-  QString Pattern() const { return m_pattern; }  // ";"-separated wildcards, case-insensitive; "*.*" at first
-  void setPattern(const QString& pattern);       // lists again; no entry selected afterwards
+  QString Pattern() const { return pattern_; }  // ";"-separated wildcards, case-insensitive; "*.*" at first
+  void setPattern(const QString& pattern);      // lists again; no entry selected afterwards
 
-  int ListIndex() const { return m_index; }  // -1 = none
+  int ListIndex() const { return index_; }  // -1 = none
   void setListIndex(int index);  // -1 clears; out of range ignored; Click() when an entry gets selected
   int ListCount() const;
   QString FileName() const;       // the selected name, "" when none
   QString List(int index) const;  // name of entry `index`, "" out of range
 
-  void Refresh();  // reads the folder again, keeping the selected name when it is still there
+  void refresh();  // reads the folder again, keeping the selected name when it is still there
 
  signals:
   void Click();     // an entry became selected: by the user, the keyboard or setListIndex
@@ -59,11 +59,11 @@ class FileList : public QListView {
   void followSelection();
   void emitMouseDown(const QMouseEvent* event);
 
-  FileListModel* m_model = nullptr;
-  FolderWatch* m_watch = nullptr;  // re-reads the folder when files appear or vanish in it
-  QString m_path;                  // clean, "/" separators
-  QString m_pattern = QStringLiteral("*.*");
-  FilePattern m_matcher{m_pattern};
-  int m_index = -1;
-  bool m_relisting = false;  // a model reset clears the view's selection: not a user's change
+  FileListModel* model_ = nullptr;
+  FolderWatch* watch_ = nullptr;  // re-reads the folder when files appear or vanish in it
+  QString path_;                  // clean, "/" separators
+  QString pattern_ = QStringLiteral("*.*");
+  FilePattern matcher_{pattern_};
+  int index_ = -1;
+  bool relisting_ = false;  // a model reset clears the view's selection: not a user's change
 };

@@ -22,31 +22,31 @@ FilePattern::FilePattern(const QString& pattern) {
     part = part.trimmed();
     if (part.isEmpty()) continue;
     if (part == QLatin1String("*") || part == QLatin1String("*.*")) {
-      m_everything = true;
+      everything_ = true;
       continue;
     }
     const QStringView ext = QStringView(part).mid(1);
     const bool plainSuffix = part.startsWith(QLatin1String("*.")) && !ext.contains(QLatin1Char('*')) &&
                              !ext.contains(QLatin1Char('?')) && !ext.contains(QLatin1Char('['));
     if (plainSuffix) {
-      m_suffixes.append(ext.toString());
+      suffixes_.append(ext.toString());
     } else {
       QRegularExpression re(QRegularExpression::wildcardToRegularExpression(part),
                             QRegularExpression::CaseInsensitiveOption);
-      if (re.isValid()) m_others.push_back(std::move(re));
+      if (re.isValid()) others_.push_back(std::move(re));
     }
   }
   // An empty pattern lists the whole folder rather than nothing, as "*" would.
-  if (m_suffixes.isEmpty() && m_others.empty()) m_everything = true;
+  if (suffixes_.isEmpty() && others_.empty()) everything_ = true;
 }
 
 bool FilePattern::matches(const QString& name) const {
-  if (m_everything) return true;
-  for (const QString& suffix : m_suffixes) {
+  if (everything_) return true;
+  for (const QString& suffix : suffixes_) {
     // "*.bmp" needs at least one character before the dot.
     if (name.size() > suffix.size() && name.endsWith(suffix, Qt::CaseInsensitive)) return true;
   }
-  for (const QRegularExpression& re : m_others) {
+  for (const QRegularExpression& re : others_) {
     if (re.match(name).hasMatch()) return true;
   }
   return false;
@@ -173,13 +173,13 @@ std::optional<QStringList> readFolder(const QString& folder, EntryKind kind, con
 #endif
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : int(m_names.size());
+  return parent.isValid() ? 0 : int(names_.size());
 }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= m_names.size()) return {};
+  if (!index.isValid() || index.row() >= names_.size()) return {};
   if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-    QString text = m_names.at(index.row());
+    QString text = names_.at(index.row());
     // A line break or tab in a name would break the one-line rows; show them as spaces.
     for (QChar& c : text) {
       if (c.category() == QChar::Other_Control) c = QLatin1Char(' ');
@@ -190,11 +190,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
 }
 
 QString FileListModel::name(int row) const {
-  return row >= 0 && row < m_names.size() ? m_names.at(row) : QString();
+  return row >= 0 && row < names_.size() ? names_.at(row) : QString();
 }
 
 void FileListModel::setNames(QStringList names) {
   beginResetModel();
-  m_names = std::move(names);
+  names_ = std::move(names);
   endResetModel();
 }

@@ -17,12 +17,12 @@ class FilePattern {
   explicit FilePattern(const QString& pattern);
 
   bool matches(const QString& name) const;
-  bool matchesEverything() const { return m_everything; }
+  bool matchesEverything() const { return everything_; }
 
  private:
-  bool m_everything = false;
-  QStringList m_suffixes;                    // ".bmp" for "*.bmp"
-  std::vector<QRegularExpression> m_others;  // any other wildcard
+  bool everything_ = false;
+  QStringList suffixes_;                    // ".bmp" for "*.bmp"
+  std::vector<QRegularExpression> others_;  // any other wildcard
 };
 
 enum class EntryKind { Files, Folders };
@@ -54,10 +54,10 @@ class FileListModel : public QAbstractListModel {
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
-  const QStringList& names() const { return m_names; }
+  const QStringList& names() const { return names_; }
   QString name(int row) const;
   void setNames(QStringList names);  // one model reset, whatever the count
 
  private:
-  QStringList m_names;
+  QStringList names_;
 };

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -20,8 +21,20 @@ class KeyPreview : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // What tells one press from another: never the event's address, which a later event may reuse.
+  struct Press {
+    int key = 0;
+    Qt::KeyboardModifiers modifiers;
+    QString text;
+    bool autoRepeat = false;
+    quint64 timestamp = 0;
+    bool operator==(const Press&) const = default;
+  };
+
   QWidget* window_ = nullptr;
-  std::function<void(QKeyEvent*)> on_key_;
-  const QEvent* previewed_event_ = nullptr;  // the key event last previewed, and where it started
-  QPointer<QWidget> previewed_receiver_;
+  std::function<void(QKeyEvent*)> onKey_;
+  // The press last seen and the widget it reached; cleared by any release or shortcut override, which
+  // come between two presses but never while one press travels up to the parents.
+  Press lastPress_;
+  QPointer<QWidget> reached_;
 };

@@ -1,23 +1,10 @@
 #include "controls/picture_box.h"
 
+#include "controls/input_codes.h"
 #include "pictures/metafile_tiles.h"
 
 #include <QMouseEvent>
 #include <QPainter>
-
-namespace {
-
-int buttons(Qt::MouseButtons held) {
-  return (held & Qt::LeftButton ? 1 : 0) | (held & Qt::RightButton ? 2 : 0) |
-         (held & Qt::MiddleButton ? 4 : 0);
-}
-
-int shifts(Qt::KeyboardModifiers modifiers) {
-  return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0) |
-         (modifiers & Qt::AltModifier ? 4 : 0);
-}
-
-}  // namespace
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent), tiles_(std::make_unique<MetafileTiles>()) {
   setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -52,22 +39,22 @@ void PictureBox::paintEvent(QPaintEvent* event) {
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
-  pressed_inside_ = true;
-  emit MouseDown(buttons(event->button()), shifts(event->modifiers()), event->position().x(),
+  pressedInside_ = true;
+  emit MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), event->position().x(),
                  event->position().y());
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
-  emit MouseMove(buttons(event->buttons()), shifts(event->modifiers()), event->position().x(),
+  emit MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()), event->position().x(),
                  event->position().y());
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
-  emit MouseUp(buttons(event->button()), shifts(event->modifiers()), event->position().x(),
+  emit MouseUp(buttonCode(event->button()), shiftCode(event->modifiers()), event->position().x(),
                event->position().y());
-  if (pressed_inside_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+  if (pressedInside_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
     emit Click();
-  pressed_inside_ = false;
+  pressedInside_ = false;
 }
 
 void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -45,6 +45,6 @@ class PictureBox : public QWidget {
 
  private:
   Picture picture_;
-  bool pressed_inside_ = false;
+  bool pressedInside_ = false;
   std::unique_ptr<MetafileTiles> tiles_;
 };

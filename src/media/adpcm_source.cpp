@@ -1,7 +1,7 @@
 #include "media/adpcm_source.h"
 
-#include "platform/file_names.h"
 #include "media/gst_ptr.h"
+#include "platform/file_names.h"
 
 #include <gst/audio/audio.h>
 
@@ -69,8 +69,9 @@ void AdpcmSource::feed(GstAppSrc* src) {
   qint64 frames = 0;
   if (got > 0) {
     const qint64 capacity = std::min(blocks * w.framesPerBlock, w.frames - firstFrame);
-    GstBuffer* buffer =
-        gst_buffer_new_allocate(nullptr, gsize(blocks * w.framesPerBlock * w.channels * 2), nullptr);
+    GstMiniPtr<GstBuffer> owned(
+        gst_buffer_new_allocate(nullptr, gsize(blocks * w.framesPerBlock * w.channels * 2), nullptr));
+    GstBuffer* buffer = owned.get();
     GstMapInfo map;
     if (buffer && gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
       auto* out = reinterpret_cast<qint16*>(map.data);
@@ -91,9 +92,7 @@ void AdpcmSource::feed(GstAppSrc* src) {
           GstClockTime(frameNs(firstFrame + frames, w.rate) - frameNs(firstFrame, w.rate));
       GST_BUFFER_OFFSET(buffer) = guint64(firstFrame);
       GST_BUFFER_OFFSET_END(buffer) = guint64(firstFrame + frames);
-      gst_app_src_push_buffer(src, buffer);  // takes the buffer
-    } else if (buffer) {
-      gst_buffer_unref(buffer);
+      gst_app_src_push_buffer(src, owned.release());  // takes the buffer
     }
   }
   nextBlock_ += blocks;

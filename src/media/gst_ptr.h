@@ -65,16 +65,15 @@ inline std::shared_ptr<GstMessage> shareMessage(GstMessage* message) {
   return {gst_message_ref(message), [](GstMessage* m) { gst_message_unref(m); }};
 }
 
-struct GFreeDeleter {
-  void operator()(void* p) const { g_free(p); }
-};
-
-// Sole owner of memory from g_malloc (strings returned by GLib and GStreamer).
-using GCharPtr = std::unique_ptr<gchar, GFreeDeleter>;
-
-struct GErrorFree {
-  void operator()(GError* e) const {
-    if (e) g_error_free(e);
+template <auto release>
+struct ReleaseWith {
+  template <typename T>
+  void operator()(T* p) const {
+    if (p) release(p);
   }
 };
-using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
+
+// Sole owner of what a C library hands over with its own function to release it, e.g.
+// OwnedBy<GList, gst_plugin_feature_list_free> or OwnedBy<char, cdio_free>.
+template <typename T, auto release>
+using OwnedBy = std::unique_ptr<T, ReleaseWith<release>>;

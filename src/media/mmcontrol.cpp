@@ -1,10 +1,10 @@
 #include "media/mmcontrol.h"
 
 #include "media/adpcm_source.h"
-#include "platform/file_names.h"
 #include "media/gst_ptr.h"
 #include "media/midi_source.h"
 #include "media/video_surface.h"
+#include "platform/file_names.h"
 
 #include <QEvent>
 #include <QFile>
@@ -77,13 +77,13 @@ void initGStreamer() {
         GstRef<GstPluginFeature>::adopt(gst_registry_lookup_feature(registry, "cdiocddasrc"));
     if (!cdio) return;
     guint best = 0;
-    GList* sources = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_SRC, GST_RANK_NONE);
-    for (GList* l = sources; l; l = l->next) {
+    const OwnedBy<GList, gst_plugin_feature_list_free> sources(
+        gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_SRC, GST_RANK_NONE));
+    for (GList* l = sources.get(); l; l = l->next) {
       auto* factory = GST_ELEMENT_FACTORY(l->data);
       if (GST_PLUGIN_FEATURE(factory) != cdio.get() && supportsCdda(factory))
         best = std::max(best, gst_plugin_feature_get_rank(GST_PLUGIN_FEATURE(factory)));
     }
-    gst_plugin_feature_list_free(sources);
     if (gst_plugin_feature_get_rank(cdio.get()) <= best) gst_plugin_feature_set_rank(cdio.get(), best + 1);
   });
 }
@@ -93,10 +93,7 @@ void initGStreamer() {
 QByteArray resolveCdDevice(const QByteArray& device) {
   if (!device.isEmpty()) return device;
   QByteArray found;
-  if (char* name = cdio_get_default_device(nullptr)) {
-    found = name;
-    cdio_free(name);
-  }
+  if (const OwnedBy<char, cdio_free> name(cdio_get_default_device(nullptr)); name) found = name.get();
   return found;
 }
 
@@ -107,11 +104,12 @@ const std::string& workingAudioOutput() {
   static std::once_flag once;
   static std::string found;
   std::call_once(once, [] {
-    GList* factories = gst_element_factory_list_get_elements(
-        GST_ELEMENT_FACTORY_TYPE_SINK | GST_ELEMENT_FACTORY_TYPE_MEDIA_AUDIO, GST_RANK_MARGINAL);
-    factories = g_list_sort(factories, gst_plugin_feature_rank_compare_func);
+    const OwnedBy<GList, gst_plugin_feature_list_free> factories(g_list_sort(
+        gst_element_factory_list_get_elements(
+            GST_ELEMENT_FACTORY_TYPE_SINK | GST_ELEMENT_FACTORY_TYPE_MEDIA_AUDIO, GST_RANK_MARGINAL),
+        gst_plugin_feature_rank_compare_func));
     const GstMiniPtr<GstCaps> raw(gst_caps_new_empty_simple("audio/x-raw"));
-    for (GList* l = factories; l && found.empty(); l = l->next) {
+    for (GList* l = factories.get(); l && found.empty(); l = l->next) {
       auto* factory = GST_ELEMENT_FACTORY(l->data);
       if (!gst_element_factory_can_sink_any_caps(factory, raw.get())) continue;
       const GstRef<GstElement> sink = GstRef<GstElement>::sink(gst_element_factory_create(factory, nullptr));
@@ -120,7 +118,6 @@ const std::string& workingAudioOutput() {
         found = GST_OBJECT_NAME(factory);
       gst_element_set_state(sink.get(), GST_STATE_NULL);
     }
-    gst_plugin_feature_list_free(factories);
   });
   return found;
 }
@@ -152,12 +149,12 @@ GstPadProbeReturn fixAspectSign(GstPad*, GstPadProbeInfo* info, gpointer) {
   gint n = 1, d = 1;
   if (!structure || !gst_structure_get_fraction(structure, "pixel-aspect-ratio", &n, &d) || (n > 0 && d > 0))
     return GST_PAD_PROBE_OK;
-  GstCaps* fixed = gst_caps_copy(caps);
+  const GstMiniPtr<GstCaps> fixed(gst_caps_copy(caps));
   if (n == 0 || d == 0 || n == G_MININT || d == G_MININT) n = d = 1;
-  gst_caps_set_simple(fixed, "pixel-aspect-ratio", GST_TYPE_FRACTION, std::abs(n), std::abs(d), nullptr);
-  GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_caps(fixed);
-  gst_caps_unref(fixed);
-  gst_event_unref(event);
+  gst_caps_set_simple(fixed.get(), "pixel-aspect-ratio", GST_TYPE_FRACTION, std::abs(n), std::abs(d),
+                      nullptr);
+  const GstMiniPtr<GstEvent> replaced(event);  // the probe owns the event it replaces
+  GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_caps(fixed.get());
   return GST_PAD_PROBE_OK;
 }
 
@@ -330,9 +327,9 @@ struct MMControl::Session {
         if (!s->cd) return GST_BUS_DROP;
         GstTagList* tags = nullptr;
         gst_message_parse_tag(message, &tags);
+        const GstMiniPtr<GstTagList> owned(tags);
         guint number = 0;
         const bool hasTrack = tags && gst_tag_list_get_uint(tags, GST_TAG_TRACK_NUMBER, &number);
-        if (tags) gst_tag_list_unref(tags);
         if (!hasTrack) return GST_BUS_DROP;
         break;
       }
@@ -902,11 +899,11 @@ void MMControl::handleMessage(quint64 gen, quint64 seekSerial, GstMessage* messa
       if (seekSerial != session_->seekSerial) break;  // from before the last seek
       GstTagList* tags = nullptr;
       gst_message_parse_tag(message, &tags);
+      const GstMiniPtr<GstTagList> owned(tags);
       guint number = 0;
       if (tags && gst_tag_list_get_uint(tags, GST_TAG_TRACK_NUMBER, &number) && number >= 1 &&
           (session_->tracks.empty() || number <= session_->tracks.size()))
         session_->track = int(number);
-      if (tags) gst_tag_list_unref(tags);
       break;
     }
     default:

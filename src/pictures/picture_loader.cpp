@@ -1,9 +1,9 @@
 #include "pictures/picture_loader.h"
 
 #include "pictures/dib_reader.h"
-#include "platform/file_names.h"
-#include "pictures/picture_jpeg12.h"
 #include "pictures/metafile/wmf_document.h"
+#include "pictures/picture_jpeg12.h"
+#include "platform/file_names.h"
 
 #include <QBuffer>
 #include <QColorSpace>

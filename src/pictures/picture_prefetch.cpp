@@ -2,8 +2,8 @@
 // the hand-over of its pictures to the UI thread.
 #include "pictures/picture_prefetch.h"
 
-#include "platform/file_names.h"
 #include "pictures/picture_loader.h"
+#include "platform/file_names.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -114,7 +114,7 @@ std::optional<Picture> PicturePrefetch::take(const QString& current, const QStri
     timer.start();
     picture = LoadPicture(current);
     ++decodes_;
-    ++decoded_here_;
+    ++decodedHere_;
     noteDecode(key, timer.elapsed());
   }
   // The picture on screen changes only when the new one loads.
@@ -130,7 +130,7 @@ std::optional<Picture> PicturePrefetch::waitFor(std::shared_ptr<Job> job, bool& 
   // The decode in flight has at most a whole decode left, which is what decoding here would cost, and a
   // second decode of the same file beside it would only slow both: waiting for it is never the slower choice.
   // Only a worker that is starved for seconds (which the bound catches) makes the step decode it here.
-  const double bound = std::max(double(kMaxWaitMs), ms_per_mb_ * megabytes(job->key) * 4);
+  const double bound = std::max(double(kMaxWaitMs), msPerMb_ * megabytes(job->key) * 4);
   std::unique_lock lock(job->mutex);
   if (!job->doneChanged.wait_for(lock, std::chrono::duration<double, std::milli>(bound),
                                  [&job] { return job->done; })) {
@@ -195,7 +195,7 @@ void PicturePrefetch::pump() {
     next = std::find_if(wanted_.cbegin() + 1, wanted_.cend(), [&](const PictureKey& key) {
       if (find(key)) return false;
       estimate = DecodedBytesEstimate(key.path);
-      return estimate > 0 && held_bytes + estimate <= budget_bytes_;
+      return estimate > 0 && held_bytes + estimate <= budgetBytes_;
     });
   }
   if (next == wanted_.cend()) return;
@@ -271,8 +271,8 @@ void PicturePrefetch::makeRoom() {
 }
 
 void PicturePrefetch::notePeak(int extra) {
-  peak_held_ = std::max(peak_held_, held() + extra);
-  peak_held_bytes_ = std::max(peak_held_bytes_, heldBytes());
+  peakHeld_ = std::max(peakHeld_, held() + extra);
+  peakHeldBytes_ = std::max(peakHeldBytes_, heldBytes());
 }
 
 const PicturePrefetch::Entry* PicturePrefetch::find(const PictureKey& key) const {
@@ -286,5 +286,5 @@ bool PicturePrefetch::isWanted(const PictureKey& key) const { return wanted_.con
 void PicturePrefetch::noteDecode(const PictureKey& key, qint64 ms) {
   const double mb = megabytes(key);
   // Small files say little about the rate of large ones.
-  if (mb >= 0.25) ms_per_mb_ = double(ms) / mb;
+  if (mb >= 0.25) msPerMb_ = double(ms) / mb;
 }

@@ -64,20 +64,20 @@ class PicturePrefetch : public QObject {
   void setEnabled(bool enabled);
   bool enabled() const { return enabled_; }
 
-  void setBudgetBytes(qint64 bytes) { budget_bytes_ = bytes; }
+  void setBudgetBytes(qint64 bytes) { budgetBytes_ = bytes; }
   // Memory of the pictures held now, a decode in flight counted at its estimate, and the most ever.
   qint64 heldBytes() const;
-  qint64 peakHeldBytes() const { return peak_held_bytes_; }
+  qint64 peakHeldBytes() const { return peakHeldBytes_; }
 
   // Decoded pictures held now, counting a decode in flight, and the most ever held at once.
   int held() const;
-  int peakHeld() const { return peak_held_; }
+  int peakHeld() const { return peakHeld_; }
   // How often a file was decoded here while the worker was still decoding the same file (never, but for a
   // worker starved for seconds).
   int decodedTwice() const { return twice_; }
   // Decodes run on the worker and here since this object was made, and those run here (by take()).
   int decodes() const { return decodes_.load(); }
-  int decodedHere() const { return decoded_here_; }
+  int decodedHere() const { return decodedHere_; }
   // True while a decode runs or a wanted neighbour waits for its turn.
   bool busy() const;
 
@@ -111,11 +111,11 @@ class PicturePrefetch : public QObject {
   PictureKey requested_;      // the current file of a request() that found it not decoded yet
   std::shared_ptr<Job> running_;
   bool enabled_ = true;
-  int peak_held_ = 0;
+  int peakHeld_ = 0;
   int twice_ = 0;
   std::atomic<int> decodes_{0};
-  int decoded_here_ = 0;
-  qint64 budget_bytes_ = kDefaultBudgetBytes;
-  qint64 peak_held_bytes_ = 0;
-  double ms_per_mb_ = 40;  // how fast files decode, from the last decode; sizes the wait for one in flight
+  int decodedHere_ = 0;
+  qint64 budgetBytes_ = kDefaultBudgetBytes;
+  qint64 peakHeldBytes_ = 0;
+  double msPerMb_ = 40;  // how fast files decode, from the last decode; sizes the wait for one in flight
 };

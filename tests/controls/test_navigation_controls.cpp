@@ -161,17 +161,17 @@ class TestNavigationControls : public QObject {
     list.setListIndex(2);
     QSignalSpy click(&list, &FileList::Click);
     QVERIFY(QFile::remove(m_dir.filePath("a.bmp")));
-    list.Refresh();
+    list.refresh();
     QCOMPARE(list.ListCount(), 2);
     QCOMPARE(list.FileName(), QString("c.bmp"));
     QCOMPARE(list.ListIndex(), 1);
     QVERIFY(QFile::remove(m_dir.filePath("c.bmp")));
-    list.Refresh();
+    list.refresh();
     QCOMPARE(list.ListIndex(), -1);  // never past the end
     QCOMPARE(click.count(), 0);
 
     QVERIFY(QDir(m_dir.path()).removeRecursively());  // the folder itself goes
-    list.Refresh();
+    list.refresh();
     QCOMPARE(list.ListCount(), 0);
     list.setPattern("*.*");
     QCOMPARE(list.ListCount(), 0);

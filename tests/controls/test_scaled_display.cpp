@@ -1,10 +1,10 @@
 // A scaled display (QT_SCALE_FACTOR 2, as on a HiDPI laptop): the picture control and the main window keep
 // working in logical pixels (a picture shows whole at its natural size in logical pixels, the pane's scroll
 // range follows), and the drawing covers the whole picture in device pixels.
+#include "controls/picture_box.h"
 #include "main_window/frm_main.h"
 #include "picture_gen.h"
 #include "pictures/picture.h"
-#include "controls/picture_box.h"
 #include "pictures/picture_loader.h"
 #include "program_fixture.h"
 #include "wmf_gen.h"

@@ -94,7 +94,8 @@ class TestGstOwnership : public QObject {
     mpeg_ = writeMpeg(dir_.filePath("a.mpg"), 400);
     midi_ = writeMidi(dir_.filePath("a.mid"), 200);
     garbage_ = writeGarbage(dir_.filePath("bad.avi"), 32 * 1024, 3);
-    QVERIFY(!wav_.isEmpty() && !avi_.isEmpty() && !mpeg_.isEmpty() && !midi_.isEmpty() && !garbage_.isEmpty());
+    QVERIFY(!wav_.isEmpty() && !avi_.isEmpty() && !mpeg_.isEmpty() && !midi_.isEmpty() &&
+            !garbage_.isEmpty());
     // GStreamer keeps a few objects for the life of the process once a kind of medium has been played (the
     // MPEG writer's muxer among them): play every kind once before counting.
     playEachKind();
@@ -107,9 +108,7 @@ class TestGstOwnership : public QObject {
   }
 
   // Each kind of medium played to its end (or its failure) by a control that is then destroyed.
-  void nothingOutlivesTheControl() {
-    playEachKind(true);
-  }
+  void nothingOutlivesTheControl() { playEachKind(true); }
 
   // Open after open, play cut short by another medium, and Close: each superseded pipeline is let go.
   void supersededMediaAreReleased() {

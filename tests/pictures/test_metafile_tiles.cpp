@@ -1,11 +1,11 @@
 // The picture control's metafile tiles: drawn off the UI thread, the same pixels as a direct paint, stopped
 // when no longer wanted, and gone cleanly with the control.
-#include "pictures/metafile_tiles.h"
-#include "pictures/picture.h"
 #include "controls/picture_box.h"
-#include "pictures/picture_loader.h"
 #include "pictures/metafile/wmf_document.h"
 #include "pictures/metafile/wmf_renderer.h"
+#include "pictures/metafile_tiles.h"
+#include "pictures/picture.h"
+#include "pictures/picture_loader.h"
 #include "support/picture_gen.h"
 #include "support/wmf_gen.h"
 

@@ -1,6 +1,6 @@
+#include "pictures/metafile/wmf_document.h"
 #include "pictures/picture.h"
 #include "pictures/picture_loader.h"
-#include "pictures/metafile/wmf_document.h"
 #include "support/picture_gen.h"
 #include "support/wmf_gen.h"
 

@@ -197,6 +197,31 @@ void ApplyMapping(Mapping& m, const Document& doc, const Record& r) {
 
 namespace {
 
+// The mapping the first `count` records leave from `start`, SaveDC and RestoreDC followed; `windowSet` (if
+// given) tells whether one of them set the window's extent.
+Mapping ReplayMapping(Mapping start, const Document& doc, size_t count, bool* windowSet) {
+  std::vector<Mapping> saved;
+  for (size_t i = 0; i < count; ++i) {
+    const Record& r = doc.records()[i];
+    if (r.function == kSaveDc) {
+      if (saved.size() < kMaxSavedMappings) saved.push_back(start);
+    } else if (r.function == kRestoreDc) {
+      if (!saved.empty()) {
+        start = saved.back();
+        saved.pop_back();
+      }
+    } else {
+      ApplyMapping(start, doc, r);
+      if (windowSet) *windowSet = *windowSet || r.function == kSetWindowExt;
+    }
+  }
+  return start;
+}
+
+}  // namespace
+
+namespace {
+
 // A device-independent bitmap inside a record, decoded.
 struct Dib {
   QImage image;
@@ -321,25 +346,8 @@ bool Parser::placeFrame() {
   Document& d = *doc_;
   // The mapping the records set up before they first draw.
   const size_t firstDrawing = std::min(firstDrawing_, d.records_.size());
-  Mapping fileMapping;
   bool windowSet = false;
-  {
-    std::vector<Mapping> saved;
-    for (size_t i = 0; i < firstDrawing; ++i) {
-      const Record& r = d.records_[i];
-      if (r.function == kSaveDc) {
-        if (saved.size() < kMaxSavedMappings) saved.push_back(fileMapping);
-      } else if (r.function == kRestoreDc) {
-        if (!saved.empty()) {
-          fileMapping = saved.back();
-          saved.pop_back();
-        }
-      } else {
-        ApplyMapping(fileMapping, d, r);
-        windowSet = windowSet || r.function == kSetWindowExt;
-      }
-    }
-  }
+  const Mapping fileMapping = ReplayMapping(Mapping{}, d, firstDrawing, &windowSet);
   const bool scaledMode = fileMapping.mode == kMmAnisotropic || fileMapping.mode == kMmIsotropic;
   double unitScale = 1.0;  // natural pixels per logical unit in a fixed mapping mode
   switch (fileMapping.mode) {
@@ -382,23 +390,7 @@ bool Parser::placeFrame() {
   // The player's own setting, before the records change it: the window on the frame, the viewport on the
   // natural pixels.
   d.initialMapping_ = Mapping{kMmAnisotropic, logical.topLeft(), logical.size(), QPointF(0, 0), natural};
-  Mapping atFirstDrawing = d.initialMapping_;
-  {
-    std::vector<Mapping> saved;
-    for (size_t i = 0; i < firstDrawing; ++i) {
-      const Record& r = d.records_[i];
-      if (r.function == kSaveDc) {
-        if (saved.size() < kMaxSavedMappings) saved.push_back(atFirstDrawing);
-      } else if (r.function == kRestoreDc) {
-        if (!saved.empty()) {
-          atFirstDrawing = saved.back();
-          saved.pop_back();
-        }
-      } else {
-        ApplyMapping(atFirstDrawing, d, r);
-      }
-    }
-  }
+  const Mapping atFirstDrawing = ReplayMapping(d.initialMapping_, d, firstDrawing, nullptr);
   QRectF frame = LogicalToNatural(atFirstDrawing).mapRect(logical);
   const bool sane = std::isfinite(frame.left()) && std::isfinite(frame.top()) &&
                     std::isfinite(frame.width()) && std::isfinite(frame.height()) && frame.width() > 1e-6 &&
