@@ -3,7 +3,7 @@
 //   (b) FileList::setPath on the same folder, until the 113 x 97 px view is laid out and painted.
 // The goal is (b) <= 1.5 x (a). The folder is made once under the temp folder and reused by later runs.
 
-#include "platform/file_list.h"
+#include "controls/file_list.h"
 
 #include <QApplication>
 #include <QDir>

@@ -7,13 +7,13 @@
 // under the temp folder and reused by later runs.
 
 #include "app/program.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "fullscreen/frm_full.h"
-#include "platform/picture_prefetch.h"
 #include "main_window/frm_main.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
-#include "platform/picture_loader.h"
+#include "pictures/picture_loader.h"
+#include "pictures/picture_prefetch.h"
 
 #include <QApplication>
 #include <QDir>
@@ -167,6 +167,6 @@ int main(int argc, char** argv) {
     }
   std::printf("LoadPicture alone: %.1f ms; most decoded pictures held at once: %d (at most %d)\n",
               median(loads), f.prefetch->peakHeld(), PicturePrefetch::kMaxHeld);
-  f.Leave();
+  f.leave();
   return 0;
 }

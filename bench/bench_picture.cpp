@@ -8,10 +8,10 @@
 // than the wall time. The JPEG is made once under the temp folder and reused by later runs.
 
 #include "app/program.h"
+#include "controls/picture_box.h"
 #include "main_window/frm_main.h"
-#include "platform/picture_box.h"
-#include "platform/picture_loader.h"
-#include "platform/picture_prefetch.h"
+#include "pictures/picture_loader.h"
+#include "pictures/picture_prefetch.h"
 
 #include <QApplication>
 #include <QDir>

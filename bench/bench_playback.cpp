@@ -11,8 +11,8 @@
 
 #include "app/program.h"
 #include "main_window/frm_main.h"
-#include "platform/mmcontrol.h"
-#include "platform/video_surface.h"
+#include "media/mmcontrol.h"
+#include "media/video_surface.h"
 #include "preferences/frm_option.h"
 
 #include <QApplication>

@@ -12,11 +12,11 @@
 
 #include "app/program.h"
 #include "bench_common.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "main_window/frm_main.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
-#include "platform/picture_prefetch.h"
+#include "pictures/picture_prefetch.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -10,10 +10,10 @@
 // The metafiles are written here, record by record.
 
 #include "app/program.h"
+#include "controls/picture_box.h"
 #include "main_window/frm_main.h"
-#include "platform/picture.h"
-#include "platform/picture_box.h"
-#include "platform/wmf_document.h"
+#include "pictures/metafile/wmf_document.h"
+#include "pictures/picture.h"
 
 #include <QApplication>
 #include <QFile>

@@ -2,8 +2,8 @@
 // its size limits, then whatever loads painted once into a small canvas. Nothing may crash, hang, allocate
 // without bound or trip a sanitizer.
 
-#include "platform/picture.h"
-#include "platform/picture_loader.h"
+#include "pictures/picture.h"
+#include "pictures/picture_loader.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

@@ -3,9 +3,9 @@
 // and paints whatever loads, whole into a small canvas and zoomed to 400 % with only a pane of it exposed.
 // Nothing may crash, hang, allocate without bound or trip a sanitizer.
 
-#include "platform/picture.h"
-#include "platform/picture_loader.h"
-#include "platform/wmf_document.h"
+#include "pictures/metafile/wmf_document.h"
+#include "pictures/picture.h"
+#include "pictures/picture_loader.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

@@ -21,7 +21,7 @@ int main(int argc, char* argv[]) {
   // Logout, shutdown or a kill from outside end the program the way its own exit does.
   TerminationRequests termination;
   QObject::connect(&termination, &TerminationRequests::requested, &program,
-                   [&program] { program.EndSession(); });
+                   [&program] { program.endSession(); });
   program.start();
   return QApplication::exec();
 }

@@ -1,5 +1,7 @@
 #include "app/artwork.h"
 
+#include "app/text_tables.h"
+
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -155,7 +157,7 @@ QPixmap logo(const QSize& size) {
   p.setFont(font);
   p.setPen(Qt::black);
   p.drawText(QRectF(10 + h * 0.9, 0, size.width() - 12 - h * 0.9, h), Qt::AlignVCenter | Qt::AlignLeft,
-             QStringLiteral("Glintview"));
+             TextTables::ProductName);
   return pixmap;
 }
 

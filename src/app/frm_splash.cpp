@@ -25,7 +25,7 @@ FrmSplash::FrmSplash(Program& program)
 
 void FrmSplash::createControls() {
   setFixedSize(look::px(5460), look::px(3195));
-  setWindowTitle(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"));
+  setWindowTitle(TextTables::ProductTitle);
   setAutoFillBackground(true);
   QPalette pal = palette();
   pal.setColor(QPalette::Window, Qt::black);
@@ -39,7 +39,7 @@ void FrmSplash::createControls() {
   Image2->setGeometry(width() - 110, height() - 34, 100, 24);
   Image2->setPixmap(artwork::logo(Image2->size()));
 
-  Label2 = new QLabel(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"), this);
+  Label2 = new QLabel(TextTables::ProductTitle, this);
   Label2->setGeometry(10, 132, width() - 20, 26);
   Label2->setAlignment(Qt::AlignCenter);
   QFont title_font = Label2->font();
@@ -61,12 +61,12 @@ void FrmSplash::createControls() {
 }
 
 void FrmSplash::setMousePointer(int pointer) {
-  MousePointer = pointer;
+  mousePointer = pointer;
   setCursor(pointer == 99 ? artwork::windowCursor() : QCursor(Qt::WaitCursor));
 }
 
 void FrmSplash::Form_Load() {
-  program_.tables.Fill();
+  program_.tables.fill();
   // app_dir is set by Program from the program's own folder.
   glanceAtSettings();
   look::centreOnScreen(*this);
@@ -90,7 +90,7 @@ void FrmSplash::glanceAtSettings() {
   if (lines->size() < 7) return;
   const auto show_splash = textfile::NumberField((*lines)[6]);
   if (!show_splash) return;
-  if (*show_splash == 0) visible_by_settings_ = false;
+  if (*show_splash == 0) visibleBySettings_ = false;
   if (lines->size() < 10) return;
   const auto chinese = textfile::BoolField((*lines)[9]);
   if (!chinese) return;

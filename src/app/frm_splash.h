@@ -17,7 +17,7 @@ class FrmSplash : public QWidget {
   void Form_Load();
   void Timer_Timer();
 
-  bool shouldShow() const { return visible_by_settings_; }
+  bool shouldShow() const { return visibleBySettings_; }
   void armTimer();
 
   QLabel* Label1 = nullptr;  // the slogan
@@ -27,7 +27,7 @@ class FrmSplash : public QWidget {
   QTimer* Timer = nullptr;
 
   // Pointer as the settings file chose it: 99 the window's own cursor, 11 the hourglass.
-  int MousePointer = 99;
+  int mousePointer = 99;
 
  private:
   void createControls();
@@ -36,5 +36,5 @@ class FrmSplash : public QWidget {
   void setMousePointer(int pointer);
 
   Program& program_;
-  bool visible_by_settings_ = true;
+  bool visibleBySettings_ = true;
 };

@@ -4,13 +4,13 @@
 #include "app/about_text.h"
 #include "app/artwork.h"
 #include "app/frm_splash.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
 #include "preferences/frm_option.h"
 
 #include <QAction>
@@ -48,34 +48,13 @@ void setStaysOnTop(QWidget* window, bool on) {
   handle->setFlags(native);
 }
 
-// The full-screen toggle button's captions are not in the tables: English and Chinese of each.
-struct CaptionPair {
-  const char16_t* en;
-  const char16_t* zh;
-};
-constexpr CaptionPair kToggleCaptions[] = {
-    {u"&Folder", u"資料夾 (&F)"},
-    {u"&Drive", u"磁碟機 (&D)"},
-    {u"&File", u"檔案 (&F)"},
-};
-
 }  // namespace
-
-QString Program::ToggleCaption(const QString& caption, bool chinese) {
-  QString result = caption;
-  for (const CaptionPair& pair : kToggleCaptions) {
-    const QString en = QString::fromUtf16(pair.en);
-    const QString zh = QString::fromUtf16(pair.zh);
-    if (result == en || result == zh) result = chinese ? zh : en;
-  }
-  return result;
-}
 
 void Program::ApplyInterface() {
   // 1. Language copy.
-  tables.SelectLanguage(use_chinese);
+  tables.selectLanguage(use_chinese);
   // Qt's own texts too: the standard buttons of message boxes and the file dialogs.
-  qt_translation.apply(use_chinese);
+  qtTranslation.apply(use_chinese);
 
   // 2. Captions.
   if (frm_splash) {
@@ -92,7 +71,7 @@ void Program::ApplyInterface() {
   m.state->setText(tables.MainText[7]);
   m.fr_favor->setTitle(tables.MainText[8]);
   m.lb_sz->setText(tables.MainText[9]);
-  m.lb_sound->setText(TextTables::NoticeText(TextTables::Notice::NoSoundOutput, use_chinese));
+  m.lb_sound->setText(TextTables::noticeText(TextTables::Notice::NoSoundOutput, use_chinese));
 
   FrmOption& o = *frm_option;
   o.title->setText(tables.PrefText[1]);
@@ -129,7 +108,7 @@ void Program::ApplyInterface() {
   m.selectFilter(2);
 
   // 4. Stacking. A greyed box leaves each window in the layer it is in.
-  if (const int on_top = o.CheckValue(6); on_top == 0 || on_top == 1) {
+  if (const int on_top = o.CheckValue(FrmOption::AlwaysOnTop); on_top == 0 || on_top == 1) {
     for (QWidget* window : {static_cast<QWidget*>(frm_main), static_cast<QWidget*>(frm_option),
                             static_cast<QWidget*>(frm_full)})
       setStaysOnTop(window, on_top == 1);
@@ -140,10 +119,11 @@ void Program::ApplyInterface() {
 
   // 6. The full-screen toggle button's caption.
   if (frm_full->CMD_Toggle)
-    frm_full->CMD_Toggle->setText(ToggleCaption(frm_full->CMD_Toggle->text(), use_chinese));
+    frm_full->CMD_Toggle->setText(TextTables::toggleTextIn(frm_full->CMD_Toggle->text(), use_chinese));
 
   // 7. Window pointers: the program's own cursor or the arrow.
-  const QCursor pointer = o.CheckValue(4) == 1 ? artwork::windowCursor() : QCursor(Qt::ArrowCursor);
+  const QCursor pointer =
+      o.CheckValue(FrmOption::OwnCursors) == 1 ? artwork::windowCursor() : QCursor(Qt::ArrowCursor);
   m.setCursor(pointer);
   o.setCursor(pointer);
   frm_full->setCursor(pointer);
@@ -161,7 +141,7 @@ void Program::ApplyInterface() {
         {m.cmd_close, C::Close},
     };
     for (const auto& [widget, control] : controls) {
-      const TextTables::Spoken spoken = TextTables::ControlText(control, use_chinese);
+      const TextTables::Spoken spoken = TextTables::controlText(control, use_chinese);
       widget->setAccessibleName(spoken.name);
       widget->setAccessibleDescription(spoken.description);
     }

@@ -15,8 +15,7 @@
 
 Program::Program(const QString& app_dir_path, Seams given_seams) : seams(std::move(given_seams)) {
   seams.fillDefaults();
-  app_dir = QDir::toNativeSeparators(QDir::cleanPath(app_dir_path));
-  if (!app_dir.endsWith(QDir::separator())) app_dir += QDir::separator();
+  app_dir = withSeparator(QDir::toNativeSeparators(QDir::cleanPath(app_dir_path)));
   endProgram = [this] {
     // Every window goes away without further events; nothing else is saved.
     ended = true;
@@ -27,16 +26,16 @@ Program::Program(const QString& app_dir_path, Seams given_seams) : seams(std::mo
 Program::~Program() = default;
 
 void Program::start() {
-  splash_owner_ = std::make_unique<FrmSplash>(*this);
-  frm_splash = splash_owner_.get();
+  splashOwner_ = std::make_unique<FrmSplash>(*this);
+  frm_splash = splashOwner_.get();
   frm_splash->Form_Load();
   if (frm_splash->shouldShow()) frm_splash->show();
   frm_splash->armTimer();
 }
 
 void Program::startNow() {
-  splash_owner_ = std::make_unique<FrmSplash>(*this);
-  frm_splash = splash_owner_.get();
+  splashOwner_ = std::make_unique<FrmSplash>(*this);
+  frm_splash = splashOwner_.get();
   frm_splash->Form_Load();
   frm_splash->Timer_Timer();
 }
@@ -64,7 +63,7 @@ QString Program::writePath(const QString& name) const {
   return own;
 }
 
-void Program::EndSession() {
+void Program::endSession() {
   if (ended) return;
   if (frm_main)
     frm_main->endSession();
@@ -79,14 +78,14 @@ void Program::releaseMainWindow() {
 }
 
 void Program::loadWindows() {
-  main_owner_ = std::make_unique<FrmMain>(*this);
-  frm_main = main_owner_.get();
-  option_owner_ = std::make_unique<FrmOption>(*this);
-  frm_option = option_owner_.get();
-  full_owner_ = std::make_unique<FrmFull>(*this);
-  frm_full = full_owner_.get();
-  dummy_owner_ = std::make_unique<FrmDummy>(*this);
-  frm_dummy = dummy_owner_.get();
+  mainOwner_ = std::make_unique<FrmMain>(*this);
+  frm_main = mainOwner_.get();
+  optionOwner_ = std::make_unique<FrmOption>(*this);
+  frm_option = optionOwner_.get();
+  fullOwner_ = std::make_unique<FrmFull>(*this);
+  frm_full = fullOwner_.get();
+  dummyOwner_ = std::make_unique<FrmDummy>(*this);
+  frm_dummy = dummyOwner_.get();
   // Each window's own load handling runs once all of them exist, in the order they were loaded, since the
   // main window's load reads the options of the preferences window.
   frm_main->Form_Load();
@@ -94,13 +93,13 @@ void Program::loadWindows() {
   frm_full->Form_Load();
   frm_dummy->Form_Load();
   if (publishOnSessionBus) {
-    media_keys_ = std::make_unique<MediaKeys>(*this);
-    media_keys_->publish();
+    mediaKeys_ = std::make_unique<MediaKeys>(*this);
+    mediaKeys_->publish();
   }
 }
 
 void Program::showStartFiles() {
-  if (const auto path = droppedfiles::FirstExisting(startFiles)) frm_main->ShowDropped(*path);
+  if (const auto path = droppedfiles::FirstExisting(startFiles)) frm_main->showDropped(*path);
 }
 
 std::optional<QString> Program::FileNamePart(const QString& path) {
@@ -109,14 +108,17 @@ std::optional<QString> Program::FileNamePart(const QString& path) {
   return path.mid(i + 1);
 }
 
-QString Program::DesktopDir() {
+QString Program::withSeparator(QString folder) {
+  if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+  return folder;
+}
+
+QString Program::desktopDir() {
   // The desktop's own idea of it (a localised name such as "桌面" on a Chinese desktop, from the user's
   // folder settings); the Desktop below the home folder where the platform names none.
   const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
   if (!desktop.isEmpty()) return QDir::toNativeSeparators(desktop);
-  QString folder = GetWindowsDir();
-  if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
-  return folder + QStringLiteral("Desktop");
+  return withSeparator(GetWindowsDir()) + QStringLiteral("Desktop");
 }
 
 QString Program::GetWindowsDir() {

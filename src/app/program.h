@@ -59,14 +59,14 @@ class Program : public QObject {
   QString readPath(const QString& name) const;
   QString writePath(const QString& name) const;
   void ApplyInterface();
-  // The full-screen toggle button's caption in the given language; a caption of no pair stays as it is.
-  static QString ToggleCaption(const QString& caption, bool use_chinese);
 
   // The text after the last separator of path; nullopt when path has no separator at all.
   static std::optional<QString> FileNamePart(const QString& path);
+  // The folder with one separator at its end, ready for a file name.
+  static QString withSeparator(QString folder);
   static QString GetWindowsDir();
   // The folder Ctrl-D goes to: the platform's desktop location.
-  static QString DesktopDir();
+  static QString desktopDir();
 
   // The five windows (owned here).
   FrmSplash* frm_splash = nullptr;
@@ -85,17 +85,17 @@ class Program : public QObject {
   // Whether the player is offered to the desktop's media controls (MPRIS on the session bus) at start-up.
   // Tests that do not test that leave the bus alone.
   bool publishOnSessionBus = true;
-  MediaKeys* mediaKeys() const { return media_keys_.get(); }
+  MediaKeys* mediaKeys() const { return mediaKeys_.get(); }
 
   // Qt's own texts in the interface's language; ApplyInterface keeps it so.
-  QtTranslation qt_translation;
+  QtTranslation qtTranslation;
 
   // Ends the program at once (the exit sequence's last step). Tests replace it to observe the end.
   std::function<void()> endProgram;
   bool ended = false;
 
   // The program is ended from outside (logout, SIGTERM): the exit sequence runs without asking anything.
-  void EndSession();
+  void endSession();
 
   // The main window takes input again unless the preferences or the full-screen window is still shown (they
   // hold it back while they are up).
@@ -105,10 +105,10 @@ class Program : public QObject {
   void loadWindows();
 
  private:
-  std::unique_ptr<FrmSplash> splash_owner_;
-  std::unique_ptr<FrmMain> main_owner_;
-  std::unique_ptr<FrmOption> option_owner_;
-  std::unique_ptr<FrmFull> full_owner_;
-  std::unique_ptr<FrmDummy> dummy_owner_;
-  std::unique_ptr<MediaKeys> media_keys_;  // last: it refers to the main window
+  std::unique_ptr<FrmSplash> splashOwner_;
+  std::unique_ptr<FrmMain> mainOwner_;
+  std::unique_ptr<FrmOption> optionOwner_;
+  std::unique_ptr<FrmFull> fullOwner_;
+  std::unique_ptr<FrmDummy> dummyOwner_;
+  std::unique_ptr<MediaKeys> mediaKeys_;  // last: it refers to the main window
 };

@@ -7,9 +7,9 @@
 
 #include "app/settings_file.h"
 #include "app/text_file.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
 #include "main_window/frm_main.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
 #include "platform/file_names.h"
 #include "preferences/frm_option.h"
 

@@ -13,23 +13,23 @@ namespace {
 // Cuts bytes into lines as they arrive, so that a file is read only as far as the lines wanted.
 class LineSplitter {
  public:
-  explicit LineSplitter(int max_lines) : max_lines_(max_lines) {}
+  explicit LineSplitter(int max_lines) : maxLines_(max_lines) {}
 
-  bool wantsMore() const { return !stopped_ && lines_.size() < max_lines_; }
+  bool wantsMore() const { return !stopped_ && lines_.size() < maxLines_; }
   bool stoppedAtLongLine() const { return stopped_; }
 
   void feed(QByteArrayView bytes) {
     for (qsizetype i = 0; i < bytes.size() && wantsMore(); ++i) {
       const char c = bytes[i];
-      if (after_cr_) {
-        after_cr_ = false;
+      if (afterCr_) {
+        afterCr_ = false;
         if (c == '\n') continue;  // the LF of a CR LF pair
       }
       if (c == '\r') {
         lines_.append(line_);
         line_.clear();
         pending_ = false;
-        after_cr_ = true;
+        afterCr_ = true;
         continue;
       }
       if (line_.size() >= kMaxLineBytes) {
@@ -47,12 +47,12 @@ class LineSplitter {
   }
 
  private:
-  const int max_lines_;
+  const int maxLines_;
   QList<QByteArray> lines_;
   QByteArray line_;
-  bool pending_ = false;   // the current line has bytes but no end yet
-  bool after_cr_ = false;  // the byte before was a CR, so an LF now only completes its line end
-  bool stopped_ = false;   // a line was too long
+  bool pending_ = false;  // the current line has bytes but no end yet
+  bool afterCr_ = false;  // the byte before was a CR, so an LF now only completes its line end
+  bool stopped_ = false;  // a line was too long
 };
 
 }  // namespace

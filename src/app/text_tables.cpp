@@ -9,6 +9,30 @@ using namespace Qt::StringLiterals;
 
 const QString TextTables::WebAddress = u"http://www.example.com"_s;
 const QString TextTables::MailAddress = u"glintview@example.com"_s;
+const QString TextTables::ProductTitle = u"TARNWELL Glintview v3.0 (Deluxe)"_s;
+const QString TextTables::ProductName = u"Glintview"_s;
+const QString TextTables::OpenWithFailedTitle = u"Warning!!"_s;
+const QString TextTables::OpenWithFailedPrompt = u"An error occur when open with this picture!!"_s;
+
+QString TextTables::toggleText(ToggleView view, bool use_chinese) {
+  switch (view) {
+    case ToggleView::Folder:
+      return use_chinese ? u"資料夾 (&F)"_s : u"&Folder"_s;
+    case ToggleView::Drive:
+      return use_chinese ? u"磁碟機 (&D)"_s : u"&Drive"_s;
+    case ToggleView::File:
+      return use_chinese ? u"檔案 (&F)"_s : u"&File"_s;
+  }
+  return {};
+}
+
+QString TextTables::toggleTextIn(const QString& caption, bool use_chinese) {
+  for (const ToggleView view : {ToggleView::Folder, ToggleView::Drive, ToggleView::File}) {
+    if (caption == toggleText(view, false) || caption == toggleText(view, true))
+      return toggleText(view, use_chinese);
+  }
+  return caption;
+}
 
 namespace {
 
@@ -30,7 +54,7 @@ QString JoinLines(std::initializer_list<QString> lines) { return QStringList(lin
 
 }  // namespace
 
-void TextTables::Fill() {
+void TextTables::fill() {
   // The texts are kept exactly as users have always seen them, misspellings included.
   SetEntries(SplashText_en, SplashText_zh,
              {
@@ -378,7 +402,7 @@ void TextTables::Fill() {
   }};
 }
 
-QString TextTables::NoticeText(Notice notice, bool use_chinese) {
+QString TextTables::noticeText(Notice notice, bool use_chinese) {
   switch (notice) {
     case Notice::FileNotSaved:
       return use_chinese ? u"無法儲存檔案 %1：%2\r\n原有的檔案沒有改變。"_s
@@ -402,12 +426,12 @@ QString TextTables::NoticeText(Notice notice, bool use_chinese) {
   return {};
 }
 
-TextTables::Spoken TextTables::ControlText(Control control, bool use_chinese) {
+TextTables::Spoken TextTables::controlText(Control control, bool use_chinese) {
   struct Row {
-    const char16_t* en_name;
-    const char16_t* en_description;
-    const char16_t* zh_name;
-    const char16_t* zh_description;
+    const char16_t* enName;
+    const char16_t* enDescription;
+    const char16_t* zhName;
+    const char16_t* zhDescription;
   };
   static constexpr Row kRows[] = {
       {u"Previous file", u"Goes to the previous file of the list", u"上一個檔案", u"到清單的上一個檔案"},
@@ -434,11 +458,11 @@ TextTables::Spoken TextTables::ControlText(Control control, bool use_chinese) {
       {u"Close", u"Ends the program", u"關閉", u"結束程式"},
   };
   const Row& row = kRows[static_cast<int>(control)];
-  return use_chinese ? Spoken{QString::fromUtf16(row.zh_name), QString::fromUtf16(row.zh_description)}
-                     : Spoken{QString::fromUtf16(row.en_name), QString::fromUtf16(row.en_description)};
+  return use_chinese ? Spoken{QString::fromUtf16(row.zhName), QString::fromUtf16(row.zhDescription)}
+                     : Spoken{QString::fromUtf16(row.enName), QString::fromUtf16(row.enDescription)};
 }
 
-void TextTables::SelectLanguage(bool use_chinese) {
+void TextTables::selectLanguage(bool use_chinese) {
   SplashText = use_chinese ? SplashText_zh : SplashText_en;
   MainText = use_chinese ? MainText_zh : MainText_en;
   PrefText = use_chinese ? PrefText_zh : PrefText_en;

@@ -2,17 +2,19 @@
 // show and hide) and the panel's drive, folder and file lists.
 #include "fullscreen/frm_full.h"
 
-#include "platform/key_preview.h"
+#include "controls/input_codes.h"
+#include "controls/key_preview.h"
 
 #include "app/look.h"
 #include "app/program.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
+#include "controls/list_chain.h"
+#include "controls/picture_box.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
-#include "platform/picture_prefetch.h"
+#include "pictures/picture_prefetch.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -65,7 +67,7 @@ void FrmFull::createControls() {
   File = new FileList(fr_control);
   File->setGeometry(twips(120, 240, 1335, 1455));
   File->setPattern(kPicturePattern);
-  CMD_Toggle = new QPushButton(QStringLiteral("&Folder"), fr_control);
+  CMD_Toggle = new QPushButton(TextTables::toggleText(TextTables::ToggleView::Folder, false), fr_control);
   CMD_Toggle->setGeometry(twips(120, 1800, 1335, 315));
   prefetch = new PicturePrefetch(this);
 
@@ -84,7 +86,7 @@ void FrmFull::connectHandlers() {
   connect(File, &FileList::Click, this, &FrmFull::File_Click);
   connect(CMD_Toggle, &QPushButton::clicked, this, &FrmFull::CMD_Toggle_Click);
   connect(CMD_Toggle, &QPushButton::clicked, this, [this] {
-    if (std::exchange(mouse_up_after_click_, false)) CMD_Toggle_MouseUp(1, 0, 0, 0);
+    if (std::exchange(mouseUpAfterClick_, false)) CMD_Toggle_MouseUp(1, 0, 0, 0);
   });
 
   connect(Img, &PictureBox::MouseDown, this, &FrmFull::Img_MouseDown);
@@ -167,7 +169,7 @@ void FrmFull::Form_Activate() {
   CDummy = false;
 }
 
-void FrmFull::Leave() {
+void FrmFull::leave() {
   CDummy = false;
   hide();
   prefetch->clear();
@@ -214,14 +216,14 @@ void FrmFull::CMD_Toggle_Click() {
   // Each caption names the view the next press brings.
   if (files && folders) {
     File->hide();
-    CMD_Toggle->setText(zh ? QStringLiteral("磁碟機 (&D)") : QStringLiteral("&Drive"));
+    CMD_Toggle->setText(TextTables::toggleText(TextTables::ToggleView::Drive, zh));
   } else if (folders) {
     Dir->hide();
-    CMD_Toggle->setText(zh ? QStringLiteral("檔案 (&F)") : QStringLiteral("&File"));
+    CMD_Toggle->setText(TextTables::toggleText(TextTables::ToggleView::File, zh));
   } else if (!files) {
     File->show();
     Dir->show();
-    CMD_Toggle->setText(zh ? QStringLiteral("資料夾 (&F)") : QStringLiteral("&Folder"));
+    CMD_Toggle->setText(TextTables::toggleText(TextTables::ToggleView::Folder, zh));
   }
 }
 
@@ -230,25 +232,14 @@ void FrmFull::CMD_Toggle_MouseUp(int, int, double, double) {
   if (!File->isHidden()) File->setFocus();
 }
 
-void FrmFull::Drive_Change() {
-  if (!Dir->setPath(Drive->CurrentFolder(Drive->Drive()))) {
-    // A drive that cannot be opened: silently back to the previous one, which runs this handling again.
-    Drive->setDrive(cur_drive);
-    return;
-  }
-  cur_drive = Drive->Drive();
-}
+void FrmFull::Drive_Change() { listchain::followDrive(*Drive, *Dir, cur_drive); }
 
-void FrmFull::Dir_Change() {
-  Drive->rememberFolder(Dir->Path());
-  File->setPath(Dir->Path());
-}
+void FrmFull::Dir_Change() { listchain::followFolder(*Drive, *Dir, *File); }
 
 void FrmFull::File_Click() {
   const int index = File->ListIndex();
   if (index < 0) return;
-  QString path = File->Path();
-  if (!path.endsWith(QDir::separator())) path += QDir::separator();
+  const QString path = Program::withSeparator(File->Path());
   // The next entry first: walking forwards is the common way.
   QStringList neighbours;
   if (index + 1 < File->ListCount()) neighbours << path + File->List(index + 1);
@@ -288,13 +279,13 @@ bool FrmFull::eventFilter(QObject* watched, QEvent* event) {
     fr_control_MouseMove(buttonCode(mouse->buttons()), shiftCode(mouse->modifiers()), p.x(), p.y());
     return true;
   }
-  if (watched == CMD_Toggle && type == QEvent::MouseButtonPress) mouse_up_after_click_ = false;
+  if (watched == CMD_Toggle && type == QEvent::MouseButtonPress) mouseUpAfterClick_ = false;
   if (watched == CMD_Toggle && type == QEvent::MouseButtonRelease) {
     if (mouse->button() == Qt::LeftButton && CMD_Toggle->isDown() &&
         CMD_Toggle->rect().contains(mouse->position().toPoint())) {
       // Taking the focus now would cancel the click this release completes: the handling follows the click,
       // and only when the file list was shown at the release.
-      mouse_up_after_click_ = !File->isHidden();
+      mouseUpAfterClick_ = !File->isHidden();
     } else {
       CMD_Toggle_MouseUp(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), mouse->position().x(),
                          mouse->position().y());
@@ -305,9 +296,9 @@ bool FrmFull::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FrmFull::mousePressEvent(QMouseEvent* event) {
-  background_pressed_ = false;
+  backgroundPressed_ = false;
   if (childAt(event->position().toPoint()) == nullptr) {
-    background_pressed_ = event->button() == Qt::LeftButton;
+    backgroundPressed_ = event->button() == Qt::LeftButton;
     Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), event->position().x(),
                    event->position().y());
   }
@@ -315,10 +306,10 @@ void FrmFull::mousePressEvent(QMouseEvent* event) {
 }
 
 void FrmFull::mouseReleaseEvent(QMouseEvent* event) {
-  const bool click = background_pressed_ && event->button() == Qt::LeftButton &&
+  const bool click = backgroundPressed_ && event->button() == Qt::LeftButton &&
                      rect().contains(event->position().toPoint()) &&
                      childAt(event->position().toPoint()) == nullptr;
-  background_pressed_ = false;
+  backgroundPressed_ = false;
   if (click) Form_Click();
   QWidget::mouseReleaseEvent(event);
 }
@@ -326,7 +317,7 @@ void FrmFull::mouseReleaseEvent(QMouseEvent* event) {
 void FrmFull::closeEvent(QCloseEvent* event) {
   // Closed by the window system: leave as the menu does, or the main window would stay disabled.
   event->ignore();
-  Leave();
+  leave();
 }
 
 void FrmFull::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -29,7 +29,7 @@ class FrmFull : public QWidget {
   // while CDummy is set. Runs whenever the window is shown.
   void Form_Activate();
   // Back to the main window: CDummy cleared, this window hidden, the main window enabled and shown.
-  void Leave();
+  void leave();
 
   // Window and panel (frm_full.cpp).
   void Form_Click();
@@ -94,6 +94,6 @@ class FrmFull : public QWidget {
   void previewKey(QKeyEvent* key);
 
   Program& program_;
-  bool background_pressed_ = false;    // a left press on the background, waiting for its release
-  bool mouse_up_after_click_ = false;  // a release on the toggle button waits for the click it completes
+  bool backgroundPressed_ = false;  // a left press on the background, waiting for its release
+  bool mouseUpAfterClick_ = false;  // a release on the toggle button waits for the click it completes
 };

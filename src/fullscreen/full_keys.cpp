@@ -2,7 +2,8 @@
 #include "fullscreen/frm_full.h"
 
 #include "app/program.h"
-#include "platform/file_list.h"
+#include "controls/file_list.h"
+#include "controls/input_codes.h"
 #include "preferences/frm_option.h"
 
 #include <QKeyEvent>
@@ -14,39 +15,13 @@ void FrmFull::previewKey(QKeyEvent* key) {
     popFullMenu();
     return;
   }
-  int code = 0;
-  switch (key->key()) {
-    case Qt::Key_Escape:
-      code = 27;
-      break;
-    case Qt::Key_PageUp:
-      code = 33;
-      break;
-    case Qt::Key_PageDown:
-      code = 34;
-      break;
-    case Qt::Key_End:
-      code = 35;
-      break;
-    case Qt::Key_Home:
-      code = 36;
-      break;
-    case Qt::Key_Up:
-      code = 38;
-      break;
-    case Qt::Key_Down:
-      code = 40;
-      break;
-    default:
-      return;
-  }
-  Form_KeyDown(code, 0);
+  if (const int code = keyCode(key)) Form_KeyDown(code, 0);
 }
 
 void FrmFull::Form_KeyDown(int KeyCode, int) {
   if (!program_.frm_option->Option1Value()) return;
-  if (KeyCode == 27) {
-    Leave();
+  if (KeyCode == KeyEscape) {
+    leave();
     return;
   }
   // With the panel shown, its focused list moves the selection itself.
@@ -54,22 +29,22 @@ void FrmFull::Form_KeyDown(int KeyCode, int) {
   const int index = File->ListIndex();
   const int count = File->ListCount();
   switch (KeyCode) {
-    case 38:
+    case KeyUp:
       if (index > 0) File->setListIndex(index - 1);
       break;
-    case 40:
+    case KeyDown:
       if (index < count - 1) File->setListIndex(index + 1);
       break;
-    case 36:
+    case KeyHome:
       if (count > 0) File->setListIndex(0);
       break;
-    case 35:
+    case KeyEnd:
       File->setListIndex(count - 1);
       break;
-    case 33:
+    case KeyPageUp:
       if (count > 0) File->setListIndex(index > 6 ? index - 6 : 0);
       break;
-    case 34:
+    case KeyPageDown:
       File->setListIndex(index < count - 7 ? index + 6 : count - 1);
       break;
     default:

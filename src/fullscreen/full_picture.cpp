@@ -3,8 +3,8 @@
 #include "fullscreen/frm_full.h"
 
 #include "app/program.h"
+#include "controls/picture_box.h"
 #include "menus/frm_dummy.h"
-#include "platform/picture_box.h"
 #include "preferences/frm_option.h"
 
 #include <QCursor>
@@ -22,13 +22,7 @@ int roundEven(double value) {
 
 }  // namespace
 
-void FrmFull::setPictureCursor(bool moving) {
-  const bool own = program_.frm_option->CheckValue(4) == 1;
-  if (moving)
-    Img->setCursor(own ? program_.frm_dummy->cur_move : QCursor(Qt::SizeAllCursor));
-  else
-    Img->setCursor(own ? program_.frm_dummy->cur_pointer : QCursor(Qt::ArrowCursor));
-}
+void FrmFull::setPictureCursor(bool moving) { Img->setCursor(program_.frm_dummy->pictureCursor(moving)); }
 
 void FrmFull::Img_MouseDown(int button, int, double x, double y) {
   if (button == 1) {

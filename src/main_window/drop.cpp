@@ -3,10 +3,10 @@
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
 #include "platform/dropped_files.h"
-#include "platform/file_list.h"
 #include "platform/file_names.h"
 #include "preferences/frm_option.h"
 
@@ -45,23 +45,23 @@ std::optional<QString> FrmMain::droppable(const QDropEvent& event) const {
 }
 
 void FrmMain::dragEnterEvent(QDragEnterEvent* event) {
-  drop_candidate_ = droppable(*event);
-  if (!drop_candidate_) return event->ignore();
+  dropCandidate_ = droppable(*event);
+  if (!dropCandidate_) return event->ignore();
   event->setDropAction(*harmlessAction(event->possibleActions()));
   event->accept();
 }
 
 void FrmMain::dragMoveEvent(QDragMoveEvent* event) {
-  if (!drop_candidate_ || !isEnabled()) return event->ignore();
+  if (!dropCandidate_ || !isEnabled()) return event->ignore();
   event->setDropAction(*harmlessAction(event->possibleActions()));
   event->accept();
 }
 
 void FrmMain::dropEvent(QDropEvent* event) {
-  const std::optional<QString> path = std::exchange(drop_candidate_, std::nullopt);
+  const std::optional<QString> path = std::exchange(dropCandidate_, std::nullopt);
   const auto action = harmlessAction(event->possibleActions());
-  // The file may have gone since the drag entered; ShowDropped looks again.
-  if (!path || !action || !isEnabled() || !ShowDropped(*path)) return event->ignore();
+  // The file may have gone since the drag entered; showDropped looks again.
+  if (!path || !action || !isEnabled() || !showDropped(*path)) return event->ignore();
   event->setDropAction(*action);
   event->accept();
 }
@@ -81,7 +81,7 @@ bool FrmMain::showDroppedFolder(const QString& folder) {
   return true;
 }
 
-bool FrmMain::ShowDropped(const QString& given) {
+bool FrmMain::showDropped(const QString& given) {
   const QString path = QDir::toNativeSeparators(QDir::cleanPath(given));
   const auto status = filenames::Stat(path);
   if (!QDir::isAbsolutePath(path) || !status || (!status->isFile && !status->isDir)) return false;
@@ -100,7 +100,7 @@ bool FrmMain::ShowDropped(const QString& given) {
   if (row < 0) {
     // A hidden file, which the list never shows: opened as its click would open it.
     File->setListIndex(-1);
-    if (program_.frm_option->CheckValue(3) != 1) return true;
+    if (program_.frm_option->CheckValue(FrmOption::AutoPlayOnClick) != 1) return true;
     from_favourites = false;
     FileOpen(path);
     return true;

@@ -2,8 +2,8 @@
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
+#include "controls/file_list.h"
 #include "menus/frm_dummy.h"
-#include "platform/file_list.h"
 #include "preferences/frm_option.h"
 
 #include <QAction>
@@ -16,14 +16,28 @@ void FrmMain::AddFList() {
   // The list holds at most 51 favourites; a further one is refused and the list stays as it is.
   if (count >= Program::kMaxFavourites) return;
   if (File->ListIndex() < 0) return;
-  QString folder = File->Path();
-  if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+  const QString folder = Program::withSeparator(File->Path());
   const QString name = File->FileName();
   for (int i = count; i >= 1; --i) program_.FavPath[i] = program_.FavPath[i - 1];
   program_.FavPath[0] = folder + name;
   // Adding is no click on a favourite: a selected one stays selected and is not opened again.
   const QSignalBlocker quiet(List);
   List->insertItem(0, name);
+}
+
+QStringList FrmMain::favourites() const {
+  QStringList paths;
+  for (int i = 0; i < List->count() && i < Program::kMaxFavourites; ++i) paths << program_.FavPath[i];
+  return paths;
+}
+
+void FrmMain::replaceFavourites(const QStringList& paths) {
+  const QSignalBlocker quiet(List);
+  List->clear();
+  for (qsizetype i = 0; i < paths.size() && i < Program::kMaxFavourites; ++i) {
+    program_.FavPath[i] = paths[i];
+    List->addItem(Program::FileNamePart(paths[i]).value_or(QString()));
+  }
 }
 
 void FrmMain::RemoveFList() {
@@ -39,7 +53,7 @@ void FrmMain::RemoveFList() {
 }
 
 void FrmMain::List_Click() {
-  if (program_.frm_option->CheckValue(3) != 1) return;
+  if (program_.frm_option->CheckValue(FrmOption::AutoPlayOnClick) != 1) return;
   from_favourites = true;
   const int index = List->currentRow();
   if (index < 0 || index >= List->count()) return;

@@ -2,10 +2,10 @@
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
-#include "platform/mmcontrol.h"
-#include "platform/picture_box.h"
-#include "platform/picture_loader.h"
-#include "platform/picture_prefetch.h"
+#include "controls/picture_box.h"
+#include "media/mmcontrol.h"
+#include "pictures/picture_loader.h"
+#include "pictures/picture_prefetch.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -45,11 +45,11 @@ FrmMain::Opened FrmMain::openAsPicture(const QString& path) {
   // big picture that is not decoded ahead is decoded on the prefetch's worker while the window goes on
   // answering; the pane changes when it is there.
   const QStringList neighbours = steppingNeighbours();
-  if (DecodedBytesEstimate(path) > wait_free_bytes) {
+  if (DecodedBytesEstimate(path) > waitFreeBytes) {
     const PicturePrefetch::Found found = prefetch->request(path, neighbours);
     if (!found.ready) {
-      pending_picture_ = path;
-      busy_delay_->start(busy_delay_ms);
+      pendingPicture_ = path;
+      busyDelay_->start(busyDelayMs);
       return Opened::Later;
     }
     if (!found.picture) return Opened::NoPicture;
@@ -78,12 +78,12 @@ void FrmMain::showPicture(const QString& path, const Picture& picture) {
 }
 
 void FrmMain::pictureDecoded(const QString& path) {
-  if (pending_picture_.isEmpty() || path != pending_picture_) return;
+  if (pendingPicture_.isEmpty() || path != pendingPicture_) return;
   const PicturePrefetch::Found found = prefetch->request(path, steppingNeighbours());
   if (!found.ready) return;  // the file changed while it was read: decoded again
-  const bool shown_early = early_shown_;
+  const bool shownEarly = earlyShown_;
   cancelPendingPicture();
-  if (found.picture && shown_early) {
+  if (found.picture && shownEarly) {
     // Its top rows are on screen already, opened as any picture is; the rest arrives without a second
     // opening, so that a zoom or scroll made meanwhile stays.
     Img->setPicture(*found.picture);
@@ -95,30 +95,30 @@ void FrmMain::pictureDecoded(const QString& path) {
 }
 
 void FrmMain::pictureEarly(const QString& path, const Picture& picture) {
-  if (pending_picture_.isEmpty() || path != pending_picture_ || early_shown_) return;
-  early_shown_ = true;
+  if (pendingPicture_.isEmpty() || path != pendingPicture_ || earlyShown_) return;
+  earlyShown_ = true;
   // What the user waits for is there: no busy pointer for the rest.
-  busy_delay_->stop();
-  if (busy_shown_) {
-    busy_shown_ = false;
+  busyDelay_->stop();
+  if (busyShown_) {
+    busyShown_ = false;
     QGuiApplication::restoreOverrideCursor();
   }
   showPicture(path, picture);
 }
 
 void FrmMain::cancelPendingPicture() {
-  pending_picture_.clear();
-  early_shown_ = false;
-  busy_delay_->stop();
-  if (busy_shown_) {
-    busy_shown_ = false;
+  pendingPicture_.clear();
+  earlyShown_ = false;
+  busyDelay_->stop();
+  if (busyShown_) {
+    busyShown_ = false;
     QGuiApplication::restoreOverrideCursor();
   }
 }
 
 void FrmMain::showBusy() {
-  if (pending_picture_.isEmpty() || busy_shown_ || early_shown_) return;
-  busy_shown_ = true;
+  if (pendingPicture_.isEmpty() || busyShown_ || earlyShown_) return;
+  busyShown_ = true;
   QGuiApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
@@ -164,9 +164,9 @@ void FrmMain::OpenWith() {
   const QPointer<FrmMain> self(this);
   const auto tell = [self] {
     if (!self) return;
-    self->program_.seams.messageBoxes->show(self, QMessageBox::Critical, QStringLiteral("Warning!!"),
-                                            QStringLiteral("An error occur when open with this picture!!"),
-                                            QMessageBox::Ok, QMessageBox::Ok);
+    self->program_.seams.messageBoxes->show(self, QMessageBox::Critical, TextTables::OpenWithFailedTitle,
+                                            TextTables::OpenWithFailedPrompt, QMessageBox::Ok,
+                                            QMessageBox::Ok);
   };
   if (!program_.seams.launcher->openFile(cur_file, tell)) tell();
 }

@@ -5,17 +5,18 @@
 #include "app/artwork.h"
 #include "app/look.h"
 #include "app/program.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
+#include "controls/fit_label.h"
+#include "controls/input_codes.h"
+#include "controls/key_preview.h"
+#include "controls/picture_box.h"
+#include "controls/track_slider.h"
+#include "controls/window_drag.h"
 #include "main_window/list_file.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
-#include "platform/fit_label.h"
-#include "platform/key_preview.h"
-#include "platform/mmcontrol.h"
-#include "platform/picture_box.h"
-#include "platform/picture_prefetch.h"
-#include "platform/track_slider.h"
-#include "platform/window_drag.h"
+#include "media/mmcontrol.h"
+#include "pictures/picture_prefetch.h"
 #include "preferences/frm_option.h"
 
 #include <QApplication>
@@ -39,22 +40,6 @@
 
 using look::twips;
 
-int buttonCode(Qt::MouseButtons buttons) {
-  int code = 0;
-  if (buttons & Qt::LeftButton) code |= 1;
-  if (buttons & Qt::RightButton) code |= 2;
-  if (buttons & Qt::MiddleButton) code |= 4;
-  return code;
-}
-
-int shiftCode(Qt::KeyboardModifiers modifiers) {
-  int code = 0;
-  if (modifiers & Qt::ShiftModifier) code |= 1;
-  if (modifiers & Qt::ControlModifier) code |= 2;
-  if (modifiers & Qt::AltModifier) code |= 4;
-  return code;
-}
-
 FrmMain::FrmMain(Program& program)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), program_(program) {
   createControls();
@@ -62,7 +47,7 @@ FrmMain::FrmMain(Program& program)
 }
 
 FrmMain::~FrmMain() {
-  if (busy_shown_) QGuiApplication::restoreOverrideCursor();
+  if (busyShown_) QGuiApplication::restoreOverrideCursor();
 }
 
 namespace {
@@ -86,10 +71,10 @@ QPushButton* pictureButton(QWidget* parent, artwork::Glyph glyph, const QRect& g
 
 void FrmMain::createControls() {
   setFixedSize(look::px(9300), look::px(5355));
-  setWindowTitle(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"));
+  setWindowTitle(TextTables::ProductTitle);
   look::applyDarkWindow(*this);
 
-  title = new QLabel(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"), this);
+  title = new QLabel(TextTables::ProductTitle, this);
   title->setGeometry(twips(60, 120, 8595, 255));
   title->setStyleSheet(QStringLiteral("background: rgb(255,192,128); color: black; padding-left: 4px;"));
   cmd_min = new QPushButton(QStringLiteral("_"), this);
@@ -217,8 +202,8 @@ void FrmMain::createControls() {
   // whole 16-row blocks, as JPEG decodes them).
   prefetch->setEarlyRows((border->height() + 15) / 16 * 16);
   // The busy pointer only for a wait the user notices.
-  busy_delay_ = new QTimer(this);
-  busy_delay_->setSingleShot(true);
+  busyDelay_ = new QTimer(this);
+  busyDelay_->setSingleShot(true);
 
   setCursor(artwork::windowCursor());
   // Files dropped anywhere on the window (drop.cpp); no control of it takes drops of its own.
@@ -268,7 +253,7 @@ void FrmMain::connectHandlers() {
   connect(MCI, &MMControl::noSoundOutput, this, &FrmMain::MCI_NoSoundOutput);
   connect(prefetch, &PicturePrefetch::ready, this, &FrmMain::pictureDecoded);
   connect(prefetch, &PicturePrefetch::early, this, &FrmMain::pictureEarly);
-  connect(busy_delay_, &QTimer::timeout, this, &FrmMain::showBusy);
+  connect(busyDelay_, &QTimer::timeout, this, &FrmMain::showBusy);
 
   connect(Img, &PictureBox::MouseDown, this, &FrmMain::Img_MouseDown);
   connect(Img, &PictureBox::MouseMove, this, &FrmMain::Img_MouseMove);
@@ -297,31 +282,26 @@ void FrmMain::loadDefaultList() {
   const auto paths = listfile::Read(path, &cut_short);
   if (!paths) return;
   // Told once the window is up: the next exit writes back only what was read.
-  if (cut_short) pending_notice_ = [this, path, n = paths->size()] { reportListCutShort(path, n); };
-  for (int i = 0; i < paths->size(); ++i) {
-    program_.FavPath[i] = (*paths)[i];
-    List->addItem(*Program::FileNamePart((*paths)[i]));
-  }
+  if (cut_short) pendingNotice_ = [this, path, n = paths->size()] { reportListCutShort(path, n); };
+  replaceFavourites(*paths);
 }
 
 bool FrmMain::writeDefaultList(QString* error) {
-  QStringList paths;
-  for (int i = 0; i < List->count() && i < Program::kMaxFavourites; ++i) paths << program_.FavPath[i];
-  return listfile::Write(program_.writePath(QStringLiteral("default.lst")), paths, error);
+  return listfile::Write(program_.writePath(QStringLiteral("default.lst")), favourites(), error);
 }
 
 void FrmMain::reportListCutShort(const QString& path, qsizetype read) {
   const bool zh = program_.use_chinese;
   program_.seams.messageBoxes->show(
-      this, QMessageBox::Warning, program_.tables.Msg(0, zh),
-      TextTables::NoticeText(TextTables::Notice::ListCutShort, zh).arg(path).arg(read), QMessageBox::Ok,
+      this, QMessageBox::Warning, program_.tables.msg(TextTables::MsgWarning, zh),
+      TextTables::noticeText(TextTables::Notice::ListCutShort, zh).arg(path).arg(read), QMessageBox::Ok,
       QMessageBox::Ok);
 }
 
 void FrmMain::tellPendingNotice() {
-  if (!pending_notice_) return;
-  const auto notice = std::move(pending_notice_);
-  pending_notice_ = nullptr;
+  if (!pendingNotice_) return;
+  const auto notice = std::move(pendingNotice_);
+  pendingNotice_ = nullptr;
   notice();
 }
 
@@ -407,8 +387,8 @@ void FrmMain::wheelOverPane(QWheelEvent* event) {
 }
 
 void FrmMain::mousePressEvent(QMouseEvent* event) {
-  background_pressed_ = childAt(event->position().toPoint()) == nullptr;
-  if (background_pressed_) {
+  backgroundPressed_ = childAt(event->position().toPoint()) == nullptr;
+  if (backgroundPressed_) {
     const QPointF p = localTo(this, event);
     Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), p.x(), p.y());
   }
@@ -418,14 +398,14 @@ void FrmMain::mousePressEvent(QMouseEvent* event) {
 void FrmMain::mouseMoveEvent(QMouseEvent* event) {
   // A press on a control (a group box, a label) that reached the window only because the control ignored it
   // belongs to that control: moving with the button held must not drag the window from a stale press point.
-  if (event->buttons() != Qt::NoButton && !background_pressed_) return QWidget::mouseMoveEvent(event);
+  if (event->buttons() != Qt::NoButton && !backgroundPressed_) return QWidget::mouseMoveEvent(event);
   const QPointF p = localTo(this, event);
   Form_MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()), p.x(), p.y());
   QWidget::mouseMoveEvent(event);
 }
 
 void FrmMain::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->buttons() == Qt::NoButton) background_pressed_ = false;
+  if (event->buttons() == Qt::NoButton) backgroundPressed_ = false;
   QWidget::mouseReleaseEvent(event);
 }
 
@@ -448,7 +428,7 @@ void FrmMain::cmd_min_Click() { showMinimized(); }
 void FrmMain::Logo_Click() { program_.frm_option->show(); }
 
 void FrmMain::stopCdAtExit() {
-  if (program_.frm_option->CheckValue(2) == 1) {
+  if (program_.frm_option->CheckValue(FrmOption::StopCdAtExit) == 1) {
     MCI->setCommand(QStringLiteral("Stop"));
     MCI->setCommand(QStringLiteral("Close"));
   }
@@ -468,10 +448,10 @@ void FrmMain::cmd_close_Click() {
     // The program still ends; the user learns once that the favourites were not kept.
     const QString path = program_.writePath(QStringLiteral("default.lst"));
     const QString prompt =
-        TextTables::NoticeText(TextTables::Notice::FavouritesNotKept, program_.use_chinese).arg(path, error);
+        TextTables::noticeText(TextTables::Notice::FavouritesNotKept, program_.use_chinese).arg(path, error);
     program_.seams.messageBoxes->show(this, QMessageBox::Warning,
-                                      program_.tables.Msg(0, program_.use_chinese), prompt, QMessageBox::Ok,
-                                      QMessageBox::Ok);
+                                      program_.tables.msg(TextTables::MsgWarning, program_.use_chinese),
+                                      prompt, QMessageBox::Ok, QMessageBox::Ok);
   }
   program_.endProgram();
 }

@@ -50,6 +50,9 @@ class FrmMain : public QWidget {
   void Img_Change();
   void AddFList();
   void RemoveFList();
+  // The favourites' paths in list order, and a new list of them (at most 51; no click is raised).
+  QStringList favourites() const;
+  void replaceFavourites(const QStringList& paths);
 
   // Frame (frame.cpp).
   void title_MouseDown(int button, int shift, double x, double y);
@@ -95,7 +98,7 @@ class FrmMain : public QWidget {
   // Files from the desktop (drop.cpp): a drop, the command line, the media controls' OpenUri. Shows the
   // folder of `path` in the drive box and the folder list and opens the file as a click on it in the file
   // list does; a folder is only shown. False, and nothing changed, for anything but a file or a folder.
-  bool ShowDropped(const QString& path);
+  bool showDropped(const QString& path);
 
   // Keyboard shortcuts (shortcuts.cpp): every key is seen here first and still reaches the focused control.
   void Form_KeyDown(int KeyCode, int Shift);
@@ -151,11 +154,11 @@ class FrmMain : public QWidget {
   PicturePrefetch* prefetch = nullptr;
   // Pictures that decode to more than this are decoded on the prefetch's worker when they are not decoded
   // ahead (about 4 megapixels: what the UI thread decodes in some 50 ms); tests lower it.
-  qint64 wait_free_bytes = 16LL * 1024 * 1024;
+  qint64 waitFreeBytes = 16LL * 1024 * 1024;
   // How long such a wait goes before the busy pointer shows.
-  int busy_delay_ms = 100;
+  int busyDelayMs = 100;
   // True while such a picture is on its way to the pane.
-  bool picturePending() const { return !pending_picture_.isEmpty(); }
+  bool picturePending() const { return !pendingPicture_.isEmpty(); }
   QPixmap img_spkon;
   QPixmap img_spkoff;
 
@@ -218,26 +221,22 @@ class FrmMain : public QWidget {
 
   // Playback (playback.cpp): when the loop or the slideshow last started a medium, and how many media in a
   // row ended within 100 ms of being started so.
-  QElapsedTimer restarted_at;
-  std::function<void()> pending_notice_;  // a problem found while loading, told once the window shows
-  int quick_ends = 0;
+  QElapsedTimer restartedAt_;
+  std::function<void()> pendingNotice_;  // a problem found while loading, told once the window shows
+  int quickEnds_ = 0;
 
   // A big picture being decoded for the pane, the pointer that shows the wait, and the last step.
-  QString pending_picture_;
-  QTimer* busy_delay_ = nullptr;
-  bool busy_shown_ = false;
-  bool early_shown_ = false;  // the pending picture's top rows are shown
-  int step_index_ = -1;
-  bool step_favourites_ = false;
-  bool step_forwards_ = true;
+  QString pendingPicture_;
+  QTimer* busyDelay_ = nullptr;
+  bool busyShown_ = false;
+  bool earlyShown_ = false;  // the pending picture's top rows are shown
+  int stepIndex_ = -1;
+  bool stepFavourites_ = false;
+  bool stepForwards_ = true;
 
   Program& program_;
-  bool background_pressed_ = false;  // the button went down on the bare window, so a move may drag it
+  bool backgroundPressed_ = false;  // the button went down on the bare window, so a move may drag it
   // What the drag over the window would drop, read once when it entered: the source is asked for its data
   // over the window system, which is too slow to repeat on every move.
-  std::optional<QString> drop_candidate_;
+  std::optional<QString> dropCandidate_;
 };
-
-// Mouse button codes as the handlers take them: 1 left, 2 right, 4 middle, or'ed together.
-int buttonCode(Qt::MouseButtons buttons);
-int shiftCode(Qt::KeyboardModifiers modifiers);

@@ -3,11 +3,11 @@
 #include "main_window/media_keys.h"
 
 #include "app/program.h"
+#include "controls/file_list.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
+#include "media/mmcontrol.h"
 #include "platform/dropped_files.h"
-#include "platform/file_list.h"
-#include "platform/mmcontrol.h"
 #include "preferences/frm_option.h"
 
 #include <QEvent>
@@ -24,7 +24,7 @@ namespace {
 MprisIdentity identity() {
   MprisIdentity id;
   id.busName = QString::fromLatin1(MediaKeys::kBusName);
-  id.identity = QStringLiteral("Glintview");
+  id.identity = TextTables::ProductName;
   id.desktopEntry = QStringLiteral("com.example.glintview");
   // As the desktop entry lists them: what OpenUri opens.
   id.mimeTypes = {QStringLiteral("image/bmp"),          QStringLiteral("image/vnd.microsoft.icon"),
@@ -163,7 +163,7 @@ void MediaKeys::setVolume(double volume) {
 
 void MediaKeys::openUri(const QString& uri) {
   if (!m_.isEnabled()) return;
-  if (const auto path = droppedfiles::LocalPath(uri.toUtf8())) m_.ShowDropped(*path);
+  if (const auto path = droppedfiles::LocalPath(uri.toUtf8())) m_.showDropped(*path);
 }
 
 void MediaKeys::raise() {

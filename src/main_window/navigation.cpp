@@ -2,11 +2,12 @@
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
+#include "controls/list_chain.h"
+#include "media/mmcontrol.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
-#include "platform/mmcontrol.h"
 #include "preferences/frm_option.h"
 
 #include <QAction>
@@ -55,31 +56,16 @@ QString filterPattern(int index) {
   }
 }
 
-QString withSeparator(QString folder) {
-  if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
-  return folder;
-}
-
 }  // namespace
 
-void FrmMain::Drive_Change() {
-  if (!Dir->setPath(Drive->CurrentFolder(Drive->Drive()))) {
-    // A drive that cannot be opened: silently back to the previous one, which runs this handling again.
-    Drive->setDrive(cur_drive);
-    return;
-  }
-  cur_drive = Drive->Drive();
-}
+void FrmMain::Drive_Change() { listchain::followDrive(*Drive, *Dir, cur_drive); }
 
-void FrmMain::Dir_Change() {
-  Drive->rememberFolder(Dir->Path());
-  File->setPath(Dir->Path());
-}
+void FrmMain::Dir_Change() { listchain::followFolder(*Drive, *Dir, *File); }
 
 void FrmMain::File_Click() {
-  if (program_.frm_option->CheckValue(3) != 1) return;
+  if (program_.frm_option->CheckValue(FrmOption::AutoPlayOnClick) != 1) return;
   from_favourites = false;
-  FileOpen(withSeparator(File->Path()) + File->FileName());
+  FileOpen(Program::withSeparator(File->Path()) + File->FileName());
 }
 
 QStringList FrmMain::steppingNeighbours() {
@@ -90,19 +76,19 @@ QStringList FrmMain::steppingNeighbours() {
   const int index = favourites ? List->currentRow() : File->ListIndex();
   const int count = favourites ? List->count() : File->ListCount();
   if (index < 0 || index >= count) return paths;
-  if (favourites == step_favourites_ && step_index_ >= 0 && index != step_index_) {
-    const bool wrapped_forwards = step_index_ == count - 1 && index == 0;
-    const bool wrapped_backwards = step_index_ == 0 && index == count - 1;
-    step_forwards_ = wrapped_forwards || (!wrapped_backwards && index > step_index_);
+  if (favourites == stepFavourites_ && stepIndex_ >= 0 && index != stepIndex_) {
+    const bool wrapped_forwards = stepIndex_ == count - 1 && index == 0;
+    const bool wrapped_backwards = stepIndex_ == 0 && index == count - 1;
+    stepForwards_ = wrapped_forwards || (!wrapped_backwards && index > stepIndex_);
   }
-  step_favourites_ = favourites;
-  step_index_ = index;
-  const QString folder = favourites ? QString() : withSeparator(File->Path());
+  stepFavourites_ = favourites;
+  stepIndex_ = index;
+  const QString folder = favourites ? QString() : Program::withSeparator(File->Path());
   const auto at = [&](int i) {
     i = (i % count + count) % count;
     return favourites ? program_.FavPath[i] : folder + File->List(i);
   };
-  const int ahead = step_forwards_ ? 1 : -1;
+  const int ahead = stepForwards_ ? 1 : -1;
   if (count > 1) paths << at(index + ahead);
   if (count > 2) paths << at(index - ahead);
   return paths;

@@ -2,9 +2,9 @@
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
+#include "controls/picture_box.h"
 #include "fullscreen/frm_full.h"
 #include "menus/frm_dummy.h"
-#include "platform/picture_box.h"
 #include "preferences/frm_option.h"
 
 #include <QAction>
@@ -48,13 +48,7 @@ void FrmMain::HS_Change() { Img->move(-HS->value(), Img->y()); }
 
 void FrmMain::VS_Change() { Img->move(Img->x(), -VS->value()); }
 
-void FrmMain::setPictureCursor(bool moving) {
-  const bool own = program_.frm_option->CheckValue(4) == 1;
-  if (moving)
-    Img->setCursor(own ? program_.frm_dummy->cur_move : QCursor(Qt::SizeAllCursor));
-  else
-    Img->setCursor(own ? program_.frm_dummy->cur_pointer : QCursor(Qt::ArrowCursor));
-}
+void FrmMain::setPictureCursor(bool moving) { Img->setCursor(program_.frm_dummy->pictureCursor(moving)); }
 
 void FrmMain::Img_MouseDown(int button, int, double x, double y) {
   if (button == 1) {

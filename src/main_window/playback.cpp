@@ -4,8 +4,8 @@
 
 #include "app/program.h"
 #include "app/text_tables.h"
-#include "platform/file_list.h"
-#include "platform/mmcontrol.h"
+#include "controls/file_list.h"
+#include "media/mmcontrol.h"
 #include "preferences/frm_option.h"
 
 #include <QLabel>
@@ -87,7 +87,7 @@ void FrmMain::cmd_spk_Click() {
 
 void FrmMain::MCI_NoSoundOutput() {
   // The control tells this once; the note stays, as the lack does.
-  lb_sound->setText(TextTables::NoticeText(TextTables::Notice::NoSoundOutput, program_.use_chinese));
+  lb_sound->setText(TextTables::noticeText(TextTables::Notice::NoSoundOutput, program_.use_chinese));
   lb_sound->show();
 }
 
@@ -137,22 +137,23 @@ void FrmMain::MCI_Done(int NotifyCode) {
   // A medium that the slideshow brought up and that cannot be played (broken, empty, stalled) is passed
   // over like one that ended at once, so that one bad file does not end the show. A failure of a file the
   // user opened, and any other code, changes nothing: the selection stays where the user put it.
-  const bool passOver = NotifyCode == 8 && restarted_at.isValid() && program_.frm_option->CheckValue(0) == 1;
+  const bool passOver = NotifyCode == 8 && restartedAt_.isValid() &&
+                        program_.frm_option->CheckValue(FrmOption::SlideshowMedia) == 1;
   if (NotifyCode != 1 && !passOver) return;
   // Media that end at once (sounds of a few milliseconds, say) would otherwise be restarted or stepped
   // through for ever: once a whole pass of the list, or of the looped medium, played nothing for 100 ms,
   // stop. "Nothing" is either measure: less than 100 ms of the medium (which a busy machine cannot stretch),
   // or less than 100 ms of wall time (a broken file whose header promises a length it does not hold).
   const qint64 mediumMs = std::max(MCI->Length(), MCI->Position());
-  const bool quick = passOver || (restarted_at.isValid() &&
-                                  (restarted_at.elapsed() < kQuickEndMs || mediumMs < kQuickEndMs));
-  quick_ends = quick ? quick_ends + 1 : 0;
-  restarted_at.invalidate();
+  const bool quick = passOver || (restartedAt_.isValid() &&
+                                  (restartedAt_.elapsed() < kQuickEndMs || mediumMs < kQuickEndMs));
+  quickEnds_ = quick ? quickEnds_ + 1 : 0;
+  restartedAt_.invalidate();
 
   FrmOption* options = program_.frm_option;
-  if (options->CheckValue(0) != 1) {
-    if (options->CheckValue(1) == 1 && quick_ends < 1) {
-      restarted_at.start();
+  if (options->CheckValue(FrmOption::SlideshowMedia) != 1) {
+    if (options->CheckValue(FrmOption::LoopMedia) == 1 && quickEnds_ < 1) {
+      restartedAt_.start();
       MCI->setCommand(QStringLiteral("Prev"));
       MCI->setCommand(QStringLiteral("Play"));
     }
@@ -160,11 +161,11 @@ void FrmMain::MCI_Done(int NotifyCode) {
   }
   const int count = from_favourites ? List->count() : File->ListCount();
   // An empty list has no next entry; the slideshow ends there.
-  if (count == 0 || quick_ends >= count) return;
+  if (count == 0 || quickEnds_ >= count) return;
   const int index = from_favourites ? List->currentRow() : File->ListIndex();
   const int next = index < count - 1 ? index + 1 : 0;
   // Selecting the entry runs its list's click handling, which opens it when "Auto play when click" is on.
-  restarted_at.start();
+  restartedAt_.start();
   if (from_favourites)
     List->setCurrentRow(next);
   else

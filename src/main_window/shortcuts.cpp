@@ -3,35 +3,16 @@
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
+#include "controls/input_codes.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
 #include "preferences/frm_option.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
-
-namespace {
-
-// Key codes as the handlers take them (the published virtual-key values).
-int keyCode(const QKeyEvent* event) {
-  const int key = event->key();
-  if (key >= Qt::Key_A && key <= Qt::Key_Z) return key;  // same values
-  if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return 112 + (key - Qt::Key_F1);
-  return 0;
-}
-
-// The character a key types, with Ctrl+letter giving its control character.
-int keyAscii(const QKeyEvent* event) {
-  if ((event->modifiers() & Qt::ControlModifier) && event->key() >= Qt::Key_A && event->key() <= Qt::Key_Z)
-    return event->key() - Qt::Key_A + 1;
-  const QString text = event->text();
-  return text.size() == 1 ? text.at(0).unicode() : 0;
-}
-
-}  // namespace
 
 void FrmMain::previewKey(QKeyEvent* key) {
   if (key->type() == QEvent::KeyPress && menuFromKeyboard(key)) return;
@@ -94,18 +75,18 @@ void FrmMain::Form_KeyDown(int KeyCode, int) {
       break;
   }
   switch (KeyCode) {
-    case 113: {  // F2: another copy of the program
+    case KeyF2: {  // another copy of the program
       const QString self = program_.app_dir + QFileInfo(QCoreApplication::applicationFilePath()).fileName();
       program_.seams.launcher->startProgram(self);
       break;
     }
-    case 114:
+    case KeyF3:
       Logo_Click();
-      break;  // F3
-    case 122:
-    case 123:
+      break;
+    case KeyF11:
+    case KeyF12:
       cmd_min_Click();
-      break;  // F11, F12
+      break;
     default:
       break;
   }
@@ -113,9 +94,9 @@ void FrmMain::Form_KeyDown(int KeyCode, int) {
 
 void FrmMain::Form_KeyPress(int KeyAscii) {
   if (!program_.frm_option->Option1Value()) return;
-  if (KeyAscii == 4) {  // Ctrl-D: the desktop folder; nothing when there is none
-    Dir->setPath(Program::DesktopDir());
-  } else if (KeyAscii == 24) {  // Ctrl-X
+  if (KeyAscii == AsciiCtrlD) {  // the desktop folder; nothing when there is none
+    Dir->setPath(Program::desktopDir());
+  } else if (KeyAscii == AsciiCtrlX) {
     cmd_close_Click();
   }
 }

@@ -2,13 +2,14 @@
 
 #include "app/artwork.h"
 #include "app/program.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "main_window/list_file.h"
 #include "platform/atomic_file.h"
-#include "platform/file_list.h"
 #include "platform/file_names.h"
-#include "platform/picture_box.h"
+#include "preferences/frm_option.h"
 
 #include <QAction>
 #include <QCursor>
@@ -70,13 +71,19 @@ void FrmDummy::createMenus() {
 
 void FrmDummy::Form_Load() {}
 
+QCursor FrmDummy::pictureCursor(bool moving) const {
+  const bool own = program_.frm_option->CheckValue(FrmOption::OwnCursors) == 1;
+  if (moving) return own ? cur_move : QCursor(Qt::SizeAllCursor);
+  return own ? cur_pointer : QCursor(Qt::ArrowCursor);
+}
+
 namespace {
 
 void reportNotSaved(Program& program, const QString& path, const QString& reason) {
   const bool zh = program.use_chinese;
   program.seams.messageBoxes->show(
-      program.frm_main, QMessageBox::Warning, program.tables.Msg(0, zh),
-      TextTables::NoticeText(TextTables::Notice::FileNotSaved, zh).arg(path, reason), QMessageBox::Ok,
+      program.frm_main, QMessageBox::Warning, program.tables.msg(TextTables::MsgWarning, zh),
+      TextTables::noticeText(TextTables::Notice::FileNotSaved, zh).arg(path, reason), QMessageBox::Ok,
       QMessageBox::Ok);
 }
 
@@ -94,7 +101,7 @@ void FrmDummy::mnu_openwith_Click() { program_.frm_main->OpenWith(); }
 void FrmDummy::mnu_fullscr_Click() { program_.frm_full->show(); }
 
 // The commands below carry their own logic and arrive with their features.
-void FrmDummy::mnu_return_Click() { program_.frm_full->Leave(); }
+void FrmDummy::mnu_return_Click() { program_.frm_full->leave(); }
 
 void FrmDummy::mnu_control_Click() {
   // The item is checkable: triggering it has already inverted the check mark that the popping handler set
@@ -115,30 +122,30 @@ void FrmDummy::mnu_Next_Click() {
 void FrmDummy::mnu_delete_Click() {
   FrmMain& m = *program_.frm_main;
   if (m.File->ListIndex() < 0) return;
-  QString path = m.File->Path();
-  if (!path.endsWith(QDir::separator())) path += QDir::separator();
-  path += m.File->FileName();
+  const QString path = Program::withSeparator(m.File->Path()) + m.File->FileName();
   const bool zh = program_.use_chinese;
-  const QString prompt = program_.tables.Msg(2, zh) + path + program_.tables.Msg(6, zh);
-  const auto reply =
-      program_.seams.messageBoxes->show(&m, QMessageBox::Warning, program_.tables.Msg(0, zh), prompt,
-                                        QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
+  const QString prompt = program_.tables.msg(TextTables::MsgDeleteFile, zh) + path +
+                         program_.tables.msg(TextTables::MsgQuestionMark, zh);
+  const auto reply = program_.seams.messageBoxes->show(
+      &m, QMessageBox::Warning, program_.tables.msg(TextTables::MsgWarning, zh), prompt,
+      QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
   if (reply != QMessageBox::Ok) return;
   // Into the desktop's trash where there is one, so that a wrong OK can be undone; else deleted for good.
   QString error;
   if (!filenames::MoveToTrash(path) && !filenames::Remove(path, &error)) {
-    const QString text = TextTables::NoticeText(TextTables::Notice::FileNotDeleted, zh).arg(path, error);
-    program_.seams.messageBoxes->show(&m, QMessageBox::Critical, program_.tables.Msg(0, zh), text,
-                                      QMessageBox::Ok, QMessageBox::Ok);
+    const QString text = TextTables::noticeText(TextTables::Notice::FileNotDeleted, zh).arg(path, error);
+    program_.seams.messageBoxes->show(&m, QMessageBox::Critical,
+                                      program_.tables.msg(TextTables::MsgWarning, zh), text, QMessageBox::Ok,
+                                      QMessageBox::Ok);
   }
   // Whatever happened, the list shows what is on the disk now.
-  m.File->Refresh();
+  m.File->refresh();
 }
 
 void FrmDummy::mnu_savebitmap_Click() {
   const bool zh = program_.use_chinese;
-  CMD->DialogTitle = program_.tables.Msg(5, zh);
-  CMD->Filter = program_.tables.Msg(7, zh);
+  CMD->DialogTitle = program_.tables.msg(TextTables::MsgSaveBitmap, zh);
+  CMD->Filter = program_.tables.msg(TextTables::MsgBitmapFilter, zh);
   CMD->DefaultExt = QStringLiteral(".bmp");
   CMD->FileName = QStringLiteral("*.bmp");
   if (!CMD->ShowSave()) return;
@@ -157,7 +164,8 @@ namespace {
 bool askToSaveList(FrmDummy& dummy, Program& program) {
   const bool zh = program.use_chinese;
   const auto reply = program.seams.messageBoxes->show(
-      program.frm_main, QMessageBox::Warning, program.tables.Msg(0, zh), program.tables.Msg(1, zh),
+      program.frm_main, QMessageBox::Warning, program.tables.msg(TextTables::MsgWarning, zh),
+      program.tables.msg(TextTables::MsgSaveListQuestion, zh),
       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
   if (reply == QMessageBox::Cancel) return false;
   // A cancelled save dialog lets the command go on; a save that failed stops it, so the list the user
@@ -166,9 +174,9 @@ bool askToSaveList(FrmDummy& dummy, Program& program) {
   return true;
 }
 
-void prepareListDialog(CommonDialog& cmd, const Program& program, int title_row) {
-  cmd.DialogTitle = program.tables.Msg(title_row, program.use_chinese);
-  cmd.Filter = program.tables.Msg(8, program.use_chinese);
+void prepareListDialog(CommonDialog& cmd, const Program& program, TextTables::MsgRow title_row) {
+  cmd.DialogTitle = program.tables.msg(title_row, program.use_chinese);
+  cmd.Filter = program.tables.msg(TextTables::MsgListFilter, program.use_chinese);
   cmd.DefaultExt = QStringLiteral(".lst");
   cmd.FileName = QStringLiteral("*.lst");
 }
@@ -188,7 +196,7 @@ void FrmDummy::mnu_newlist_Click() {
 void FrmDummy::mnu_openlist_Click() {
   QListWidget* list = program_.frm_main->List;
   if (list->count() > 0 && !askToSaveList(*this, program_)) return;
-  prepareListDialog(*CMD, program_, 3);
+  prepareListDialog(*CMD, program_, TextTables::MsgOpenList);
   if (!CMD->ShowOpen()) return;
   // A file that cannot be read leaves the favourites as they were rather than empty.
   bool cut_short = false;
@@ -196,12 +204,7 @@ void FrmDummy::mnu_openlist_Click() {
   if (!paths) return;
   if (cut_short) program_.frm_main->reportListCutShort(CMD->FileName, paths->size());
   // Opening a list changes neither what is shown nor from_favourites: no favourite is clicked.
-  const QSignalBlocker quiet(list);
-  list->clear();
-  for (qsizetype i = 0; i < paths->size() && i < Program::kMaxFavourites; ++i) {
-    program_.FavPath[i] = paths->at(i);
-    list->addItem(Program::FileNamePart(paths->at(i)).value_or(QString()));
-  }
+  program_.frm_main->replaceFavourites(*paths);
 }
 
 void FrmDummy::mnu_savelist_Click() { saveList(); }
@@ -209,10 +212,9 @@ void FrmDummy::mnu_savelist_Click() { saveList(); }
 FrmDummy::SaveResult FrmDummy::saveList() {
   QListWidget* list = program_.frm_main->List;
   if (list->count() == 0) return SaveResult::Nothing;
-  prepareListDialog(*CMD, program_, 4);
+  prepareListDialog(*CMD, program_, TextTables::MsgSaveList);
   if (!CMD->ShowSave()) return SaveResult::Cancelled;
-  QStringList paths;
-  for (int i = 0; i < list->count() && i < Program::kMaxFavourites; ++i) paths << program_.FavPath[i];
+  const QStringList paths = program_.frm_main->favourites();
   // Written whole or not at all; a failure is told, never passed over as if saved.
   QString error;
   if (!listfile::Write(CMD->FileName, paths, &error)) {

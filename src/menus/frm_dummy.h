@@ -58,6 +58,9 @@ class FrmDummy : public QWidget {
   // The picture cursors.
   QCursor cur_pointer;
   QCursor cur_move;
+  // The picture's pointer, while it is dragged or not: these two while the program's own cursors are on
+  // (read at each call), else the platform's four-way arrow and arrow.
+  QCursor pictureCursor(bool moving) const;
   QCursor cur_wait;
 
   // Menu commands.

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
-QString CommonDialog::DesktopFilter(const QString& filter) {
+QString CommonDialog::desktopFilter(const QString& filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));
   QStringList entries;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
@@ -29,14 +29,14 @@ QString CommonDialog::initialPath() const {
 }
 
 bool CommonDialog::ShowOpen() {
-  const auto chosen = dialogs_.getOpenFileName(owner_, DialogTitle, initialPath(), DesktopFilter(Filter));
+  const auto chosen = dialogs_.getOpenFileName(owner_, DialogTitle, initialPath(), desktopFilter(Filter));
   if (!chosen) return false;
   FileName = *chosen;
   return true;
 }
 
 bool CommonDialog::ShowSave() {
-  const auto chosen = dialogs_.getSaveFileName(owner_, DialogTitle, initialPath(), DesktopFilter(Filter));
+  const auto chosen = dialogs_.getSaveFileName(owner_, DialogTitle, initialPath(), desktopFilter(Filter));
   if (!chosen) return false;
   QString name = *chosen;
   if (!DefaultExt.isEmpty() && QFileInfo(name).suffix().isEmpty()) {

@@ -20,7 +20,7 @@ class CommonDialog {
   bool ShowSave();
 
   // The Filter in the form the desktop's dialog understands: "description (pattern);;...".
-  static QString DesktopFilter(const QString& filter);
+  static QString desktopFilter(const QString& filter);
 
  private:
   QString initialPath() const;

@@ -2,6 +2,7 @@
 
 #include "platform/file_names.h"
 
+#include <QFile>
 #include <QSocketNotifier>
 
 #ifdef Q_OS_LINUX

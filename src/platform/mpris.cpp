@@ -58,8 +58,11 @@ class RootAdaptor : public QDBusAbstractAdaptor {
   QStringList mimeTypes() const { return service_.identity().mimeTypes; }
 
  public slots:
+  // The D-Bus interface's own names, here and below.
+  // NOLINTBEGIN(readability-identifier-naming)
   void Raise() { service_.player().raise(); }
   void Quit() { service_.player().quit(); }
+  // NOLINTEND(readability-identifier-naming)
 
  private:
   MprisService& service_;
@@ -101,6 +104,7 @@ class PlayerAdaptor : public QDBusAbstractAdaptor {
   bool canControl() const { return true; }
 
  public slots:
+  // NOLINTBEGIN(readability-identifier-naming)
   void Next() { service_.player().next(); }
   void Previous() { service_.player().previous(); }
   void Pause() { service_.player().pause(); }
@@ -125,6 +129,7 @@ class PlayerAdaptor : public QDBusAbstractAdaptor {
 
  signals:
   void Seeked(qlonglong Position);
+  // NOLINTEND(readability-identifier-naming)
 
  private:
   MprisStatus status() const { return service_.player().status(); }

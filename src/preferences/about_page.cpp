@@ -3,7 +3,7 @@
 #include "app/artwork.h"
 #include "app/look.h"
 #include "app/program.h"
-#include "platform/fit_label.h"
+#include "controls/fit_label.h"
 #include "preferences/frm_option.h"
 
 #include <QLabel>
@@ -19,7 +19,7 @@ void FrmOption::createAboutPage() {
   bold.setBold(true);
   Label2->setFont(bold);
 
-  lb_about = new QLabel(QStringLiteral("TARNWELL Glintview v3.0 (Deluxe)"), page);
+  lb_about = new QLabel(TextTables::ProductTitle, page);
   lb_about->setGeometry(twips(180, 540, 3915, 360));
   lb_about->setAlignment(Qt::AlignCenter);
   QFont product = lb_about->font();
@@ -63,8 +63,8 @@ void FrmOption::Timer_Timer() {
 }
 
 void FrmOption::setHomepageFore(const QColor& color) {
-  if (color == homepage_fore_ && !lb_homepage->styleSheet().isEmpty()) return;
-  homepage_fore_ = color;
+  if (color == homepageFore_ && !lb_homepage->styleSheet().isEmpty()) return;
+  homepageFore_ = color;
   // A style sheet of the label's own: the window's style sheet would win over a palette colour.
   lb_homepage->setStyleSheet(QStringLiteral("color: %1; text-decoration: underline;").arg(color.name()));
 }

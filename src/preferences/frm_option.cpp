@@ -5,8 +5,9 @@
 #include "app/artwork.h"
 #include "app/look.h"
 #include "app/program.h"
+#include "controls/input_codes.h"
+#include "controls/window_drag.h"
 #include "main_window/frm_main.h"
-#include "platform/window_drag.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -151,8 +152,8 @@ void FrmOption::createControls() {
   }
 
   // Design values of the options.
-  for (int i : {0, 1, 3, 4, 5, 6}) Check[i]->setChecked(true);
-  Check[2]->setChecked(false);
+  for (QCheckBox* box : Check) box->setChecked(true);
+  Check[StopCdAtExit]->setChecked(false);
   Option1->setChecked(true);
   CMD_Apply->setEnabled(false);
 
@@ -277,8 +278,8 @@ bool FrmOption::apply() {
     // Nothing was saved: the choices stay on screen and Apply stays available for another try.
     const bool zh = program_.use_chinese;
     program_.seams.messageBoxes->show(
-        this, QMessageBox::Warning, program_.tables.Msg(0, zh),
-        TextTables::NoticeText(TextTables::Notice::SettingsNotSaved, zh).arg(program_.settingsPath(), error),
+        this, QMessageBox::Warning, program_.tables.msg(TextTables::MsgWarning, zh),
+        TextTables::noticeText(TextTables::Notice::SettingsNotSaved, zh).arg(program_.settingsPath(), error),
         QMessageBox::Ok, QMessageBox::Ok);
     CMD_Apply->setEnabled(true);
     return false;
@@ -374,8 +375,8 @@ bool FrmOption::eventFilter(QObject* watched, QEvent* event) {
 
 void FrmOption::mousePressEvent(QMouseEvent* event) {
   // Only the bare background is a handle; a press that a page or a control let through is not.
-  form_dragging_ = childAt(event->position().toPoint()) == nullptr;
-  if (form_dragging_) {
+  formDragging_ = childAt(event->position().toPoint()) == nullptr;
+  if (formDragging_) {
     const QPointF p = localTo(this, event);
     Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), p.x(), p.y());
   }
@@ -383,7 +384,7 @@ void FrmOption::mousePressEvent(QMouseEvent* event) {
 }
 
 void FrmOption::mouseMoveEvent(QMouseEvent* event) {
-  if (form_dragging_) {
+  if (formDragging_) {
     const QPointF p = localTo(this, event);
     Form_MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()), p.x(), p.y());
   }
@@ -391,6 +392,6 @@ void FrmOption::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void FrmOption::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->buttons() == Qt::NoButton) form_dragging_ = false;
+  if (event->buttons() == Qt::NoButton) formDragging_ = false;
   QWidget::mouseReleaseEvent(event);
 }

@@ -30,6 +30,17 @@ class FrmOption : public QWidget {
   void Form_Load();
   void Form_Activate();
 
+  // The option check boxes: the index of Check; the settings file holds them on lines 2 to 8.
+  enum CheckIndex : int {
+    SlideshowMedia = 0,   // "S&lideshow of sounds and movies"
+    LoopMedia = 1,        // "&Loop play for each media"
+    StopCdAtExit = 2,     // "&Stop CD at exit"
+    AutoPlayOnClick = 3,  // "&Auto play when click"
+    OwnCursors = 4,       // "&Use Glintview Mouse Cursors"
+    ShowSplash = 5,       // "&Show splash screen"
+    AlwaysOnTop = 6,      // "&Always on the top"
+  };
+
   // Check box values as the options use them: 0 off, 1 on, 2 greyed.
   int CheckValue(int index) const;
   // Sets a check box; false (nothing changes) for a value the box does not take.
@@ -62,7 +73,7 @@ class FrmOption : public QWidget {
   void lb_homepage_MouseMove(int button, int shift, double x, double y);
   void lb_homepage_MouseUp(int button, int shift, double x, double y);
   void lb_homepage_Click();
-  QColor lbHomepageForeColor() const { return homepage_fore_; }
+  QColor lbHomepageForeColor() const { return homepageFore_; }
 
   // Controls.
   QLabel* title = nullptr;
@@ -123,6 +134,6 @@ class FrmOption : public QWidget {
   void setHomepageFore(const QColor& color);
 
   Program& program_;
-  bool form_dragging_ = false;  // the left button went down on the bare background
-  QColor homepage_fore_{0, 0, 255};
+  bool formDragging_ = false;  // the left button went down on the bare background
+  QColor homepageFore_{0, 0, 255};
 };

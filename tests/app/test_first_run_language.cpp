@@ -84,7 +84,7 @@ class TestFirstRunLanguage : public QObject {
     QCOMPARE(p.frm_main->cmb_filter->itemText(2), p.tables.FilterText_zh[3]);
     QCOMPARE(p.frm_option->CMD_Apply->text(), p.tables.PrefText_zh[28]);
     // Qt's own buttons as well.
-    QVERIFY(p.qt_translation.installed());
+    QVERIFY(p.qtTranslation.installed());
     QCOMPARE(yesButtonText(), QCoreApplication::translate("QPlatformTheme", "&Yes"));
     QVERIFY(yesButtonText() != QStringLiteral("&Yes"));
     // Nothing is written until the user applies; then the file says Chinese and decides from then on.
@@ -108,7 +108,7 @@ class TestFirstRunLanguage : public QObject {
     QVERIFY(!p.use_chinese);
     QCOMPARE(p.frm_splash->Label2->text(), p.tables.SplashText_en[1]);
     QCOMPARE(p.frm_main->title->text(), p.tables.MainText_en[2]);
-    QVERIFY(!p.qt_translation.installed());
+    QVERIFY(!p.qtTranslation.installed());
     QCOMPARE(yesButtonText(), QStringLiteral("&Yes"));
   }
 
@@ -121,15 +121,15 @@ class TestFirstRunLanguage : public QObject {
 
     // Chosen in the preferences: Qt's texts change with the captions, on Apply and not before.
     o.CMD_ToggleLang_Click();
-    QVERIFY(!p.qt_translation.installed());
+    QVERIFY(!p.qtTranslation.installed());
     o.CMD_Apply_Click();
-    QVERIFY(p.qt_translation.installed());
+    QVERIFY(p.qtTranslation.installed());
     QVERIFY(yesButtonText() != QStringLiteral("&Yes"));
     const QString chineseYes = yesButtonText();
 
     o.CMD_ToggleLang_Click();
     o.CMD_Apply_Click();
-    QVERIFY(!p.qt_translation.installed());
+    QVERIFY(!p.qtTranslation.installed());
     QCOMPARE(yesButtonText(), QStringLiteral("&Yes"));
 
     // Applying the same language again leaves one translation in place, not two.

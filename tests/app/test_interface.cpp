@@ -2,14 +2,14 @@
 // page back to their first state, the toggle button's caption pairs, stacking and pointers.
 #include "app/about_text.h"
 #include "app/frm_splash.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
+#include "controls/fit_label.h"
+#include "controls/picture_box.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
-#include "platform/fit_label.h"
-#include "platform/picture_box.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
@@ -221,7 +221,7 @@ class TestInterface : public QObject {
     QFETCH(QString, caption);
     QFETCH(bool, chinese);
     QFETCH(QString, expected);
-    QCOMPARE(Program::ToggleCaption(caption, chinese), expected);
+    QCOMPARE(TextTables::toggleTextIn(caption, chinese), expected);
 
     ProgramFixture fixture;
     Program& p = fixture.start();

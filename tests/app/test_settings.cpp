@@ -1,8 +1,8 @@
 // The settings file: ten lines written byte for byte, read back field by field, and every way a file can be
 // short, damaged or from another machine.
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
 #include "main_window/frm_main.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

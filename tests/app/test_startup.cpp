@@ -1,9 +1,9 @@
 // Start-up: the splash's glance at the settings file, and the windows the tick loads.
 #include "app/frm_splash.h"
+#include "controls/file_list.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
-#include "platform/file_list.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
@@ -47,7 +47,7 @@ class TestStartup : public QObject {
     Program program(fixture.appDir());
     FrmSplash splash(program);
     splash.Form_Load();
-    QCOMPARE(splash.MousePointer, pointer);
+    QCOMPARE(splash.mousePointer, pointer);
     QCOMPARE(splash.shouldShow(), visible);
     QCOMPARE(program.use_chinese, chinese);
     const auto& table = chinese ? program.tables.SplashText_zh : program.tables.SplashText_en;

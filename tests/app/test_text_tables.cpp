@@ -42,7 +42,7 @@ class TestTextTables : public QObject {
   TextTables t_;
 
  private slots:
-  void initTestCase() { t_.Fill(); }
+  void initTestCase() { t_.fill(); }
 
   void entries_data() {
     QTest::addColumn<QString>("table");
@@ -161,8 +161,8 @@ class TestTextTables : public QObject {
     QFETCH(QString, en);
     QCOMPARE(t_.MsgText[row][0], zh);
     QCOMPARE(t_.MsgText[row][1], en);
-    QCOMPARE(t_.Msg(row, true), zh);
-    QCOMPARE(t_.Msg(row, false), en);
+    QCOMPARE(t_.msg(row, true), zh);
+    QCOMPARE(t_.msg(row, false), en);
   }
 
   void everyEntryFilled() {
@@ -277,9 +277,9 @@ class TestTextTables : public QObject {
 
   void selectLanguage() {
     TextTables t;
-    t.Fill();
+    t.fill();
     for (bool zh : {true, false, true}) {
-      t.SelectLanguage(zh);
+      t.selectLanguage(zh);
       QCOMPARE(t.SplashText, zh ? t.SplashText_zh : t.SplashText_en);
       QCOMPARE(t.MainText, zh ? t.MainText_zh : t.MainText_en);
       QCOMPARE(t.PrefText, zh ? t.PrefText_zh : t.PrefText_en);

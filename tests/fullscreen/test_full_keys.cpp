@@ -1,9 +1,9 @@
 // Keys of the full-screen window: Esc, and the panel's file list walked while the panel is hidden.
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
@@ -118,7 +118,7 @@ class TestFullKeys : public QObject {
     QTest::keyClick(&f, Qt::Key_Menu);
     QTest::keyClick(&f, Qt::Key_F10, Qt::ShiftModifier);
     QCOMPARE(fixture.poppedMenus, (QList<QMenu*>{program.frm_dummy->mnu_full, program.frm_dummy->mnu_full}));
-    f.Leave();
+    f.leave();
   }
 };
 

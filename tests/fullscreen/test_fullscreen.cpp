@@ -1,13 +1,13 @@
 // The full-screen view: entering and leaving, the control panel, the picture's move and the full-screen menu.
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "fullscreen/frm_full.h"
-#include "platform/picture_prefetch.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
+#include "pictures/picture_prefetch.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
@@ -220,7 +220,7 @@ class TestFullScreen : public QObject {
     QTest::mouseRelease(f.CMD_Toggle, Qt::LeftButton, {}, QPoint(-20, -20));
     QCOMPARE(f.CMD_Toggle->text(), QStringLiteral("&Folder"));
     QCOMPARE(f.focusWidget(), static_cast<QWidget*>(f.File));
-    f.Leave();
+    f.leave();
   }
 
   // Leaving full screen lets go of the pictures decoded there; the next visit reads its picture again.
@@ -231,13 +231,13 @@ class TestFullScreen : public QObject {
     f.show();
     QVERIFY(!f.Img->picture().isNull());
     f.File->setListIndex(f.File->ListIndex() == 0 ? 1 : 0);  // a picture of its own, decoded here
-    f.Leave();
+    f.leave();
     QVERIFY(f.Img->picture().isNull());
     QTRY_COMPARE_WITH_TIMEOUT(f.prefetch->held(), 0, 10000);  // a decode in flight ends unseen
     QVERIFY(m.isEnabled());
     f.show();
     QVERIFY(!f.Img->picture().isNull());  // the selection is read again
-    f.Leave();
+    f.leave();
   }
 
   void clickTogglesThePanelUnlessDragged_data() {
@@ -279,7 +279,7 @@ class TestFullScreen : public QObject {
     QTest::mouseMove(f.Img, QPoint(51, 50));
     QTest::mouseRelease(f.Img, Qt::LeftButton, {}, QPoint(51, 50));
     QVERIFY(!f.panelVisible());
-    f.Leave();
+    f.leave();
   }
 
   void pictureDrag_data() {

@@ -1,11 +1,11 @@
 // Decoding the full-screen neighbours ahead: the right picture at every step however fast the steps come,
 // never more than three decoded pictures held, files changed on disk read again, wishes dropped in time.
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "fullscreen/frm_full.h"
-#include "platform/picture_prefetch.h"
 #include "picture_gen.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
+#include "pictures/picture_prefetch.h"
 #include "program_fixture.h"
 
 #include <QDateTime>
@@ -109,7 +109,7 @@ class TestPrefetch : public QObject {
     // However fast the steps came, no file was decoded a second time beside the worker's decode of it.
     QCOMPARE(f.prefetch->decodedTwice(), 0);
 
-    f.Leave();
+    f.leave();
     QVERIFY(settle(f));
     QCOMPARE(f.prefetch->held(), 0);
   }

@@ -1,15 +1,15 @@
 // Files from the desktop: addresses of a drop taken apart byte for byte, a drop on the main window showing
 // the file's folder and opening it as a click would, refused drops changing nothing, the command line.
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
+#include "media/mmcontrol.h"
 #include "media_gen.h"
 #include "picture_gen.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
 #include "platform/dropped_files.h"
-#include "platform/file_list.h"
 #include "platform/file_names.h"
-#include "platform/mmcontrol.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

@@ -1,10 +1,10 @@
 // Favourites: add, remove, move, open on click, the list menu and its New / Open / Save commands.
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
 #include "platform/common_dialog.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
@@ -338,7 +338,8 @@ class TestFavourites : public QObject {
     const auto& dialog = fixture.fileDialogs->calls[0];
     QVERIFY(!dialog.save);
     QCOMPARE(dialog.title, QStringLiteral("Open a favourite list"));
-    QCOMPARE(dialog.filter, CommonDialog::DesktopFilter(program.tables.Msg(8, false)));
+    QCOMPARE(dialog.filter,
+             CommonDialog::desktopFilter(program.tables.msg(TextTables::MsgListFilter, false)));
     QCOMPARE(program.frm_dummy->CMD->DefaultExt, QStringLiteral(".lst"));
     QCOMPARE(favPaths(program), expected);
     QStringList names;
@@ -428,7 +429,8 @@ class TestFavourites : public QObject {
     const auto& dialog = fixture.fileDialogs->calls.value(0);
     QVERIFY(dialog.save);
     QCOMPARE(dialog.title, QStringLiteral("Save the favourite list"));
-    QCOMPARE(dialog.filter, CommonDialog::DesktopFilter(program.tables.Msg(8, false)));
+    QCOMPARE(dialog.filter,
+             CommonDialog::desktopFilter(program.tables.msg(TextTables::MsgListFilter, false)));
     QCOMPARE(dialog.initial, QString());  // "*.lst" only chooses the filter
   }
 
@@ -530,11 +532,12 @@ class TestFavourites : public QObject {
     fixture.messageBoxes->answers.push_back(QMessageBox::Cancel);
     program.frm_dummy->mnu_openlist_Click();
     program.frm_dummy->mnu_savelist_Click();
-    QCOMPARE(fixture.messageBoxes->calls.value(0).title, program.tables.Msg(0, true));
-    QCOMPARE(fixture.messageBoxes->calls.value(0).prompt, program.tables.Msg(1, true));
-    QCOMPARE(fixture.fileDialogs->calls.value(0).title, program.tables.Msg(4, true));
+    QCOMPARE(fixture.messageBoxes->calls.value(0).title, program.tables.msg(TextTables::MsgWarning, true));
+    QCOMPARE(fixture.messageBoxes->calls.value(0).prompt,
+             program.tables.msg(TextTables::MsgSaveListQuestion, true));
+    QCOMPARE(fixture.fileDialogs->calls.value(0).title, program.tables.msg(TextTables::MsgSaveList, true));
     QCOMPARE(fixture.fileDialogs->calls.value(0).filter,
-             CommonDialog::DesktopFilter(program.tables.Msg(8, true)));
+             CommonDialog::desktopFilter(program.tables.msg(TextTables::MsgListFilter, true)));
   }
 };
 

@@ -1,11 +1,12 @@
 // Opening files in the main window: pictures by content, everything else to the media control, the
 // clipboard, "Open with" through the launcher, and hostile files that must end on the media path.
+#include "controls/picture_box.h"
 #include "main_window/frm_main.h"
+#include "media/mmcontrol.h"
 #include "media_gen.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
-#include "platform/mmcontrol.h"
-#include "platform/picture_box.h"
+#include "platform/file_names.h"
 #include "program_fixture.h"
 
 #include <QAction>
@@ -16,6 +17,7 @@
 #include <QLoggingCategory>
 #include <QMimeData>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
@@ -369,6 +371,43 @@ class TestFileOpen : public QObject {
     m.OpenWith();
     QCOMPARE(fixture.launcher->openedFiles, QStringList{path});
     QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("pwned.jpg"))));
+  }
+
+  // The real launcher, with a stand-in opener first on PATH that records the arguments it was given: the
+  // name arrives whole, percent-escaped, in one argument, and nothing a shell would have run ran.
+  void openWithRealOpener_data() { openWithShellCharacters_data(); }
+
+  void openWithRealOpener() {
+    QFETCH(QString, name);
+    const QString path = write(name, MakeJpeg(Quadrants({16, 16})));
+    QVERIFY(!path.isEmpty());
+    QTemporaryDir bin;
+    const QString recorded = bin.filePath(QStringLiteral("argv"));
+    QFile opener(bin.filePath(QStringLiteral("xdg-open")));
+    QVERIFY(opener.open(QIODevice::WriteOnly));
+    opener.write(
+        "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$0.part\"\nmv \"$0.part\" '" +
+        QFile::encodeName(recorded) + "'\n");
+    opener.close();
+    QVERIFY(opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + oldPath);
+    const auto restorePath = qScopeGuard([&oldPath] { qputenv("PATH", oldPath); });
+
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    program.seams.launcher.reset();
+    program.seams.fillDefaults();  // the desktop's launcher
+    FrmMain& m = *program.frm_main;
+    m.FileOpen(path);
+    m.OpenWith();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(recorded), 10000);
+    QFile argv(recorded);
+    QVERIFY(argv.open(QIODevice::ReadOnly));
+    QCOMPARE(argv.readAll(), filenames::FileUrl(path).toEncoded() + '\n');
+    for (const QString& folder : {dir_.path(), QDir::currentPath(), bin.path()})
+      QVERIFY(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("pwned.jpg"))));
+    QVERIFY(fixture.messageBoxes->calls.isEmpty());
   }
 
   void openWithFailureWarns() {

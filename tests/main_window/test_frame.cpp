@@ -1,6 +1,6 @@
 // The main window's frame: the favourites of "default.lst" at load and at exit, the drag, the exit sequence.
 #include "main_window/frm_main.h"
-#include "platform/mmcontrol.h"
+#include "media/mmcontrol.h"
 #include "platform/termination.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
@@ -164,14 +164,14 @@ class TestFrame : public QObject {
     program.frm_option->setCheckValue(2, 1);
     QSignalSpy sent(program.frm_main->MCI, &MMControl::commandSent);
     TerminationRequests termination;
-    connect(&termination, &TerminationRequests::requested, &program, [&program] { program.EndSession(); });
+    connect(&termination, &TerminationRequests::requested, &program, [&program] { program.endSession(); });
     ::raise(SIGTERM);
     QTRY_COMPARE_WITH_TIMEOUT(fixture.endCount, 1, 5000);
     if (writable) QCOMPARE(fixture.readFile(QStringLiteral("default.lst")), lines(3));
     QVERIFY(fixture.messageBoxes->calls.isEmpty());
     QCOMPARE(sent.size(), 2);
     // A second request while ending changes nothing.
-    program.EndSession();
+    program.endSession();
     QCOMPARE(fixture.endCount, 1);
   }
 

@@ -1,13 +1,13 @@
 // The desktop's media controls over MPRIS, on a private session bus (ctest runs this under dbus-run-session):
 // a client on its own connection calls the methods and reads the properties as a panel applet would; the
 // transport buttons' handlers run, only while they would take a click, and PropertiesChanged follows.
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "main_window/frm_main.h"
 #include "main_window/media_keys.h"
+#include "media/mmcontrol.h"
 #include "media_gen.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
 #include "platform/file_names.h"
-#include "platform/mmcontrol.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

@@ -1,8 +1,8 @@
 // Opening picture after picture must not leak: the resident memory after 500 opens stays within a bound of
 // what it was once the first ten had warmed the caches up.
+#include "controls/picture_box.h"
 #include "main_window/frm_main.h"
 #include "picture_gen.h"
-#include "platform/picture_box.h"
 #include "program_fixture.h"
 
 #include <QFile>

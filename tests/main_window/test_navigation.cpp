@@ -1,10 +1,10 @@
 // Folder and file navigation: the file-type box, stepping with wrap-around, clicks, the drive fallback.
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
 #include "main_window/frm_main.h"
+#include "media/mmcontrol.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
-#include "platform/mmcontrol.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

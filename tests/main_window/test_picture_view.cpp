@@ -1,10 +1,10 @@
 // The picture pane: layout against the pane, zoom, the scroll bars, the free-hand move, the cursors, the
 // picture menu and what the pane really shows.
+#include "controls/picture_box.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
-#include "platform/picture_box.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

@@ -1,12 +1,12 @@
 // Media playback in the main window, on real GStreamer and media made here: every kind plays at once, the
 // tick and the slider, the speaker, loop and slideshow at the end of a medium, the CD, bad media.
 #include "app/text_tables.h"
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "main_window/frm_main.h"
+#include "media/mmcontrol.h"
+#include "media/video_surface.h"
 #include "media_gen.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
-#include "platform/mmcontrol.h"
-#include "platform/video_surface.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
@@ -271,7 +271,7 @@ class TestPlayback : public QObject {
     QCOMPARE(told.size(), silent ? 1 : 0);
     if (silent) {
       QCOMPARE(m.lb_sound->parentWidget(), m.fr_status);
-      QCOMPARE(m.lb_sound->text(), TextTables::NoticeText(TextTables::Notice::NoSoundOutput, chinese));
+      QCOMPARE(m.lb_sound->text(), TextTables::noticeText(TextTables::Notice::NoSoundOutput, chinese));
       QVERIFY(!m.lb_sound->text().isEmpty());
     }
     m.FileOpen(path("a.mid"));

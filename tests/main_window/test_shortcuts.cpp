@@ -1,9 +1,9 @@
 // Keyboard shortcuts of the main window, gated by the shortcut switch, never consuming the key.
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "main_window/frm_main.h"
+#include "media/mmcontrol.h"
 #include "menus/frm_dummy.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
-#include "platform/mmcontrol.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

@@ -2,13 +2,13 @@
 // steps, a big picture is decoded while the window goes on answering and reaches the pane only when it is
 // there, a newer step supersedes it, and a file that only looks like a picture still goes to the media
 // control.
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "main_window/frm_main.h"
+#include "media/mmcontrol.h"
 #include "picture_gen.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
-#include "platform/mmcontrol.h"
-#include "platform/picture_box.h"
-#include "platform/picture_prefetch.h"
+#include "pictures/picture_prefetch.h"
 #include "program_fixture.h"
 
 #include <QClipboard>
@@ -115,7 +115,7 @@ class TestStepping : public QObject {
     ProgramFixture fixture;
     FrmMain& m = mainOn(fixture);
     m.prefetch->setEnabled(false);
-    m.wait_free_bytes = 0;  // every picture counts as big
+    m.waitFreeBytes = 0;  // every picture counts as big
     m.File->setListIndex(0);
     QVERIFY(m.picturePending());
     // Nothing has changed yet but the selection.
@@ -145,8 +145,8 @@ class TestStepping : public QObject {
     ProgramFixture fixture;
     FrmMain& m = mainOn(fixture);
     m.prefetch->setEnabled(false);
-    m.wait_free_bytes = 0;
-    m.busy_delay_ms = 0;
+    m.waitFreeBytes = 0;
+    m.busyDelayMs = 0;
     m.File->setListIndex(1);
     QVERIFY(m.picturePending());
     // The pointer may only show while the picture is on its way, and is gone once it is there.
@@ -180,7 +180,7 @@ class TestStepping : public QObject {
     for (const qint64 threshold : {qint64(0), qint64(1) << 40}) {
       ProgramFixture fixture;
       FrmMain& m = mainOn(fixture);
-      m.wait_free_bytes = threshold;
+      m.waitFreeBytes = threshold;
       m.File->setListIndex(0);
       QVERIFY(idle(m));
       const QString broken = folder_.filePath(QStringLiteral("z.jpg"));

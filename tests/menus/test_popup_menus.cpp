@@ -1,10 +1,10 @@
 // The popup menus: item states at each popping, deleting a file, saving the picture as a bitmap.
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
-#include "platform/picture_box.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 

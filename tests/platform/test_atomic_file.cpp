@@ -1,12 +1,12 @@
 // Writes on a full disk: every file the program writes (the settings, "default.lst" at exit, a saved list, a
 // saved bitmap) is left byte for byte as it was, no temporary file stays behind, and the user is told.
 #include "app/text_tables.h"
+#include "controls/picture_box.h"
 #include "full_disk.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
 #include "platform/atomic_file.h"
-#include "platform/picture_box.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
@@ -28,7 +28,7 @@ bool told(const FakeMessageBoxes& boxes, const QString& words) {
 }
 
 QString saveFailedWords() {
-  return TextTables::NoticeText(TextTables::Notice::FileNotSaved, false).section(QLatin1Char('%'), 0, 0);
+  return TextTables::noticeText(TextTables::Notice::FileNotSaved, false).section(QLatin1Char('%'), 0, 0);
 }
 
 }  // namespace
@@ -95,7 +95,7 @@ void TestAtomicFile::exitOnFullDiskKeepsDefaultListAndTells() {
   QCOMPARE(disk.read(QStringLiteral("default.lst")), kOldList);
   QCOMPARE(disk.entries(), QStringList{QStringLiteral("default.lst")});
   const QString words =
-      TextTables::NoticeText(TextTables::Notice::FavouritesNotKept, false).section(QLatin1Char('%'), 0, 0);
+      TextTables::noticeText(TextTables::Notice::FavouritesNotKept, false).section(QLatin1Char('%'), 0, 0);
   QVERIFY(told(*fixture.messageBoxes, words));
 }
 
@@ -115,7 +115,7 @@ void TestAtomicFile::applyOnFullDiskKeepsSettingsAndChoices() {
   QCOMPARE(disk.entries(), QStringList{QStringLiteral("glview3.ini")});
   QVERIFY(told(
       *fixture.messageBoxes,
-      TextTables::NoticeText(TextTables::Notice::SettingsNotSaved, false).section(QLatin1Char('%'), 0, 0)));
+      TextTables::noticeText(TextTables::Notice::SettingsNotSaved, false).section(QLatin1Char('%'), 0, 0)));
   QVERIFY(options.CMD_Apply->isEnabled());
   // OK would re-read the old file and undo the choice: it keeps the dialog and the choice instead.
   options.CMD_OK_Click();

@@ -1,13 +1,13 @@
 // File names are bytes: a name that is not valid UTF-8 is listed, opened, played, deleted (into the trash)
 // and kept in "default.lst" and list files with its exact bytes.
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "main_window/frm_main.h"
+#include "media/mmcontrol.h"
 #include "media_gen.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
-#include "platform/dir_list.h"
-#include "platform/file_list.h"
 #include "platform/file_names.h"
-#include "platform/mmcontrol.h"
 #include "program_fixture.h"
 
 #include <QDir>
@@ -184,7 +184,7 @@ class TestFileNames : public QObject {
     QVERIFY(picture_gen::WriteFile(own.filePath(QStringLiteral("plain.bmp")),
                                    picture_gen::MakeBmp(picture_gen::Quadrants({8, 8}))));
     QVERIFY(QDir(fixture.dataHome()).removeRecursively());
-    m.File->Refresh();
+    m.File->refresh();
     m.File->setListIndex(0);
     program(fixture).frm_dummy->mnu_delete_Click();
     QVERIFY(!QFile::exists(own.filePath(QStringLiteral("plain.bmp"))));

@@ -1,8 +1,8 @@
 // The lists follow the disk while they show it: files and folders that appear or vanish show at once without
 // moving the selection or opening anything, and a volume mounted while the program runs is in the drive box.
-#include "platform/dir_list.h"
-#include "platform/drive_box.h"
-#include "platform/file_list.h"
+#include "controls/dir_list.h"
+#include "controls/drive_box.h"
+#include "controls/file_list.h"
 
 #include <QDir>
 #include <QFile>

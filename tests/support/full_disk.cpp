@@ -44,7 +44,7 @@ void FullDisk::release() {
   if (limited_) {
     rlimit limit{};
     ::getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = old_soft_limit_;
+    limit.rlim_cur = oldSoftLimit_;
     ::setrlimit(RLIMIT_FSIZE, &limit);
     limited_ = false;
   }
@@ -77,7 +77,7 @@ bool FullDisk::fill() {
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit limit{};
   if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
-  old_soft_limit_ = limit.rlim_cur;
+  oldSoftLimit_ = limit.rlim_cur;
   limit.rlim_cur = 2;
   if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
   limited_ = true;

@@ -39,7 +39,7 @@ class FullDisk {
   bool mounted_ = false;
   bool limited_ = false;
   QString why_;
-  unsigned long long old_soft_limit_ = 0;
+  unsigned long long oldSoftLimit_ = 0;
 };
 
 // A folder the program cannot write to, as an installed program's folder is. Where the test may mount, a tiny

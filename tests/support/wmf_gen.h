@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/wmf_records.h"
+#include "pictures/metafile/wmf_records.h"
 
 #include <QByteArray>
 #include <QImage>

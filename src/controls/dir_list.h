@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QListWidget>
+
+class FolderWatch;
+#include <QString>
+
+class QKeyEvent;
+class QMouseEvent;
+
+// The folder list of the navigation controls: the folders from the root down to Path, each indented one step
+// further and shown open, then the subfolders of Path. A double click or Enter opens the highlighted entry.
+// Created by the window that shows it; it knows nothing of that window.
+class DirList : public QListWidget {
+  Q_OBJECT
+ public:
+  explicit DirList(QWidget* parent = nullptr);
+
+  // Platform separators, no trailing one except for a root. Starts as the working folder.
+  QString Path() const;
+  // False, and nothing changes, for a relative path or a folder that does not exist or cannot be read.
+  // Setting the same path lists its subfolders again without Change().
+  bool setPath(const QString& path);
+  QString highlightedPath() const;  // the folder of the highlighted entry, "" when none
+  bool refresh();                   // lists the subfolders of Path again
+
+ signals:
+  void Change();  // Path() changed, by code or by the user
+
+ protected:
+  bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  bool fill(const QString& folder);
+  void open(const QString& folder);
+
+  QString path_;                  // clean, "/" separators
+  FolderWatch* watch_ = nullptr;  // re-reads the subfolders when they change on disk
+};

@@ -1,0 +1,912 @@
+#include "media/gst_ptr.h"
+#include "media/mmcontrol.h"
+#include "media/video_surface.h"
+#include "support/media_gen.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <cdio/cdio.h>
+#include <gst/audio/audio.h>
+#include <gst/gst.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+// The longest any single command may keep the UI thread; in practice they take well under a millisecond.
+constexpr qint64 kCommandBudgetMs = 100;
+
+QList<int> codes(const QSignalSpy& spy) {
+  QList<int> result;
+  for (const QList<QVariant>& args : spy) result << args.at(0).toInt();
+  return result;
+}
+
+bool near(qint64 actual, qint64 expected, qint64 tolerance) { return qAbs(actual - expected) <= tolerance; }
+
+// Runs one command and reports how long the UI thread was held.
+qint64 timed(MMControl& mci, const QString& command) {
+  QElapsedTimer timer;
+  timer.start();
+  mci.setCommand(command);
+  return timer.elapsed();
+}
+
+void openFile(MMControl& mci, const QString& path) {
+  mci.setFileName(path);
+  mci.setDeviceType(QString());
+  mci.setCommand(QStringLiteral("Open"));
+}
+
+bool pipelineMuted(const MMControl& mci) {
+  gboolean muted = FALSE;
+  g_object_get(mci.pipeline(), "mute", &muted, nullptr);
+  return muted;
+}
+
+// Runs a GStreamer pipeline description whose file sink is named "out" into `path`; the path when it ended
+// well within 5 s, else "".
+QString runToFile(const QString& description, const QString& path) {
+  GstElement* pipeline = gst_parse_launch(description.toUtf8().constData(), nullptr);
+  if (!pipeline) return {};
+  GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline), "out");
+  g_object_set(out, "location", QFile::encodeName(path).constData(), nullptr);
+  gst_object_unref(out);
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  GstBus* bus = gst_element_get_bus(pipeline);
+  GstMessage* end =
+      gst_bus_timed_pop_filtered(bus, 5 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+  const bool ok = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
+  if (end) gst_message_unref(end);
+  gst_object_unref(bus);
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_object_unref(pipeline);
+  return ok ? path : QString();
+}
+
+// A movie whose every frame differs from the last (colour bars moving sideways), in raw video.
+QString encodeMovingMovie(const QString& path, int frames) {
+  return runToFile(
+      QString("videotestsrc num-buffers=%1 pattern=smpte horizontal-speed=3 ! "
+              "video/x-raw,format=I420,width=64,height=48,framerate=25/1 ! avimux ! filesink name=out")
+          .arg(frames),
+      path);
+}
+
+// A movie of solid frames in raw video (I420 in AVI), made by GStreamer itself so that no codec is needed.
+QString encodeMovie(const QString& path, QSize size, int frames, int fps, QRgb colour) {
+  return runToFile(
+      QString("videotestsrc num-buffers=%1 pattern=solid-color foreground-color=%2 ! "
+              "video/x-raw,format=I420,width=%3,height=%4,framerate=%5/1 ! avimux ! filesink name=out")
+          .arg(frames)
+          .arg(colour | 0xff000000u)
+          .arg(size.width())
+          .arg(size.height())
+          .arg(fps),
+      path);
+}
+
+GstState stateOf(GstElement* element) {
+  GstState state = GST_STATE_VOID_PENDING;
+  gst_element_get_state(element, &state, nullptr, 0);
+  return state;
+}
+
+// Holds back every buffer that reaches the pad until the pipeline is flushed: the medium stops moving
+// while the pipeline goes on playing, as it does when a demuxer spins without producing data.
+GstPadProbeReturn holdBuffer(GstPad*, GstPadProbeInfo*, gpointer) { return GST_PAD_PROBE_OK; }
+
+void stallAudio(GstElement* pipeline) {
+  GstElement* sink = nullptr;
+  g_object_get(pipeline, "audio-sink", &sink, nullptr);
+  const GstRef<GstElement> owned = GstRef<GstElement>::adopt(sink);
+  const GstRef<GstPad> pad = GstRef<GstPad>::adopt(sink ? gst_element_get_static_pad(sink, "sink") : nullptr);
+  if (pad)
+    gst_pad_add_probe(pad.get(), GstPadProbeType(GST_PAD_PROBE_TYPE_BLOCK | GST_PAD_PROBE_TYPE_BUFFER),
+                      &holdBuffer, nullptr, nullptr);
+}
+
+// The child process of quietWithoutSoundCard: plays the sound a few times with the control's own choice of
+// audio output; what GStreamer and the outputs it tries write to stderr is counted by the parent.
+constexpr const char* kPlayChildArg = "--play-and-exit";
+constexpr int kChildPlays = 4;
+int playAndExit(int argc, char** argv) {
+  QApplication app(argc, argv);
+  MMControl mci;
+  QSignalSpy done(&mci, &MMControl::Done);
+  for (int i = 0; i < kChildPlays; ++i) {
+    openFile(mci, QString::fromLocal8Bit(argv[2]));
+    mci.setCommand(QStringLiteral("Play"));
+    if (!done.wait(5000) || done.last().at(0).toInt() != 1) return 1;
+  }
+  return 0;
+}
+
+// The loudest sample of each 250 ms of stream time that reached the audio sink (32-bit float, as the
+// synthesizer makes it), filled on the streaming thread.
+struct Loudness {
+  std::mutex mutex;
+  std::map<qint64, float> peakByQuarterSecond;
+  static GstPadProbeReturn onBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
+    auto* self = static_cast<Loudness*>(data);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    GstMiniPtr<GstCaps> caps(gst_pad_get_current_caps(pad));
+    GstAudioInfo audio;
+    if (!caps || !gst_audio_info_from_caps(&audio, caps.get()) ||
+        GST_AUDIO_INFO_FORMAT(&audio) != GST_AUDIO_FORMAT_F32 || !GST_BUFFER_PTS_IS_VALID(buffer))
+      return GST_PAD_PROBE_OK;
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_READ)) return GST_PAD_PROBE_OK;
+    const auto* samples = reinterpret_cast<const float*>(map.data);
+    const qsizetype count = qsizetype(map.size / sizeof(float));
+    const int channels = GST_AUDIO_INFO_CHANNELS(&audio);
+    std::lock_guard lock(self->mutex);
+    for (qsizetype i = 0; i < count; ++i) {
+      const qint64 ns =
+          qint64(GST_BUFFER_PTS(buffer)) + qint64(i / channels) * GST_SECOND / GST_AUDIO_INFO_RATE(&audio);
+      float& peak = self->peakByQuarterSecond[ns / (250 * GST_MSECOND)];
+      peak = std::max(peak, std::abs(samples[i]));
+    }
+    gst_buffer_unmap(buffer, &map);
+    return GST_PAD_PROBE_OK;
+  }
+  void watch(GstElement* pipeline) {
+    GstElement* sink = nullptr;
+    g_object_get(pipeline, "audio-sink", &sink, nullptr);
+    const GstRef<GstElement> owned = GstRef<GstElement>::adopt(sink);
+    const GstRef<GstPad> pad =
+        GstRef<GstPad>::adopt(sink ? gst_element_get_static_pad(sink, "sink") : nullptr);
+    if (pad) gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, &Loudness::onBuffer, this, nullptr);
+  }
+  // The quarter seconds from..to (stream time, ms) in which nothing sounded.
+  QList<qint64> silentBetween(qint64 fromMs, qint64 toMs) {
+    std::lock_guard lock(mutex);
+    QList<qint64> silent;
+    for (qint64 q = fromMs / 250; q < toMs / 250; ++q)
+      if (peakByQuarterSecond[q] < 0.001f) silent << q * 250;
+    return silent;
+  }
+};
+
+bool machineHasCdDrive() {
+  char* drive = cdio_get_default_device(nullptr);
+  cdio_free(drive);
+  return drive != nullptr;
+}
+
+}  // namespace
+
+class TestMMControl : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+  }
+
+  void playsSoundToItsEnd() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    QThread* doneThread = nullptr;
+    connect(&mci, &MMControl::Done, this, [&doneThread] { doneThread = QThread::currentThread(); });
+
+    openFile(mci, writeWav(path("a.wav"), 300));
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{1});
+    // Without a sound card the output must still keep time, or sounds would end at once.
+    QVERIFY2(played.elapsed() >= 200, qPrintable(QString::number(played.elapsed())));
+    QCOMPARE(doneThread, QThread::currentThread());
+    QVERIFY(near(mci.Position(), mci.Length(), 30));
+  }
+
+  // GStreamer's WAV reader takes ADPCM blocks for half the samples they hold: such a sound reported half
+  // its length and ended halfway. Its length, its end and a seek into it are the sound's own.
+  void adpcmWavPlaysItsWholeLength_data() {
+    QTest::addColumn<int>("codec");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::newRow("IMA mono") << int(Adpcm::Ima) << 22050 << 1;
+    QTest::newRow("MS mono") << int(Adpcm::Ms) << 22050 << 1;
+  }
+  void adpcmWavPlaysItsWholeLength() {
+    QFETCH(int, codec);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeAdpcmWav(path("a.wav"), Adpcm(codec), 5000, rate, channels));
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0, 3000);
+    QVERIFY2(near(mci.Length(), 5000, 100), qPrintable(QString::number(mci.Length())));
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() >= 1000, 3000);
+    QVERIFY2(near(mci.Position(), played.elapsed(), 300), qPrintable(QString::number(mci.Position())));
+    QVERIFY(done.wait(8000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(near(played.elapsed(), 5000, 500), qPrintable(QString::number(played.elapsed())));
+    QVERIFY(near(mci.Position(), mci.Length(), 50));
+
+    mci.setFrom(4200);
+    played.restart();
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), (QList<int>{1, 1}));
+    QVERIFY2(near(played.elapsed(), 800, 400), qPrintable(QString::number(played.elapsed())));
+  }
+
+  void playCutShort_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("Stop") << "Stop" << QList<int>{4};
+    QTest::newRow("Pause") << "Pause" << QList<int>{4};
+    QTest::newRow("Close") << "Close" << QList<int>{4};
+    QTest::newRow("Open") << "Open" << QList<int>{4};
+    QTest::newRow("Play") << "Play" << QList<int>{2, 1};
+  }
+  void playCutShort() {
+    QFETCH(QString, command);
+    QFETCH(QList<int>, expected);
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 600));
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 100, 3000);
+    QVERIFY(timed(mci, command) < kCommandBudgetMs);
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), expected.size(), 3000);
+    const qint32 stoppedAt = mci.Position();
+    // The medium would have ended by now if it were still playing: no further Done may come.
+    QVERIFY(!done.wait(800));
+    QCOMPARE(codes(done), expected);
+    if (command == "Stop" || command == "Pause") {
+      QVERIFY(stoppedAt > 100);
+      QVERIFY(near(mci.Position(), stoppedAt, 30));
+    }
+  }
+
+  void badFileFailsSilently_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("mustFail");
+    QTest::newRow("text") << "text" << true;
+    QTest::newRow("zero bytes") << "zero" << true;
+    QTest::newRow("garbage") << "garbage" << true;
+    QTest::newRow("missing") << "missing" << true;
+    QTest::newRow("folder") << "folder" << true;
+#ifdef Q_OS_UNIX
+    QTest::newRow("named pipe that nobody writes") << "fifo" << true;
+#endif
+    QTest::newRow("truncated wav") << "truncated" << false;
+    QTest::newRow("wav header only") << "header" << false;
+  }
+  void badFileFailsSilently() {
+    QFETCH(QString, kind);
+    QFETCH(bool, mustFail);
+    QString file = path("bad.wav");
+    if (kind == "text") {
+      writeBytes(file, "Just some words.\r\nNothing to play here.\r\n");
+    } else if (kind == "zero") {
+      writeGarbage(file, 0);
+    } else if (kind == "garbage") {
+      writeGarbage(file, 64 * 1024, 7);
+    } else if (kind == "folder") {
+      file = dir_->path();
+    } else if (kind == "fifo") {
+#ifdef Q_OS_UNIX
+      file = path("pipe.wav");
+      QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+#endif
+    } else if (kind == "truncated" || kind == "header") {
+      writeWav(file, 1000);
+      QFile(file).resize(kind == "header" ? 44 : 3000);
+    }
+
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    mci.setFileName(file);
+    QVERIFY(timed(mci, "Open") < kCommandBudgetMs);
+    QVERIFY(timed(mci, "Play") < kCommandBudgetMs);
+    QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 5000);
+    if (mustFail) {
+      QCOMPARE(codes(done), QList<int>{8});
+      QCOMPARE(mci.pipeline(), nullptr);
+      QCOMPARE(mci.Length(), 0);
+      for (const char* command : {"Play", "Pause", "Stop", "Prev", "Back", "Step"})
+        QVERIFY(timed(mci, command) < kCommandBudgetMs);
+    }
+
+    // The control stays usable.
+    done.clear();
+    openFile(mci, writeWav(path("good.wav"), 200));
+    mci.setCommand("Play");
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{1});
+  }
+
+  // A medium without data fails at once; a very short one is still a medium that plays to its end.
+  void emptyFailsShortSucceeds_data() {
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<int>("code");
+    QTest::newRow("data chunk empty (44 bytes)") << 0 << 8;
+    QTest::newRow("1 ms") << 1 << 1;
+    QTest::newRow("50 ms") << 50 << 1;
+  }
+  void emptyFailsShortSucceeds() {
+    QFETCH(int, ms);
+    QFETCH(int, code);
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    const QString file = writeWav(path("a.wav"), ms);
+    QVERIFY(ms > 0 || QFileInfo(file).size() == 44);
+    openFile(mci, file);
+    const GstRef<GstElement> pipeline = GstRef<GstElement>::share(mci.pipeline());
+    mci.setCommand("Play");
+    // An empty medium fails well before the stall rule could have applied.
+    QVERIFY(done.wait(code == 8 ? 2500 : 5000));
+    QCOMPARE(codes(done), QList<int>{code});
+    if (code == 8) {
+      QCOMPARE(mci.pipeline(), nullptr);
+      QTRY_COMPARE_WITH_TIMEOUT(stateOf(pipeline.get()), GST_STATE_NULL, 3000);
+    }
+  }
+
+  void stalledPlayFailsAndIsTornDown() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 20000));
+    const GstRef<GstElement> pipeline = GstRef<GstElement>::share(mci.pipeline());
+    // Held back only once the sink has its first buffer, so that the medium still opens.
+    QTRY_COMPARE_WITH_TIMEOUT(stateOf(pipeline.get()), GST_STATE_PAUSED, 3000);
+    stallAudio(pipeline.get());
+    mci.setCommand("Play");
+    QVERIFY(done.wait(8000));
+    QCOMPARE(codes(done), QList<int>{8});
+    QCOMPARE(mci.pipeline(), nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(stateOf(pipeline.get()), GST_STATE_NULL, 3000);
+    QVERIFY(!done.wait(300));  // reported once
+  }
+
+  void pauseLongerThanTheStallWindowKeepsTheMedium() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 20000));
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 100, 3000);
+    mci.setCommand("Pause");
+    QVERIFY(done.wait(2000));
+    const qint32 pausedAt = mci.Position();
+    QVERIFY(!done.wait(4500));
+    QCOMPARE(codes(done), QList<int>{4});
+    QVERIFY(mci.pipeline());
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > pausedAt + 200, 3000);
+    mci.setCommand("Stop");
+  }
+
+  // Without any audio device the control picks a fake output once, instead of letting every medium try
+  // (and complain about) each output again; nothing floods stderr.
+  void quietWithoutSoundCard() {
+    QProcess child;
+    child.setProgram(QCoreApplication::applicationFilePath());
+    child.setArguments({kPlayChildArg, writeWav(path("a.wav"), 200)});
+    // A sanitizer build lists the leak suppressions it used at exit; they are not GStreamer's lines.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LSAN_OPTIONS", environment.value("LSAN_OPTIONS") + ":print_suppressions=0");
+    child.setProcessEnvironment(environment);
+    child.start();
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 0);
+    const QByteArray log = child.readAllStandardError();
+    const qsizetype lines = log.count('\n');
+    QVERIFY2(lines <= 15, log.left(4000).constData());
+    QVERIFY2(!log.contains("CRITICAL"), log.left(4000).constData());
+  }
+
+  void commandsWithNothingOpenDoNothing() {
+    MMControl mci;
+    mci.setCdDevice(path("no-such-disc.cue"));
+    QSignalSpy done(&mci, &MMControl::Done);
+    QSignalSpy sent(&mci, &MMControl::commandSent);
+    const QStringList commands = {"Play", "Pause", "Stop",  "Back",   "Step",
+                                  "Prev", "Close", "Eject", "Record", "Open"};
+    mci.setFrom(500);
+    for (const QString& command : commands) {
+      QVERIFY2(timed(mci, command) < kCommandBudgetMs, qPrintable(command));
+      QCOMPARE(mci.Length(), 0);
+      QCOMPARE(mci.Position(), 0);
+      QCOMPARE(mci.pipeline(), nullptr);
+    }
+    QCOMPARE(sent.size(), commands.size());
+    for (int i = 0; i < commands.size(); ++i) QCOMPARE(sent.at(i).at(0).toString(), commands.at(i));
+    QVERIFY(!done.wait(300));
+  }
+
+  void lengthIsKnownAfterOpen() {
+    MMControl mci;
+    openFile(mci, writeWav(path("a.wav"), 1000));
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 1000, 10), 3000);
+    QCOMPARE(mci.Position(), 0);
+    mci.setCommand("Close");
+    QCOMPARE(mci.Length(), 0);
+  }
+
+  void fromThenPlaySeeks() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 2000));
+    mci.setFrom(1500);
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QVERIFY(mci.Position() >= 1500);
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(played.elapsed() >= 350 && played.elapsed() < 1400,
+             qPrintable(QString::number(played.elapsed())));
+  }
+
+  void fromIsConsumedByAnyCommand() {
+    MMControl mci;
+    openFile(mci, writeWav(path("a.wav"), 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0, 3000);
+    mci.setFrom(1500);
+    mci.setCommand("Pause");
+    mci.setCommand("Play");
+    QVERIFY(mci.Position() < 1000);
+    mci.setCommand("Stop");
+  }
+
+  void backStepPrevMoveAndClamp() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 2000, 10), 3000);
+    const qint32 length = mci.Length();
+    struct Move {
+      const char* command;
+      qint32 expected;
+    };
+    for (const Move& move :
+         {Move{"Step", 1000}, Move{"Step", length}, Move{"Step", length}, Move{"Back", length - 1000},
+          Move{"Back", 0}, Move{"Back", 0}, Move{"Step", 1000}, Move{"Prev", 0}}) {
+      mci.setCommand(move.command);
+      QVERIFY2(near(mci.Position(), move.expected, 30), move.command);
+      // Once the seek has been carried out the pipeline itself reports the new place.
+      QTRY_VERIFY_WITH_TIMEOUT(near(mci.Position(), move.expected, 30), 2000);
+    }
+    QVERIFY(!done.wait(200));  // moving while paused starts nothing
+  }
+
+  void prevKeepsPlaying() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 600));
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 300, 3000);
+    QElapsedTimer sincePrev;
+    sincePrev.start();
+    mci.setCommand("Prev");
+    QVERIFY(mci.Position() < 100);
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(sincePrev.elapsed() >= 450, qPrintable(QString::number(sincePrev.elapsed())));
+  }
+
+  void playAtTheEndStartsOver() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeWav(path("a.wav"), 300));
+    mci.setCommand("Play");
+    QVERIFY(done.wait(5000));
+    // The player's position timer leaves From at the end of the medium.
+    mci.setFrom(mci.Length());
+    QElapsedTimer replayed;
+    replayed.start();
+    mci.setCommand("Play");
+    QVERIFY(mci.Position() < 100);
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), (QList<int>{1, 1}));
+    QVERIFY2(replayed.elapsed() >= 200, qPrintable(QString::number(replayed.elapsed())));
+  }
+
+  void silentSurvivesLaterOpens() {
+    MMControl mci;
+    mci.setSilent(true);
+    openFile(mci, writeWav(path("a.wav"), 200));
+    QVERIFY(pipelineMuted(mci));
+    openFile(mci, writeWav(path("b.wav"), 200));
+    QVERIFY(mci.silent());
+    QVERIFY(pipelineMuted(mci));
+    mci.setSilent(false);
+    QVERIFY(!pipelineMuted(mci));
+    openFile(mci, path("a.wav"));
+    QVERIFY(!pipelineMuted(mci));
+  }
+
+  void cdPlaysEveryTrackToTheEndOfTheDisc() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    mci.setCdDevice(writeCdImage(dir_->path(), {400, 400}));
+    mci.setCommand("Close");
+    mci.setDeviceType("CDAudio");
+    QVERIFY(timed(mci, "Open") < kCommandBudgetMs);
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 800, 20), 3000);
+    // Positions run on over the whole disc, through the second track.
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 500, 3000);
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(played.elapsed() >= 650, qPrintable(QString::number(played.elapsed())));
+    QVERIFY(near(mci.Position(), 800, 30));
+  }
+
+  void cdSeeksAcrossTracksAndPrevGoesToTrackStart() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    mci.setCdDevice(writeCdImage(dir_->path(), {400, 400}));
+    mci.setDeviceType("CDAudio");
+    mci.setCommand("Open");
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 800, 20), 3000);
+    mci.setFrom(600);
+    mci.setCommand("Play");
+    mci.setCommand("Pause");
+    QTRY_COMPARE_WITH_TIMEOUT(codes(done), QList<int>{4}, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() >= 600 && mci.Position() < 700, 2000);
+    mci.setCommand("Prev");  // the start of the second track
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Position(), 400, 20), 2000);
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QVERIFY(mci.Position() >= 400);
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), (QList<int>{4, 1}));
+    QVERIFY2(played.elapsed() >= 300, qPrintable(QString::number(played.elapsed())));
+  }
+
+  void ejectClosesTheDiscAndFailsSilentlyWithoutDrive() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    const QString cue = writeCdImage(dir_->path(), {1000});
+    mci.setCdDevice(cue);
+    mci.setDeviceType("CDAudio");
+    mci.setCommand("Open");
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 100, 3000);
+    QVERIFY(timed(mci, "Eject") < kCommandBudgetMs);
+    QCOMPARE(mci.pipeline(), nullptr);
+    QTRY_COMPARE_WITH_TIMEOUT(codes(done), QList<int>{4}, 2000);
+    QVERIFY(QFile::exists(cue));
+
+    if (machineHasCdDrive()) QSKIP("this machine has a CD drive, which Eject would open");
+    mci.setCdDevice(QString());
+    QVERIFY(timed(mci, "Eject") < kCommandBudgetMs);
+    mci.setCommand("Open");
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), (QList<int>{4, 8}));  // no drive: the Play fails, silently
+  }
+
+  void playsMidi() {
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeMidi(path("a.mid"), 300));
+    mci.setCommand("Play");
+    QVERIFY(done.wait(5000));
+    QVERIFY2(codes(done) == QList<int>{1}, "MIDI needs midiparse, fluiddec and a General MIDI soundfont");
+    QVERIFY(mci.Length() >= 250);
+  }
+
+  // Real songs change tempo: eight quarters at 240 a minute and six at 120 last 5 s, not the 7 s that
+  // timing every note by the last tempo gives, and sound without a gap where the tempo changes.
+  void midiFollowsItsTempoMap_data() {
+    QTest::addColumn<int>("format");
+    QTest::newRow("format 0") << 0;
+    QTest::newRow("format 1") << 1;
+  }
+  void midiFollowsItsTempoMap() {
+    QFETCH(int, format);
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeMidiTempoSong(path("song.mid"), format));
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0, 5000);
+    QVERIFY2(near(mci.Length(), 5000, 100), qPrintable(QString::number(mci.Length())));
+    Loudness loudness;
+    loudness.watch(mci.pipeline());
+    QElapsedTimer played;
+    played.start();
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 2500, 5000);
+    QVERIFY(done.wait(8000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(near(played.elapsed(), 5000, 500), qPrintable(QString::number(played.elapsed())));
+    QVERIFY(near(mci.Position(), mci.Length(), 50));
+    QCOMPARE(loudness.silentBetween(0, 4750), QList<qint64>{});
+
+    // From + Play goes to the sought time of the song, and the instrument chosen before it still sounds.
+    done.clear();
+    mci.setFrom(3500);
+    played.restart();
+    mci.setCommand("Play");
+    QVERIFY(mci.Position() >= 3500);
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 3700 && mci.Position() < 5000, 3000);
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY2(near(played.elapsed(), 1500, 500), qPrintable(QString::number(played.elapsed())));
+    QCOMPARE(loudness.silentBetween(3500, 4750), QList<qint64>{});
+  }
+
+  // MIDI files are read by us: a damaged one ends where it stops making sense or fails, quickly, and one
+  // whose ticks run to days is cut short rather than played for ever.
+  void hostileMidiEndsOrFails_data() {
+    QTest::addColumn<QByteArray>("track");  // the events of the one track; empty = no track at all
+    QTest::addColumn<int>("code");
+    QTest::newRow("no track") << QByteArray() << 8;
+    QTest::newRow("data byte without status") << QByteArray("\x00\x3c\x64", 3) << 8;
+    QTest::newRow("unknown system message") << QByteArray("\x00\x90\x3c\x64\x10\xf1\x00\x00", 8) << 1;
+    QTest::newRow("meta longer than the track") << QByteArray("\x00\x90\x3c\x64\x10\xff\x01\x7f", 8) << 1;
+    QTest::newRow("delta of five bytes") << QByteArray("\x00\x90\x3c\x64\xff\xff\xff\xff\x7f", 9) << 8;
+    // 0x0FFFFFFF ticks: some 74 hours, cut to one day.
+    QTest::newRow("delta of days") << QByteArray("\x00\x90\x3c\x64\xff\xff\xff\x7f\x80\x3c\x00", 11) << 0;
+  }
+  void hostileMidiEndsOrFails() {
+    QFETCH(QByteArray, track);
+    QFETCH(int, code);
+    QByteArray midi("MThd\0\0\0\x06\0\0\0\x01\x01\xe0", 14);
+    if (!track.isEmpty()) {
+      midi.append("MTrk\0\0\0", 7).append(char(track.size())).append(track);
+    }
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeBytes(path("bad.mid"), midi));
+    if (code == 0) {
+      QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0, 5000);
+      QCOMPARE(mci.Length(), 24 * 3600 * 1000);
+      return;
+    }
+    mci.setCommand("Play");
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{code});
+  }
+
+  void movieIsDrawnInsideThePane() {
+    QWidget pane;
+    pane.resize(200, 100);
+    pane.show();
+    MMControl mci;
+    mci.setHWndDisplay(&pane);
+    QSignalSpy done(&mci, &MMControl::Done);
+    VideoSurface* surface = mci.videoSurface();
+    QVERIFY(surface && surface->parentWidget() == &pane && !surface->isVisible());
+
+    openFile(mci, encodeMovie(path("a.avi"), {64, 48}, 10, 25, qRgb(255, 0, 0)));
+    QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 3000);  // the first frame shows while paused
+    QCOMPARE(surface->geometry(), pane.rect());
+    const QImage shot = surface->grab().toImage();
+    const QColor centre = shot.pixelColor(100, 50);
+    QVERIFY2(centre.red() > 200 && centre.green() < 60 && centre.blue() < 60, qPrintable(centre.name()));
+    QCOMPARE(shot.pixelColor(5, 50), QColor(Qt::black));
+    QCOMPARE(shot.pixelColor(195, 50), QColor(Qt::black));
+
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 400, 5), 3000);
+    mci.setCommand("Step");  // one frame at 25 frames per second
+    QCOMPARE(mci.Position(), 40);
+    mci.setCommand("Back");
+    QCOMPARE(mci.Position(), 0);
+
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), QList<int>{1});
+    QVERIFY(surface->isVisible());
+    mci.setCommand("Close");
+    QVERIFY(!surface->isVisible());
+
+    // A sound shows no movie.
+    openFile(mci, writeWav(path("a.wav"), 200));
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QVERIFY(!surface->isVisible());
+  }
+
+  // Frames are scaled in the pipeline to the size the pane shows them at, never above the movie's own, and
+  // follow the pane when it is resized; the picture keeps its aspect and place.
+  void framesComeAtTheSizeShown() {
+    QWidget pane;
+    pane.resize(160, 100);
+    pane.show();
+    MMControl mci;
+    mci.setHWndDisplay(&pane);
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, encodeMovie(path("big.avi"), {320, 240}, 100, 25, qRgb(0, 0, 255)));
+    VideoSurface* surface = mci.videoSurface();
+    QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 3000);
+    QCOMPARE(surface->frame().size(), QSize(133, 100));
+    QCOMPARE(surface->frameRect(), QRect(13, 0, 133, 100));
+    mci.setCommand("Play");
+    pane.resize(80, 90);
+    QTRY_COMPARE_WITH_TIMEOUT(surface->frame().size(), QSize(80, 60), 2000);
+    QCOMPARE(surface->frameRect(), QRect(0, 15, 80, 60));
+    const QColor centre = surface->grab().toImage().pixelColor(40, 45);
+    QVERIFY2(centre.blue() > 200 && centre.red() < 60, qPrintable(centre.name()));
+    pane.resize(640, 480);  // larger than the movie: the frame stays at its own size, drawn larger
+    QTRY_COMPARE_WITH_TIMEOUT(surface->frame().size(), QSize(320, 240), 2000);
+    QCOMPARE(surface->frameRect(), QRect(0, 0, 640, 480));
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{1});
+  }
+
+  // Uncompressed AVI as converters write it, with the OpenDML video properties: the frame shows upright,
+  // the movie lasts its length and plays to its end.
+  void rawAviPlaysUpright_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("BI_RGB top-down") << int(RawAvi::RgbTopDown) << QSize(62, 46);
+    QTest::newRow("BI_RGB bottom-up") << int(RawAvi::RgbBottomUp) << QSize(62, 46);
+    QTest::newRow("I420") << int(RawAvi::I420) << QSize(64, 48);
+    QTest::newRow("YUY2") << int(RawAvi::Yuy2) << QSize(64, 48);
+  }
+  void rawAviPlaysUpright() {
+    QFETCH(int, kind);
+    QFETCH(QSize, size);
+    QWidget pane;
+    pane.resize(160, 120);
+    pane.show();
+    MMControl mci;
+    mci.setHWndDisplay(&pane);
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, writeRawAvi(path("raw.avi"), RawAvi(kind), 400, size));
+    VideoSurface* surface = mci.videoSurface();
+    QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 3000);  // a medium that fails is closed at once
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Length(), 400, 5), 3000);
+    const QImage shot = surface->grab().toImage();
+    const QColor top = shot.pixelColor(80, 30);
+    const QColor bottom = shot.pixelColor(80, 90);
+    QVERIFY2(top.red() > 200 && top.blue() < 60, qPrintable(top.name()));
+    QVERIFY2(bottom.blue() > 200 && bottom.red() < 60, qPrintable(bottom.name()));
+    mci.setCommand("Play");
+    QVERIFY(done.wait(3000));
+    QCOMPARE(codes(done), QList<int>{1});
+  }
+
+  // After a pause the pane shows the frame the sink prerolled on; Step must show the one after it, and
+  // Back return to it.
+  void stepAfterPauseShowsTheNextFrame() {
+    QWidget pane;
+    pane.resize(128, 96);
+    pane.show();
+    MMControl mci;
+    mci.setHWndDisplay(&pane);
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, encodeMovingMovie(path("moving.avi"), 50));
+    VideoSurface* surface = mci.videoSurface();
+    QTRY_VERIFY_WITH_TIMEOUT(surface->isVisible(), 3000);
+    mci.setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 600, 3000);
+    mci.setCommand("Pause");
+    QVERIFY(done.wait(2000));
+    QTRY_COMPARE_WITH_TIMEOUT(stateOf(mci.pipeline()), GST_STATE_PAUSED, 2000);
+    QCoreApplication::processEvents();  // the frame prerolled on, handed over before the state settled
+    const QImage paused = surface->frame();
+    QVERIFY(!paused.isNull());
+
+    mci.setCommand("Step");
+    QTRY_VERIFY_WITH_TIMEOUT(surface->frame() != paused, 3000);
+    const QImage stepped = surface->frame();
+    mci.setCommand("Step");
+    QTRY_VERIFY_WITH_TIMEOUT(surface->frame() != stepped, 3000);
+    mci.setCommand("Back");
+    QTRY_COMPARE_WITH_TIMEOUT(surface->frame(), stepped, 3000);
+    mci.setCommand("Back");
+    QTRY_COMPARE_WITH_TIMEOUT(surface->frame(), paused, 3000);
+    QCOMPARE(codes(done), QList<int>{4});
+  }
+
+  // A program stream's first presentation time lies after its first clock reference, which need not be 0;
+  // positions still run from 0 to the length and never ahead of the time played.
+  void mpegPositionRunsFromZeroToLength_data() {
+    QTest::addColumn<int>("scrStart");  // ms; -1 = the muxer's own stream (video only)
+    QTest::addColumn<int>("ptsLead");
+    QTest::addColumn<bool>("vcd");
+    QTest::newRow("as muxed") << -1 << 0 << false;
+    QTest::newRow("clock from 0, 330 ms lead") << 0 << 330 << false;
+    QTest::newRow("clock from 0, 500 ms lead") << 0 << 500 << false;
+    QTest::newRow("clock from 10 s, 400 ms lead") << 10000 << 400 << false;
+    QTest::newRow("VCD, clock from 0, 330 ms lead") << 0 << 330 << true;
+  }
+  void mpegPositionRunsFromZeroToLength() {
+    QFETCH(int, scrStart);
+    QFETCH(int, ptsLead);
+    QFETCH(bool, vcd);
+    constexpr int kMs = 2000;
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    const QString name = path(vcd ? "a.dat" : "a.mpg");
+    const QString file = scrStart < 0 ? writeMpeg(name, kMs) : writeMpegAt(name, kMs, scrStart, ptsLead, vcd);
+    QVERIFY(!file.isEmpty());
+    openFile(mci, file);
+    QTRY_VERIFY_WITH_TIMEOUT(mci.Length() > 0 && stateOf(mci.pipeline()) == GST_STATE_PAUSED, 5000);
+    // Within two frames: the demuxer takes the length from the last presentation time it finds.
+    QVERIFY2(near(mci.Length(), kMs, 100), qPrintable(QString::number(mci.Length())));
+    QVERIFY2(mci.Position() <= 20, qPrintable(QString::number(mci.Position())));
+    // Played from the open, then again after "Prev" as the loop does.
+    for (const bool rewound : {false, true}) {
+      if (rewound) {
+        mci.setCommand("Prev");
+        QTRY_VERIFY_WITH_TIMEOUT(mci.Position() <= 20, 3000);
+      }
+      QElapsedTimer played;
+      played.start();
+      mci.setCommand("Play");
+      qint64 aheadMost = std::numeric_limits<qint64>::min();
+      qint64 lastBeforeEnd = 0;
+      QTimer sampler;
+      connect(&sampler, &QTimer::timeout, this, [&] {
+        if (done.size() > int(rewound)) return;
+        aheadMost = std::max<qint64>(aheadMost, mci.Position() - played.elapsed());
+        lastBeforeEnd = mci.Position();
+      });
+      sampler.start(20);
+      QTRY_VERIFY_WITH_TIMEOUT(done.size() > int(rewound), 6000);
+      QCOMPARE(done.last().at(0).toInt(), 1);
+      QVERIFY2(aheadMost < 150, qPrintable(QString::number(aheadMost)));
+      QVERIFY2(near(played.elapsed(), mci.Length(), 500), qPrintable(QString::number(played.elapsed())));
+      // The slider reaches its end with the medium, not before.
+      QVERIFY2(lastBeforeEnd >= mci.Length() - 300, qPrintable(QString::number(lastBeforeEnd)));
+      QVERIFY(near(mci.Position(), mci.Length(), kMs / 50));
+    }
+
+    // A place sought is the place reported.
+    mci.setFrom(1000);
+    mci.setCommand("Play");
+    mci.setCommand("Pause");
+    QTRY_VERIFY_WITH_TIMEOUT(stateOf(mci.pipeline()) == GST_STATE_PAUSED && !mci.from(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(near(mci.Position(), 1000, 60), 3000);
+  }
+
+  void destroyedWhilePlaying() {
+    auto mci = std::make_unique<MMControl>();
+    openFile(*mci, writeWav(path("a.wav"), 3000));
+    mci->setCommand("Play");
+    QTRY_VERIFY_WITH_TIMEOUT(mci->Position() > 100, 3000);
+    QElapsedTimer timer;
+    timer.start();
+    mci.reset();
+    QVERIFY(timer.elapsed() < 1000);
+  }
+
+ private:
+  QString path(const QString& name) const { return dir_->filePath(name); }
+
+  std::unique_ptr<QTemporaryDir> dir_;
+};
+
+int main(int argc, char** argv) {
+  if (argc == 3 && qstrcmp(argv[1], kPlayChildArg) == 0) return playAndExit(argc, argv);
+  QApplication app(argc, argv);
+  TestMMControl test;
+  QTEST_SET_MAIN_SOURCE_PATH
+  return QTest::qExec(&test, argc, argv);
+}
+#include "test_mmcontrol.moc"
