@@ -1,6 +1,6 @@
 // Writes a fuzz target's seed corpus into a folder: for pictures, one of every variant the loader reads
 // (built by the tests' picture and metafile builders); for list and settings files, a handful of
-// representative files, well-formed and not.
+// representative files, well-formed and not; for sounds, ADPCM WAVs and MIDI files written byte by byte.
 
 #include "support/picture_gen.h"
 #include "support/wmf_gen.h"
@@ -101,12 +101,81 @@ Seeds pictureSeeds() {
   return seeds;
 }
 
+// Little-endian and big-endian fields for the sound seeds.
+QByteArray Le(quint32 value, int bytes) {
+  QByteArray out;
+  for (int i = 0; i < bytes; ++i) out += char((value >> (8 * i)) & 0xff);
+  return out;
+}
+QByteArray Be(quint32 value, int bytes) {
+  QByteArray out;
+  for (int i = bytes - 1; i >= 0; --i) out += char((value >> (8 * i)) & 0xff);
+  return out;
+}
+
+// A WAV of ADPCM blocks: IMA (0x11) or Microsoft (0x02), mono or stereo, with a fact chunk.
+QByteArray AdpcmWav(bool ms, int channels, int blocks) {
+  const int blockAlign = 256 * channels;
+  const int framesPerBlock = ms ? (blockAlign - 7 * channels) * 8 / (4 * channels) + 2
+                                : (blockAlign - 4 * channels) * 8 / (4 * channels) + 1;
+  QByteArray fmt = Le(ms ? 2 : 0x11, 2) + Le(quint32(channels), 2) + Le(22050, 4) +
+                   Le(quint32(22050 * blockAlign / framesPerBlock), 4) + Le(quint32(blockAlign), 2) +
+                   Le(4, 2);
+  if (ms) {
+    static const int kCoefficients[7][2] = {{256, 0}, {512, -256}, {0, 0},     {192, 64},
+                                            {240, 0}, {460, -208}, {392, -232}};
+    fmt += Le(32, 2) + Le(quint32(framesPerBlock), 2) + Le(7, 2);
+    for (const auto& pair : kCoefficients)
+      fmt += Le(quint32(pair[0]) & 0xffff, 2) + Le(quint32(pair[1]) & 0xffff, 2);
+  } else {
+    fmt += Le(2, 2) + Le(quint32(framesPerBlock), 2);
+  }
+  QByteArray data;
+  for (int b = 0; b < blocks; ++b)
+    for (int i = 0; i < blockAlign; ++i) data += char((i * 37 + b * 11) & 0xff);
+  QByteArray body = "WAVE";
+  body += "fmt " + Le(quint32(fmt.size()), 4) + fmt;
+  body += "fact" + Le(4, 4) + Le(quint32(framesPerBlock * blocks), 4);
+  body += "data" + Le(quint32(data.size()), 4) + data;
+  return "RIFF" + Le(quint32(body.size()), 4) + body;
+}
+
+// A MIDI file: a tempo map in the first track, notes with running status and a SysEx in the others.
+QByteArray Midi(int format) {
+  const QByteArray tempo = QByteArray("\x00\xff\x51\x03", 4) + Be(500000, 3) +
+                           QByteArray("\x83\x60\xff\x51\x03", 5) + Be(1000000, 3) +
+                           QByteArray("\x00\xff\x2f\x00", 4);
+  const QByteArray notes = QByteArray(
+      "\x00\xc0\x05\x00\x90\x3c\x64\x60\x3c\x00\x00\x40\x64\x60\x40\x00"
+      "\x00\xf0\x05\x7e\x7f\x09\x01\xf7\x00\xff\x2f\x00",
+      28);
+  const auto track = [](const QByteArray& events) { return "MTrk" + Be(quint32(events.size()), 4) + events; };
+  if (format == 0)
+    return "MThd" + Be(6, 4) + Be(0, 2) + Be(1, 2) + Be(480, 2) + track(tempo.left(tempo.size() - 4) + notes);
+  return "MThd" + Be(6, 4) + Be(quint32(format), 2) + Be(2, 2) + Be(480, 2) + track(tempo) + track(notes);
+}
+
+Seeds soundSeeds() {
+  return {
+      {"ima mono", AdpcmWav(false, 1, 3)},
+      {"ima stereo", AdpcmWav(false, 2, 2)},
+      {"ms mono", AdpcmWav(true, 1, 3)},
+      {"ms stereo", AdpcmWav(true, 2, 2)},
+      {"ima cut", AdpcmWav(false, 1, 2).left(300)},
+      {"midi 0", Midi(0)},
+      {"midi 1", Midi(1)},
+      {"midi 2", Midi(2)},
+      {"rmid",
+       "RIFF" + Le(quint32(Midi(1).size() + 12), 4) + "RMIDdata" + Le(quint32(Midi(1).size()), 4) + Midi(1)},
+  };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   if (argc != 3) {
-    std::fprintf(stderr, "usage: fuzz_seeds list|settings|picture FOLDER\n");
+    std::fprintf(stderr, "usage: fuzz_seeds list|settings|picture|sound FOLDER\n");
     return 2;
   }
   Seeds seeds;
@@ -116,6 +185,8 @@ int main(int argc, char** argv) {
     seeds = settingsSeeds();
   } else if (std::strcmp(argv[1], "picture") == 0) {
     seeds = pictureSeeds();
+  } else if (std::strcmp(argv[1], "sound") == 0) {
+    seeds = soundSeeds();
   } else {
     std::fprintf(stderr, "fuzz_seeds: unknown target %s\n", argv[1]);
     return 2;

@@ -10,7 +10,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build="$top/build-fuzz"
 seconds=${FUZZ_SECONDS:-60}
 jobs=${FUZZ_JOBS:-2}
-targets=(wmf picture list_file settings)
+targets=(wmf picture list_file settings sound)
 
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLV_FUZZ=ON \
   -DGLV_TESTS_FILTER='^$' -DGLV_BENCH=OFF > /dev/null
@@ -29,6 +29,7 @@ options() {
   case $1 in
     wmf) echo "-max_len=65536 -dict=$top/fuzz/wmf.dict" ;;
     picture) echo "-max_len=1048576" ;;
+    sound) echo "-max_len=262144" ;;
     list_file | settings) echo "-max_len=200000" ;;  # room for a line over the 64 KB limit
   esac
 }
