@@ -8,7 +8,9 @@ cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo 
   "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" -DGLV_SANITIZE=ON -DGLV_BENCH=OFF >/dev/null
 cmake --build "$top/build-asan" -j "$(nproc)"
 cd "$top/build-asan"
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+# Every allocation's stack unwound in full, ten frames deep: GLib's frames have no frame pointers, and the
+# leak suppressions name GLib's functions (scripts/lsan.supp). About 1.7 times the time of the fast unwinder.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0:malloc_context_size=10}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export LSAN_OPTIONS="suppressions=$top/scripts/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600

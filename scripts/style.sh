@@ -5,6 +5,7 @@
 # about 5 s a file on one core. Needs build/compile_commands.json (./test.sh or scripts/build.sh first).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh" packages.txt packages-test.txt
 cd "$top"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 echo "== clang-format: every file formatted"

@@ -515,7 +515,8 @@ QSize MMControl::shownArea() const {
 }
 
 bool MMControl::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == surface_ && event->type() == QEvent::Resize && session_) session_->setShownArea(shownArea());
+  // The type first: while the surface is destroyed, it is a QWidget no longer a VideoSurface.
+  if (event->type() == QEvent::Resize && watched == surface_ && session_) session_->setShownArea(shownArea());
   return QObject::eventFilter(watched, event);
 }
 
