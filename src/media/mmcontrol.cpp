@@ -812,7 +812,9 @@ qint64 MMControl::positionMs() const {
   // A medium that played to its end is at its end, whatever its sinks last rendered: on a busy machine a
   // movie's late frames are dropped, and its video sink then reports the last one it drew.
   if (const qint64 length = lengthMs(); atEnd_ && length > 0) return lastPositionMs_ = length;
-  if (!known) return lastPositionMs_;
+  // Until the first preroll is handled here the medium's start is not known, so neither is where it is: it
+  // has not moved since it was opened.
+  if (!known || !session_->prerolled) return lastPositionMs_;
   qint64 ms = std::max<qint64>(position / GST_MSECOND - session_->startMs, 0);
   if (session_->cd) ms += trackOffsetMs(session_->track);
   const qint64 length = lengthMs();
