@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
   }
 
   std::vector<double> loads;
-  for (int i = 0; i < 3; ++i) loads.push_back(timeMs([&] { (void)LoadPicture(files[i]); }));
+  for (int i = 0; i < 3; ++i) loads.push_back(timeMs([&] { (void)loadPicture(files[i]); }));
 
   // Steps and djpeg alternate so that both see the same cache and machine load; the held key leaves djpeg
   // out, which would give the worker time.

@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < kRepetitions; ++i) {
     std::optional<Picture> picture;
     const double cpuBefore = cpuMs(RUSAGE_SELF);
-    picture = LoadPicture(jpeg);
+    picture = loadPicture(jpeg);
     loads.push_back(cpuMs(RUSAGE_SELF) - cpuBefore);
   }
 

@@ -12,7 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-  const QStringList paths = listfile::Parse(bytes);
+  const QStringList paths = listfile::parse(bytes);
   if (paths.size() > listfile::kMaxEntries) std::abort();
   for (const QString& path : paths)
     if (!path.contains(QDir::separator())) std::abort();

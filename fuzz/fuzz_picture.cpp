@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-  const std::optional<Picture> picture = LoadPictureFromData(bytes);
+  const std::optional<Picture> picture = loadPictureFromData(bytes);
   if (!picture) return 0;
   const QSize pictureSize = picture->size();
   if (qint64(pictureSize.width()) * pictureSize.height() > kMaxPixels) std::abort();

@@ -13,9 +13,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
-  const QList<QByteArray> lines = textfile::SplitLines(bytes, 10);
+  const QList<QByteArray> lines = textfile::splitLines(bytes, 10);
   if (lines.size() > 10) std::abort();
-  const SettingsFile settings = ParseSettings(lines);
+  const SettingsFile settings = parseSettings(lines);
   if (settings.folder.has_value() != !lines.isEmpty()) std::abort();
   if (settings.checks.size() > 7) std::abort();
   if (settings.shortcuts && settings.checks.size() != 7) std::abort();

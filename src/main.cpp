@@ -16,8 +16,8 @@ int main(int argc, char* argv[]) {
   Program program(QCoreApplication::applicationDirPath());
   // "Open with" and the desktop entry's %F: the files to show once started, by their exact bytes (Qt has
   // taken its own options out of argv by now).
-  const QString folder = droppedfiles::WorkingFolder();
-  for (int i = 1; i < argc; ++i) program.startFiles << droppedfiles::Argument(argv[i], folder);
+  const QString folder = droppedfiles::workingFolder();
+  for (int i = 1; i < argc; ++i) program.startFiles << droppedfiles::argument(argv[i], folder);
   // Logout, shutdown or a kill from outside end the program the way its own exit does.
   TerminationRequests termination;
   QObject::connect(&termination, &TerminationRequests::requested, &program,

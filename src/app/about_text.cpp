@@ -7,7 +7,7 @@
 
 using namespace Qt::StringLiterals;
 
-QString AboutText(bool use_chinese, const QString& crlf) {
+QString aboutText(bool use_chinese, const QString& crlf) {
   // English, Chinese.
   const std::array<std::pair<QString, QString>, 17> lines = {{
       {u"TARNWELL Glintview v3.0 (Deluxe)"_s, u"TARNWELL 晶影器 v3.0 (豪華版)"_s},                        // 1

@@ -74,25 +74,25 @@ void FrmSplash::Form_Load() {
 
 void FrmSplash::glanceAtSettings() {
   const QString path = program_.readPath(QStringLiteral("glview3.ini"));
-  if (!filenames::Stat(path)) {
+  if (!filenames::stat(path)) {
     // The first run speaks the desktop's language, as if the settings said so; once there is a settings
     // file, it decides.
-    useLanguage(language::LocaleWantsChinese());
+    useLanguage(language::localeWantsChinese());
     return;
   }
   // Any failure stops the reading silently; what was set so far stays.
-  const auto lines = textfile::ReadLines(path, 10);
+  const auto lines = textfile::readLines(path, 10);
   if (!lines) return;
   if (lines->size() < 6) return;
-  const auto cursors = textfile::NumberField((*lines)[5]);
+  const auto cursors = textfile::numberField((*lines)[5]);
   if (!cursors || (*cursors != 0 && *cursors != 1)) return;
   setMousePointer(11 + 88 * *cursors);
   if (lines->size() < 7) return;
-  const auto show_splash = textfile::NumberField((*lines)[6]);
+  const auto show_splash = textfile::numberField((*lines)[6]);
   if (!show_splash) return;
   if (*show_splash == 0) visibleBySettings_ = false;
   if (lines->size() < 10) return;
-  const auto chinese = textfile::BoolField((*lines)[9]);
+  const auto chinese = textfile::boolField((*lines)[9]);
   if (!chinese) return;
   useLanguage(*chinese);
 }

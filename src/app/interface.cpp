@@ -115,7 +115,7 @@ void Program::ApplyInterface() {
   }
 
   // 5. About text.
-  o.txt_about->setText(AboutText(use_chinese, crlf));
+  o.txt_about->setText(aboutText(use_chinese, crlf));
 
   // 6. The full-screen toggle button's caption.
   if (frm_full->CMD_Toggle)

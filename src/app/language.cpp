@@ -6,7 +6,7 @@
 
 namespace language {
 
-bool IsTraditionalChinese(QByteArrayView locale) {
+bool isTraditionalChinese(QByteArrayView locale) {
   for (const QByteArrayView region : {QByteArrayView("zh_TW"), QByteArrayView("zh_HK")}) {
     if (locale.size() < region.size() ||
         locale.first(region.size()).compare(region, Qt::CaseInsensitive) != 0)
@@ -18,7 +18,7 @@ bool IsTraditionalChinese(QByteArrayView locale) {
   return false;
 }
 
-bool LocaleWantsChinese() {
+bool localeWantsChinese() {
   QByteArray locale;
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
     locale = qgetenv(name);
@@ -30,9 +30,9 @@ bool LocaleWantsChinese() {
     const QByteArray preferred = qgetenv("LANGUAGE");
     const qsizetype colon = preferred.indexOf(':');
     const QByteArray first = colon < 0 ? preferred : preferred.left(colon);
-    if (!first.isEmpty()) return IsTraditionalChinese(first);
+    if (!first.isEmpty()) return isTraditionalChinese(first);
   }
-  return IsTraditionalChinese(locale);
+  return isTraditionalChinese(locale);
 }
 
 }  // namespace language

@@ -9,11 +9,11 @@ class QTranslator;
 namespace language {
 
 // Whether a locale name ("zh_TW.UTF-8", "zh_HK@euro") is Traditional Chinese: Taiwan or Hong Kong.
-bool IsTraditionalChinese(QByteArrayView locale);
+bool isTraditionalChinese(QByteArrayView locale);
 
 // Whether the user's locale asks for messages in Traditional Chinese: the first of LC_ALL, LC_MESSAGES and
 // LANG that is set, or, as gettext reads it, the first entry of LANGUAGE when that locale is not "C".
-bool LocaleWantsChinese();
+bool localeWantsChinese();
 
 }  // namespace language
 

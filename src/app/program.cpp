@@ -49,14 +49,14 @@ QString Program::userFolder() const {
 
 QString Program::readPath(const QString& name) const {
   const QString user = userFolder() + name;
-  return filenames::Stat(user) ? user : app_dir + name;
+  return filenames::stat(user) ? user : app_dir + name;
 }
 
 QString Program::writePath(const QString& name) const {
   const QString user = userFolder() + name;
   const QString own = app_dir + name;
-  if (user == own || filenames::Stat(user)) return user;
-  if (!filenames::Writable(app_dir) || (filenames::Stat(own) && !filenames::Writable(own))) {
+  if (user == own || filenames::stat(user)) return user;
+  if (!filenames::writable(app_dir) || (filenames::stat(own) && !filenames::writable(own))) {
     QDir().mkpath(userFolder());
     return user;
   }
@@ -99,7 +99,7 @@ void Program::loadWindows() {
 }
 
 void Program::showStartFiles() {
-  if (const auto path = droppedfiles::FirstExisting(startFiles)) frm_main->showDropped(*path);
+  if (const auto path = droppedfiles::firstExisting(startFiles)) frm_main->showDropped(*path);
 }
 
 std::optional<QString> Program::FileNamePart(const QString& path) {

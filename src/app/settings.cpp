@@ -32,14 +32,14 @@ QString Program::settingsPath() const { return writePath(QStringLiteral("glview3
 void Program::LoadSettings(int keep_folder) {
   // Any failure ends the reading at that point; what was already applied stays.
   [&] {
-    const auto lines = textfile::ReadLines(readPath(QStringLiteral("glview3.ini")), 10);
+    const auto lines = textfile::readLines(readPath(QStringLiteral("glview3.ini")), 10);
     if (!lines) return;
-    const SettingsFile settings = ParseSettings(*lines);
+    const SettingsFile settings = parseSettings(*lines);
     if (!settings.folder) return;
     if (keep_folder == 0) {
       // The folder must exist here: one that has gone (or was never on this machine, such as a drive-letter
       // path) leaves the main window where it is.
-      if (!QFileInfo(*settings.folder).isAbsolute() || !filenames::IsDir(*settings.folder)) return;
+      if (!QFileInfo(*settings.folder).isAbsolute() || !filenames::isDir(*settings.folder)) return;
       frm_main->Drive->setDrive(*settings.folder);
       if (!frm_main->Dir->setPath(*settings.folder)) return;
     }
@@ -58,10 +58,10 @@ void Program::LoadSettings(int keep_folder) {
 
 bool Program::SaveSettings(QString* error) {
   QList<QByteArray> lines;
-  lines << textfile::Encode(frm_main->Dir->Path());
+  lines << textfile::encode(frm_main->Dir->Path());
   for (int index = 0; index <= 6; ++index) lines << numberText(frm_option->CheckValue(index));
   lines << boolText(frm_option->Option1Value());
   lines << boolText(use_chinese);
   // Atomic: a failed write leaves the previous file whole.
-  return textfile::WriteLines(settingsPath(), lines, error);
+  return textfile::writeLines(settingsPath(), lines, error);
 }

@@ -2,12 +2,12 @@
 
 #include "app/text_file.h"
 
-SettingsFile ParseSettings(const QList<QByteArray>& lines) {
+SettingsFile parseSettings(const QList<QByteArray>& lines) {
   SettingsFile settings;
   if (lines.isEmpty()) return settings;
-  settings.folder = textfile::Decode(lines.constFirst());
+  settings.folder = textfile::decode(lines.constFirst());
   QList<QByteArray> fields;
-  for (qsizetype i = 1; i < lines.size(); ++i) fields << textfile::Fields(lines.at(i));
+  for (qsizetype i = 1; i < lines.size(); ++i) fields << textfile::fields(lines.at(i));
   qsizetype next = 0;
   auto field = [&]() -> std::optional<QByteArray> {
     if (next >= fields.size()) return std::nullopt;
@@ -15,14 +15,14 @@ SettingsFile ParseSettings(const QList<QByteArray>& lines) {
   };
   while (settings.checks.size() < 7) {
     const auto text = field();
-    const auto value = text ? textfile::ToNumber(*text) : std::nullopt;
+    const auto value = text ? textfile::toNumber(*text) : std::nullopt;
     if (!value) return settings;
     settings.checks << *value;
   }
   auto text = field();
-  settings.shortcuts = text ? textfile::ToBool(*text) : std::nullopt;
+  settings.shortcuts = text ? textfile::toBool(*text) : std::nullopt;
   if (!settings.shortcuts) return settings;
   text = field();
-  settings.chinese = text ? textfile::ToBool(*text) : std::nullopt;
+  settings.chinese = text ? textfile::toBool(*text) : std::nullopt;
   return settings;
 }

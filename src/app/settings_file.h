@@ -19,4 +19,4 @@ struct SettingsFile {
 };
 
 // The settings file's lines (textfile::ReadLines or SplitLines, at most 10) taken apart.
-SettingsFile ParseSettings(const QList<QByteArray>& lines);
+SettingsFile parseSettings(const QList<QByteArray>& lines);

@@ -57,10 +57,10 @@ class LineSplitter {
 
 }  // namespace
 
-std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines, bool* cut_short) {
+std::optional<QList<QByteArray>> readLines(const QString& path, int max_lines, bool* cut_short) {
   if (cut_short) *cut_short = false;
   QFile file;
-  if (!filenames::OpenForReading(file, path)) return std::nullopt;
+  if (!filenames::openForReading(file, path)) return std::nullopt;
   LineSplitter splitter(max_lines);
   char buffer[64 * 1024];
   while (splitter.wantsMore()) {
@@ -72,26 +72,26 @@ std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines, b
   return splitter.finish();
 }
 
-QList<QByteArray> SplitLines(QByteArrayView bytes, int max_lines, bool* cut_short) {
+QList<QByteArray> splitLines(QByteArrayView bytes, int max_lines, bool* cut_short) {
   LineSplitter splitter(max_lines);
   splitter.feed(bytes);
   if (cut_short) *cut_short = splitter.stoppedAtLongLine();
   return splitter.finish();
 }
 
-bool WriteLines(const QString& path, const QList<QByteArray>& lines, QString* error) {
+bool writeLines(const QString& path, const QList<QByteArray>& lines, QString* error) {
   QByteArray bytes;
   qsizetype total = 0;
   for (const QByteArray& line : lines) total += line.size() + 2;
   bytes.reserve(total);
   for (const QByteArray& line : lines) bytes.append(line).append("\r\n", 2);
-  return WriteFileAtomically(path, bytes, error);
+  return writeFileAtomically(path, bytes, error);
 }
 
 // Paths in these files are file names: bytes that must come back exactly as they were read.
-QString Decode(const QByteArray& bytes) { return filenames::Decode(bytes); }
+QString decode(const QByteArray& bytes) { return filenames::decode(bytes); }
 
-QByteArray Encode(const QString& text) { return filenames::Encode(text); }
+QByteArray encode(const QString& text) { return filenames::encode(text); }
 
 namespace {
 
@@ -107,7 +107,7 @@ QByteArray trimmed(QByteArrayView text) {
 
 }  // namespace
 
-QList<QByteArray> Fields(const QByteArray& line) {
+QList<QByteArray> fields(const QByteArray& line) {
   QList<QByteArray> fields;
   qsizetype start = 0;
   for (;;) {
@@ -120,7 +120,7 @@ QList<QByteArray> Fields(const QByteArray& line) {
   return fields;
 }
 
-std::optional<int> ToNumber(const QByteArray& field) {
+std::optional<int> toNumber(const QByteArray& field) {
   // Only digits with an optional sign: toInt alone would also take "0x10" style or blanks inside.
   if (field.isEmpty()) return std::nullopt;
   const qsizetype first = (field[0] == '-' || field[0] == '+') ? 1 : 0;
@@ -133,18 +133,18 @@ std::optional<int> ToNumber(const QByteArray& field) {
   return value;
 }
 
-std::optional<bool> ToBool(const QByteArray& field) {
+std::optional<bool> toBool(const QByteArray& field) {
   const QByteArray word = field.toLower();
   if (word == "true") return true;
   if (word == "false") return false;
-  if (const auto number = ToNumber(field)) return *number != 0;
+  if (const auto number = toNumber(field)) return *number != 0;
   return std::nullopt;
 }
 
-QByteArray FirstField(const QByteArray& line) { return Fields(line).constFirst(); }
+QByteArray firstField(const QByteArray& line) { return fields(line).constFirst(); }
 
-std::optional<int> NumberField(const QByteArray& line) { return ToNumber(FirstField(line)); }
+std::optional<int> numberField(const QByteArray& line) { return toNumber(firstField(line)); }
 
-std::optional<bool> BoolField(const QByteArray& line) { return ToBool(FirstField(line)); }
+std::optional<bool> boolField(const QByteArray& line) { return toBool(firstField(line)); }
 
 }  // namespace textfile

@@ -19,28 +19,28 @@ constexpr qsizetype kMaxLineBytes = 64 * 1024;
 // line may lack its end. A line longer than kMaxLineBytes ends the reading (it is not returned). nullopt when
 // path is not a regular file (missing, a folder, a pipe that would block) or cannot be opened for reading.
 // cut_short, when given, tells whether an overlong line ended the reading.
-std::optional<QList<QByteArray>> ReadLines(const QString& path, int max_lines, bool* cut_short = nullptr);
+std::optional<QList<QByteArray>> readLines(const QString& path, int max_lines, bool* cut_short = nullptr);
 // The same lines cut from bytes in memory.
-QList<QByteArray> SplitLines(QByteArrayView bytes, int max_lines, bool* cut_short = nullptr);
+QList<QByteArray> splitLines(QByteArrayView bytes, int max_lines, bool* cut_short = nullptr);
 
 // Writes each line followed by CR LF, atomically: on any failure (a full disk included) the old file stays
 // byte for byte. Returns success; on failure `error` (when given) says why.
-bool WriteLines(const QString& path, const QList<QByteArray>& lines, QString* error = nullptr);
+bool writeLines(const QString& path, const QList<QByteArray>& lines, QString* error = nullptr);
 
-QString Decode(const QByteArray& bytes);  // local 8-bit text to QString
-QByteArray Encode(const QString& text);   // QString to local 8-bit text
+QString decode(const QByteArray& bytes);  // local 8-bit text to QString
+QByteArray encode(const QString& text);   // QString to local 8-bit text
 
 // The fields of a line as the settings reader takes them: a field ends at a comma or at the end of the line;
 // spaces before and after it are not part of it. A line without commas is one field (an empty line too).
-QList<QByteArray> Fields(const QByteArray& line);
+QList<QByteArray> fields(const QByteArray& line);
 // A field made of a whole number (optional sign) that fits an int; nullopt otherwise.
-std::optional<int> ToNumber(const QByteArray& field);
+std::optional<int> toNumber(const QByteArray& field);
 // "True"/"False" in any letter case, or a number (non-zero is True); nullopt otherwise.
-std::optional<bool> ToBool(const QByteArray& field);
+std::optional<bool> toBool(const QByteArray& field);
 
 // The first field of a line, and its conversions.
-QByteArray FirstField(const QByteArray& line);
-std::optional<int> NumberField(const QByteArray& line);
-std::optional<bool> BoolField(const QByteArray& line);
+QByteArray firstField(const QByteArray& line);
+std::optional<int> numberField(const QByteArray& line);
+std::optional<bool> boolField(const QByteArray& line);
 
 }  // namespace textfile

@@ -38,7 +38,7 @@ namespace {
 
 // Fills entries 1, 2, ... of both language copies in the order given; slot 0 stays empty.
 template <std::size_t N>
-void SetEntries(std::array<QString, N>& en, std::array<QString, N>& zh,
+void setEntries(std::array<QString, N>& en, std::array<QString, N>& zh,
                 std::initializer_list<std::pair<QString, QString>> rows) {
   Q_ASSERT(rows.size() < N);
   std::size_t entry = 1;
@@ -50,19 +50,19 @@ void SetEntries(std::array<QString, N>& en, std::array<QString, N>& zh,
 }
 
 // Help bodies are shown as-is in a multi-line box, so lines are joined by CR LF with none after the last.
-QString JoinLines(std::initializer_list<QString> lines) { return QStringList(lines).join(u"\r\n"_s); }
+QString joinLines(std::initializer_list<QString> lines) { return QStringList(lines).join(u"\r\n"_s); }
 
 }  // namespace
 
 void TextTables::fill() {
   // The texts are kept exactly as users have always seen them, misspellings included.
-  SetEntries(SplashText_en, SplashText_zh,
+  setEntries(SplashText_en, SplashText_zh,
              {
                  {u"TARNWELL Glintview v3.0 (Deluxe)"_s, u"TARNWELL 晶影器 v3.0 (豪華版)"_s},  // 1
                  {u"The most powerful tool you have ever use..."_s, u"最強最酷的晶影器…"_s},   // 2
              });
 
-  SetEntries(MainText_en, MainText_zh,
+  setEntries(MainText_en, MainText_zh,
              {
                  {u"TARNWELL Glintview v3.0 (Deluxe)"_s, u"TARNWELL 晶影器 v3.0 (豪華版)"_s},  // 1
                  {u"TARNWELL Glintview v3.0 (Deluxe)"_s, u"TARNWELL 晶影器 v3.0 (豪華版)"_s},  // 2
@@ -76,7 +76,7 @@ void TextTables::fill() {
                  {u"Size:"_s, u"大小："_s},                                 // 9
              });
 
-  SetEntries(PrefText_en, PrefText_zh,
+  setEntries(PrefText_en, PrefText_zh,
              {
                  {u"Preferences"_s, u"喜好設定"_s},                                               // 1
                  {u"&Gernel"_s, u"一般 (&G)"_s},                                                  // 2
@@ -109,7 +109,7 @@ void TextTables::fill() {
                  {u"&Interface"_s, u"介面 (&I)"_s},                                               // 29
              });
 
-  SetEntries(MenuText_en, MenuText_zh,
+  setEntries(MenuText_en, MenuText_zh,
              {
                  {u"Control Panel"_s, u"控制台"_s},                          // 1
                  {u"&Add to favourite"_s, u"加入我的最愛 (&A)"_s},           // 2
@@ -128,7 +128,7 @@ void TextTables::fill() {
                  {u"&Next"_s, u"下一項 (&N)"_s},                             // 15
              });
 
-  SetEntries(FilterText_en, FilterText_zh,
+  setEntries(FilterText_en, FilterText_zh,
              {
                  {u"Paste from clipboard"_s, u"從剪貼簿上貼上"_s},                // 1
                  {u"All files (*.*)"_s, u"所有檔案 (*.*)"_s},                     // 2
@@ -149,7 +149,7 @@ void TextTables::fill() {
                  {u"CD Audio"_s, u"CD 音效"_s},                                   // 17
              });
 
-  SetEntries(HelpTitle_en, HelpTitle_zh,
+  setEntries(HelpTitle_en, HelpTitle_zh,
              {
                  {u"Introduction"_s, u"介紹"_s},                        // 1
                  {u"Multimedia files support"_s, u"多媒體檔案支援"_s},  // 2
@@ -160,7 +160,7 @@ void TextTables::fill() {
              });
 
   // Slots 7 to 10 stay empty. \u3000 is the ideographic space, written as an escape so that it shows.
-  HelpBody_en[1] = JoinLines({
+  HelpBody_en[1] = joinLines({
       u"Introduction"_s,
       u"----------------------"_s,
       u"-TARNWELL Glintview v3.0 (Deluxe) provide "_s,
@@ -171,7 +171,7 @@ void TextTables::fill() {
       u"many functions are added in it, see 'What's new?'"_s,
       u"in the index."_s,
   });
-  HelpBody_zh[1] = JoinLines({
+  HelpBody_zh[1] = joinLines({
       u"介紹"_s,
       u"--------"_s,
       u"-TARNWELL 晶影器 v3.0 (豪華版)"_s,
@@ -182,7 +182,7 @@ void TextTables::fill() {
       u"到’功能’一項查看最新功能。"_s,
   });
 
-  HelpBody_en[2] = JoinLines({
+  HelpBody_en[2] = joinLines({
       u"Multimedia files support"_s,
       u"---------------------------------------"_s,
       u"-Many common multimedia file types support is added."_s,
@@ -212,7 +212,7 @@ void TextTables::fill() {
       u"-MPEG Movies (*.mpg)"_s,
       u"-DAT Movies (*.dat)"_s,
   });
-  HelpBody_zh[2] = JoinLines({
+  HelpBody_zh[2] = joinLines({
       u"多媒體檔案支援"_s,
       u"----------------------------"_s,
       u"圖像"_s,
@@ -240,7 +240,7 @@ void TextTables::fill() {
       u"-DAT 動畫 (*.dat)"_s,
   });
 
-  HelpBody_en[3] = JoinLines({
+  HelpBody_en[3] = joinLines({
       u"Interface"_s,
       u"----------------"_s,
       u"-A USER FRIENDLY & COOL interface is added."_s,
@@ -253,7 +253,7 @@ void TextTables::fill() {
       u"-The multi-language selection, allow user to choose English and Chinese"_s,
       u"as the interface language."_s,
   });
-  HelpBody_zh[3] = JoinLines({
+  HelpBody_zh[3] = joinLines({
       u"介面"_s,
       u"--------"_s,
       u"-使用者親切及酷的介面"_s,
@@ -266,7 +266,7 @@ void TextTables::fill() {
       u"-多語言選擇功能（英文 及 中文）"_s,
   });
 
-  HelpBody_en[4] = JoinLines({
+  HelpBody_en[4] = joinLines({
       u"Functions"_s,
       u"-----------------"_s,
       u"-The following NEW functions is added."_s,
@@ -289,7 +289,7 @@ void TextTables::fill() {
       u"-The more functional menu."_s,
       u"-Glintview 3 will save the option settings while Glintview 2 will not."_s,
   });
-  HelpBody_zh[4] = JoinLines({
+  HelpBody_zh[4] = joinLines({
       u"功能"_s,
       u"--------"_s,
       u"-新增了以下功能"_s,
@@ -312,7 +312,7 @@ void TextTables::fill() {
       u"-Glintview 3 會自動儲存喜好設定。"_s,
   });
 
-  HelpBody_en[5] = JoinLines({
+  HelpBody_en[5] = joinLines({
       u"Shortcut keys"_s,
       u"----------------------"_s,
       u"-A new, complete & useful shortcut keys function is added."_s,
@@ -339,7 +339,7 @@ void TextTables::fill() {
       u"------------"_s,
       u"Ctrl-D - Change path to Desktop"_s,
   });
-  HelpBody_zh[5] = JoinLines({
+  HelpBody_zh[5] = joinLines({
       u"快捷鍵"_s,
       u"------------"_s,
       u"-全新完全方便快捷列功能。"_s,
@@ -367,7 +367,7 @@ void TextTables::fill() {
       u"Ctrl D - 將資料夾設定到桌面快捷鍵"_s,
   });
 
-  HelpBody_en[6] = JoinLines({
+  HelpBody_en[6] = joinLines({
       u"Trouble Shootings"_s,
       u"----------------------------"_s,
       u"-Please send any bugs report, suggestions, comments to"_s,
@@ -376,7 +376,7 @@ void TextTables::fill() {
       u"-Or give your comment in TARNWELL Web sites"_s,
       WebAddress,
   });
-  HelpBody_zh[6] = JoinLines({
+  HelpBody_zh[6] = joinLines({
       u"疑難排解"_s,
       u"----------------"_s,
       u"-如有任何損壞及建議，請電郵到"_s,

@@ -129,7 +129,7 @@ void DriveBox::setDrive(const QString& drive) {
     select(drive);  // not even a path: a stray entry that no folder change accepts
     return;
   }
-  if (findRoot(*clean) >= 0 || !filenames::Stat(*clean)) {
+  if (findRoot(*clean) >= 0 || !filenames::stat(*clean)) {
     select(*clean);
     return;
   }
@@ -221,7 +221,7 @@ QString DriveBox::CurrentFolder(const QString& drive) const {
   // A drive that is not a known volume has no folder of its own: opening it must fail as it is.
   if (index < 0 || itemData(index, kStrayRole).toBool()) return drive;
   const QString folder = folders_.value(root);
-  if (!folder.isEmpty() && filenames::IsDir(folder)) return QDir::toNativeSeparators(folder);
+  if (!folder.isEmpty() && filenames::isDir(folder)) return QDir::toNativeSeparators(folder);
   return drive;
 }
 

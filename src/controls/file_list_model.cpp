@@ -141,7 +141,7 @@ bool isWanted(int dirFd, const dirent* entry, EntryKind kind) {
 
 std::optional<QStringList> readFolder(const QString& folder, EntryKind kind, const FilePattern& pattern) {
   if (folder.isEmpty()) return std::nullopt;
-  std::unique_ptr<DIR, DirCloser> dir(opendir(filenames::Encode(folder).constData()));
+  std::unique_ptr<DIR, DirCloser> dir(opendir(filenames::encode(folder).constData()));
   if (!dir) return std::nullopt;
   const int fd = dirfd(dir.get());
   QStringList names;
@@ -149,7 +149,7 @@ std::optional<QStringList> readFolder(const QString& folder, EntryKind kind, con
   while (const dirent* entry = readdir(dir.get())) {
     if (entry->d_name[0] == '.') continue;  // hidden, and "." / ".."
     if (!isWanted(fd, entry, kind)) continue;
-    QString name = filenames::Decode(entry->d_name);
+    QString name = filenames::decode(entry->d_name);
     if (pattern.matches(name)) names.append(std::move(name));
   }
   sortNames(names);

@@ -41,7 +41,7 @@ std::optional<QString> FrmMain::droppable(const QDropEvent& event) const {
   if (!isEnabled() || !harmlessAction(event.possibleActions())) return std::nullopt;
   const QMimeData* data = event.mimeData();
   if (!data || !data->hasFormat(kUriList)) return std::nullopt;
-  return droppedfiles::FirstExisting(droppedfiles::UriList(data->data(kUriList)));
+  return droppedfiles::firstExisting(droppedfiles::uriList(data->data(kUriList)));
 }
 
 void FrmMain::dragEnterEvent(QDragEnterEvent* event) {
@@ -83,7 +83,7 @@ bool FrmMain::showDroppedFolder(const QString& folder) {
 
 bool FrmMain::showDropped(const QString& given) {
   const QString path = QDir::toNativeSeparators(QDir::cleanPath(given));
-  const auto status = filenames::Stat(path);
+  const auto status = filenames::stat(path);
   if (!QDir::isAbsolutePath(path) || !status || (!status->isFile && !status->isDir)) return false;
   if (status->isDir) return showDroppedFolder(path);
 

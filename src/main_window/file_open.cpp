@@ -45,7 +45,7 @@ FrmMain::Opened FrmMain::openAsPicture(const QString& path) {
   // big picture that is not decoded ahead is decoded on the prefetch's worker while the window goes on
   // answering; the pane changes when it is there.
   const QStringList neighbours = steppingNeighbours();
-  if (DecodedBytesEstimate(path) > waitFreeBytes) {
+  if (decodedBytesEstimate(path) > waitFreeBytes) {
     const PicturePrefetch::Found found = prefetch->request(path, neighbours);
     if (!found.ready) {
       pendingPicture_ = path;

@@ -279,7 +279,7 @@ void FrmMain::Form_Load() {
 void FrmMain::loadDefaultList() {
   const QString path = program_.readPath(QStringLiteral("default.lst"));
   bool cut_short = false;
-  const auto paths = listfile::Read(path, &cut_short);
+  const auto paths = listfile::read(path, &cut_short);
   if (!paths) return;
   // Told once the window is up: the next exit writes back only what was read.
   if (cut_short) pendingNotice_ = [this, path, n = paths->size()] { reportListCutShort(path, n); };
@@ -287,7 +287,7 @@ void FrmMain::loadDefaultList() {
 }
 
 bool FrmMain::writeDefaultList(QString* error) {
-  return listfile::Write(program_.writePath(QStringLiteral("default.lst")), favourites(), error);
+  return listfile::write(program_.writePath(QStringLiteral("default.lst")), favourites(), error);
 }
 
 void FrmMain::reportListCutShort(const QString& path, qsizetype read) {

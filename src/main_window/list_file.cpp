@@ -12,7 +12,7 @@ namespace {
 QStringList pathsOf(const QList<QByteArray>& lines) {
   QStringList paths;
   for (const QByteArray& line : lines) {
-    const QString text = textfile::Decode(line);
+    const QString text = textfile::decode(line);
     // A line without a file name part (no separator) is where the list ends.
     if (!text.contains(QDir::separator())) break;
     paths << text;
@@ -22,21 +22,21 @@ QStringList pathsOf(const QList<QByteArray>& lines) {
 
 }  // namespace
 
-std::optional<QStringList> Read(const QString& path, bool* cut_short) {
+std::optional<QStringList> read(const QString& path, bool* cut_short) {
   if (cut_short) *cut_short = false;
   if (QFileInfo(path).isDir()) return std::nullopt;
-  const auto lines = textfile::ReadLines(path, kMaxEntries, cut_short);
+  const auto lines = textfile::readLines(path, kMaxEntries, cut_short);
   if (!lines) return std::nullopt;
   return pathsOf(*lines);
 }
 
-QStringList Parse(QByteArrayView bytes) { return pathsOf(textfile::SplitLines(bytes, kMaxEntries)); }
+QStringList parse(QByteArrayView bytes) { return pathsOf(textfile::splitLines(bytes, kMaxEntries)); }
 
-bool Write(const QString& path, const QStringList& paths, QString* error) {
+bool write(const QString& path, const QStringList& paths, QString* error) {
   QList<QByteArray> lines;
   lines.reserve(paths.size());
-  for (const QString& entry : paths) lines << textfile::Encode(entry);
-  return textfile::WriteLines(path, lines, error);
+  for (const QString& entry : paths) lines << textfile::encode(entry);
+  return textfile::writeLines(path, lines, error);
 }
 
 }  // namespace listfile

@@ -163,7 +163,7 @@ void MediaKeys::setVolume(double volume) {
 
 void MediaKeys::openUri(const QString& uri) {
   if (!m_.isEnabled()) return;
-  if (const auto path = droppedfiles::LocalPath(uri.toUtf8())) m_.showDropped(*path);
+  if (const auto path = droppedfiles::localPath(uri.toUtf8())) m_.showDropped(*path);
 }
 
 void MediaKeys::raise() {

@@ -19,7 +19,7 @@ qint64 frameNs(qint64 frame, int rate) {
 
 std::unique_ptr<AdpcmSource> AdpcmSource::open(const QString& path) {
   std::unique_ptr<AdpcmSource> source(new AdpcmSource);
-  if (!filenames::OpenForReading(source->file_, path)) return nullptr;
+  if (!filenames::openForReading(source->file_, path)) return nullptr;
   std::optional<AdpcmWave> wave = readAdpcmWave(source->file_);
   if (!wave) return nullptr;
   source->wave_ = std::move(*wave);

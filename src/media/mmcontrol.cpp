@@ -259,7 +259,7 @@ struct MMControl::Session {
   // no song. On the worker: the file may be slow to read.
   bool prepareOwnSource() {
     QFile file;
-    if (!filenames::OpenForReading(file, path)) return true;
+    if (!filenames::openForReading(file, path)) return true;
     const QByteArray head = file.peek(12);
     if (looksLikeMidi(head)) {
       const QByteArray bytes = file.read(MidiSong::kMaxFileBytes);
@@ -666,11 +666,11 @@ void MMControl::openSession(bool cd) {
     if (fileName_.isEmpty()) return;
     // Only regular files: reading a named pipe or a device could block the pipeline for ever.
     // By the file's exact bytes: a name that is not valid UTF-8 is still the file it names.
-    if (!filenames::IsFile(fileName_)) {
+    if (!filenames::isFile(fileName_)) {
       refused_ = true;
       return;
     }
-    uri = filenames::FileUrl(fileName_).toEncoded();
+    uri = filenames::fileUrl(fileName_).toEncoded();
   }
   GstRef<GstElement> playbin = GstRef<GstElement>::sink(gst_element_factory_make("playbin", nullptr));
   if (!playbin) return;

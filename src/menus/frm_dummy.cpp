@@ -132,7 +132,7 @@ void FrmDummy::mnu_delete_Click() {
   if (reply != QMessageBox::Ok) return;
   // Into the desktop's trash where there is one, so that a wrong OK can be undone; else deleted for good.
   QString error;
-  if (!filenames::MoveToTrash(path) && !filenames::Remove(path, &error)) {
+  if (!filenames::moveToTrash(path) && !filenames::remove(path, &error)) {
     const QString text = TextTables::noticeText(TextTables::Notice::FileNotDeleted, zh).arg(path, error);
     program_.seams.messageBoxes->show(&m, QMessageBox::Critical,
                                       program_.tables.msg(TextTables::MsgWarning, zh), text, QMessageBox::Ok,
@@ -200,7 +200,7 @@ void FrmDummy::mnu_openlist_Click() {
   if (!CMD->ShowOpen()) return;
   // A file that cannot be read leaves the favourites as they were rather than empty.
   bool cut_short = false;
-  const auto paths = listfile::Read(CMD->FileName, &cut_short);
+  const auto paths = listfile::read(CMD->FileName, &cut_short);
   if (!paths) return;
   if (cut_short) program_.frm_main->reportListCutShort(CMD->FileName, paths->size());
   // Opening a list changes neither what is shown nor from_favourites: no favourite is clicked.
@@ -217,7 +217,7 @@ FrmDummy::SaveResult FrmDummy::saveList() {
   const QStringList paths = program_.frm_main->favourites();
   // Written whole or not at all; a failure is told, never passed over as if saved.
   QString error;
-  if (!listfile::Write(CMD->FileName, paths, &error)) {
+  if (!listfile::write(CMD->FileName, paths, &error)) {
     reportNotSaved(program_, CMD->FileName, error);
     return SaveResult::Failed;
   }

@@ -36,11 +36,11 @@ constexpr int kMinRowsPresentShare = 16;
 // An unused palette in front of 16/24/32-bit pixels: any real one is small.
 constexpr quint32 kMaxUnusedPaletteEntries = 65536;
 
-quint16 U16(const char* p) { return qFromLittleEndian<quint16>(p); }
-quint32 U32(const char* p) { return qFromLittleEndian<quint32>(p); }
-qint32 I32(const char* p) { return qFromLittleEndian<qint32>(p); }
+quint16 u16(const char* p) { return qFromLittleEndian<quint16>(p); }
+quint32 u32(const char* p) { return qFromLittleEndian<quint32>(p); }
+qint32 i32(const char* p) { return qFromLittleEndian<qint32>(p); }
 
-bool KnownInfoSize(quint32 size) {
+bool knownInfoSize(quint32 size) {
   switch (size) {
     case kCoreSize:
     case kOs2ShortSize:
@@ -56,12 +56,12 @@ bool KnownInfoSize(quint32 size) {
   }
 }
 
-bool KnownDepth(int bits) {
+bool knownDepth(int bits) {
   return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32 ||
          bits == 64;
 }
 
-bool ReadExactly(QIODevice& device, char* data, qint64 size) { return device.read(data, size) == size; }
+bool readExactly(QIODevice& device, char* data, qint64 size) { return device.read(data, size) == size; }
 
 // Serves `prefix` followed by `body` from `bodyStart` on, as one random-access device, without copying the
 // body. Unbuffered, so that its position is always the one readData() works from.
@@ -110,23 +110,23 @@ class PrefixedDevice final : public QIODevice {
 };
 
 // The top 8 bits of a wider channel mask: all that a 32-bit pixel can show, and all the reader copes with.
-quint32 NarrowMask(quint32 mask) {
+quint32 narrowMask(quint32 mask) {
   if (!mask) return 0;
   const int low = std::countr_zero(mask), high = 31 - std::countl_zero(mask);
   if (high - low < 8) return mask;
   return quint32(mask & (quint64(0xff) << (high - 7)));
 }
 
-int MaskWidth(quint32 mask) { return mask ? 32 - std::countl_zero(mask) - std::countr_zero(mask) : 0; }
+int maskWidth(quint32 mask) { return mask ? 32 - std::countl_zero(mask) - std::countr_zero(mask) : 0; }
 
 // Qt 6.4 widens a channel of fewer than 8 bits by shifting it up, so a 5-bit white comes out as 248; repeat
 // its bits downwards instead. A no-op where the reader already did so.
-void WidenNarrowChannels(QImage& image, const std::array<quint32, 4>& masks) {
+void widenNarrowChannels(QImage& image, const std::array<quint32, 4>& masks) {
   if (image.depth() != 32) return;
   std::array<std::array<uchar, 256>, 4> tables{};
   bool any = false;
   for (size_t c = 0; c < 4; ++c) {
-    const int width = c == 3 && !image.hasAlphaChannel() ? 0 : MaskWidth(masks[c]);
+    const int width = c == 3 && !image.hasAlphaChannel() ? 0 : maskWidth(masks[c]);
     for (int v = 0; v < 256; ++v) {
       int widened = v;
       for (int filled = width; filled > 0 && filled < 8; filled *= 2) widened |= widened >> filled;
@@ -145,7 +145,7 @@ void WidenNarrowChannels(QImage& image, const std::array<quint32, 4>& masks) {
   }
 }
 
-QByteArray FileHeader(quint32 pixelOffset) {
+QByteArray fileHeader(quint32 pixelOffset) {
   QByteArray header(kFileHeaderSize, '\0');
   header[0] = 'B';
   header[1] = 'M';
@@ -155,7 +155,7 @@ QByteArray FileHeader(quint32 pixelOffset) {
 }
 
 // A 108-byte header carrying the fields of a 40-byte one, the compression given and the masks given.
-QByteArray V4Header(const QByteArray& info40, int compression, const quint32 (&masks)[4]) {
+QByteArray v4Header(const QByteArray& info40, int compression, const quint32 (&masks)[4]) {
   QByteArray header(kV4Size, '\0');
   std::memcpy(header.data(), info40.constData(), kInfoSize);
   qToLittleEndian<quint32>(kV4Size, header.data());
@@ -166,16 +166,16 @@ QByteArray V4Header(const QByteArray& info40, int compression, const quint32 (&m
 
 }  // namespace
 
-bool LooksLikeInfoHeader(const QByteArray& head) {
+bool looksLikeInfoHeader(const QByteArray& head) {
   if (head.size() < kOs2ShortSize) return false;
   const char* p = head.constData();
-  const quint32 size = U32(p);
-  if (!KnownInfoSize(size)) return false;
+  const quint32 size = u32(p);
+  if (!knownInfoSize(size)) return false;
   const int planesAt = size == kCoreSize ? 8 : 12;
-  return U16(p + planesAt) == 1 && KnownDepth(U16(p + planesAt + 2));
+  return u16(p + planesAt) == 1 && knownDepth(u16(p + planesAt + 2));
 }
 
-std::optional<Header> ReadHeader(QIODevice& device, bool hasFileHeader) {
+std::optional<Header> readHeader(QIODevice& device, bool hasFileHeader) {
   if (!device.seek(0)) return std::nullopt;
   Header h;
   h.hasFileHeader = hasFileHeader;
@@ -184,40 +184,40 @@ std::optional<Header> ReadHeader(QIODevice& device, bool hasFileHeader) {
   quint32 fileOffset = 0;
   if (hasFileHeader) {
     char file[kFileHeaderSize];
-    if (!ReadExactly(device, file, kFileHeaderSize) || file[0] != 'B' || file[1] != 'M') return std::nullopt;
-    fileOffset = U32(file + 10);
+    if (!readExactly(device, file, kFileHeaderSize) || file[0] != 'B' || file[1] != 'M') return std::nullopt;
+    fileOffset = u32(file + 10);
   }
 
   char sizeField[4];
-  if (!ReadExactly(device, sizeField, 4)) return std::nullopt;
-  const quint32 infoSize = U32(sizeField);
-  if (!KnownInfoSize(infoSize)) return std::nullopt;
+  if (!readExactly(device, sizeField, 4)) return std::nullopt;
+  const quint32 infoSize = u32(sizeField);
+  if (!knownInfoSize(infoSize)) return std::nullopt;
   QByteArray info(int(infoSize), '\0');
   std::memcpy(info.data(), sizeField, 4);
-  if (!ReadExactly(device, info.data() + 4, infoSize - 4)) return std::nullopt;
+  if (!readExactly(device, info.data() + 4, infoSize - 4)) return std::nullopt;
   const char* p = info.constData();
 
   h.infoSize = int(infoSize);
   int planes = 0;
   if (infoSize == kCoreSize) {
     // Qt's reader takes these as signed 16-bit; beyond 32767 it would misread them.
-    const quint16 w = U16(p + 4), hh = U16(p + 6);
+    const quint16 w = u16(p + 4), hh = u16(p + 6);
     if (w > 32767 || hh > 32767) return std::nullopt;
     h.width = w;
     h.height = hh;
-    planes = U16(p + 8);
-    h.bitCount = U16(p + 10);
+    planes = u16(p + 8);
+    h.bitCount = u16(p + 10);
   } else {
-    h.width = I32(p + 4);
-    h.height = I32(p + 8);
-    planes = U16(p + 12);
-    h.bitCount = U16(p + 14);
+    h.width = i32(p + 4);
+    h.height = i32(p + 8);
+    planes = u16(p + 12);
+    h.bitCount = u16(p + 14);
     if (infoSize > kOs2ShortSize) {
-      h.compression = int(std::min<quint32>(U32(p + 16), 255));
-      h.colorsUsed = U32(p + 32);
+      h.compression = int(std::min<quint32>(u32(p + 16), 255));
+      h.colorsUsed = u32(p + 32);
     }
   }
-  if (planes != 1 || !KnownDepth(h.bitCount)) return std::nullopt;
+  if (planes != 1 || !knownDepth(h.bitCount)) return std::nullopt;
   if (h.width <= 0 || h.height == 0 || h.height == std::numeric_limits<qint32>::min()) return std::nullopt;
 
   // OS/2 2.x numbers its compressions differently: 3 is Huffman 1D, 4 is RLE24, and it has no bit fields.
@@ -247,33 +247,33 @@ std::optional<Header> ReadHeader(QIODevice& device, bool hasFileHeader) {
     // the 52- and 56-byte headers.
     quint32 masks[4] = {0, 0, 0, 0};
     if (infoSize >= kV2Size) {
-      for (int i = 0; i < (infoSize == kV2Size ? 3 : 4); ++i) masks[i] = U32(p + 40 + 4 * i);
+      for (int i = 0; i < (infoSize == kV2Size ? 3 : 4); ++i) masks[i] = u32(p + 40 + 4 * i);
     } else {
       const int count = h.compression == kAlphaBitFields ? 4 : 3;
       char maskBytes[16];
-      if (!ReadExactly(device, maskBytes, 4 * count)) return std::nullopt;
-      for (int i = 0; i < count; ++i) masks[i] = U32(maskBytes + 4 * i);
+      if (!readExactly(device, maskBytes, 4 * count)) return std::nullopt;
+      for (int i = 0; i < count; ++i) masks[i] = u32(maskBytes + 4 * i);
       consumed += 4 * count;
     }
-    for (int i = 0; i < 4; ++i) h.masks[size_t(i)] = masks[i] = NarrowMask(masks[i]);
+    for (int i = 0; i < 4; ++i) h.masks[size_t(i)] = masks[i] = narrowMask(masks[i]);
     if (infoSize >= kV4Size) {
       h.info = info;
       qToLittleEndian<quint32>(kBitFields, h.info.data() + 16);
       for (int i = 0; i < 4; ++i) qToLittleEndian<quint32>(masks[i], h.info.data() + 40 + 4 * i);
     } else {
-      h.info = V4Header(info, kBitFields, masks);
+      h.info = v4Header(info, kBitFields, masks);
     }
     h.compression = kBitFields;
   } else if (infoSize == kV2Size || infoSize == kV3Size) {
     // Masks mean nothing for plain pixels; leaving them would make the reader take an alpha mask as real.
-    h.info = V4Header(info, h.compression, {0, 0, 0, 0});
+    h.info = v4Header(info, h.compression, {0, 0, 0, 0});
   } else {
     h.info = info;
   }
   if (h.compression == kRgb && h.bitCount == 16) h.masks = {0x7c00, 0x03e0, 0x001f, 0};
-  if (infoSize == kV5Size && U32(p + 56) == kEmbeddedProfile) {
-    h.profileOffset = start + U32(p + 112);
-    h.profileSize = U32(p + 116);
+  if (infoSize == kV5Size && u32(p + 56) == kEmbeddedProfile) {
+    h.profileOffset = start + u32(p + 112);
+    h.profileSize = u32(p + 116);
   }
   h.replacedBytes = int(consumed);
   h.rewritten = h.info != QByteArray(p, int(infoSize)) || consumed != infoSize;
@@ -296,7 +296,7 @@ std::optional<Header> ReadHeader(QIODevice& device, bool hasFileHeader) {
   if (indexed) {
     const int entries = int(std::min<qint64>(declared, 1 << h.bitCount));
     QByteArray table(entries * entrySize, '\0');
-    if (!device.seek(start + consumed) || !ReadExactly(device, table.data(), table.size()))
+    if (!device.seek(start + consumed) || !readExactly(device, table.data(), table.size()))
       return std::nullopt;
     for (int i = 0; i < entries; ++i) {
       const uchar* e = reinterpret_cast<const uchar*>(table.constData()) + i * entrySize;
@@ -352,10 +352,10 @@ class Input {
 };
 
 // Where the pixels of one stored row (0 = first in the file) go in the image.
-int ImageRow(const Header& h, int stored) { return h.height < 0 ? stored : h.size().height() - 1 - stored; }
+int imageRow(const Header& h, int stored) { return h.height < 0 ? stored : h.size().height() - 1 - stored; }
 
 // Palette pictures: one byte an index, palette entry 0 wherever the file says nothing.
-QImage PaletteImage(const Header& h) {
+QImage paletteImage(const Header& h) {
   QImage image(h.size(), QImage::Format_Indexed8);
   if (image.isNull()) return image;
   image.fill(0);
@@ -365,10 +365,10 @@ QImage PaletteImage(const Header& h) {
   return image;
 }
 
-QImage Uncompressed(Input& in, const Header& h, int rowsPresent) {
+QImage uncompressed(Input& in, const Header& h, int rowsPresent) {
   const int w = h.width;
   const bool indexed = h.bitCount <= 8;
-  QImage image = indexed ? PaletteImage(h) : QImage(h.size(), QImage::Format_ARGB32);
+  QImage image = indexed ? paletteImage(h) : QImage(h.size(), QImage::Format_ARGB32);
   if (image.isNull()) return image;
   if (!indexed) image.fill(0);
   std::vector<uchar> row(size_t(h.stride()));
@@ -387,7 +387,7 @@ QImage Uncompressed(Input& in, const Header& h, int rowsPresent) {
   };
   for (int r = 0; r < rowsPresent; ++r) {
     if (!in.read(row.data(), qint64(row.size()))) break;
-    uchar* line = image.scanLine(ImageRow(h, r));
+    uchar* line = image.scanLine(imageRow(h, r));
     if (indexed) {
       const int bits = h.bitCount, perByte = 8 / bits, mask = (1 << bits) - 1;
       for (int x = 0; x < w; ++x)
@@ -406,17 +406,17 @@ QImage Uncompressed(Input& in, const Header& h, int rowsPresent) {
 
 // RLE4, RLE8 and RLE24: runs and literal stretches, with escapes for the end of a row, of the picture and a
 // jump ahead. Runs past a row's end are cut there; a jump past the picture or the end of the data ends it.
-QImage RunLength(Input& in, const Header& h) {
+QImage runLength(Input& in, const Header& h) {
   const int w = h.width, rows = h.size().height();
   const bool rgb = h.compression == kRle24;
-  QImage image = rgb ? QImage(h.size(), QImage::Format_RGB32) : PaletteImage(h);
+  QImage image = rgb ? QImage(h.size(), QImage::Format_RGB32) : paletteImage(h);
   if (image.isNull()) return image;
   if (rgb) image.fill(0xff000000u);
   int x = 0, r = 0;
   const auto put = [&](int count, auto pixel) {
     const int n = std::min(count, w - x);
     if (n <= 0) return;
-    uchar* line = image.scanLine(ImageRow(h, r));
+    uchar* line = image.scanLine(imageRow(h, r));
     for (int i = 0; i < n; ++i, ++x) {
       if (rgb)
         reinterpret_cast<QRgb*>(line)[x] = pixel(i);
@@ -518,7 +518,7 @@ constexpr int kMaxCodeLength = 13;
 // Run length + 1 by (1 << length | code), 0 where no code is.
 using RunTable = std::array<quint16, size_t(2) << kMaxCodeLength>;
 
-RunTable MakeRunTable(const RunCode* codes, size_t count) {
+RunTable makeRunTable(const RunCode* codes, size_t count) {
   RunTable table{};
   const auto add = [&table](const RunCode& c) {
     table[(size_t(1) << c.length) | c.bits] = quint16(c.run + 1);
@@ -531,10 +531,10 @@ RunTable MakeRunTable(const RunCode* codes, size_t count) {
 // OS/2 Huffman 1D: each row a white run, then black and white in turn, each colour's runs coded as above;
 // rows may start with an end-of-line code (eleven or more zero bits and a one) which also ends a short row.
 // White is palette entry 0, black entry 1; what a bad code leaves undecoded stays entry 0.
-QImage Huffman1D(Input& in, const Header& h) {
-  static const RunTable white = MakeRunTable(kWhiteCodes, std::size(kWhiteCodes));
-  static const RunTable black = MakeRunTable(kBlackCodes, std::size(kBlackCodes));
-  QImage image = PaletteImage(h);
+QImage huffman1D(Input& in, const Header& h) {
+  static const RunTable white = makeRunTable(kWhiteCodes, std::size(kWhiteCodes));
+  static const RunTable black = makeRunTable(kBlackCodes, std::size(kBlackCodes));
+  QImage image = paletteImage(h);
   if (image.isNull()) return image;
   const int w = h.width, rows = h.size().height();
   int byte = 0, bitsLeft = 0;
@@ -572,7 +572,7 @@ QImage Huffman1D(Input& in, const Header& h) {
       continue;
     }
     const int n = std::min(run, w - x);
-    if (isBlack && n > 0) std::memset(image.scanLine(ImageRow(h, r)) + x, 1, size_t(n));
+    if (isBlack && n > 0) std::memset(image.scanLine(imageRow(h, r)) + x, 1, size_t(n));
     x += n;
     if (run < 64) {
       isBlack = !isBlack;
@@ -588,7 +588,7 @@ QImage Huffman1D(Input& in, const Header& h) {
 
 }  // namespace
 
-QImage Read(QIODevice& device, const Header& header) {
+QImage read(QIODevice& device, const Header& header) {
   const qint64 start = header.hasFileHeader ? kFileHeaderSize : 0;
 
   const qint64 available = device.size() - header.pixelOffset;
@@ -596,10 +596,10 @@ QImage Read(QIODevice& device, const Header& header) {
   // Rows of an uncompressed bitmap that the device really holds. A cut-off file still shows what it has, but
   // a few rows under a header claiming thousands more is a corrupt header, not a picture worth a huge
   // allocation.
-  const bool uncompressed = !header.runLength();
+  const bool plain = !header.runLength();
   const int rows = header.size().height();
   int rowsPresent = rows;
-  if (uncompressed) {
+  if (plain) {
     rowsPresent = int(std::min<qint64>(rows, available / header.stride()));
     if (rowsPresent == 0 || rowsPresent < rows / kMinRowsPresentShare) return QImage();
   }
@@ -610,13 +610,13 @@ QImage Read(QIODevice& device, const Header& header) {
     Input in(device);
     switch (header.compression) {
       case kRgb:
-        image = Uncompressed(in, header, rowsPresent);
+        image = uncompressed(in, header, rowsPresent);
         break;
       case kHuffman1D:
-        image = Huffman1D(in, header);
+        image = huffman1D(in, header);
         break;
       default:
-        image = RunLength(in, header);
+        image = runLength(in, header);
         break;
     }
     rowsPresent = rows;  // the rest is filled already
@@ -629,7 +629,7 @@ QImage Read(QIODevice& device, const Header& header) {
     // A file header and the prepared info header in front of the rest, which follows as stored.
     const qint64 pixelOffset =
         header.pixelOffset - start - header.replacedBytes + kFileHeaderSize + header.info.size();
-    PrefixedDevice prefixed(FileHeader(quint32(pixelOffset)) + header.info, device,
+    PrefixedDevice prefixed(fileHeader(quint32(pixelOffset)) + header.info, device,
                             start + header.replacedBytes);
     QImageReader reader(&prefixed, "bmp");
     reader.setAutoDetectImageFormat(false);
@@ -637,7 +637,7 @@ QImage Read(QIODevice& device, const Header& header) {
   }
   if (image.isNull() || image.size() != header.size()) return QImage();
 
-  WidenNarrowChannels(image, header.masks);
+  widenNarrowChannels(image, header.masks);
   if (rowsPresent < rows) {
     // The reader fills rows from the bottom of the stored order and leaves the others as allocated.
     const bool topDown = header.height < 0;

@@ -54,12 +54,12 @@ struct Header {
 };
 
 // True when `head` (the first bytes of a file) starts like an info header: a known header size followed by
-// a plausible depth. Cheap; ReadHeader() does the full check.
-bool LooksLikeInfoHeader(const QByteArray& head);
+// a plausible depth. Cheap; readHeader() does the full check.
+bool looksLikeInfoHeader(const QByteArray& head);
 
 // Reads and checks the headers at the device's start. nullopt for anything Qt's reader could not decode
 // correctly: unknown header size, depth or compression, zero or negative width, zero height.
-std::optional<Header> ReadHeader(QIODevice& device, bool hasFileHeader);
+std::optional<Header> readHeader(QIODevice& device, bool hasFileHeader);
 
 // Decodes the bitmap described by `header` from the start of `device`; the caller has checked its size.
 // Pixels the file does not describe (rows missing from a truncated bitmap, what runs skip or never reach,
@@ -67,6 +67,6 @@ std::optional<Header> ReadHeader(QIODevice& device, bool hasFileHeader);
 // otherwise, never whatever memory held; an uncompressed bitmap that holds less than a sixteenth of its rows
 // is refused. An embedded colour profile becomes the image's colour space. A null image when the decoder
 // fails.
-QImage Read(QIODevice& device, const Header& header);
+QImage read(QIODevice& device, const Header& header);
 
 }  // namespace dib

@@ -18,7 +18,7 @@ struct MetafileTiles::Mailbox {
 
 namespace {
 
-int Milli(qreal dpr) { return int(std::lround(dpr * 1000)); }
+int milli(qreal dpr) { return int(std::lround(dpr * 1000)); }
 
 }  // namespace
 
@@ -74,7 +74,7 @@ void MetafileTiles::paint(QPainter& painter, const QSize& target, qreal dpr, con
   const QRect area(QPoint(0, 0), target);
   const QRect drawn = exposed & area;
   if (picture_.isNull() || drawn.isEmpty() || !(dpr > 0)) return;
-  const Key scale{target.width(), target.height(), Milli(dpr), 0, 0};
+  const Key scale{target.width(), target.height(), milli(dpr), 0, 0};
   if (scale != current_) {
     current_ = scale;
     // The jobs of another scale are no longer wanted; those not started yet need not start.
@@ -89,7 +89,7 @@ void MetafileTiles::paint(QPainter& painter, const QSize& target, qreal dpr, con
   std::vector<Key> keys;
   for (int row = want.top() / kTileSide; row <= want.bottom() / kTileSide; ++row)
     for (int column = want.left() / kTileSide; column <= want.right() / kTileSide; ++column)
-      keys.push_back(Key{target.width(), target.height(), Milli(dpr), column, row});
+      keys.push_back(Key{target.width(), target.height(), milli(dpr), column, row});
   std::stable_partition(keys.begin(), keys.end(),
                         [&](const Key& key) { return tileRect(key).intersects(drawn); });
   const qint64 side = qint64(std::ceil(kTileSide * dpr));
@@ -114,11 +114,11 @@ void MetafileTiles::paint(QPainter& painter, const QSize& target, qreal dpr, con
   bool complete = true;
   for (int row = drawn.top() / kTileSide; row <= drawn.bottom() / kTileSide && complete; ++row)
     for (int column = drawn.left() / kTileSide; column <= drawn.right() / kTileSide && complete; ++column)
-      complete = tiles_.count(Key{target.width(), target.height(), Milli(dpr), column, row}) > 0;
+      complete = tiles_.count(Key{target.width(), target.height(), milli(dpr), column, row}) > 0;
   if (!complete) drawEarlierScales(painter, target, drawn);
   for (int row = drawn.top() / kTileSide; row <= drawn.bottom() / kTileSide; ++row)
     for (int column = drawn.left() / kTileSide; column <= drawn.right() / kTileSide; ++column) {
-      const Key key{target.width(), target.height(), Milli(dpr), column, row};
+      const Key key{target.width(), target.height(), milli(dpr), column, row};
       if (const auto tile = tiles_.find(key); tile != tiles_.end())
         painter.drawImage(QPointF(tileRect(key).topLeft()), tile->second.image);
     }

@@ -90,7 +90,7 @@ void Picture::paint(QPainter& painter, const QRectF& target, const QRect& expose
     painter.fillRect(visible, Qt::white);
     // The device pixels the clip leaves, for the renderer to pass over what falls outside them.
     const QRect device = painter.combinedTransform().mapRect(visible).toAlignedRect();
-    wmf::Render(*metafile_, painter, target, device, cancelled);
+    wmf::render(*metafile_, painter, target, device, cancelled);
     painter.restore();
     return;
   }

@@ -94,7 +94,7 @@ class Bits {
   int starved_ = 0;
 };
 
-int Decode(Bits& bits, const Huffman& table) {
+int decode(Bits& bits, const Huffman& table) {
   int code = 0;
   for (int length = 1; length <= 16; ++length) {
     code = (code << 1) | bits.get(1);
@@ -106,7 +106,7 @@ int Decode(Bits& bits, const Huffman& table) {
   return -1;
 }
 
-int Extend(int value, int size) {
+int extend(int value, int size) {
   return size && value < (1 << (size - 1)) ? value - (1 << size) + 1 : value;
 }
 
@@ -347,12 +347,12 @@ class Decoder {
   bool block(Bits& bits, Component& c, int blockX, int blockY) {
     std::array<int, 64> coefficients{};
     const std::array<int, 64>& q = quant_[size_t(c.quant)];
-    const int dcSize = Decode(bits, dc_[size_t(c.dcTable)]);
+    const int dcSize = decode(bits, dc_[size_t(c.dcTable)]);
     if (dcSize < 0 || dcSize > 16) return false;
-    c.dcPrediction += Extend(dcSize ? bits.get(dcSize) : 0, dcSize);
+    c.dcPrediction += extend(dcSize ? bits.get(dcSize) : 0, dcSize);
     coefficients[0] = c.dcPrediction * q[0];
     for (int k = 1; k < 64;) {
-      const int rs = Decode(bits, ac_[size_t(c.acTable)]);
+      const int rs = decode(bits, ac_[size_t(c.acTable)]);
       if (rs < 0) return false;
       const int run = rs >> 4, size = rs & 0x0f;
       if (size == 0) {
@@ -362,7 +362,7 @@ class Decoder {
       }
       k += run;
       if (k > 63) return false;
-      coefficients[size_t(kZigZag[size_t(k)])] = Extend(bits.get(size), size) * q[size_t(kZigZag[size_t(k)])];
+      coefficients[size_t(kZigZag[size_t(k)])] = extend(bits.get(size), size) * q[size_t(kZigZag[size_t(k)])];
       ++k;
     }
     const int stride = c.blocksWide * 8;
@@ -420,7 +420,7 @@ class Decoder {
 
 }  // namespace
 
-QImage Read(QIODevice& device) {
+QImage read(QIODevice& device) {
   if (!device.seek(0)) return QImage();
   return Decoder(device.readAll()).run();
 }

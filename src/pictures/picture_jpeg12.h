@@ -15,6 +15,6 @@ namespace jpeg12 {
 // are shown at 8 bits; a colour profile becomes the image's colour space. Blocks a broken scan never reaches
 // are black. A null image when there is no frame
 // or no scan, or the coding is not one of the above.
-QImage Read(QIODevice& device);
+QImage read(QIODevice& device);
 
 }  // namespace jpeg12

@@ -44,13 +44,13 @@ constexpr int kMaxJpegSegmentsBeforeFrame = 10000;
 // thousands of nearly empty ones; real files have at most a few dozen.
 constexpr int kMaxJpegScans = 100;
 
-quint16 Le16(const char* p) { return qFromLittleEndian<quint16>(p); }
-quint32 Le32(const char* p) { return qFromLittleEndian<quint32>(p); }
-quint16 Be16(const uchar* p) { return qFromBigEndian<quint16>(p); }
-quint32 Be32(const char* p) { return qFromBigEndian<quint32>(p); }
+quint16 le16(const char* p) { return qFromLittleEndian<quint16>(p); }
+quint32 le32(const char* p) { return qFromLittleEndian<quint32>(p); }
+quint16 be16(const uchar* p) { return qFromBigEndian<quint16>(p); }
+quint32 be32(const char* p) { return qFromBigEndian<quint32>(p); }
 
-bool Fits(qint64 width, qint64 height) { return width > 0 && height > 0 && width * height <= kMaxPixels; }
-bool Fits(QSize size) { return Fits(size.width(), size.height()); }
+bool fits(qint64 width, qint64 height) { return width > 0 && height > 0 && width * height <= kMaxPixels; }
+bool fits(QSize size) { return fits(size.width(), size.height()); }
 
 // Decompression bombs: a tiny file that declares a huge picture makes the decoder allocate (and fill with a
 // default colour) far more than the file can describe. Each format can describe at most so many pixels per
@@ -69,14 +69,14 @@ constexpr qint64 kRlePixelsPerByte = 4096;
 // PNG inside an icon: deflate expands at most 1032 times, a byte holds up to eight 1-bit pixels.
 constexpr qint64 kPngPixelsPerByte = 8 * 1032;
 
-bool Carried(QSize size, qint64 fileBytes, qint64 pixelsPerByte) {
+bool carried(QSize size, qint64 fileBytes, qint64 pixelsPerByte) {
   const qint64 pixels = qint64(size.width()) * size.height();
   return pixels <= kFreePixels || pixels <= std::max<qint64>(fileBytes, 0) * pixelsPerByte;
 }
 
 // Qt's default allocation limit (256 MB) is below what a picture of kMaxPixels needs at 32 bits a pixel.
 // Every path checks the picture's size itself before decoding, so the limit only backs those checks up.
-void AllowFullSizeDecoding() {
+void allowFullSizeDecoding() {
   static const bool done = [] {
     QImageReader::setAllocationLimit(int(kMaxPixels * 4 / (1024 * 1024)) + 16);
     return true;
@@ -84,7 +84,7 @@ void AllowFullSizeDecoding() {
   Q_UNUSED(done);
 }
 
-Kind Sniff(const QByteArray& head) {
+Kind sniff(const QByteArray& head) {
   const auto startsWith = [&head](const char* magic, int size) {
     return head.size() >= size && std::memcmp(head.constData(), magic, size_t(size)) == 0;
   };
@@ -94,10 +94,10 @@ Kind Sniff(const QByteArray& head) {
   if (wmf::Document::looksLikeMetafile(head)) return Kind::Metafile;
   if (head.size() >= 6) {
     const char* p = head.constData();
-    const quint16 type = Le16(p + 2);
-    if (Le16(p) == 0 && (type == 1 || type == 2) && Le16(p + 4) > 0) return Kind::Icon;
+    const quint16 type = le16(p + 2);
+    if (le16(p) == 0 && (type == 1 || type == 2) && le16(p + 4) > 0) return Kind::Icon;
   }
-  if (dib::LooksLikeInfoHeader(head)) return Kind::Dib;
+  if (dib::looksLikeInfoHeader(head)) return Kind::Dib;
   return Kind::Unknown;
 }
 
@@ -142,13 +142,13 @@ class ByteReader {
   int size_ = 0;
 };
 
-QImage ReadWithQt(QIODevice& device, const char* format, int imageIndex = 0) {
+QImage readWithQt(QIODevice& device, const char* format, int imageIndex = 0) {
   if (!device.seek(0)) return QImage();
   QImageReader reader(&device, format);
   reader.setAutoDetectImageFormat(false);
   reader.setAutoTransform(true);
   if (imageIndex > 0 && !reader.jumpToImage(imageIndex)) return QImage();
-  AllowFullSizeDecoding();
+  allowFullSizeDecoding();
   return reader.read();
 }
 
@@ -162,7 +162,7 @@ struct JpegLayout {
   QSize size;          // from the frame header
 };
 
-JpegLayout WalkJpeg(QIODevice& device) {
+JpegLayout walkJpeg(QIODevice& device) {
   JpegLayout layout;
   if (!device.seek(0)) return layout;
   ByteReader in(device);
@@ -192,7 +192,7 @@ JpegLayout WalkJpeg(QIODevice& device) {
     if (marker == 0x01 || marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
     uchar lengthBytes[2];
     if (!in.read(lengthBytes, 2)) return layout;
-    const int length = Be16(lengthBytes);
+    const int length = be16(lengthBytes);
     if (length < 2) return layout;
 
     const bool frameHeader =
@@ -204,7 +204,7 @@ JpegLayout WalkJpeg(QIODevice& device) {
       multiPass = (marker & 0x03) == 0x02;  // progressive
       layout.frame = true;
       layout.precision = sof[0];
-      layout.size = QSize(Be16(sof + 3), Be16(sof + 1));
+      layout.size = QSize(be16(sof + 3), be16(sof + 1));
       if (!in.skip(length - 8)) return layout;
       continue;
     }
@@ -239,7 +239,7 @@ JpegLayout WalkJpeg(QIODevice& device) {
 // A big picture's pixels in memory the kernel may back with huge pages: the decoder then writes into it
 // without a page fault every 4 KiB, which is a good part of a large JPEG's load time. Null when the picture
 // is small, the format unknown, or the platform has no such memory.
-QImage LargeImage(QSize size, QImage::Format format) {
+QImage largeImage(QSize size, QImage::Format format) {
 #ifdef Q_OS_LINUX
   constexpr qsizetype kHugePage = 2 * 1024 * 1024;
   if (format != QImage::Format_RGB32 || size.isEmpty()) return QImage();
@@ -268,7 +268,7 @@ constexpr int kSplitTenths = 7;
 
 // Decodes the rows [top, top + rows) of a JPEG in memory into `part`, which already has their size and the
 // reader's format and is written in place. False when the reader could not, or wrote elsewhere.
-bool ReadJpegRows(const QByteArray& bytes, int top, QImage& part) {
+bool readJpegRows(const QByteArray& bytes, int top, QImage& part) {
   QBuffer buffer;
   buffer.setData(bytes);
   if (!buffer.open(QIODevice::ReadOnly)) return false;
@@ -283,7 +283,7 @@ bool ReadJpegRows(const QByteArray& bytes, int top, QImage& part) {
 // decodes the lower, both into one picture, which takes some three quarters of the time of one decode on
 // two cores. nullopt when the file does not suit (an EXIF rotation, a palette, too big to hold twice) or a
 // part fails: the caller then decodes it whole.
-std::optional<QImage> ReadJpegInTwo(QIODevice& device, const QSize size, const QImage::Format format,
+std::optional<QImage> readJpegInTwo(QIODevice& device, const QSize size, const QImage::Format format,
                                     const QImageIOHandler::Transformations transformation,
                                     const EarlyRows* early) {
   if (transformation != QImageIOHandler::TransformationNone || format == QImage::Format_Invalid ||
@@ -291,7 +291,7 @@ std::optional<QImage> ReadJpegInTwo(QIODevice& device, const QSize size, const Q
     return std::nullopt;
   if (device.size() > 512LL * 1024 * 1024 || !device.seek(0)) return std::nullopt;
   const QByteArray bytes = device.readAll();
-  QImage whole = LargeImage(size, format);
+  QImage whole = largeImage(size, format);
   if (whole.isNull()) whole = QImage(size, format);
   if (whole.isNull()) return std::nullopt;
   const int split = size.height() * kSplitTenths / 10;
@@ -307,7 +307,7 @@ std::optional<QImage> ReadJpegInTwo(QIODevice& device, const QSize size, const Q
   std::shared_ptr<DecodeProgress> progress;
   if (early && early->show && format == QImage::Format_RGB32 && early->rows > 0 && early->rows < split) {
     QImage top = rowsAt(0, early->rows);
-    if (!ReadJpegRows(bytes, 0, top)) return std::nullopt;
+    if (!readJpegRows(bytes, 0, top)) return std::nullopt;
     const QColorSpace space = top.colorSpace();
     // A picture that will be converted to sRGB after decoding is not shown before.
     if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb)) {
@@ -330,14 +330,14 @@ std::optional<QImage> ReadJpegInTwo(QIODevice& device, const QSize size, const Q
   bool upperRead = false;
   std::thread helper([&] {
     try {
-      upperRead = ReadJpegRows(bytes, first, upper);
+      upperRead = readJpegRows(bytes, first, upper);
     } catch (const std::bad_alloc&) {
       upperRead = false;
     }
   });
   bool lowerRead = false;
   try {
-    lowerRead = ReadJpegRows(bytes, split, lower);
+    lowerRead = readJpegRows(bytes, split, lower);
   } catch (const std::bad_alloc&) {
     lowerRead = false;
   }
@@ -353,12 +353,12 @@ std::optional<QImage> ReadJpegInTwo(QIODevice& device, const QSize size, const Q
   return whole;
 }
 
-QImage ReadJpeg(QIODevice& device, Urgency urgency, const EarlyRows* early) {
-  const JpegLayout layout = WalkJpeg(device);
+QImage readJpeg(QIODevice& device, Urgency urgency, const EarlyRows* early) {
+  const JpegLayout layout = walkJpeg(device);
   if (!layout.frame || layout.scans > kMaxJpegScans) return QImage();
   if (layout.precision == 12) {
-    if (!Fits(layout.size) || !Carried(layout.size, device.size(), kJpegPixelsPerByte)) return QImage();
-    return jpeg12::Read(device);
+    if (!fits(layout.size) || !carried(layout.size, device.size(), kJpegPixelsPerByte)) return QImage();
+    return jpeg12::read(device);
   }
 
   if (!device.seek(0)) return QImage();
@@ -366,19 +366,19 @@ QImage ReadJpeg(QIODevice& device, Urgency urgency, const EarlyRows* early) {
   reader.setAutoDetectImageFormat(false);
   reader.setAutoTransform(true);
   const QSize size = reader.size();
-  if (!Fits(size) || !Carried(size, device.size(), kJpegPixelsPerByte)) return QImage();
-  AllowFullSizeDecoding();
+  if (!fits(size) || !carried(size, device.size(), kJpegPixelsPerByte)) return QImage();
+  allowFullSizeDecoding();
   // One pass over the picture (no scans were counted): each part decodes only up to its last row.
   if (urgency == Urgency::Waited && layout.scans == 0 &&
       qint64(size.width()) * size.height() >= kSplitJpegPixels) {
     const QImage::Format format = reader.imageFormat();
     const QImageIOHandler::Transformations transformation = reader.transformation();
-    if (auto image = ReadJpegInTwo(device, size, format, transformation, early)) return *std::move(image);
+    if (auto image = readJpegInTwo(device, size, format, transformation, early)) return *std::move(image);
     if (!device.seek(0)) return QImage();
     reader.setDevice(nullptr);
     reader.setDevice(&device);
   }
-  QImage image = LargeImage(size, reader.imageFormat());
+  QImage image = largeImage(size, reader.imageFormat());
   if (!image.isNull() && reader.read(&image)) return image;
   return reader.read();
 }
@@ -387,7 +387,7 @@ QImage ReadJpeg(QIODevice& device, Urgency urgency, const EarlyRows* early) {
 
 // The canvas Qt's decoder draws the first frame on: the logical screen, or where that is zero the frame's
 // extent. nullopt when there is no frame.
-std::optional<QSize> GifCanvas(QIODevice& device) {
+std::optional<QSize> gifCanvas(QIODevice& device) {
   if (!device.seek(0)) return std::nullopt;
   ByteReader in(device);
   uchar header[13];
@@ -419,10 +419,10 @@ std::optional<QSize> GifCanvas(QIODevice& device) {
   }
 }
 
-QImage ReadGif(QIODevice& device) {
-  const std::optional<QSize> canvas = GifCanvas(device);
-  if (!canvas || !Fits(*canvas) || !Carried(*canvas, device.size(), kGifPixelsPerByte)) return QImage();
-  return ReadWithQt(device, "gif");
+QImage readGif(QIODevice& device) {
+  const std::optional<QSize> canvas = gifCanvas(device);
+  if (!canvas || !fits(*canvas) || !carried(*canvas, device.size(), kGifPixelsPerByte)) return QImage();
+  return readWithQt(device, "gif");
 }
 
 // ---- ICO and CUR
@@ -440,7 +440,7 @@ struct IconCandidate {
 // and wins where the directory disagrees: Qt's reader would take the directory's and show the mask as
 // colours, or refuse. Some writers store the height undoubled; that one matches the directory. The
 // directory's 0 stands for 256. An empty size when neither makes sense.
-QSize IconBitmapSize(int dirWidth, int dirHeight, qint32 headerWidth, qint32 headerHeight) {
+QSize iconBitmapSize(int dirWidth, int dirHeight, qint32 headerWidth, qint32 headerHeight) {
   const auto valid = [](qint64 side) { return side > 0 && side <= kMaxIconBitmapSide; };
   const int dirW = dirWidth ? dirWidth : kMaxIconBitmapSide,
             dirH = dirHeight ? dirHeight : kMaxIconBitmapSide;
@@ -456,22 +456,22 @@ QSize IconBitmapSize(int dirWidth, int dirHeight, qint32 headerWidth, qint32 hea
 }
 
 // The images of an icon or cursor file that Qt's reader can decode in full, largest first (by area, then by
-// depth). Sizes are the ones the reader will produce: a bitmap's as IconBitmapSize() decides, a PNG's own.
-std::vector<IconCandidate> IconCandidates(QIODevice& device) {
+// depth). Sizes are the ones the reader will produce: a bitmap's as iconBitmapSize() decides, a PNG's own.
+std::vector<IconCandidate> iconCandidates(QIODevice& device) {
   std::vector<IconCandidate> candidates;
   const qint64 fileSize = device.size();
   char dir[6];
   if (!device.seek(0) || device.read(dir, 6) != 6) return candidates;
-  const int count = std::min<int>(Le16(dir + 4), kMaxIconEntries);
+  const int count = std::min<int>(le16(dir + 4), kMaxIconEntries);
   const QByteArray entries = device.read(qint64(count) * 16);
 
   for (int i = 0; i < int(entries.size() / 16); ++i) {
     const char* e = entries.constData() + i * 16;
     const int dirWidth = uchar(e[0]);
     const int dirHeight = uchar(e[1]);
-    const int dirBits = Le16(e + 6);  // a cursor's hotspot; Qt's reader still falls back on it
-    const qint64 bytes = Le32(e + 8);
-    const qint64 offset = Le32(e + 12);
+    const int dirBits = le16(e + 6);  // a cursor's hotspot; Qt's reader still falls back on it
+    const qint64 bytes = le32(e + 8);
+    const qint64 offset = le32(e + 12);
     char head[40];
     if (offset < 6 || offset >= fileSize || !device.seek(offset)) continue;
     const qint64 headSize = device.read(head, 40);
@@ -480,23 +480,23 @@ std::vector<IconCandidate> IconCandidates(QIODevice& device) {
     c.index = i;
     if (headSize >= 26 && std::memcmp(head, "\x89PNG\r\n\x1A\n", 8) == 0) {
       if (std::memcmp(head + 12, "IHDR", 4) != 0 || bytes > fileSize - offset) continue;
-      const qint64 w = Be32(head + 16), h = Be32(head + 20);
-      if (!Fits(w, h) || !Carried(QSize(int(w), int(h)), bytes, kPngPixelsPerByte)) continue;
+      const qint64 w = be32(head + 16), h = be32(head + 20);
+      if (!fits(w, h) || !carried(QSize(int(w), int(h)), bytes, kPngPixelsPerByte)) continue;
       static constexpr int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
       const int colorType = uchar(head[25]);
       c.size = QSize(int(w), int(h));
       c.depth = uchar(head[24]) * (colorType < 7 ? kChannels[colorType] : 0);
       c.png = true;
     } else {
-      if (headSize != 40 || Le32(head) != 40) continue;  // the reader takes any header as 40 bytes long
+      if (headSize != 40 || le32(head) != 40) continue;  // the reader takes any header as 40 bytes long
       const qint32 headerWidth = qFromLittleEndian<qint32>(head + 4);
       const qint32 headerHeight = qFromLittleEndian<qint32>(head + 8);
-      const int bits = Le16(head + 14) ? Le16(head + 14) : dirBits;
+      const int bits = le16(head + 14) ? le16(head + 14) : dirBits;
       if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) continue;
-      const QSize size = IconBitmapSize(dirWidth, dirHeight, headerWidth, headerHeight);
+      const QSize size = iconBitmapSize(dirWidth, dirHeight, headerWidth, headerHeight);
       if (size.isEmpty()) continue;
       const int w = size.width(), h = size.height();
-      const quint32 used = Le32(head + 32);
+      const quint32 used = le32(head + 32);
       const qint64 colors = bits <= 8 ? (used ? used : (1u << bits)) : 0;
       if (colors > 256) continue;
       const qint64 colorStride = ((qint64(w) * bits + 31) / 32) * 4;
@@ -519,7 +519,7 @@ std::vector<IconCandidate> IconCandidates(QIODevice& device) {
 
 // A bitmap image of an icon as an icon file of its own, whose directory and header agree on the size the
 // candidate has. At most a 256 x 256 bitmap with its mask, so small.
-QByteArray SingleIcon(QIODevice& device, const IconCandidate& c) {
+QByteArray singleIcon(QIODevice& device, const IconCandidate& c) {
   if (!device.seek(c.offset)) return {};
   QByteArray bitmap = device.read(c.bytes);
   if (bitmap.size() != c.bytes) return {};
@@ -538,18 +538,18 @@ QByteArray SingleIcon(QIODevice& device, const IconCandidate& c) {
   return icon + bitmap;
 }
 
-QImage ReadIcon(QIODevice& device) {
-  const std::vector<IconCandidate> candidates = IconCandidates(device);
+QImage readIcon(QIODevice& device) {
+  const std::vector<IconCandidate> candidates = iconCandidates(device);
   const int attempts = std::min<int>(int(candidates.size()), kMaxIconAttempts);
   for (int i = 0; i < attempts; ++i) {
     const IconCandidate& c = candidates[size_t(i)];
     QImage image;
     if (c.png) {
-      image = ReadWithQt(device, "ico", c.index);
+      image = readWithQt(device, "ico", c.index);
     } else {
       QBuffer single;
-      single.setData(SingleIcon(device, c));
-      if (single.open(QIODevice::ReadOnly)) image = ReadWithQt(single, "ico");
+      single.setData(singleIcon(device, c));
+      if (single.open(QIODevice::ReadOnly)) image = readWithQt(single, "ico");
     }
     if (!image.isNull()) return image;
   }
@@ -558,14 +558,14 @@ QImage ReadIcon(QIODevice& device) {
 
 // ---- BMP and DIB
 
-QImage ReadBitmap(QIODevice& device, bool hasFileHeader) {
-  const std::optional<dib::Header> header = dib::ReadHeader(device, hasFileHeader);
-  if (!header || !Fits(header->size())) return QImage();
+QImage readBitmap(QIODevice& device, bool hasFileHeader) {
+  const std::optional<dib::Header> header = dib::readHeader(device, hasFileHeader);
+  if (!header || !fits(header->size())) return QImage();
   // Uncompressed rows are checked against the file by the reader (a bitmap missing most of them is refused).
-  if (header->runLength() && !Carried(header->size(), device.size() - header->pixelOffset, kRlePixelsPerByte))
+  if (header->runLength() && !carried(header->size(), device.size() - header->pixelOffset, kRlePixelsPerByte))
     return QImage();
-  AllowFullSizeDecoding();
-  return dib::Read(device, *header);
+  allowFullSizeDecoding();
+  return dib::read(device, *header);
 }
 
 // ---- Windows metafiles
@@ -573,7 +573,7 @@ QImage ReadBitmap(QIODevice& device, bool hasFileHeader) {
 // Metafiles are read whole: the renderer plays them at every paint. Real ones are a few megabytes at most.
 constexpr qint64 kMaxMetafileBytes = 64LL * 1024 * 1024;
 
-std::optional<Picture> ReadMetafile(QIODevice& device) {
+std::optional<Picture> readMetafile(QIODevice& device) {
   if (device.size() > kMaxMetafileBytes || !device.seek(0)) return std::nullopt;
   std::shared_ptr<const wmf::Document> metafile = wmf::Document::parse(device.readAll());
   if (!metafile) return std::nullopt;
@@ -582,7 +582,7 @@ std::optional<Picture> ReadMetafile(QIODevice& device) {
 
 // Qt's readers keep a palette as short as the file's, but leave pixels that index past its end as stored;
 // drawing such a pixel would read beyond the colour table. Those pixels show black.
-void CompletePalette(QImage& image) {
+void completePalette(QImage& image) {
   int needed = 0;
   if (image.format() == QImage::Format_Indexed8) needed = 256;
   if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB) needed = 2;
@@ -595,7 +595,7 @@ void CompletePalette(QImage& image) {
 // Pixels are shown as sRGB: a picture with another colour profile (a JPEG's, a PNG's in an icon, a V5
 // bitmap's) is converted once, in time and memory linear in its pixels. Palette pictures convert their
 // palette; formats the conversion does not take go through 32 bits.
-void ConvertToSrgb(QImage& image) {
+void convertToSrgb(QImage& image) {
   const QColorSpace space = image.colorSpace();
   if (!space.isValid() || space == QColorSpace(QColorSpace::SRgb)) return;
   if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB)
@@ -605,34 +605,34 @@ void ConvertToSrgb(QImage& image) {
   image.convertToColorSpace(QColorSpace::SRgb);
 }
 
-std::optional<Picture> Load(QIODevice& device, Urgency urgency, const EarlyRows* early) {
+std::optional<Picture> load(QIODevice& device, Urgency urgency, const EarlyRows* early) {
   if (!device.isOpen() || device.isSequential() || !device.seek(0)) return std::nullopt;
   const QByteArray head = device.read(kSniffBytes);
   QImage image;
-  switch (Sniff(head)) {
+  switch (sniff(head)) {
     case Kind::Bmp:
-      image = ReadBitmap(device, true);
+      image = readBitmap(device, true);
       break;
     case Kind::Dib:
-      image = ReadBitmap(device, false);
+      image = readBitmap(device, false);
       break;
     case Kind::Icon:
-      image = ReadIcon(device);
+      image = readIcon(device);
       break;
     case Kind::Jpeg:
-      image = ReadJpeg(device, urgency, early);
+      image = readJpeg(device, urgency, early);
       break;
     case Kind::Gif:
-      image = ReadGif(device);
+      image = readGif(device);
       break;
     case Kind::Metafile:
-      return ReadMetafile(device);
+      return readMetafile(device);
     case Kind::Unknown:
       break;
   }
-  if (image.isNull() || !Fits(image.size())) return std::nullopt;
-  CompletePalette(image);
-  ConvertToSrgb(image);
+  if (image.isNull() || !fits(image.size())) return std::nullopt;
+  completePalette(image);
+  convertToSrgb(image);
   // Qt's reader takes a "@2x" in the file name as a pixel ratio; a picture's size comes from its content
   // alone.
   image.setDevicePixelRatio(1.0);
@@ -641,35 +641,35 @@ std::optional<Picture> Load(QIODevice& device, Urgency urgency, const EarlyRows*
 
 // The picture's size as its reader would produce it, from the headers alone; an empty size when the loader
 // would refuse the file.
-QSize ProbeSize(QIODevice& device, Kind kind) {
+QSize probeSize(QIODevice& device, Kind kind) {
   switch (kind) {
     case Kind::Bmp:
     case Kind::Dib: {
-      const auto header = dib::ReadHeader(device, kind == Kind::Bmp);
-      if (!header || !Fits(header->size())) return {};
+      const auto header = dib::readHeader(device, kind == Kind::Bmp);
+      if (!header || !fits(header->size())) return {};
       if (header->runLength() &&
-          !Carried(header->size(), device.size() - header->pixelOffset, kRlePixelsPerByte))
+          !carried(header->size(), device.size() - header->pixelOffset, kRlePixelsPerByte))
         return {};
       return header->size();
     }
     case Kind::Icon: {
-      const auto candidates = IconCandidates(device);
+      const auto candidates = iconCandidates(device);
       return candidates.empty() ? QSize() : candidates.front().size;
     }
     case Kind::Jpeg: {
-      const JpegLayout layout = WalkJpeg(device);
+      const JpegLayout layout = walkJpeg(device);
       if (layout.precision == 12)
-        return Fits(layout.size) && Carried(layout.size, device.size(), kJpegPixelsPerByte) ? layout.size
+        return fits(layout.size) && carried(layout.size, device.size(), kJpegPixelsPerByte) ? layout.size
                                                                                             : QSize();
       if (!device.seek(0)) return {};
       QImageReader reader(&device, "jpeg");
       reader.setAutoDetectImageFormat(false);
       const QSize size = reader.size();
-      return Fits(size) && Carried(size, device.size(), kJpegPixelsPerByte) ? size : QSize();
+      return fits(size) && carried(size, device.size(), kJpegPixelsPerByte) ? size : QSize();
     }
     case Kind::Gif: {
-      const auto canvas = GifCanvas(device);
-      return canvas && Fits(*canvas) && Carried(*canvas, device.size(), kGifPixelsPerByte) ? *canvas
+      const auto canvas = gifCanvas(device);
+      return canvas && fits(*canvas) && carried(*canvas, device.size(), kGifPixelsPerByte) ? *canvas
                                                                                            : QSize();
     }
     case Kind::Metafile:
@@ -681,37 +681,37 @@ QSize ProbeSize(QIODevice& device, Kind kind) {
 
 }  // namespace
 
-qint64 DecodedBytesEstimate(const QString& path) {
+qint64 decodedBytesEstimate(const QString& path) {
   QFile file;
-  if (!filenames::OpenForReading(file, path) || file.isSequential()) return 0;
-  const Kind kind = Sniff(file.read(kSniffBytes));
+  if (!filenames::openForReading(file, path) || file.isSequential()) return 0;
+  const Kind kind = sniff(file.read(kSniffBytes));
   if (kind == Kind::Metafile) return file.size() <= kMaxMetafileBytes ? file.size() : 0;
   try {
-    const QSize size = ProbeSize(file, kind);
+    const QSize size = probeSize(file, kind);
     return qint64(size.width()) * size.height() * 4;
   } catch (const std::bad_alloc&) {
     return 0;
   }
 }
 
-std::optional<Picture> LoadPictureFromDevice(QIODevice& device, Urgency urgency, const EarlyRows* early) {
+std::optional<Picture> loadPictureFromDevice(QIODevice& device, Urgency urgency, const EarlyRows* early) {
   try {
-    return Load(device, urgency, early);
+    return load(device, urgency, early);
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
 }
 
-std::optional<Picture> LoadPicture(const QString& path, Urgency urgency, const EarlyRows* early) {
+std::optional<Picture> loadPicture(const QString& path, Urgency urgency, const EarlyRows* early) {
   // Only regular files: opening a pipe would wait for a writer, and a device never ends.
   QFile file;
-  if (!filenames::OpenForReading(file, path) || file.isSequential()) return std::nullopt;
-  return LoadPictureFromDevice(file, urgency, early);
+  if (!filenames::openForReading(file, path) || file.isSequential()) return std::nullopt;
+  return loadPictureFromDevice(file, urgency, early);
 }
 
-std::optional<Picture> LoadPictureFromData(const QByteArray& data) {
+std::optional<Picture> loadPictureFromData(const QByteArray& data) {
   QBuffer buffer;
   buffer.setData(data);
   if (!buffer.open(QIODevice::ReadOnly)) return std::nullopt;
-  return LoadPictureFromDevice(buffer);
+  return loadPictureFromDevice(buffer);
 }

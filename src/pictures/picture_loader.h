@@ -33,17 +33,17 @@ struct EarlyRows {
   std::function<void(const Picture&)> show;
 };
 
-std::optional<Picture> LoadPicture(const QString& path, Urgency urgency = Urgency::Ahead,
+std::optional<Picture> loadPicture(const QString& path, Urgency urgency = Urgency::Ahead,
                                    const EarlyRows* early = nullptr);
 
 // The same for bytes in memory (the clipboard, fuzzing).
-std::optional<Picture> LoadPictureFromData(const QByteArray& data);
+std::optional<Picture> loadPictureFromData(const QByteArray& data);
 
 // The same for an open random-access device, read from its start.
-std::optional<Picture> LoadPictureFromDevice(QIODevice& device, Urgency urgency = Urgency::Ahead,
+std::optional<Picture> loadPictureFromDevice(QIODevice& device, Urgency urgency = Urgency::Ahead,
                                              const EarlyRows* early = nullptr);
 
 // The memory a decoded picture of the file would take, judged from its headers alone (nothing is decoded):
 // 4 bytes a pixel for a raster, the file's size for a metafile. 0 when the file is no picture the loader
 // would accept. For deciding whether a picture may be decoded ahead of need.
-qint64 DecodedBytesEstimate(const QString& path);
+qint64 decodedBytesEstimate(const QString& path);

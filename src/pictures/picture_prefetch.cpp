@@ -33,7 +33,7 @@ qint64 bytesOf(const Picture& picture) {
 PictureKey PictureKey::of(const QString& path) {
   PictureKey key;
   key.path = path;
-  if (const auto status = filenames::Stat(path)) {
+  if (const auto status = filenames::stat(path)) {
     key.size = status->size;
     key.modified = status->modifiedMs;
   }
@@ -113,7 +113,7 @@ std::optional<Picture> PicturePrefetch::take(const QString& current, const QStri
     notePeak(1);
     QElapsedTimer timer;
     timer.start();
-    picture = LoadPicture(current, Urgency::Waited);
+    picture = loadPicture(current, Urgency::Waited);
     ++decodes_;
     ++decodedHere_;
     noteDecode(key, timer.elapsed());
@@ -190,12 +190,12 @@ void PicturePrefetch::pump() {
   auto next = wanted_.cend();
   if (awaited) {
     next = wanted_.cbegin();
-    estimate = DecodedBytesEstimate(requested_.path);
+    estimate = decodedBytesEstimate(requested_.path);
   } else {
     const qint64 held_bytes = heldBytes();
     next = std::find_if(wanted_.cbegin() + 1, wanted_.cend(), [&](const PictureKey& key) {
       if (find(key)) return false;
-      estimate = DecodedBytesEstimate(key.path);
+      estimate = decodedBytesEstimate(key.path);
       return estimate > 0 && held_bytes + estimate <= budgetBytes_;
     });
   }
@@ -221,7 +221,7 @@ void PicturePrefetch::pump() {
       QElapsedTimer timer;
       timer.start();
       std::optional<Picture> picture =
-          LoadPicture(job->key.path, job->urgency, early.show ? &early : nullptr);
+          loadPicture(job->key.path, job->urgency, early.show ? &early : nullptr);
       ++decodes_;
       const qint64 ms = timer.elapsed();
       const bool decoded = PictureKey::of(job->key.path) == job->key;

@@ -109,7 +109,7 @@ bool AtomicFile::commit() {
   return true;
 }
 
-bool WriteFileAtomically(const QString& path, QByteArrayView bytes, QString* error) {
+bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error) {
   AtomicFile file(path);
   const bool ok = file.open() && file.write(bytes) && file.commit();
   if (!ok && error) *error = file.errorString();

@@ -41,4 +41,4 @@ class AtomicFile {
 };
 
 // The whole of `bytes` into `path` through an AtomicFile. On failure `error` (when given) says why.
-bool WriteFileAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr);
+bool writeFileAtomically(const QString& path, QByteArrayView bytes, QString* error = nullptr);

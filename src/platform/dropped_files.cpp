@@ -26,7 +26,7 @@ QString cleaned(const QString& path) { return QDir::toNativeSeparators(QDir::cle
 
 }  // namespace
 
-std::optional<QString> LocalPath(QByteArrayView uri) {
+std::optional<QString> localPath(QByteArrayView uri) {
   uri = uri.trimmed();
   if (!startsWithNoCase(uri, "file:")) return std::nullopt;
   QByteArrayView rest = uri.sliced(5);
@@ -52,11 +52,11 @@ std::optional<QString> LocalPath(QByteArrayView uri) {
   if (path.size() >= 3 && path.at(2) == QLatin1Char(':')) path.remove(0, 1);
   return cleaned(path);
 #else
-  return cleaned(filenames::Decode(bytes));
+  return cleaned(filenames::decode(bytes));
 #endif
 }
 
-QStringList UriList(QByteArrayView list) {
+QStringList uriList(QByteArrayView list) {
   QStringList paths;
   int entries = 0;
   qsizetype at = 0;
@@ -68,27 +68,27 @@ QStringList UriList(QByteArrayView list) {
     if (line.endsWith('\r')) line.chop(1);
     if (line.trimmed().isEmpty() || line.startsWith('#')) continue;
     ++entries;
-    if (const auto path = LocalPath(line)) paths << *path;
+    if (const auto path = localPath(line)) paths << *path;
   }
   return paths;
 }
 
-QString Argument(QByteArrayView argument, const QString& folder) {
-  if (startsWithNoCase(argument, "file:")) return LocalPath(argument).value_or(QString());
+QString argument(QByteArrayView argument, const QString& folder) {
+  if (startsWithNoCase(argument, "file:")) return localPath(argument).value_or(QString());
   if (argument.isEmpty() || argument.contains('\0')) return QString();
-  const QString name = filenames::Decode(argument);
+  const QString name = filenames::decode(argument);
   if (QDir::isAbsolutePath(name)) return cleaned(name);
   return cleaned(folder + QLatin1Char('/') + name);
 }
 
-QString WorkingFolder() {
+QString workingFolder() {
 #ifdef Q_OS_WIN
   return QDir::currentPath();
 #else
   // getcwd's own bytes: QDir::currentPath() decodes them as UTF-8.
   std::vector<char> buffer(4096);
   while (buffer.size() <= (1u << 20)) {
-    if (::getcwd(buffer.data(), buffer.size())) return filenames::Decode(QByteArrayView(buffer.data()));
+    if (::getcwd(buffer.data(), buffer.size())) return filenames::decode(QByteArrayView(buffer.data()));
     if (errno != ERANGE) break;
     buffer.resize(buffer.size() * 2);
   }
@@ -96,10 +96,10 @@ QString WorkingFolder() {
 #endif
 }
 
-std::optional<QString> FirstExisting(const QStringList& paths) {
+std::optional<QString> firstExisting(const QStringList& paths) {
   for (const QString& path : paths) {
     if (path.isEmpty()) continue;
-    const auto status = filenames::Stat(path);
+    const auto status = filenames::stat(path);
     if (status && (status->isFile || status->isDir)) return path;
   }
   return std::nullopt;

@@ -17,19 +17,19 @@ inline constexpr int kMaxEntries = 256;
 
 // The local path of a file:// address (host empty, "localhost" or this machine), cleaned; nullopt for any
 // other scheme, another machine, a relative path or an escaped NUL.
-std::optional<QString> LocalPath(QByteArrayView uri);
+std::optional<QString> localPath(QByteArrayView uri);
 
 // The local paths of a text/uri-list (lines ended by CR LF or LF, "#" comments), in order; addresses that
 // are not local files are left out.
-QStringList UriList(QByteArrayView list);
+QStringList uriList(QByteArrayView list);
 
 // A command-line argument: a file:// address, an absolute path, or a path relative to `folder`.
-QString Argument(QByteArrayView argument, const QString& folder);
+QString argument(QByteArrayView argument, const QString& folder);
 
 // The process's current folder, by its exact bytes.
-QString WorkingFolder();
+QString workingFolder();
 
 // The first of `paths` that is an existing regular file or folder (links followed).
-std::optional<QString> FirstExisting(const QStringList& paths);
+std::optional<QString> firstExisting(const QStringList& paths);
 
 }  // namespace droppedfiles

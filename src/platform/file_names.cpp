@@ -53,7 +53,7 @@ QString errnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
 }  // namespace
 
-QString Decode(QByteArrayView bytes) {
+QString decode(QByteArrayView bytes) {
   QString text;
   text.reserve(bytes.size());
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -71,7 +71,7 @@ QString Decode(QByteArrayView bytes) {
   return text;
 }
 
-QByteArray Encode(QStringView name) {
+QByteArray encode(QStringView name) {
   QByteArray bytes;
   bytes.reserve(name.size());
   qsizetype run = 0;  // start of the plain text not yet encoded
@@ -89,10 +89,10 @@ QByteArray Encode(QStringView name) {
   return bytes;
 }
 
-std::optional<Status> Stat(const QString& path) {
+std::optional<Status> stat(const QString& path) {
   if (path.isEmpty()) return std::nullopt;
   struct stat st {};
-  if (::stat(Encode(path).constData(), &st) != 0) return std::nullopt;
+  if (::stat(encode(path).constData(), &st) != 0) return std::nullopt;
   Status status;
   status.isFile = S_ISREG(st.st_mode);
   status.isDir = S_ISDIR(st.st_mode);
@@ -101,10 +101,10 @@ std::optional<Status> Stat(const QString& path) {
   return status;
 }
 
-bool OpenForReading(QFile& file, const QString& path) {
+bool openForReading(QFile& file, const QString& path) {
   if (path.isEmpty()) return false;
   // Non-blocking, so that a pipe without a writer cannot hold the open; the mode is checked on the handle.
-  const int fd = ::open(Encode(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = ::open(encode(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -119,8 +119,8 @@ bool OpenForReading(QFile& file, const QString& path) {
   return true;
 }
 
-bool Remove(const QString& path, QString* error) {
-  if (::unlink(Encode(path).constData()) == 0) return true;
+bool remove(const QString& path, QString* error) {
+  if (::unlink(encode(path).constData()) == 0) return true;
   if (error) *error = errnoText();
   return false;
 }
@@ -152,13 +152,13 @@ bool makeDirs(const QByteArray& path) {
 
 }  // namespace
 
-bool MoveToTrash(const QString& path, QString* error) {
+bool moveToTrash(const QString& path, QString* error) {
   // Qt's trash needs the user's data folder to exist; without it, it would make "files" and "info" in the
   // current folder.
   const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
   if (data.isEmpty() || !QDir().mkpath(data)) return false;
   // A name Qt can reach goes through Qt, which also knows the trash folders of other volumes.
-  if (QFile::encodeName(path) == Encode(path)) {
+  if (QFile::encodeName(path) == encode(path)) {
     QFile file(path);
     if (file.moveToTrash()) return true;
     if (error) *error = file.errorString();
@@ -166,11 +166,11 @@ bool MoveToTrash(const QString& path, QString* error) {
   }
   // The home trash: $XDG_DATA_HOME/Trash (files/ and info/). Only files on the same file system as it can be
   // moved there by a rename; others have no trash here and the caller deletes instead.
-  const QByteArray trash = Encode(data) + "/Trash";
+  const QByteArray trash = encode(data) + "/Trash";
   const QByteArray files = trash + "/files";
   const QByteArray info = trash + "/info";
   if (!makeDirs(files) || !makeDirs(info)) return false;
-  const QByteArray source = Encode(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+  const QByteArray source = encode(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
   const QByteArray name = source.mid(source.lastIndexOf('/') + 1);
   if (name.isEmpty()) return false;
   const QByteArray target = freeTrashName(files, info, name);
@@ -192,57 +192,57 @@ bool MoveToTrash(const QString& path, QString* error) {
   return true;
 }
 
-bool Writable(const QString& path) { return ::access(Encode(path).constData(), W_OK) == 0; }
+bool writable(const QString& path) { return ::access(encode(path).constData(), W_OK) == 0; }
 
-QUrl FileUrl(const QString& path) {
-  const QByteArray bytes = Encode(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+QUrl fileUrl(const QString& path) {
+  const QByteArray bytes = encode(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
   return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);
 }
 
 #else  // Windows: names are UTF-16 and Qt reaches them as they are.
 
-QString Decode(QByteArrayView bytes) { return QFile::decodeName(bytes.toByteArray()); }
-QByteArray Encode(QStringView name) { return QFile::encodeName(name.toString()); }
+QString decode(QByteArrayView bytes) { return QFile::decodeName(bytes.toByteArray()); }
+QByteArray encode(QStringView name) { return QFile::encodeName(name.toString()); }
 
-std::optional<Status> Stat(const QString& path) {
+std::optional<Status> stat(const QString& path) {
   const QFileInfo info(path);
   if (path.isEmpty() || !info.exists()) return std::nullopt;
   return Status{info.isFile(), info.isDir(), info.size(), info.lastModified().toMSecsSinceEpoch()};
 }
 
-bool OpenForReading(QFile& file, const QString& path) {
+bool openForReading(QFile& file, const QString& path) {
   if (!QFileInfo(path).isFile()) return false;
   file.setFileName(path);
   return file.open(QIODevice::ReadOnly);
 }
 
-bool Remove(const QString& path, QString* error) {
+bool remove(const QString& path, QString* error) {
   QFile file(path);
   if (file.remove()) return true;
   if (error) *error = file.errorString();
   return false;
 }
 
-bool MoveToTrash(const QString& path, QString* error) {
+bool moveToTrash(const QString& path, QString* error) {
   QFile file(path);
   if (file.moveToTrash()) return true;
   if (error) *error = file.errorString();
   return false;
 }
 
-QUrl FileUrl(const QString& path) { return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()); }
+QUrl fileUrl(const QString& path) { return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()); }
 
-bool Writable(const QString& path) { return QFileInfo(path).isWritable(); }
+bool writable(const QString& path) { return QFileInfo(path).isWritable(); }
 
 #endif
 
-bool IsFile(const QString& path) {
-  const auto status = Stat(path);
+bool isFile(const QString& path) {
+  const auto status = stat(path);
   return status && status->isFile;
 }
 
-bool IsDir(const QString& path) {
-  const auto status = Stat(path);
+bool isDir(const QString& path) {
+  const auto status = stat(path);
   return status && status->isDir;
 }
 

@@ -19,8 +19,8 @@ class QFile;
 // On Windows names are UTF-16 and Qt's own functions are used.
 namespace filenames {
 
-QString Decode(QByteArrayView bytes);
-QByteArray Encode(QStringView name);
+QString decode(QByteArrayView bytes);
+QByteArray encode(QStringView name);
 
 struct Status {
   bool isFile = false;
@@ -29,24 +29,24 @@ struct Status {
   qint64 modifiedMs = -1;  // since the epoch
 };
 // The file a path names, links followed; nullopt when there is none (or it cannot be reached).
-std::optional<Status> Stat(const QString& path);
-bool IsFile(const QString& path);
-bool IsDir(const QString& path);
+std::optional<Status> stat(const QString& path);
+bool isFile(const QString& path);
+bool isDir(const QString& path);
 // Whether this process may write the file or folder (for a folder: create files in it).
-bool Writable(const QString& path);
+bool writable(const QString& path);
 
 // Opens a regular file for reading by its exact name; a folder, a device or a pipe (which could block the
 // open) is refused. The QFile owns the handle afterwards.
-bool OpenForReading(QFile& file, const QString& path);
+bool openForReading(QFile& file, const QString& path);
 
 // Removes a file by its exact name; on failure `error` says why.
-bool Remove(const QString& path, QString* error = nullptr);
+bool remove(const QString& path, QString* error = nullptr);
 
 // Moves a file to the desktop's trash (the freedesktop.org trash of the user's home on Unix), by its exact
 // name; false (nothing moved) when there is no trash to put it in.
-bool MoveToTrash(const QString& path, QString* error = nullptr);
+bool moveToTrash(const QString& path, QString* error = nullptr);
 
 // A file:// address of the exact bytes of an absolute path, percent-escaped, for the desktop and GStreamer.
-QUrl FileUrl(const QString& path);
+QUrl fileUrl(const QString& path);
 
 }  // namespace filenames

@@ -30,7 +30,7 @@ void FolderWatch::watch(const QString& folder) {
   settle_.stop();
   folder_ = folder;
   // A name Qt would re-encode cannot be watched through it; such a folder is read again only when asked.
-  if (!folder.isEmpty() && QFile::encodeName(folder) == filenames::Encode(folder)) watcher_.addPath(folder);
+  if (!folder.isEmpty() && QFile::encodeName(folder) == filenames::encode(folder)) watcher_.addPath(folder);
 }
 
 MountWatch::MountWatch(QObject* parent) : QObject(parent) {

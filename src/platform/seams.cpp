@@ -80,8 +80,8 @@ class DesktopFileDialogs final : public FileDialogs {
 class DesktopLauncher final : public Launcher {
  public:
   bool openFile(const QString& path, std::function<void()> failed) override {
-    if (!filenames::Stat(path)) return false;
-    const QUrl url = filenames::FileUrl(path);
+    if (!filenames::stat(path)) return false;
+    const QUrl url = filenames::fileUrl(path);
 #ifdef Q_OS_UNIX
     // The desktop's opener, run directly (no shell), so that its exit status says whether anything opened.
     const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));

@@ -71,7 +71,7 @@ class TestFirstRunLanguage : public QObject {
       const qsizetype equals = pair.indexOf('=');
       qputenv(pair.left(equals).constData(), pair.mid(equals + 1));
     }
-    QCOMPARE(language::LocaleWantsChinese(), chinese);
+    QCOMPARE(language::localeWantsChinese(), chinese);
   }
 
   void firstRunSpeaksTheLocale() {

@@ -173,7 +173,7 @@ class TestInterface : public QObject {
     QCOMPARE(help->currentRow(), 0);
     QCOMPARE(help->item(5)->text(), (chinese ? t.HelpTitle_zh : t.HelpTitle_en)[6]);
     QCOMPARE(p.frm_option->txt_help->toPlainText(), shown((chinese ? t.HelpBody_zh : t.HelpBody_en)[1]));
-    QCOMPARE(p.frm_option->txt_about->text(), AboutText(chinese, p.crlf));
+    QCOMPARE(p.frm_option->txt_about->text(), aboutText(chinese, p.crlf));
   }
 
   void chineseChangesEveryCaptionButTheLink() {

@@ -64,10 +64,10 @@ class TestTextFile : public QObject {
     QFETCH(Lines, expected);
     const QString path = dir_.filePath(QStringLiteral("read.txt"));
     writeBytes(path, content);
-    const auto lines = textfile::ReadLines(path, maxLines);
+    const auto lines = textfile::readLines(path, maxLines);
     QVERIFY(lines);
     QCOMPARE(*lines, expected);
-    QCOMPARE(textfile::SplitLines(content, maxLines), expected);
+    QCOMPARE(textfile::splitLines(content, maxLines), expected);
   }
 
   void unreadablePathsGiveNothing_data() {
@@ -80,14 +80,14 @@ class TestTextFile : public QObject {
   void unreadablePathsGiveNothing() {
     QFETCH(QString, name);
     QDir(dir_.path()).mkdir(QStringLiteral("a-folder"));
-    QVERIFY(!textfile::ReadLines(name.isEmpty() ? QString() : dir_.filePath(name), 10));
+    QVERIFY(!textfile::readLines(name.isEmpty() ? QString() : dir_.filePath(name), 10));
   }
 
   void writeLinesEndsEveryLineWithCrLf() {
     const QString path = dir_.filePath(QStringLiteral("write.txt"));
-    QVERIFY(textfile::WriteLines(path, {" 1 ", "True", ""}));
+    QVERIFY(textfile::writeLines(path, {" 1 ", "True", ""}));
     QCOMPARE(readBytes(path), QByteArray(" 1 \r\nTrue\r\n\r\n"));
-    QVERIFY(textfile::WriteLines(path, {}));
+    QVERIFY(textfile::writeLines(path, {}));
     QVERIFY(QFile::exists(path));
     QCOMPARE(readBytes(path), QByteArray());
   }
@@ -105,7 +105,7 @@ class TestTextFile : public QObject {
     writeBytes(sandbox.filePath(QStringLiteral("plain")), "old");
     QDir(sandbox.path()).mkdir(QStringLiteral("folder"));
     const QStringList before = QDir(sandbox.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-    QVERIFY(!textfile::WriteLines(sandbox.filePath(target), {"/a/b.wav"}));
+    QVERIFY(!textfile::writeLines(sandbox.filePath(target), {"/a/b.wav"}));
     QCOMPARE(QDir(sandbox.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     QCOMPARE(readBytes(sandbox.filePath(QStringLiteral("plain"))), QByteArray("old"));
     QVERIFY(QFileInfo(sandbox.filePath(QStringLiteral("folder"))).isDir());
@@ -124,7 +124,7 @@ class TestTextFile : public QObject {
     rlimit small = saved;
     small.rlim_cur = 4096;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = textfile::WriteLines(path, {QByteArray(64 * 1024, 'x'), "tail"});
+    const bool written = textfile::writeLines(path, {QByteArray(64 * 1024, 'x'), "tail"});
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous_handler);
     QVERIFY(!written);
@@ -152,9 +152,9 @@ class TestTextFile : public QObject {
     QFETCH(QByteArray, field);
     QFETCH(int, number);
     QFETCH(int, boolean);
-    const auto n = textfile::ToNumber(field);
+    const auto n = textfile::toNumber(field);
     QCOMPARE(n ? *n : -999, number);
-    const auto b = textfile::ToBool(field);
+    const auto b = textfile::toBool(field);
     QCOMPARE(b ? int(*b) : -1, boolean);
   }
 };

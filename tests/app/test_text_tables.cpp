@@ -310,7 +310,7 @@ class TestTextTables : public QObject {
     QFETCH(QString, fifth);
     QFETCH(QString, thirteenth);
     QFETCH(QString, sixteenth);
-    const QString text = AboutText(zh, kCrLf);
+    const QString text = ::aboutText(zh, kCrLf);
     QVERIFY(text.endsWith(kCrLf));
     QStringList lines = text.split(kCrLf);
     QCOMPARE(lines.size(), 18);

@@ -56,7 +56,7 @@ class TestScaledDisplay : public QObject {
     b.createBrush(wmf::kBsSolid, 0xff0000ff).selectObject(b.lastSlot());
     b.createPen(wmf::kPsNull, 0, 0).selectObject(b.lastSlot());
     b.rectangle({150, 100, 300, 200});
-    const auto picture = LoadPictureFromData(b.placeable(QRect(0, 0, 300, 200), 96));
+    const auto picture = loadPictureFromData(b.placeable(QRect(0, 0, 300, 200), 96));
     QVERIFY(picture);
     QWidget window;
     window.resize(700, 500);

@@ -131,27 +131,27 @@ class TestDrop : public QObject {
   void addresses() {
     QFETCH(QByteArray, uri);
     QFETCH(QByteArray, path);
-    const auto local = droppedfiles::LocalPath(uri);
+    const auto local = droppedfiles::localPath(uri);
     if (path.isEmpty()) {
       QVERIFY(!local);
     } else {
       QVERIFY(local);
-      QCOMPARE(filenames::Encode(*local), path);
+      QCOMPARE(filenames::encode(*local), path);
     }
   }
 
   void uriListsAndArguments() {
     // RFC 2483: CR LF, comments; a remote address is passed over, and so is the excess of a huge list.
-    QCOMPARE(droppedfiles::UriList("# from a file manager\r\nhttp://x/y\r\nfile:///a\r\n\r\nfile:///b\n"),
+    QCOMPARE(droppedfiles::uriList("# from a file manager\r\nhttp://x/y\r\nfile:///a\r\n\r\nfile:///b\n"),
              (QStringList{"/a", "/b"}));
     QByteArray huge;
     for (int i = 0; i < 10000; ++i) huge += "https://example.com/" + QByteArray::number(i) + "\r\n";
     huge += "file:///late\r\n";
-    QVERIFY(droppedfiles::UriList(huge).isEmpty());
+    QVERIFY(droppedfiles::uriList(huge).isEmpty());
 
-    QCOMPARE(droppedfiles::Argument("pics/a.bmp", "/home/u"), QString("/home/u/pics/a.bmp"));
-    QCOMPARE(droppedfiles::Argument("file:///d%20e.bmp", "/home/u"), QString("/d e.bmp"));
-    QCOMPARE(filenames::Encode(droppedfiles::Argument("\xe9.bmp", "/h")), QByteArray("/h/\xe9.bmp"));
+    QCOMPARE(droppedfiles::argument("pics/a.bmp", "/home/u"), QString("/home/u/pics/a.bmp"));
+    QCOMPARE(droppedfiles::argument("file:///d%20e.bmp", "/home/u"), QString("/d e.bmp"));
+    QCOMPARE(filenames::encode(droppedfiles::argument("\xe9.bmp", "/h")), QByteArray("/h/\xe9.bmp"));
   }
 
   void dropShowsAndOpensExactlyThatFile_data() {
@@ -179,9 +179,9 @@ class TestDrop : public QObject {
     QCOMPARE(result.action, Qt::CopyAction);
     QCOMPARE(m.Dir->Path(), QDir::toNativeSeparators(folder_.path()));
     QCOMPARE(m.Drive->Drive(), m.cur_drive);
-    QCOMPARE(filenames::Encode(m.File->FileName()), name);
+    QCOMPARE(filenames::encode(m.File->FileName()), name);
     // Opened by the click handling: the picture, its exact path, and the file list to step through.
-    QCOMPARE(filenames::Encode(m.cur_file), path);
+    QCOMPARE(filenames::encode(m.cur_file), path);
     QCOMPARE(m.lb_size->text(), size);
     QVERIFY(!m.from_favourites);
     QCOMPARE(m.cmb_filter->currentIndex(), 2);
@@ -189,7 +189,7 @@ class TestDrop : public QObject {
     // Dropped again while selected: opened again, as a click on it would.
     m.cur_file.clear();
     QVERIFY(dropOn(m, *data).dropped);
-    QCOMPARE(filenames::Encode(m.cur_file), path);
+    QCOMPARE(filenames::encode(m.cur_file), path);
   }
 
   void dropKinds() {
@@ -315,12 +315,12 @@ class TestDrop : public QObject {
     ProgramFixture fixture;
     const QByteArray name("\xe9t\xe9.bmp");
     fixture.startFiles = {QStringLiteral("/nowhere/missing.bmp"),
-                          droppedfiles::Argument(name, QDir::toNativeSeparators(folder_.path())),
+                          droppedfiles::argument(name, QDir::toNativeSeparators(folder_.path())),
                           QDir::toNativeSeparators(folder_.filePath("plain name.bmp"))};
     FrmMain& m = *fixture.start().frm_main;
     QVERIFY(m.isVisible());
     QCOMPARE(m.Dir->Path(), QDir::toNativeSeparators(folder_.path()));
-    QCOMPARE(filenames::Encode(m.File->FileName()), name);
+    QCOMPARE(filenames::encode(m.File->FileName()), name);
     QCOMPARE(m.lb_size->text(), QString("51x21"));
   }
 };

@@ -42,13 +42,13 @@ QByteArray Patched(QByteArray data, int offset, const QByteArray& bytes) {
   return data;
 }
 
-QByteArray Le32(qint32 v) {
+QByteArray le32(qint32 v) {
   QByteArray b(4, '\0');
   qToLittleEndian(v, b.data());
   return b;
 }
 
-QByteArray Le16(quint16 v) {
+QByteArray le16(quint16 v) {
   QByteArray b(2, '\0');
   qToLittleEndian(v, b.data());
   return b;
@@ -404,7 +404,7 @@ class TestFileOpen : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(recorded), 10000);
     QFile argv(recorded);
     QVERIFY(argv.open(QIODevice::ReadOnly));
-    QCOMPARE(argv.readAll(), filenames::FileUrl(path).toEncoded() + '\n');
+    QCOMPARE(argv.readAll(), filenames::fileUrl(path).toEncoded() + '\n');
     for (const QString& folder : {dir_.path(), QDir::currentPath(), bin.path()})
       QVERIFY(!QFileInfo::exists(QDir(folder).filePath(QStringLiteral("pwned.jpg"))));
     QVERIFY(fixture.messageBoxes->calls.isEmpty());
@@ -484,21 +484,21 @@ class TestFileOpen : public QObject {
     QTest::newRow("garbage") << QByteArray("\x01\x02\x03\x04 not a known signature", 26).repeated(100);
     QTest::newRow("bmp magic only") << QByteArray("BM");
     QTest::newRow("bmp headers only") << bmp.left(54);
-    QTest::newRow("bmp 100000x100000") << Patched(bmp, kWidth, Le32(100000) + Le32(100000));
-    QTest::newRow("bmp above 256 megapixels") << Patched(bmp, kWidth, Le32(16385) + Le32(16384));
-    QTest::newRow("bmp 7 bits") << Patched(bmp, kBits, Le16(7));
-    QTest::newRow("bmp unknown compression") << Patched(bmp, kCompression, Le32(9));
+    QTest::newRow("bmp 100000x100000") << Patched(bmp, kWidth, le32(100000) + le32(100000));
+    QTest::newRow("bmp above 256 megapixels") << Patched(bmp, kWidth, le32(16385) + le32(16384));
+    QTest::newRow("bmp 7 bits") << Patched(bmp, kBits, le16(7));
+    QTest::newRow("bmp unknown compression") << Patched(bmp, kCompression, le32(9));
     const QByteArray dib = MakeBmp(q, {.fileHeader = false});
     QTest::newRow("dib headers only") << dib.left(40);
-    QTest::newRow("dib 100000x100000") << Patched(dib, kWidth - 14, Le32(100000) + Le32(100000));
+    QTest::newRow("dib 100000x100000") << Patched(dib, kWidth - 14, le32(100000) + le32(100000));
 
     const QByteArray ico = MakeIcon({{Quadrants({32, 32}), 32}});
     const int entry = 6;
     const int image = 6 + 16;
     QTest::newRow("ico directory only") << ico.left(image);
     QTest::newRow("ico 100000x100000")
-        << Patched(Patched(ico, entry, QByteArray(2, '\0')), image + 4, Le32(100000) + Le32(200000));
-    QTest::newRow("ico offset beyond the end") << Patched(ico, entry + 12, Le32(0x7fffffff));
+        << Patched(Patched(ico, entry, QByteArray(2, '\0')), image + 4, le32(100000) + le32(200000));
+    QTest::newRow("ico offset beyond the end") << Patched(ico, entry + 12, le32(0x7fffffff));
     QTest::newRow("ico png 100000x100000") << Patched(MakeIcon({{Quadrants({32, 32}), 32, true}}), image + 16,
                                                       QByteArray("\0\x01\x86\xa0\0\x01\x86\xa0", 8));
     const QByteArray cur = MakeIcon({{Quadrants({32, 32}), 24}}, true);
@@ -512,7 +512,7 @@ class TestFileOpen : public QObject {
 
     const QByteArray gif = MakeGif({{q}});
     QTest::newRow("gif header only") << gif.left(13);
-    QTest::newRow("gif huge screen") << Patched(gif, 6, Le16(65535) + Le16(65535));
+    QTest::newRow("gif huge screen") << Patched(gif, 6, le16(65535) + le16(65535));
     QTest::newRow("gif without frame") << QByteArray("GIF89a\x0a\0\x0a\0\0\0\0;", 14);
   }
 

@@ -248,7 +248,7 @@ class TestMediaKeys : public QObject {
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
     for (const char* method : {"Pause", "PlayPause", "Stop", "Next", "Previous"}) QVERIFY(called(method));
     QVERIFY(
-        called("OpenUri", {QString::fromLatin1(filenames::FileUrl(media_.filePath("b.wav")).toEncoded())}));
+        called("OpenUri", {QString::fromLatin1(filenames::fileUrl(media_.filePath("b.wav")).toEncoded())}));
     QVERIFY(commands.isEmpty());
     QCOMPARE(m.File->FileName(), QString("a.wav"));
 
@@ -265,7 +265,7 @@ class TestMediaKeys : public QObject {
     FrmMain& m = *s->m;
     // OpenUri shows the file as a drop would: its folder, selected, played.
     QVERIFY(m.Dir->setPath(QDir::homePath()));
-    const QByteArray uri = filenames::FileUrl(media_.filePath("c short.wav")).toEncoded();
+    const QByteArray uri = filenames::fileUrl(media_.filePath("c short.wav")).toEncoded();
     QVERIFY(called("OpenUri", {QString::fromLatin1(uri)}));
     QCOMPARE(m.Dir->Path(), QDir::toNativeSeparators(media_.path()));
     QCOMPARE(m.File->FileName(), QString("c short.wav"));

@@ -24,8 +24,8 @@ namespace {
 
 constexpr int kWaitMs = 60000;
 
-Picture Load(const QByteArray& data) {
-  const std::optional<Picture> picture = LoadPictureFromData(data);
+Picture load(const QByteArray& data) {
+  const std::optional<Picture> picture = loadPictureFromData(data);
   return picture ? *picture : Picture();
 }
 
@@ -123,7 +123,7 @@ void TestMetafileTiles::tilesDrawWhatADirectPaintDraws_data() {
 void TestMetafileTiles::tilesDrawWhatADirectPaintDraws() {
   QFETCH(QSize, shown);
   QFETCH(QPoint, scroll);
-  const Picture picture = Load(Small());
+  const Picture picture = load(Small());
   QVERIFY(picture.isMetafile());
   Pane pane(QSize(400, 300));
   pane.show(picture, shown);
@@ -145,7 +145,7 @@ void TestMetafileTiles::tilesDrawWhatADirectPaintDraws() {
 void TestMetafileTiles::windowAnswersWhileTilesAreDrawn() {
   // 100,000 strings take far longer to draw than one answer may wait: a zero timer keeps being served while
   // they are drawn. Measured as a share of its gaps, with slack for a busy machine.
-  const Picture picture = Load(ManyTexts(100000));
+  const Picture picture = load(ManyTexts(100000));
   QVERIFY(picture.isMetafile());
   Pane pane(QSize(700, 500));
   pane.show(picture, QSize(800, 600));
@@ -172,7 +172,7 @@ void TestMetafileTiles::windowAnswersWhileTilesAreDrawn() {
 void TestMetafileTiles::scaleChangeStopsTheOldJobs() {
   // Asked for at twice the size, then at the natural size before those are drawn: only tiles of the new
   // scale arrive, and they show the picture at that scale.
-  const Picture picture = Load(ManyTexts(20000));
+  const Picture picture = load(ManyTexts(20000));
   MetafileTiles tiles;
   tiles.setPicture(picture);
   QSignalSpy arrived(&tiles, &MetafileTiles::tileReady);
@@ -217,7 +217,7 @@ void TestMetafileTiles::controlGoesWhileJobsRun() {
     QVERIFY(pane->box->tilesPending());
     // A new picture while jobs run, then the control goes with more running. The test keeps its own
     // reference up to here: the stopped jobs may already have let theirs go.
-    pane->box->setPicture(Load(Small()));
+    pane->box->setPicture(load(Small()));
     pane->box->setPicture(Picture(parsed));
     parsed.reset();
     pane->window.grab();
@@ -234,11 +234,11 @@ void TestMetafileTiles::rendererAsksToBeCancelled() {
   QImage canvas(800, 600, QImage::Format_RGB32);
   QPainter painter(&canvas);
   int asked = 0;
-  QCOMPARE(Render(*doc, painter, canvas.rect(), canvas.rect(), [&] { return ++asked == 3; }),
+  QCOMPARE(render(*doc, painter, canvas.rect(), canvas.rect(), [&] { return ++asked == 3; }),
            Played::Cancelled);
   QCOMPARE(asked, 3);
   asked = 0;
-  QCOMPARE(Render(*doc, painter, canvas.rect(), canvas.rect(), [&] { return ++asked < 0; }), Played::Whole);
+  QCOMPARE(render(*doc, painter, canvas.rect(), canvas.rect(), [&] { return ++asked < 0; }), Played::Whole);
   // Every few hundred records at least.
   QVERIFY2(asked >= 5000 / 256, qPrintable(QString::number(asked)));
 }

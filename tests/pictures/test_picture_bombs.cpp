@@ -85,7 +85,7 @@ void TestPictureBombs::refusesBombsWithoutAllocating() {
   for (const auto& [name, bytes] : bombs) {
     QVERIFY2(!bytes.isEmpty(), name);
     QVERIFY2(bytes.size() < 4096, name);
-    QVERIFY2(!LoadPictureFromData(bytes), name);
+    QVERIFY2(!loadPictureFromData(bytes), name);
   }
   // Nothing near the declared sizes (256 MB and up each) was ever allocated.
   QVERIFY2(peakKilobytes() - before < 64 * 1024, qPrintable(QString::number(peakKilobytes() - before)));
@@ -116,7 +116,7 @@ void TestPictureBombs::loadsUniformPictures() {
   QFETCH(QByteArray, bytes);
   QFETCH(QSize, size);
   QVERIFY(!bytes.isEmpty());
-  const auto picture = LoadPictureFromData(bytes);
+  const auto picture = loadPictureFromData(bytes);
   QVERIFY(picture);
   QCOMPARE(picture->size(), size);
 }

@@ -75,19 +75,19 @@ QByteArray Patched(QByteArray data, int offset, const QByteArray& bytes) {
   data.replace(offset, bytes.size(), bytes);
   return data;
 }
-QByteArray Le32(qint32 v) {
+QByteArray le32(qint32 v) {
   QByteArray b(4, '\0');
   qToLittleEndian(v, b.data());
   return b;
 }
-QByteArray Le16(quint16 v) {
+QByteArray le16(quint16 v) {
   QByteArray b(2, '\0');
   qToLittleEndian(v, b.data());
   return b;
 }
 
 QImage Loaded(const QByteArray& data) {
-  const std::optional<Picture> picture = LoadPictureFromData(data);
+  const std::optional<Picture> picture = loadPictureFromData(data);
   return picture ? picture->toImage() : QImage();
 }
 
@@ -342,7 +342,7 @@ void TestPictureLoader::iconTakesLargestImage_data() {
   QTest::newRow("directory says 48 high") << Patched(icon32, 7, QByteArray(1, 48)) << medium;
   QTest::newRow("directory says 256 high") << Patched(icon32, 7, QByteArray(1, 0)) << medium;
   QTest::newRow("directory says 40 wide") << Patched(icon32, 6, QByteArray(1, 40)) << medium;
-  QTest::newRow("header height not doubled") << Patched(icon32, 22 + 8, Le32(32)) << medium;
+  QTest::newRow("header height not doubled") << Patched(icon32, 22 + 8, le32(32)) << medium;
   // The largest image cut off by the end of the file: the next one is the picture.
   const QByteArray truncated = MakeIcon({{small, 8}, {medium, 24}, {large, 32}});
   QTest::newRow("largest truncated") << truncated.left(truncated.size() - 100) << medium;
@@ -350,7 +350,7 @@ void TestPictureLoader::iconTakesLargestImage_data() {
   QByteArray claim = MakeIcon({{small, 8}, {medium, 24}});
   claim = Patched(claim, 22, QByteArray(2, '\0'));  // second entry: width and height 0, so the header decides
   const int secondImage = qFromLittleEndian<quint32>(claim.constData() + 22 + 12);
-  claim = Patched(claim, secondImage + 4, Le32(100000) + Le32(200000));
+  claim = Patched(claim, secondImage + 4, le32(100000) + le32(200000));
   QTest::newRow("entry claiming 100000x100000 skipped") << claim << small;
 }
 
@@ -397,8 +397,8 @@ void TestPictureLoader::waitedJpegsDecodeToTheSamePixels() {
   QFETCH(QByteArray, data);
   QBuffer ahead(&data), waited(&data);
   QVERIFY(ahead.open(QIODevice::ReadOnly) && waited.open(QIODevice::ReadOnly));
-  const std::optional<Picture> one = LoadPictureFromDevice(ahead, Urgency::Ahead);
-  const std::optional<Picture> two = LoadPictureFromDevice(waited, Urgency::Waited);
+  const std::optional<Picture> one = loadPictureFromDevice(ahead, Urgency::Ahead);
+  const std::optional<Picture> two = loadPictureFromDevice(waited, Urgency::Waited);
   QVERIFY(one && two);
   const QImage a = one->toImage(), b = two->toImage();
   QCOMPARE(b.size(), a.size());
@@ -418,7 +418,7 @@ void TestPictureLoader::topRowsAreShownEarly() {
   const auto load = [&data](const EarlyRows* early) {
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    return LoadPictureFromDevice(buffer, Urgency::Waited, early);
+    return loadPictureFromDevice(buffer, Urgency::Waited, early);
   };
   const std::optional<Picture> plain = load(nullptr);
   QVERIFY(plain);
@@ -461,7 +461,7 @@ void TestPictureLoader::topRowsAreShownEarly() {
       MakeJpeg(photo, {.quality = 80, .iccProfile = QColorSpace(QColorSpace::AdobeRgb).iccProfile()});
   QBuffer buffer(&wide);
   buffer.open(QIODevice::ReadOnly);
-  QVERIFY(LoadPictureFromDevice(buffer, Urgency::Waited, &early));
+  QVERIFY(loadPictureFromDevice(buffer, Urgency::Waited, &early));
   QVERIFY(shown.isEmpty());
 }
 
@@ -502,7 +502,7 @@ void TestPictureLoader::decidesByContentNotName() {
   QVERIFY(dir.isValid());
   const QString path = dir.filePath(name);
   QVERIFY(WriteFile(path, data));
-  const std::optional<Picture> picture = LoadPicture(path);
+  const std::optional<Picture> picture = loadPicture(path);
   QCOMPARE(picture.has_value(), size.isValid());
   if (!picture) return;
   QCOMPARE(picture->size(), size);
@@ -514,17 +514,17 @@ void TestPictureLoader::refusesUnreadablePaths() {
   QVERIFY(dir.isValid());
   QVERIFY(WriteFile(dir.filePath("empty.bmp"), {}));
   QVERIFY(QDir(dir.path()).mkdir("folder.jpg"));
-  QVERIFY(!LoadPicture(dir.filePath("empty.bmp")));
-  QVERIFY(!LoadPicture(dir.filePath("folder.jpg")));
-  QVERIFY(!LoadPicture(dir.filePath("missing.gif")));
-  QVERIFY(!LoadPicture(QString()));
-  QVERIFY(!LoadPictureFromData({}));
+  QVERIFY(!loadPicture(dir.filePath("empty.bmp")));
+  QVERIFY(!loadPicture(dir.filePath("folder.jpg")));
+  QVERIFY(!loadPicture(dir.filePath("missing.gif")));
+  QVERIFY(!loadPicture(QString()));
+  QVERIFY(!loadPictureFromData({}));
 #ifdef Q_OS_UNIX
   // Opening a pipe would wait for a writer that never comes.
   const QByteArray fifo = QFile::encodeName(dir.filePath("pipe.bmp"));
   QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-  QVERIFY(!LoadPicture(dir.filePath("pipe.bmp")));
-  QVERIFY(!LoadPicture("/dev/zero"));
+  QVERIFY(!loadPicture(dir.filePath("pipe.bmp")));
+  QVERIFY(!loadPicture("/dev/zero"));
 #endif
 }
 
@@ -745,7 +745,7 @@ void TestPictureLoader::pixelsPastThePaletteShowBlack() {
   } else {
     data[pixels] = char(0xff);
   }
-  const std::optional<Picture> picture = LoadPictureFromData(data);
+  const std::optional<Picture> picture = loadPictureFromData(data);
   QVERIFY(picture);
   QImage canvas(kSize, QImage::Format_ARGB32);
   canvas.fill(Qt::white);
@@ -768,43 +768,43 @@ void TestPictureLoader::refusesBadInput_data() {
   constexpr int kWidth = 18, kHeight = 22, kPlanes = 26, kBits = 28, kCompression = 30, kColorsUsed = 46;
   QTest::newRow("zero bytes") << QByteArray();
   QTest::newRow("bmp magic only") << QByteArray("BM");
-  QTest::newRow("bmp 100000x100000") << Patched(bmp, kWidth, Le32(100000) + Le32(100000));
-  QTest::newRow("bmp 16385x16384") << Patched(bmp, kWidth, Le32(16385) + Le32(16384));
-  QTest::newRow("bmp 22x-20000000") << Patched(bmp, kHeight, Le32(-20000000));
-  QTest::newRow("bmp 20 times the rows present") << Patched(bmp, kHeight, Le32(14 * 20));
-  QTest::newRow("bmp zero width") << Patched(bmp, kWidth, Le32(0));
-  QTest::newRow("bmp zero height") << Patched(bmp, kHeight, Le32(0));
-  QTest::newRow("bmp negative width") << Patched(bmp, kWidth, Le32(-22));
-  QTest::newRow("bmp min height") << Patched(bmp, kHeight, Le32(std::numeric_limits<qint32>::min()));
-  QTest::newRow("bmp 7 bits") << Patched(bmp, kBits, Le16(7));
-  QTest::newRow("bmp 2 planes") << Patched(bmp, kPlanes, Le16(2));
-  QTest::newRow("bmp compression 9") << Patched(bmp, kCompression, Le32(9));
-  QTest::newRow("bmp rle8 at 24 bits") << Patched(bmp, kCompression, Le32(1));
-  QTest::newRow("bmp jpeg inside") << Patched(bmp, kCompression, Le32(4));
-  QTest::newRow("bmp 1000 colours") << Patched(bmp8, kColorsUsed, Le32(1000));
-  QTest::newRow("bmp header size 41") << Patched(bmp, 14, Le32(41));
-  QTest::newRow("bmp header size 4000000000") << Patched(bmp, 14, Le32(-294967296));
-  QTest::newRow("bmp pixels beyond the end") << Patched(bmp, 10, Le32(0x7fffffff));
+  QTest::newRow("bmp 100000x100000") << Patched(bmp, kWidth, le32(100000) + le32(100000));
+  QTest::newRow("bmp 16385x16384") << Patched(bmp, kWidth, le32(16385) + le32(16384));
+  QTest::newRow("bmp 22x-20000000") << Patched(bmp, kHeight, le32(-20000000));
+  QTest::newRow("bmp 20 times the rows present") << Patched(bmp, kHeight, le32(14 * 20));
+  QTest::newRow("bmp zero width") << Patched(bmp, kWidth, le32(0));
+  QTest::newRow("bmp zero height") << Patched(bmp, kHeight, le32(0));
+  QTest::newRow("bmp negative width") << Patched(bmp, kWidth, le32(-22));
+  QTest::newRow("bmp min height") << Patched(bmp, kHeight, le32(std::numeric_limits<qint32>::min()));
+  QTest::newRow("bmp 7 bits") << Patched(bmp, kBits, le16(7));
+  QTest::newRow("bmp 2 planes") << Patched(bmp, kPlanes, le16(2));
+  QTest::newRow("bmp compression 9") << Patched(bmp, kCompression, le32(9));
+  QTest::newRow("bmp rle8 at 24 bits") << Patched(bmp, kCompression, le32(1));
+  QTest::newRow("bmp jpeg inside") << Patched(bmp, kCompression, le32(4));
+  QTest::newRow("bmp 1000 colours") << Patched(bmp8, kColorsUsed, le32(1000));
+  QTest::newRow("bmp header size 41") << Patched(bmp, 14, le32(41));
+  QTest::newRow("bmp header size 4000000000") << Patched(bmp, 14, le32(-294967296));
+  QTest::newRow("bmp pixels beyond the end") << Patched(bmp, 10, le32(0x7fffffff));
   QTest::newRow("bmp headers only") << bmp.left(54);
-  QTest::newRow("dib 100000x100000") << Patched(dib, kWidth - 14, Le32(100000) + Le32(100000));
+  QTest::newRow("dib 100000x100000") << Patched(dib, kWidth - 14, le32(100000) + le32(100000));
   QTest::newRow("dib headers only") << dib.left(40);
 
   const QByteArray ico = MakeIcon({{Quadrants({32, 32}), 32}});
   const int image = 6 + 16;
   QTest::newRow("ico 100000x100000") << Patched(Patched(ico, 6, QByteArray(2, '\0')), image + 4,
-                                                Le32(100000) + Le32(200000));
-  QTest::newRow("ico 16 bits") << Patched(ico, image + 14, Le16(16));
-  QTest::newRow("ico no images") << Patched(ico, 4, Le16(0));
-  QTest::newRow("ico offset beyond the end") << Patched(ico, 6 + 12, Le32(0x7fffffff));
-  QTest::newRow("ico offset into the directory") << Patched(ico, 6 + 12, Le32(2));
+                                                le32(100000) + le32(200000));
+  QTest::newRow("ico 16 bits") << Patched(ico, image + 14, le16(16));
+  QTest::newRow("ico no images") << Patched(ico, 4, le16(0));
+  QTest::newRow("ico offset beyond the end") << Patched(ico, 6 + 12, le32(0x7fffffff));
+  QTest::newRow("ico offset into the directory") << Patched(ico, 6 + 12, le32(2));
   QTest::newRow("ico png 100000x100000") << Patched(MakeIcon({{Quadrants({32, 32}), 32, true}}), image + 16,
                                                     QByteArray("\0\x01\x86\xa0\0\x01\x86\xa0", 8));
   QTest::newRow("ico directory only") << ico.left(image);
 
   const QByteArray gif = MakeGif({{q}});
-  QTest::newRow("gif 65535x65535 screen") << Patched(gif, 6, Le16(65535) + Le16(65535));
+  QTest::newRow("gif 65535x65535 screen") << Patched(gif, 6, le16(65535) + le16(65535));
   QTest::newRow("gif 65535x65535 frame on zero screen")
-      << Patched(Patched(gif, 6, Le32(0)), 13 + 4 * 3 + 8 + 5, Le16(65535) + Le16(65535));
+      << Patched(Patched(gif, 6, le32(0)), 13 + 4 * 3 + 8 + 5, le16(65535) + le16(65535));
   QTest::newRow("gif without frame") << QByteArray("GIF89a\x0a\0\x0a\0\0\0\0;", 14);
   QTest::newRow("gif header only") << gif.left(13);
 
@@ -829,10 +829,10 @@ void TestPictureLoader::refusesBadInput_data() {
 
 void TestPictureLoader::refusesBadInput() {
   QFETCH(QByteArray, data);
-  QVERIFY(!LoadPictureFromData(data));
+  QVERIFY(!loadPictureFromData(data));
   QTemporaryDir dir;
   QVERIFY(WriteFile(dir.filePath("bad"), data));
-  QVERIFY(!LoadPicture(dir.filePath("bad")));
+  QVERIFY(!loadPicture(dir.filePath("bad")));
 }
 
 void TestPictureLoader::survivesTruncationAndCorruption() {
@@ -842,12 +842,12 @@ void TestPictureLoader::survivesTruncationAndCorruption() {
   const auto restoreLogging = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
   QRandomGenerator random(20240601);
   for (const auto& [name, data] : Samples()) {
-    const std::optional<Picture> whole = LoadPictureFromData(data);
+    const std::optional<Picture> whole = loadPictureFromData(data);
     QVERIFY2(whole, qPrintable(name));
     const int size = int(data.size());
     for (int length : {1, 2, 3, 6, 10, 13, 14, 20, 26, 30, 40, 54, size / 3, size / 2, size - 10, size - 1}) {
       if (length <= 0 || length >= size) continue;
-      const std::optional<Picture> part = LoadPictureFromData(data.left(length));
+      const std::optional<Picture> part = loadPictureFromData(data.left(length));
       // An icon whose largest image is cut off shows the largest one left.
       const bool sane =
           part && (name.startsWith(QLatin1String("ico")) || name.startsWith(QLatin1String("cur"))
@@ -863,7 +863,7 @@ void TestPictureLoader::survivesTruncationAndCorruption() {
         const int at = random.bounded(4) ? random.bounded(std::min(size, 80)) : random.bounded(size);
         mutated[at] = char(random.bounded(256));
       }
-      const std::optional<Picture> picture = LoadPictureFromData(mutated);
+      const std::optional<Picture> picture = loadPictureFromData(mutated);
       if (picture) {
         QVERIFY(!picture->isNull());
         QVERIFY(qint64(picture->size().width()) * picture->size().height() <= kMaxPixels);

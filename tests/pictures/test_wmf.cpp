@@ -28,13 +28,13 @@ struct Probe {
 };
 using Probes = QList<Probe>;
 
-Picture Load(const QByteArray& data) {
-  const std::optional<Picture> picture = LoadPictureFromData(data);
+Picture load(const QByteArray& data) {
+  const std::optional<Picture> picture = loadPictureFromData(data);
   return picture ? *picture : Picture();
 }
 
 // The picture drawn at `scale` times its size on a canvas of that size, only `exposed` of it when given.
-QImage Render(const Picture& picture, double scale, const QRect& exposed = QRect()) {
+QImage render(const Picture& picture, double scale, const QRect& exposed = QRect()) {
   const QSizeF size = QSizeF(picture.size()) * scale;
   QImage canvas(size.toSize(), QImage::Format_RGB32);
   canvas.fill(kUntouched);
@@ -163,12 +163,12 @@ void TestWmf::loadsHeaders_data() {
 void TestWmf::loadsHeaders() {
   QFETCH(QByteArray, data);
   QFETCH(QSize, size);
-  const Picture picture = Load(data);
+  const Picture picture = load(data);
   QVERIFY(picture.isMetafile());
   QCOMPARE(picture.size(), size);
   QTemporaryDir dir;
   QVERIFY(picture_gen::WriteFile(dir.filePath("picture.bmp"), data));  // the name says nothing
-  const std::optional<Picture> fromFile = LoadPicture(dir.filePath("picture.bmp"));
+  const std::optional<Picture> fromFile = loadPicture(dir.filePath("picture.bmp"));
   QVERIFY(fromFile && fromFile->isMetafile());
   QCOMPARE(fromFile->size(), size);
 }
@@ -199,7 +199,7 @@ void TestWmf::refusesWhatIsNoMetafile_data() {
 
 void TestWmf::refusesWhatIsNoMetafile() {
   QFETCH(QByteArray, data);
-  QVERIFY(!LoadPictureFromData(data));
+  QVERIFY(!loadPictureFromData(data));
 }
 
 void TestWmf::drawsAtChosenPixels_data() {
@@ -392,15 +392,15 @@ void TestWmf::drawsAtChosenPixels_data() {
 void TestWmf::drawsAtChosenPixels() {
   QFETCH(QByteArray, data);
   QFETCH(Probes, probes);
-  const Picture picture = Load(data);
+  const Picture picture = load(data);
   QVERIFY(picture.isMetafile());
-  const QImage image = Render(picture, 1);
+  const QImage image = render(picture, 1);
   const QString mismatch = Check(image, probes);
   QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
   // The same at twice the size.
   Probes doubled = probes;
   for (Probe& p : doubled) p.at = p.at * 2 + QPoint(1, 1);
-  const QString zoomed = Check(Render(picture, 2), doubled);
+  const QString zoomed = Check(render(picture, 2), doubled);
   QVERIFY2(zoomed.isEmpty(), qPrintable(QStringLiteral("at 200 %: ") + zoomed));
 }
 
@@ -414,7 +414,7 @@ void TestWmf::drawsText() {
       b.textOut(150, 150, string);
     else
       b.extTextOut(150, 150, string, 0, QRect(), dx);
-    return Render(Load(b.standard()), 1);
+    return render(load(b.standard()), 1);
   };
   const wmf_gen::FontSpec sans{.height = -30, .pitchAndFamily = 0x20, .face = "DejaVu Sans"};
   const wmf_gen::FontSpec mono{.height = -30, .pitchAndFamily = 0x31, .face = "DejaVu Sans Mono"};
@@ -461,7 +461,7 @@ void TestWmf::drawsText() {
   b.setMapMode(kMmAnisotropic).setWindowExt(100, 100).setTextColor(kRed).setBkColor(kYellow);
   b.createFont(sans).selectObject(b.lastSlot());
   b.extTextOut(10, 10, "HH", kEtoOpaque, {0, 0, 100, 50});
-  const QImage opaque = Render(Load(b.standard()), 1);
+  const QImage opaque = render(load(b.standard()), 1);
   QCOMPARE(opaque.pixel(95, 45), kYellow);
   QCOMPARE(opaque.pixel(95, 55), kWhite);
   bool red = false;
@@ -472,11 +472,11 @@ void TestWmf::drawsText() {
 void TestWmf::zoomRendersAfresh() {
   // Edges stay one pixel sharp at 400 %: no colour but the picture's own anywhere, and the one-pixel line
   // four pixels wide.
-  const Picture shapes = Load(Square([](Builder& b) {
+  const Picture shapes = load(Square([](Builder& b) {
     b.createBrush(kBsSolid, kBlue).selectObject(b.lastSlot()).rectangle({10, 10, 80, 80});
     b.createPen(kPsSolid, 0, kRed).selectObject(b.lastSlot()).moveTo(0, 95).lineTo(100, 95);
   }));
-  const QImage big = Render(shapes, 4);
+  const QImage big = render(shapes, 4);
   for (int y = 0; y < big.height(); ++y)
     for (int x = 0; x < big.width(); ++x) {
       const QRgb c = big.pixel(x, y);
@@ -492,9 +492,9 @@ void TestWmf::zoomRendersAfresh() {
   Builder b;
   b.setMapMode(kMmAnisotropic).setWindowExt(100, 40).setBkMode(kTransparent);
   b.createFont({.height = -24, .weight = 700}).selectObject(b.lastSlot()).textOut(5, 5, "HELLO");
-  const Picture text = Load(b.standard());
-  const QRect small = Ink(Render(text, 1));
-  const QImage zoomed = Render(text, 4);
+  const Picture text = load(b.standard());
+  const QRect small = Ink(render(text, 1));
+  const QImage zoomed = render(text, 4);
   const QRect large = Ink(zoomed);
   QVERIFY2(qAbs(large.height() - 4 * small.height()) <= 6,
            qPrintable(QStringLiteral("%1 vs %2").arg(large.height()).arg(small.height())));
@@ -521,8 +521,8 @@ void TestWmf::paintsOnlyExposedPart_data() {
 
 void TestWmf::paintsOnlyExposedPart() {
   QFETCH(QByteArray, data);
-  const Picture picture = Load(data);
-  const QImage whole = Render(picture, 4);
+  const Picture picture = load(data);
+  const QImage whole = render(picture, 4);
   // Strips, as a scrolled pane exposes them: outside each, nothing is touched; together, the whole.
   QImage strips(whole.size(), QImage::Format_RGB32);
   strips.fill(kUntouched);
@@ -559,7 +559,7 @@ void TestWmf::paintsOnlyExposedPart() {
 }
 
 void TestWmf::toImageIsNaturalSizeOnWhite() {
-  const Picture picture = Load(Square([](Builder& b) {
+  const Picture picture = load(Square([](Builder& b) {
     Fill(b, kRed);
     b.rectangle({50, 50, 50, 50});
   }));
@@ -567,7 +567,7 @@ void TestWmf::toImageIsNaturalSizeOnWhite() {
   QCOMPARE(image.size(), QSize(100, 100));
   QCOMPARE(image.pixel(10, 10), kWhite);
   QCOMPARE(image.pixel(75, 75), kRed);
-  QCOMPARE(image, Render(picture, 1));
+  QCOMPARE(image, render(picture, 1));
   QVERIFY(!picture.isNull());
 }
 
@@ -698,11 +698,11 @@ void TestWmf::survivesBadInput() {
   const std::shared_ptr<const Document> doc = Document::parse(data);
   QVERIFY(doc);
   QCOMPARE(doc->truncated(), truncated);
-  const Picture picture = Load(data);
+  const Picture picture = load(data);
   QVERIFY(picture.isMetafile());
-  const QString mismatch = Check(Render(picture, 1), probes);
+  const QString mismatch = Check(render(picture, 1), probes);
   QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-  Render(picture, 4, QRect(100, 100, 200, 100));
+  render(picture, 4, QRect(100, 100, 200, 100));
 }
 
 void TestWmf::survivesTruncationAndCorruption() {
@@ -718,17 +718,17 @@ void TestWmf::survivesTruncationAndCorruption() {
     picture.paint(painter, QRectF(0, 0, 256, 256), canvas.rect());
   };
   for (const auto& [name, data] : wmf_gen::Samples()) {
-    const std::optional<Picture> whole = LoadPictureFromData(data);
+    const std::optional<Picture> whole = loadPictureFromData(data);
     QVERIFY2(whole, qPrintable(name));
     QVERIFY2(!Document::parse(data)->truncated(), qPrintable(name));
     draw(*whole);
     for (int length = 1; length < data.size(); length += 1 + length / 8)
-      if (const std::optional<Picture> part = LoadPictureFromData(data.left(length))) draw(*part);
+      if (const std::optional<Picture> part = loadPictureFromData(data.left(length))) draw(*part);
     for (int round = 0; round < 300; ++round) {
       QByteArray mutated = data;
       for (int i = 1 + random.bounded(6); i > 0; --i)
         mutated[random.bounded(int(data.size()))] = char(random.bounded(256));
-      if (const std::optional<Picture> picture = LoadPictureFromData(mutated)) draw(*picture);
+      if (const std::optional<Picture> picture = loadPictureFromData(mutated)) draw(*picture);
     }
   }
 }

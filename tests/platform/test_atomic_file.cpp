@@ -48,16 +48,16 @@ class TestAtomicFile : public QObject {
 void TestAtomicFile::writesWholeFilesWhereThereIsRoom() {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("a.txt"));
-  QVERIFY(WriteFileAtomically(path, "first"));
+  QVERIFY(writeFileAtomically(path, "first"));
   const QByteArray big(3 * 1024 * 1024 + 7, 'z');  // more than any write buffer
-  QVERIFY(WriteFileAtomically(path, big));
+  QVERIFY(writeFileAtomically(path, big));
   QFile file(path);
   QVERIFY(file.open(QIODevice::ReadOnly));
   QCOMPARE(file.readAll(), big);
   QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.txt")});
   // A folder that does not exist: a failure, with a reason.
   QString error;
-  QVERIFY(!WriteFileAtomically(dir.filePath(QStringLiteral("no/such/b.txt")), "x", &error));
+  QVERIFY(!writeFileAtomically(dir.filePath(QStringLiteral("no/such/b.txt")), "x", &error));
   QVERIFY(!error.isEmpty());
 }
 
@@ -68,10 +68,10 @@ void TestAtomicFile::fullDiskLeavesOldFileAndNoTemporary() {
   QVERIFY(disk.fill());
   for (const qsizetype size : {qsizetype(10), qsizetype(5000), qsizetype(200000)}) {
     QString error;
-    QVERIFY(!WriteFileAtomically(disk.path(QStringLiteral("old.txt")), QByteArray(size, 'n'), &error));
+    QVERIFY(!writeFileAtomically(disk.path(QStringLiteral("old.txt")), QByteArray(size, 'n'), &error));
     QVERIFY(!error.isEmpty());
     QCOMPARE(disk.read(QStringLiteral("old.txt")), kOldList);
-    QVERIFY(!WriteFileAtomically(disk.path(QStringLiteral("new.txt")), QByteArray(size, 'n')));
+    QVERIFY(!writeFileAtomically(disk.path(QStringLiteral("new.txt")), QByteArray(size, 'n')));
     QCOMPARE(disk.entries(), QStringList{QStringLiteral("old.txt")});
   }
   // Written through the device, as pictures are saved.

@@ -31,7 +31,7 @@ const QByteArray kBadFolder = "fold\xe9r";            // Latin-1
 
 QByteArray bytesOf(const QString& path) {
   QFile file;
-  if (!filenames::OpenForReading(file, path)) return {};
+  if (!filenames::openForReading(file, path)) return {};
   return file.readAll();
 }
 
@@ -104,8 +104,8 @@ class TestFileNames : public QObject {
 
   void namesRoundTripByteForByte() {
     QFETCH(QByteArray, bytes);
-    const QString name = filenames::Decode(bytes);
-    QCOMPARE(filenames::Encode(name), bytes);
+    const QString name = filenames::decode(bytes);
+    QCOMPARE(filenames::encode(name), bytes);
     // Valid UTF-8 decodes as Qt decodes it: only what does not decode is escaped.
     if (QString::fromUtf8(bytes).toUtf8() == bytes) QCOMPARE(name, QString::fromUtf8(bytes));
   }
@@ -117,13 +117,13 @@ class TestFileNames : public QObject {
     QStringList names;
     for (int i = 0; i < m.File->ListCount(); ++i) names << m.File->List(i);
     QList<QByteArray> listed;
-    for (const QString& name : names) listed << filenames::Encode(name);
+    for (const QString& name : names) listed << filenames::encode(name);
     QVERIFY(listed.contains(kBadName));
     QVERIFY(listed.contains(kBig5Name));
 
     // A click on the picture shows it (not the media path).
     m.File->setListIndex(int(listed.indexOf(kBadName)));
-    QCOMPARE(filenames::Encode(m.cur_file), root_ + '/' + kBadName);
+    QCOMPARE(filenames::encode(m.cur_file), root_ + '/' + kBadName);
     QVERIFY(!m.Timer->isActive());
 
     // The sound plays to its end.
@@ -134,8 +134,8 @@ class TestFileNames : public QObject {
     QCOMPARE(done.first().first().toInt(), 1);
 
     // The folder of Latin-1 bytes can be entered.
-    QVERIFY(m.Dir->setPath(filenames::Decode(root_ + '/' + kBadFolder)));
-    QCOMPARE(filenames::Encode(m.File->Path()), root_ + '/' + kBadFolder);
+    QVERIFY(m.Dir->setPath(filenames::decode(root_ + '/' + kBadFolder)));
+    QCOMPARE(filenames::encode(m.File->Path()), root_ + '/' + kBadFolder);
   }
 
   void favouritesKeepTheirBytes() {
@@ -147,7 +147,7 @@ class TestFileNames : public QObject {
     // Opened from the list, saved to a list file, written back at exit: the same bytes each time.
     program.frm_main->List->setCurrentRow(0);
     program.frm_main->List_Click();
-    QCOMPARE(filenames::Encode(program.frm_main->cur_file), root_ + '/' + kBadName);
+    QCOMPARE(filenames::encode(program.frm_main->cur_file), root_ + '/' + kBadName);
     const QString saved = dir_.filePath(QStringLiteral("saved.lst"));
     fixture.fileDialogs->answers.push_back(saved);
     program.frm_dummy->mnu_savelist_Click();
@@ -174,8 +174,8 @@ class TestFileNames : public QObject {
     QCOMPARE(m.File->ListCount(), 0);
     const QByteArray trash = QFile::encodeName(fixture.dataHome()) + "/Trash";
     QVERIFY(existsBytes(trash + "/files/" + name));
-    QFile info(QFile::decodeName(trash + "/info/") + filenames::Decode(name) + QStringLiteral(".trashinfo"));
-    QVERIFY(filenames::OpenForReading(info, info.fileName()) || info.open(QIODevice::ReadOnly));
+    QFile info(QFile::decodeName(trash + "/info/") + filenames::decode(name) + QStringLiteral(".trashinfo"));
+    QVERIFY(filenames::openForReading(info, info.fileName()) || info.open(QIODevice::ReadOnly));
     QVERIFY(info.readAll().contains("Path=" + (folder + '/' + name).toPercentEncoding("/")));
     removeTree(trash);
 

@@ -28,11 +28,11 @@ constexpr qint64 kRunLengthPixelsPerByte = 256;
 // Bytes of a face name (including its terminating zero).
 constexpr int kFaceNameBytes = 32;
 
-quint16 U16(const char* p) { return qFromLittleEndian<quint16>(p); }
-quint32 U32(const char* p) { return qFromLittleEndian<quint32>(p); }
+quint16 le16(const char* p) { return qFromLittleEndian<quint16>(p); }
+quint32 le32(const char* p) { return qFromLittleEndian<quint32>(p); }
 
 // The canonical function for a record's stored function, by its low byte; kNoFunction for unknown ones.
-quint32 Canonical(quint16 stored) {
+quint32 canonical(quint16 stored) {
   static const std::array<quint32, 256> table = [] {
     std::array<quint32, 256> t{};
     t.fill(kNoFunction);
@@ -112,7 +112,7 @@ quint32 Canonical(quint16 stored) {
   return table[stored & 0xFF];
 }
 
-bool IsDrawing(Function f) {
+bool isDrawing(Function f) {
   switch (f) {
     case kLineTo:
     case kPolygon:
@@ -144,19 +144,19 @@ bool IsDrawing(Function f) {
   }
 }
 
-bool ValidHeader(const char* p) {
-  const quint16 type = U16(p), headerWords = U16(p + 2), version = U16(p + 4);
+bool validHeader(const char* p) {
+  const quint16 type = le16(p), headerWords = le16(p + 2), version = le16(p + 4);
   return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0100 || version == 0x0300);
 }
 
 // The rectangle between two edges given in either order; right and bottom exclusive, as GDI's are.
-QRect RectFromEdges(int left, int top, int right, int bottom) {
+QRect rectFromEdges(int left, int top, int right, int bottom) {
   return QRect(std::min(left, right), std::min(top, bottom), std::abs(right - left), std::abs(bottom - top));
 }
 
 }  // namespace
 
-void ApplyMapping(Mapping& m, const Document& doc, const Record& r) {
+void applyMapping(Mapping& m, const Document& doc, const Record& r) {
   const auto s = [&](quint32 i) { return double(doc.s16(r, i)); };
   const Function f = r.function;
   switch (f) {
@@ -199,7 +199,7 @@ namespace {
 
 // The mapping the first `count` records leave from `start`, SaveDC and RestoreDC followed; `windowSet` (if
 // given) tells whether one of them set the window's extent.
-Mapping ReplayMapping(Mapping start, const Document& doc, size_t count, bool* windowSet) {
+Mapping replayMapping(Mapping start, const Document& doc, size_t count, bool* windowSet) {
   std::vector<Mapping> saved;
   for (size_t i = 0; i < count; ++i) {
     const Record& r = doc.records()[i];
@@ -211,7 +211,7 @@ Mapping ReplayMapping(Mapping start, const Document& doc, size_t count, bool* wi
         saved.pop_back();
       }
     } else {
-      ApplyMapping(start, doc, r);
+      applyMapping(start, doc, r);
       if (windowSet) *windowSet = *windowSet || r.function == kSetWindowExt;
     }
   }
@@ -298,27 +298,27 @@ std::shared_ptr<const Document> Parser::run() {
   const QByteArray& data = doc_->data_;
   const char* p = data.constData();
   qint64 at = 0;
-  if (data.size() >= kPlaceableHeaderBytes && U32(p) == kPlaceableKey) {
-    const qint16 left = qint16(U16(p + 6)), top = qint16(U16(p + 8));
-    const qint16 right = qint16(U16(p + 10)), bottom = qint16(U16(p + 12));
-    unitsPerInch_ = U16(p + 14);
-    placeableBox_ = RectFromEdges(left, top, right, bottom);
+  if (data.size() >= kPlaceableHeaderBytes && le32(p) == kPlaceableKey) {
+    const qint16 left = qint16(le16(p + 6)), top = qint16(le16(p + 8));
+    const qint16 right = qint16(le16(p + 10)), bottom = qint16(le16(p + 12));
+    unitsPerInch_ = le16(p + 14);
+    placeableBox_ = rectFromEdges(left, top, right, bottom);
     doc_->placeable_ = true;
     at = kPlaceableHeaderBytes;
   }
-  if (data.size() < at + kHeaderBytes || !ValidHeader(p + at)) return nullptr;
-  doc_->objectCount_ = U16(p + at + 10);
-  at += 2 * qint64(U16(p + at + 2));
+  if (data.size() < at + kHeaderBytes || !validHeader(p + at)) return nullptr;
+  doc_->objectCount_ = le16(p + at + 10);
+  at += 2 * qint64(le16(p + at + 2));
 
   while (at + 6 <= data.size()) {
-    const quint32 sizeWords = U32(p + at);
-    const quint16 stored = U16(p + at + 4);
+    const quint32 sizeWords = le32(p + at);
+    const quint16 stored = le16(p + at + 4);
     if (sizeWords < 3 || qint64(sizeWords) * 2 > data.size() - at) {
       doc_->truncated_ = true;
       break;
     }
     if (stored == kEof) break;
-    const quint32 function = Canonical(stored);
+    const quint32 function = canonical(stored);
     if (function != kNoFunction) {
       Record r;
       r.function = Function(function);
@@ -329,7 +329,7 @@ std::shared_ptr<const Document> Parser::run() {
         break;
       }
       if (r.function != kEof) {  // kEof now: nothing to play
-        if (IsDrawing(r.function) && firstDrawing_ == std::numeric_limits<size_t>::max())
+        if (isDrawing(r.function) && firstDrawing_ == std::numeric_limits<size_t>::max())
           firstDrawing_ = doc_->records_.size();
         doc_->records_.push_back(r);
         if (int(doc_->records_.size()) >= kMaxRecords) break;
@@ -347,7 +347,7 @@ bool Parser::placeFrame() {
   // The mapping the records set up before they first draw.
   const size_t firstDrawing = std::min(firstDrawing_, d.records_.size());
   bool windowSet = false;
-  const Mapping fileMapping = ReplayMapping(Mapping{}, d, firstDrawing, &windowSet);
+  const Mapping fileMapping = replayMapping(Mapping{}, d, firstDrawing, &windowSet);
   const bool scaledMode = fileMapping.mode == kMmAnisotropic || fileMapping.mode == kMmIsotropic;
   double unitScale = 1.0;  // natural pixels per logical unit in a fixed mapping mode
   switch (fileMapping.mode) {
@@ -390,8 +390,8 @@ bool Parser::placeFrame() {
   // The player's own setting, before the records change it: the window on the frame, the viewport on the
   // natural pixels.
   d.initialMapping_ = Mapping{kMmAnisotropic, logical.topLeft(), logical.size(), QPointF(0, 0), natural};
-  const Mapping atFirstDrawing = ReplayMapping(d.initialMapping_, d, firstDrawing, nullptr);
-  QRectF frame = LogicalToNatural(atFirstDrawing).mapRect(logical);
+  const Mapping atFirstDrawing = replayMapping(d.initialMapping_, d, firstDrawing, nullptr);
+  QRectF frame = logicalToNatural(atFirstDrawing).mapRect(logical);
   const bool sane = std::isfinite(frame.left()) && std::isfinite(frame.top()) &&
                     std::isfinite(frame.width()) && std::isfinite(frame.height()) && frame.width() > 1e-6 &&
                     frame.height() > 1e-6 && frame.width() < 1e9 && frame.height() < 1e9;
@@ -451,7 +451,7 @@ bool Parser::readRecord(Record& r) {
     case kEllipse:
     case kRectangle:
       if (!need(4)) return false;
-      r.bounds = RectFromEdges(s(r, 3), s(r, 2), s(r, 1), s(r, 0));
+      r.bounds = rectFromEdges(s(r, 3), s(r, 2), s(r, 1), s(r, 0));
       include(r.bounds);
       return true;
     case kSetPixel:
@@ -461,14 +461,14 @@ bool Parser::readRecord(Record& r) {
       return true;
     case kRoundRect:
       if (!need(6)) return false;
-      r.bounds = RectFromEdges(s(r, 5), s(r, 4), s(r, 3), s(r, 2));
+      r.bounds = rectFromEdges(s(r, 5), s(r, 4), s(r, 3), s(r, 2));
       include(r.bounds);
       return true;
     case kArc:
     case kPie:
     case kChord:
       if (!need(8)) return false;
-      r.bounds = RectFromEdges(s(r, 7), s(r, 6), s(r, 5), s(r, 4));
+      r.bounds = rectFromEdges(s(r, 7), s(r, 6), s(r, 5), s(r, 4));
       include(r.bounds);
       return true;
     case kPolygon:
@@ -567,7 +567,7 @@ void Parser::readShape(Record& r, std::vector<quint32> counts, quint32 at) {
     }
   }
   shape.counts = std::move(counts);
-  if (any) r.bounds = RectFromEdges(minX, minY, maxX, maxY);
+  if (any) r.bounds = rectFromEdges(minX, minY, maxX, maxY);
   include(r.bounds);
   doc_->shapes_.push_back(std::move(shape));
   r.payload = int(doc_->shapes_.size() - 1);
@@ -658,7 +658,7 @@ bool Parser::readRegion(Record& r) {
   const int scans = s(r, 5);
   if (scans < 0) return false;
   Region region;
-  region.bounds = RectFromEdges(s(r, 7), s(r, 8), s(r, 9), s(r, 10));
+  region.bounds = rectFromEdges(s(r, 7), s(r, 8), s(r, 9), s(r, 10));
   quint32 at = 11;
   for (int i = 0; i < scans; ++i) {
     if (r.words < at + 3) return false;
@@ -680,7 +680,7 @@ std::optional<Dib> Parser::decodeDib(quint32 byteOffset, quint32 byteCount, quin
   const QByteArray& data = doc_->data_;
   if (byteCount < 12 || qint64(byteOffset) + byteCount > data.size()) return std::nullopt;
   QByteArray bytes = QByteArray::fromRawData(data.constData() + byteOffset, qsizetype(byteCount));
-  const quint32 infoSize = U32(bytes.constData());
+  const quint32 infoSize = le32(bytes.constData());
   if (infoSize < 12 || infoSize > byteCount) return std::nullopt;
   const bool core = infoSize == 12;
   if (!core && infoSize < 40) return std::nullopt;
@@ -696,16 +696,16 @@ std::optional<Dib> Parser::decodeDib(quint32 byteOffset, quint32 byteCount, quin
     }
   }
 
-  const int bits = U16(bytes.constData() + (core ? 10 : 14));
+  const int bits = le16(bytes.constData() + (core ? 10 : 14));
   if (usage == kDibPalColors && bits >= 1 && bits <= 8) {
     // The colour table holds 16-bit indexes into the palette instead of colours: put colours there.
-    const quint32 used = core ? 0 : U32(bytes.constData() + 32);
+    const quint32 used = core ? 0 : le32(bytes.constData() + 32);
     const quint32 entries = used ? std::min<quint32>(used, 256) : (1u << bits);
     const int entryBytes = core ? 3 : 4;
     if (qint64(infoSize) + 2 * entries > byteCount) return std::nullopt;
     QByteArray rebuilt = bytes.left(qsizetype(infoSize));
     for (quint32 i = 0; i < entries; ++i) {
-      const quint16 index = U16(bytes.constData() + infoSize + 2 * i);
+      const quint16 index = le16(bytes.constData() + infoSize + 2 * i);
       const QRgb c = index < lastPalette_.size() ? lastPalette_[index] : qRgb(index & 1 ? 255 : 0, 0, 0);
       const char entry[4] = {char(qBlue(c)), char(qGreen(c)), char(qRed(c)), 0};
       rebuilt.append(entry, entryBytes);
@@ -716,7 +716,7 @@ std::optional<Dib> Parser::decodeDib(quint32 byteOffset, quint32 byteCount, quin
 
   QBuffer buffer(&bytes);
   if (!buffer.open(QIODevice::ReadOnly)) return std::nullopt;
-  const std::optional<dib::Header> header = dib::ReadHeader(buffer, false);
+  const std::optional<dib::Header> header = dib::readHeader(buffer, false);
   if (!header) return std::nullopt;
   const qint64 pixels = qint64(header->size().width()) * header->size().height();
   if (pixels > kMaxBitmapPixels || bitmapPixels_ + pixels > kMaxTotalBitmapPixels) return std::nullopt;
@@ -732,7 +732,7 @@ std::optional<Dib> Parser::decodeDib(quint32 byteOffset, quint32 byteCount, quin
     return std::nullopt;  // the last row may go without its padding
   }
   bitmapPixels_ += pixels;
-  QImage image = dib::Read(buffer, *header);
+  QImage image = dib::read(buffer, *header);
   if (image.isNull()) return std::nullopt;
   // One format for everything the renderer blends: opaque where the bitmap has no alpha.
   image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
@@ -745,8 +745,8 @@ std::optional<Dib> Parser::decodeDib(quint32 byteOffset, quint32 byteCount, quin
 std::optional<QImage> Parser::decodeBitmap16(const char* p, qint64 size, int rowBytes) {
   constexpr qint64 kBitsAt = 14;
   if (size < kBitsAt) return std::nullopt;
-  const int width = qint16(U16(p + 2)), height = qint16(U16(p + 4));
-  const int widthBytes = rowBytes > 0 ? rowBytes : qint16(U16(p + 6));
+  const int width = qint16(le16(p + 2)), height = qint16(le16(p + 4));
+  const int widthBytes = rowBytes > 0 ? rowBytes : qint16(le16(p + 6));
   const int planes = uchar(p[8]), bitsPixel = uchar(p[9]);
   if (planes != 1 || bitsPixel != 1 || width <= 0 || height <= 0 || widthBytes < (width + 7) / 8)
     return std::nullopt;
@@ -782,7 +782,7 @@ void Parser::readPatternBrush(Record& r) {
   brush.style = kBsNull;
   const char* p = doc_->data_.constData() + r.offset;
   const QByteArray bitmap = QByteArray(p, 14) + QByteArray(p + 32, qsizetype(r.words - 16) * 2);
-  const int width = qint16(U16(p + 2)), height = qint16(U16(p + 4));
+  const int width = qint16(le16(p + 2)), height = qint16(le16(p + 4));
   if (width > 0 && height > 0 && width <= kMaxPatternSide && height <= kMaxPatternSide) {
     if (std::optional<QImage> image =
             decodeBitmap16(bitmap.constData(), bitmap.size(), ((width + 15) / 16) * 2)) {
@@ -895,7 +895,7 @@ bool Parser::readBlit(Record& r) {
   return true;
 }
 
-QTransform LogicalToNatural(const Mapping& m) {
+QTransform logicalToNatural(const Mapping& m) {
   double sx = 1, sy = 1;
   switch (m.mode) {
     case kMmText:
@@ -940,9 +940,9 @@ QTransform LogicalToNatural(const Mapping& m) {
 
 bool Document::looksLikeMetafile(const QByteArray& head) {
   const char* p = head.constData();
-  if (head.size() >= kPlaceableHeaderBytes + kHeaderBytes && U32(p) == kPlaceableKey)
-    return ValidHeader(p + kPlaceableHeaderBytes);
-  return head.size() >= kHeaderBytes && ValidHeader(p);
+  if (head.size() >= kPlaceableHeaderBytes + kHeaderBytes && le32(p) == kPlaceableKey)
+    return validHeader(p + kPlaceableHeaderBytes);
+  return head.size() >= kHeaderBytes && validHeader(p);
 }
 
 std::shared_ptr<const Document> Document::parse(const QByteArray& data) {

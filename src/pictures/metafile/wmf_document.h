@@ -178,10 +178,10 @@ class Document {
 };
 
 // Where a point in logical units lands in natural pixels under `m`.
-QTransform LogicalToNatural(const Mapping& m);
+QTransform logicalToNatural(const Mapping& m);
 
 // Applies a mapping record (SetMapMode, the window and viewport records) to `m`; others leave it alone.
 // Extents of zero are refused, as GDI does.
-void ApplyMapping(Mapping& m, const Document& doc, const Record& r);
+void applyMapping(Mapping& m, const Document& doc, const Record& r);
 
 }  // namespace wmf

@@ -66,26 +66,26 @@ constexpr double kDefaultFontCell = 16;
 const std::array<QList<qreal>, 5> kDashes = {QList<qreal>{}, QList<qreal>{18, 6}, QList<qreal>{3, 3},
                                              QList<qreal>{9, 6, 3, 6}, QList<qreal>{9, 3, 3, 3, 3, 3}};
 
-QColor Rgb(quint32 colorRef) {
+QColor rgb(quint32 colorRef) {
   return QColor(colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
 }
 
-double XScale(const QTransform& t) { return std::hypot(t.m11(), t.m12()); }
-double YScale(const QTransform& t) { return std::hypot(t.m21(), t.m22()); }
-bool AxisAligned(const QTransform& t) { return t.m12() == 0 && t.m21() == 0; }
+double horizontalScale(const QTransform& t) { return std::hypot(t.m11(), t.m12()); }
+double verticalScale(const QTransform& t) { return std::hypot(t.m21(), t.m22()); }
+bool axisAligned(const QTransform& t) { return t.m12() == 0 && t.m21() == 0; }
 
-bool Finite(const QRectF& r) {
+bool finite(const QRectF& r) {
   return std::isfinite(r.left()) && std::isfinite(r.top()) && std::isfinite(r.width()) &&
          std::isfinite(r.height());
 }
 
-bool Huge(const QRectF& r) {
-  return !Finite(r) || r.left() < -kHugeCoordinate || r.top() < -kHugeCoordinate ||
+bool huge(const QRectF& r) {
+  return !finite(r) || r.left() < -kHugeCoordinate || r.top() < -kHugeCoordinate ||
          r.right() > kHugeCoordinate || r.bottom() > kHugeCoordinate;
 }
 
 // Sutherland-Hodgman: the part of a polygon inside `box`.
-QPolygonF ClipPolygon(const QPolygonF& polygon, const QRectF& box) {
+QPolygonF clipPolygon(const QPolygonF& polygon, const QRectF& box) {
   QPolygonF result = polygon;
   for (int edge = 0; edge < 4 && !result.isEmpty(); ++edge) {
     const auto inside = [&](const QPointF& p) {
@@ -124,7 +124,7 @@ QPolygonF ClipPolygon(const QPolygonF& polygon, const QRectF& box) {
 }
 
 // Liang-Barsky on each segment: the runs of a polyline inside `box`.
-std::vector<QPolygonF> ClipPolyline(const QPolygonF& line, const QRectF& box) {
+std::vector<QPolygonF> clipPolyline(const QPolygonF& line, const QRectF& box) {
   std::vector<QPolygonF> runs;
   QPolygonF run;
   for (qsizetype i = 0; i + 1 < line.size(); ++i) {
@@ -165,7 +165,7 @@ std::vector<QPolygonF> ClipPolyline(const QPolygonF& line, const QRectF& box) {
   return runs;
 }
 
-const char* CodecName(quint8 charSet) {
+const char* codecName(quint8 charSet) {
   switch (charSet) {
     case kShiftJisCharset:
       return "Shift_JIS";
@@ -206,7 +206,7 @@ const char* CodecName(quint8 charSet) {
 }
 
 // True when `byte` starts a two-byte character in the code page of `charSet`.
-bool LeadByte(quint8 charSet, uchar byte) {
+bool leadByte(quint8 charSet, uchar byte) {
   switch (charSet) {
     case kShiftJisCharset:
       return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
@@ -220,7 +220,7 @@ bool LeadByte(quint8 charSet, uchar byte) {
   }
 }
 
-QImage HatchTile(quint16 hatch, QRgb color, std::optional<QRgb> background) {
+QImage hatchTile(quint16 hatch, QRgb color, std::optional<QRgb> background) {
   QImage tile(8, 8, QImage::Format_ARGB32_Premultiplied);
   tile.fill(background ? *background : 0u);
   for (int y = 0; y < 8; ++y)
@@ -361,7 +361,7 @@ Player::Player(const Document& doc, QPainter& painter, const QRectF& target, con
                             target.left() - frame.left() * target.width() / frame.width(),
                             target.top() - frame.top() * target.height() / frame.height());
   base_ = toTarget * painter.combinedTransform();
-  unit_ = std::min(XScale(base_), YScale(base_));
+  unit_ = std::min(horizontalScale(base_), verticalScale(base_));
   strokeOffset_ = QPointF(0.5 * (base_.m11() + base_.m21()), 0.5 * (base_.m12() + base_.m22()));
   cull_ = QRectF(exposed) & base_.mapRect(frame);
   visible_ = cull_;
@@ -400,9 +400,9 @@ qint64 Player::fillCost(const QRectF& device, bool costly) const {
 }
 
 void Player::mappingChanged() {
-  toDevice_ = LogicalToNatural(dc_.mapping) * base_;
-  const QTransform natural = LogicalToNatural(dc_.mapping);
-  const double sx = XScale(natural), sy = YScale(natural);
+  toDevice_ = logicalToNatural(dc_.mapping) * base_;
+  const QTransform natural = logicalToNatural(dc_.mapping);
+  const double sx = horizontalScale(natural), sy = verticalScale(natural);
   mappingOk_ = std::isfinite(sx) && std::isfinite(sy) && sx > kMinScale && sy > kMinScale && sx < kMaxScale &&
                sy < kMaxScale && std::isfinite(toDevice_.dx()) && std::isfinite(toDevice_.dy());
 }
@@ -432,7 +432,7 @@ QColor Player::color(quint32 colorRef) const {
       if (index < palette->colors.size()) return QColor(palette->colors[index]);
     }
   }
-  return Rgb(colorRef);
+  return rgb(colorRef);
 }
 
 // A new object takes the lowest free slot, as the records that select it expect.
@@ -501,7 +501,7 @@ bool Player::cull(const QRect& bounds, double margin) const {
 
 double Player::penMargin() const {
   const Pen* p = dc_.pen >= 0 ? std::get_if<Pen>(&doc_.objects()[size_t(dc_.pen)]) : nullptr;
-  const double width = p ? std::abs(p->width) * XScale(toDevice_) : 0;
+  const double width = p ? std::abs(p->width) * horizontalScale(toDevice_) : 0;
   return std::min(std::max(width, unit_), kMaxPenWidth) * 2 + 2;
 }
 
@@ -567,7 +567,8 @@ QPen Player::pen(double outlineLength) {
   if (dc_.rop2 == kR2Black) c = Qt::black;
   if (dc_.rop2 == kR2White) c = Qt::white;
   // Never thinner than a natural pixel, so that the picture zoomed keeps its looks.
-  const double width = std::min(std::max(std::abs(p->width) * XScale(toDevice_), unit_), kMaxPenWidth);
+  const double width =
+      std::min(std::max(std::abs(p->width) * horizontalScale(toDevice_), unit_), kMaxPenWidth);
   QPen pen(c, width <= 1 ? 0 : width);
   switch (p->style & kPsEndCapMask) {
     case kPsEndCapSquare:
@@ -619,7 +620,7 @@ QBrush Player::brush(const Brush* b) {
     case kBsNull:
       return Qt::NoBrush;
     case kBsHatched:
-      tile = HatchTile(b->hatch, color(b->color).rgba(),
+      tile = hatchTile(b->hatch, color(b->color).rgba(),
                        dc_.bkMode == kOpaque ? std::optional<QRgb>(color(dc_.bkColor).rgba()) : std::nullopt);
       break;
     case kBsPattern:
@@ -652,16 +653,16 @@ void Player::finishDrawing() {
 void Player::drawPolygon(const QPolygonF& polygon, bool fill) {
   spend(kDrawCost + polygon.size());
   const QRectF bounds = polygon.boundingRect();
-  if (Huge(bounds)) {
+  if (huge(bounds)) {
     // Far beyond the pane: keep what can show, with room for the pen so that no cut edge shows.
     const double margin = penMargin();
     const QRectF box = visible_.adjusted(-margin, -margin, margin, margin);
-    if (Huge(box)) return;
+    if (huge(box)) return;
     if (fill) {
-      const QPolygonF clipped = ClipPolygon(polygon, box);
+      const QPolygonF clipped = clipPolygon(polygon, box);
       if (clipped.size() > 2) drawPolygon(clipped, true);
     } else {
-      for (const QPolygonF& run : ClipPolyline(polygon, box)) drawPolygon(run, false);
+      for (const QPolygonF& run : clipPolyline(polygon, box)) drawPolygon(run, false);
     }
     return;
   }
@@ -794,30 +795,30 @@ void Player::stroke(const QPen& pen, const QPolygonF& points, bool closed) {
 }
 
 void Player::drawFigure(const QPainterPath& area, const QPainterPath& outline, bool fill) {
-  if (Huge(area.controlPointRect()) || Huge(outline.controlPointRect())) {
+  if (huge(area.controlPointRect()) || huge(outline.controlPointRect())) {
     // Flatten and clip: the curves of a figure this large are straight where they cross the pane.
     const double margin = penMargin();
     const QRectF box = visible_.adjusted(-margin, -margin, margin, margin);
-    if (Huge(box)) return;
+    if (huge(box)) return;
     const auto flatten = [&](const QPainterPath& path, bool closed) {
       QPainterPath flat;
       flat.setFillRule(path.fillRule());
       for (const QPolygonF& polygon : path.toSubpathPolygons()) {
         spend(polygon.size());
         if (closed) {
-          const QPolygonF clipped = ClipPolygon(polygon, box);
+          const QPolygonF clipped = clipPolygon(polygon, box);
           if (clipped.size() < 3) continue;
           flat.addPolygon(clipped);
           flat.closeSubpath();
         } else {
-          for (const QPolygonF& run : ClipPolyline(polygon, box)) flat.addPolygon(run);
+          for (const QPolygonF& run : clipPolyline(polygon, box)) flat.addPolygon(run);
         }
       }
       return flat;
     };
     const QPainterPath flatArea = fill ? flatten(area, true) : QPainterPath();
     const QPainterPath flatOutline = flatten(outline, fill);
-    if (Huge(flatArea.controlPointRect()) || Huge(flatOutline.controlPointRect())) return;
+    if (huge(flatArea.controlPointRect()) || huge(flatOutline.controlPointRect())) return;
     drawFigure(flatArea, flatOutline, fill);
     return;
   }
@@ -852,7 +853,7 @@ void Player::drawFigure(const QPainterPath& area, const QPainterPath& outline, b
 // and bottom edges out, so the outline runs a natural pixel inside them. Null without an axis-aligned
 // mapping.
 std::optional<std::pair<QRectF, QRectF>> Player::figureRects(const QRectF& logical) const {
-  if (!AxisAligned(toDevice_)) return std::nullopt;
+  if (!axisAligned(toDevice_)) return std::nullopt;
   const QRectF area = deviceRect(logical);
   const double w = std::abs(base_.m11()), h = std::abs(base_.m22());
   QRectF outline = area.adjusted(0, 0, -w, -h);
@@ -872,7 +873,7 @@ void Player::drawRectangle(const Record& r) {
   const QRectF logical = edges(r, 0);
   QPainterPath area, outline;
   if (const auto rects = figureRects(logical)) {
-    if (!Huge(rects->first)) {
+    if (!huge(rects->first)) {
       // The common case without paths.
       spend(kDrawCost);
       if (!setRop2()) return;
@@ -1004,7 +1005,7 @@ void Player::drawLineTo(const QPointF& to) {
 QStringDecoder& Player::decoder(quint8 charSet) {
   auto it = decoders_.find(charSet);
   if (it == decoders_.end()) {
-    QStringDecoder d(CodecName(charSet));
+    QStringDecoder d(codecName(charSet));
     if (!d.isValid()) d = QStringDecoder(QStringDecoder::Latin1);
     it = decoders_.emplace(charSet, std::move(d)).first;
   }
@@ -1016,7 +1017,7 @@ QString Player::character(quint8 charSet, QStringDecoder& decode, const QByteArr
                           qsizetype n) {
   // Decoding allocates; in a code page of single bytes, which keeps no state between them, a byte always
   // stands for the same character.
-  if (n != 1 || LeadByte(charSet, 0x81))  // every double-byte code page leads with 0x81
+  if (n != 1 || leadByte(charSet, 0x81))  // every double-byte code page leads with 0x81
     return decode(QByteArrayView(bytes.constData() + at, n));
   const quint32 key = quint32(charSet) << 8 | uchar(bytes[at]);
   auto known = characters_.constFind(key);
@@ -1027,7 +1028,7 @@ QString Player::character(quint8 charSet, QStringDecoder& decode, const QByteArr
 
 // The selected font at the current scale, made once per paint.
 Player::DeviceFont& Player::font(const Font& f) {
-  const double scale = YScale(toDevice_);
+  const double scale = verticalScale(toDevice_);
   const std::pair<int, qint64> key(dc_.font, std::llround(scale * 4096));
   const auto cached = fonts_.find(key);
   if (cached != fonts_.end()) return cached->second;
@@ -1073,7 +1074,7 @@ Player::DeviceFont& Player::font(const Font& f) {
     font.setPointSizeF(em * 72.0 / dpi);
     if (f.width != 0) {
       const double average = QFontMetricsF(font, device).averageCharWidth();
-      const double wanted = std::abs(f.width) * XScale(toDevice_);
+      const double wanted = std::abs(f.width) * horizontalScale(toDevice_);
       if (average > 0) font.setStretch(std::clamp(int(std::lround(100 * wanted / average)), 1, 4000));
     }
   }
@@ -1088,7 +1089,7 @@ void Player::drawText(const Text& text, bool extended) {
   const bool updateCp = dc_.textAlign & kTaUpdateCp;
   const QPointF origin = updateCp ? dc_.position : QPointF(text.origin);
   const QPointF anchor = toDevice_.map(origin);
-  const double xScale = XScale(toDevice_);
+  const double xScale = horizontalScale(toDevice_);
 
   std::optional<QRectF> box;  // the ExtTextOut rectangle, on the device
   if (extended && (text.options & (kEtoOpaque | kEtoClipped))) {
@@ -1122,7 +1123,7 @@ void Player::drawText(const Text& text, bool extended) {
   double total = 0;
   const QByteArray& bytes = text.bytes;
   for (qsizetype i = 0; i < bytes.size();) {
-    const qsizetype n = LeadByte(f->charSet, uchar(bytes[i])) && i + 1 < bytes.size() ? 2 : 1;
+    const qsizetype n = leadByte(f->charSet, uchar(bytes[i])) && i + 1 < bytes.size() ? 2 : 1;
     QString s = character(f->charSet, decode, bytes, i, n);
     double advance = 0;
     if (!text.dx.empty()) {
@@ -1213,7 +1214,7 @@ void Player::drawText(const Text& text, bool extended) {
     const QRectF pane = visible_.adjusted(-2, -2, 2, 2);
     for (const QPolygonF& polygon : outlines.toSubpathPolygons(toDevice)) {
       spend(polygon.size());
-      const QPolygonF clipped = ClipPolygon(polygon, pane);
+      const QPolygonF clipped = clipPolygon(polygon, pane);
       if (clipped.size() > 2) cut.addPolygon(clipped);
     }
     painter_.resetTransform();
@@ -1265,7 +1266,7 @@ void Player::fillDest(const QRectF& dest, int ropIndex) {
   }
   if (!rasterOps_ && mode != QPainter::CompositionMode_SourceOver) return;
   QPolygonF area = toDevice_.map(QPolygonF(dest.normalized()));
-  area = ClipPolygon(area, visible_.adjusted(-1, -1, 1, 1));
+  area = clipPolygon(area, visible_.adjusted(-1, -1, 1, 1));
   if (area.size() < 3) return;
   spend(kDrawCost + fillCost(area.boundingRect(), fill.style() != Qt::SolidPattern ||
                                                       mode != QPainter::CompositionMode_SourceOver));
@@ -1390,7 +1391,7 @@ void Player::record(const Record& r) {
     case kOffsetViewportOrg:
     case kScaleWindowExt:
     case kScaleViewportExt:
-      ApplyMapping(dc_.mapping, doc_, r);
+      applyMapping(dc_.mapping, doc_, r);
       mappingChanged();
       return;
     case kSaveDc:
@@ -1546,7 +1547,7 @@ void Player::record(const Record& r) {
 
 }  // namespace
 
-Played Render(const Document& doc, QPainter& painter, const QRectF& target, const QRect& exposed,
+Played render(const Document& doc, QPainter& painter, const QRectF& target, const QRect& exposed,
               const std::function<bool()>& cancelled) {
   if (target.isEmpty() || exposed.isEmpty() || doc.frame().isEmpty()) return Played::Whole;
   Player player(doc, painter, target, exposed);

@@ -21,7 +21,7 @@ namespace wmf {
 // pixels it covers), and playing ends when one paint's budget is spent. `cancelled`, when given, is asked
 // on the painting thread every few hundred records (and after costly ones); true ends playing there.
 enum class Played { Whole, OverBudget, Cancelled };
-Played Render(const Document& doc, QPainter& painter, const QRectF& target, const QRect& exposed,
+Played render(const Document& doc, QPainter& painter, const QRectF& target, const QRect& exposed,
               const std::function<bool()>& cancelled = {});
 
 }  // namespace wmf
