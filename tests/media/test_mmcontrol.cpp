@@ -66,29 +66,9 @@ bool pipelineMuted(const MMControl& mci) {
   return muted;
 }
 
-// Runs a GStreamer pipeline description whose file sink is named "out" into `path`; the path when it ended
-// well within 5 s, else "".
-QString runToFile(const QString& description, const QString& path) {
-  GstElement* pipeline = gst_parse_launch(description.toUtf8().constData(), nullptr);
-  if (!pipeline) return {};
-  GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline), "out");
-  g_object_set(out, "location", QFile::encodeName(path).constData(), nullptr);
-  gst_object_unref(out);
-  gst_element_set_state(pipeline, GST_STATE_PLAYING);
-  GstBus* bus = gst_element_get_bus(pipeline);
-  GstMessage* end =
-      gst_bus_timed_pop_filtered(bus, 5 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-  const bool ok = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
-  if (end) gst_message_unref(end);
-  gst_object_unref(bus);
-  gst_element_set_state(pipeline, GST_STATE_NULL);
-  gst_object_unref(pipeline);
-  return ok ? path : QString();
-}
-
 // A movie whose every frame differs from the last (colour bars moving sideways), in raw video.
 QString encodeMovingMovie(const QString& path, int frames) {
-  return runToFile(
+  return encodeToFile(
       QString("videotestsrc num-buffers=%1 pattern=smpte horizontal-speed=3 ! "
               "video/x-raw,format=I420,width=64,height=48,framerate=25/1 ! avimux ! filesink name=out")
           .arg(frames),
@@ -97,7 +77,7 @@ QString encodeMovingMovie(const QString& path, int frames) {
 
 // A movie of solid frames in raw video (I420 in AVI), made by GStreamer itself so that no codec is needed.
 QString encodeMovie(const QString& path, QSize size, int frames, int fps, QRgb colour) {
-  return runToFile(
+  return encodeToFile(
       QString("videotestsrc num-buffers=%1 pattern=solid-color foreground-color=%2 ! "
               "video/x-raw,format=I420,width=%3,height=%4,framerate=%5/1 ! avimux ! filesink name=out")
           .arg(frames)

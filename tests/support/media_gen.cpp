@@ -49,29 +49,6 @@ qint16 sine(int i, double hz, int rate, double amplitude = 8000) {
   return qint16(std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * i / rate)));
 }
 
-// Runs a gst-launch style description whose file sink is named "out" until its end, at most 20 s.
-QString encode(const QString& description, const QString& path) {
-  gst_init(nullptr, nullptr);
-  GError* error = nullptr;
-  GstElement* pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
-  if (error) g_error_free(error);
-  if (!pipeline) return {};
-  if (GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline), "out")) {
-    g_object_set(out, "location", QFile::encodeName(path).constData(), nullptr);
-    gst_object_unref(out);
-  }
-  gst_element_set_state(pipeline, GST_STATE_PLAYING);
-  GstBus* bus = gst_element_get_bus(pipeline);
-  GstMessage* end =
-      gst_bus_timed_pop_filtered(bus, 20 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-  const bool ok = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
-  if (end) gst_message_unref(end);
-  gst_object_unref(bus);
-  gst_element_set_state(pipeline, GST_STATE_NULL);
-  gst_object_unref(pipeline);
-  return ok && QFile(path).size() > 0 ? path : QString();
-}
-
 // Raw video frames of ms milliseconds at 25 per second; an invalid colour gives colour bars instead.
 QString testVideo(int ms, QSize size, QColor colour) {
   constexpr int kFps = 25;
@@ -177,6 +154,28 @@ QString msf(int sector) {
 }
 
 }  // namespace
+
+QString encodeToFile(const QString& description, const QString& path, int timeoutSeconds) {
+  gst_init(nullptr, nullptr);
+  GError* error = nullptr;
+  GstElement* pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
+  if (error) g_error_free(error);
+  if (!pipeline) return {};
+  if (GstElement* out = gst_bin_get_by_name(GST_BIN(pipeline), "out")) {
+    g_object_set(out, "location", QFile::encodeName(path).constData(), nullptr);
+    gst_object_unref(out);
+  }
+  gst_element_set_state(pipeline, GST_STATE_PLAYING);
+  GstBus* bus = gst_element_get_bus(pipeline);
+  GstMessage* end = gst_bus_timed_pop_filtered(bus, guint64(timeoutSeconds) * GST_SECOND,
+                                               GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+  const bool ok = end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS;
+  if (end) gst_message_unref(end);
+  gst_object_unref(bus);
+  gst_element_set_state(pipeline, GST_STATE_NULL);
+  gst_object_unref(pipeline);
+  return ok && QFile(path).size() > 0 ? path : QString();
+}
 
 QString writeBytes(const QString& path, const QByteArray& bytes) {
   QFile file(path);
@@ -391,7 +390,7 @@ QString writeCdImage(const QString& dir, const QList<int>& trackMs) {
 }
 
 QString writeAvi(const QString& path, int ms, QSize size, QColor colour) {
-  return encode(testVideo(ms, size, colour) + QStringLiteral(" ! avimux ! filesink name=out"), path);
+  return encodeToFile(testVideo(ms, size, colour) + QStringLiteral(" ! avimux ! filesink name=out"), path);
 }
 
 QString writeRawAvi(const QString& path, RawAvi kind, int ms, QSize size) {
@@ -494,11 +493,12 @@ QString writeRawAvi(const QString& path, RawAvi kind, int ms, QSize size) {
 }
 
 QString writeMov(const QString& path, int ms, QSize size, QColor colour) {
-  return encode(testVideo(ms, size, colour) + QStringLiteral(" ! jpegenc ! qtmux ! filesink name=out"), path);
+  return encodeToFile(testVideo(ms, size, colour) + QStringLiteral(" ! jpegenc ! qtmux ! filesink name=out"),
+                      path);
 }
 
 QString writeMpeg(const QString& path, int ms, QSize size) {
-  return encode(
+  return encodeToFile(
       testVideo(ms, size, QColor()) + QStringLiteral(" ! mpeg2enc format=0 ! avmux_mpeg ! filesink name=out"),
       path);
 }
@@ -615,7 +615,7 @@ QString writeMpegAt(const QString& path, int ms, int scrStartMs, int ptsLeadMs, 
           "audiotestsrc num-buffers=%1 samplesperbuffer=1152 ! audio/x-raw,rate=44100,channels=2 ! "
           "avenc_mp2 ! mux. avmux_mpeg name=mux ! filesink name=out")
           .arg(audioBuffers);
-  if (encode(description, stream).isEmpty()) return {};
+  if (encodeToFile(description, stream).isEmpty()) return {};
   QByteArray ps = readAndRemove(stream);
   // The muxer starts its clock where its first presentation time is: move both to where real files have them.
   const qint64 first = firstClockReference(ps);

@@ -9,6 +9,10 @@
 // Test media generated on the fly, usually into a test's QTemporaryDir. Every writer returns the path of
 // the file to open (the .cue for a CD image), or an empty string if it could not write.
 
+// Runs a gst-launch style description whose file sink is named "out" into path until its end, at most
+// timeoutSeconds. path when the pipeline ended and wrote something, else "".
+QString encodeToFile(const QString& description, const QString& path, int timeoutSeconds = 20);
+
 // PCM WAV, 16-bit mono, a 440 Hz sine of ms milliseconds.
 QString writeWav(const QString& path, int ms, int sampleRate = 8000);
 
