@@ -59,7 +59,7 @@ double selfCpu() {
 }
 
 // 44.1 kHz 16-bit stereo, a 440 Hz sine: what a sound file on a desktop usually is.
-bool writeWav(const QString& path, int secondsLong) {
+bool writeStereoWav(const QString& path, int secondsLong) {
   constexpr quint32 kRate = 44100;
   const quint32 frames = kRate * quint32(secondsLong);
   QByteArray data(qsizetype(frames) * 4, Qt::Uninitialized);
@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
   QTemporaryDir dir;
   const QString wav = dir.filePath(QStringLiteral("ten.wav"));
   const QString movie = dir.filePath(QStringLiteral("ten.mp4"));
-  if (!dir.isValid() || !writeWav(wav, kSeconds)) {
+  if (!dir.isValid() || !writeStereoWav(wav, kSeconds)) {
     std::fprintf(stderr, "cannot write the test sound\n");
     return 1;
   }
