@@ -18,6 +18,20 @@ wait_for() {
   done
 }
 
+# The visible windows whose title matches an extended regex, one id a line. xdotool's search gives up on an
+# X error, which any window going away while it walks the tree causes (a splash closing, a menu folding):
+# such a search is run again rather than taken for "no window".
+visible_windows() {
+  local out _
+  for _ in 1 2 3 4 5; do
+    if out=$(xdotool search --onlyvisible --name "$1" 2>&1); then
+      grep -E '^[0-9]+$' <<<"$out" || true
+      return 0
+    fi
+    [[ $out == *"X Error"* ]] || return 0
+  done
+}
+
 # prepare_run <script> <tool>... -- <glview3 binary> <screenshot folder>: checks the arguments and the tools
 # (exit 77 when one is missing), and sets binary, shots and work (removed at exit, with the session). The
 # user's configuration and data folders are temporary ones inside work, never the real user's.

@@ -35,7 +35,7 @@ inside() {
   env -u QT_QPA_PLATFORM QT_QPA_PLATFORM=xcb "$app/glview3" >"$log" 2>&1 &
   pid=$!
 
-  visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1; }
+  visible() { visible_windows "$1" | head -n 1; }
   has_visible() { [[ -n $(visible "$1") ]]; }
   hidden() { [[ -z $(visible "$1") ]]; }
   # The main window, or an early end of the program (which then fails at once, not after the timeout).

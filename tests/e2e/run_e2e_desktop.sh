@@ -34,7 +34,7 @@ inside() {
   wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
   wait_for 10 wm_running || fail "openbox did not start"
 
-  visible() { xdotool search --onlyvisible --name "$1" 2>/dev/null | tail -n 1; }
+  visible() { visible_windows "$1" | tail -n 1; }
   has_visible() { [[ -n $(visible "$1") ]]; }
   hidden() { [[ -z $(visible "$1") ]]; }
   grab() { import -window root "png:$1"; }
@@ -66,18 +66,24 @@ inside() {
   # The main window: the splash has the same title, but not its size.
   main_window() {  # [title regex]
     local id
-    for id in $(xdotool search --onlyvisible --name "${1:-$TITLE_RE}" 2>/dev/null); do
+    for id in $(visible_windows "${1:-$TITLE_RE}"); do
       [[ $(xdotool getwindowgeometry "$id" 2>/dev/null) == *"Geometry: 620x357"* ]] && { echo "$id"; return 0; }
     done
     return 1
   }
   shown_or_ended() { main_window >/dev/null || ! kill -0 "$pid" 2>/dev/null; }
-  wait_for 20 shown_or_ended && main_window >/dev/null || {
+  wait_for 20 shown_or_ended
+  if ! kill -0 "$pid" 2>/dev/null; then
     touch "$frames/stop"
     cat "$log" >&2
     local status=0
-    kill -0 "$pid" 2>/dev/null || { wait "$pid" || status=$?; }
-    fail "the main window did not appear (program status $status)"
+    wait "$pid" || status=$?
+    fail "the program ended before its main window appeared (status $status)"
+  fi
+  wait_for 5 main_window >/dev/null || {
+    touch "$frames/stop"
+    cat "$log" >&2
+    fail "the main window did not appear"
   }
   sleep 1
   touch "$frames/stop"
@@ -130,7 +136,7 @@ inside() {
   for layer in normal top; do
     open_prefs || fail "F3 did not open the preferences (before switching to $layer)"
     toggle_on_top_and_ok || fail "OK did not close the preferences (switching to $layer)"
-    [[ $(main_window) == "$main" ]] || fail "the main window was made anew when switching to $layer"
+    wait_for 5 eval '[[ $(main_window) == "$main" ]]' || fail "the main window was made anew when switching to $layer"
     if [[ $layer == normal ]]; then
       wait_for 5 eval '! above "$main"' || fail "the main window stayed on top after switching it off"
     else
