@@ -11,6 +11,7 @@
 #include "program_fixture.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -141,13 +142,28 @@ class TestPlayback : public QObject {
     // The running timer moves the slider along while the sound plays.
     QTRY_VERIFY_WITH_TIMEOUT(m.Slider->value() >= 100, 5000);
     m.cmd_pause_Click();
+    // The pause is carried out on the control's worker: the sound stands still once the pipeline has
+    // reached PAUSED with nothing pending, and its position reads the same for a while (two equal reads
+    // alone prove nothing on a loaded machine, where the sink's clock may lag).
     qint32 last = -1;
+    QElapsedTimer unchanged;
     const auto still = [&] {
-      const qint32 now = std::exchange(last, m.MCI->Position());
-      return now == last;
+      GstState state = GST_STATE_VOID_PENDING;
+      GstState pending = GST_STATE_VOID_PENDING;
+      gst_element_get_state(m.MCI->pipeline(), &state, &pending, 0);
+      const qint32 now = m.MCI->Position();
+      if (state != GST_STATE_PAUSED || pending != GST_STATE_VOID_PENDING || now != last) {
+        last = now;
+        unchanged.start();
+        return false;
+      }
+      return unchanged.elapsed() >= 200;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(still(), 2000);
-    // The percentage and the start point follow every tenth of a percent; the thumb, every pixel.
+    QTRY_VERIFY_WITH_TIMEOUT(still(), 5000);
+    // The percentage and the start point follow every tenth of a percent; the thumb, every pixel. The pause
+    // took the start point, and the sound may have stopped within the tenth the last tick showed: blank the
+    // percentage, so that this tick shows the position whatever the last one did.
+    m.lb_percent->clear();
     m.Timer_Timer();
     const qint32 length = m.MCI->Length();
     const qint64 exact = std::llrint(1000.0 * m.MCI->Position() / length);
