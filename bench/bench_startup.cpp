@@ -8,6 +8,7 @@
 #include "app/program.h"
 #include "bench_common.h"
 #include "main_window/frm_main.h"
+#include "media/mmcontrol.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -51,6 +52,7 @@ class FirstPaint : public QObject {
 };
 
 int child(int argc, char** argv, bool bare) {
+  if (!bare) MMControl::prepareGStreamer();  // as main() does
   QApplication application(argc, argv);
   if (bare) {
     QWidget window;

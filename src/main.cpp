@@ -1,5 +1,6 @@
 #include "app/artwork.h"
 #include "app/program.h"
+#include "media/mmcontrol.h"
 #include "platform/dropped_files.h"
 #include "platform/termination.h"
 
@@ -7,6 +8,8 @@
 #include <QDir>
 
 int main(int argc, char* argv[]) {
+  // GStreamer starts on a thread of its own while the window system is reached and the windows are made.
+  MMControl::prepareGStreamer();
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);  // only the exit sequence ends the program
   // The desktop entry (data/com.example.glintview.desktop) names the windows' application; every window

@@ -38,11 +38,10 @@ void setStaysOnTop(QWidget* window, bool on) {
   Qt::WindowFlags flags = window->windowFlags();
   flags.setFlag(Qt::WindowStaysOnTopHint, on);
   QWindow* handle = window->windowHandle();
-  if (!handle) {
-    window->setWindowFlags(flags);  // no native window yet: nothing to recreate
-    return;
-  }
+  // No native window yet: it is made with these flags. setWindowFlags would re-parent the window to itself
+  // and so re-polish every control in it, which at start-up costs more than making the window.
   window->overrideWindowFlags(flags);
+  if (!handle) return;
   Qt::WindowFlags native = handle->flags();
   native.setFlag(Qt::WindowStaysOnTopHint, on);
   handle->setFlags(native);

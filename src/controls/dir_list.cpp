@@ -11,6 +11,9 @@
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -74,7 +77,18 @@ DirList::DirList(QWidget* parent) : QListWidget(parent) {
   applyNavigationLook(this);
   watch_ = new FolderWatch(this);
   connect(watch_, &FolderWatch::changed, this, [this] { refresh(); });
-  if (const auto start = cleanFolderPath(QDir::currentPath()); start && fill(*start)) path_ = *start;
+  // The working folder is read only when nothing else was asked for by the time the list is shown or the
+  // event loop comes round: a window that sets its folder at once reads one folder at start-up, not two.
+  if (const auto start = cleanFolderPath(QDir::currentPath())) {
+    path_ = *start;
+    startPending_ = true;
+    QTimer::singleShot(0, this, [this] { listStart(); });
+  }
+}
+
+void DirList::listStart() {
+  if (!std::exchange(startPending_, false)) return;
+  if (!fill(path_)) path_.clear();
   watch_->watch(path_);
 }
 
@@ -83,14 +97,24 @@ QString DirList::Path() const { return QDir::toNativeSeparators(path_); }
 bool DirList::setPath(const QString& path) {
   const auto clean = cleanFolderPath(path);
   if (!clean || !fill(*clean)) return false;
-  if (*clean == path_) return true;
+  const bool started = std::exchange(startPending_, false);
+  if (*clean == path_) {
+    if (started) watch_->watch(path_);
+    return true;
+  }
   path_ = *clean;
   watch_->watch(path_);
   emit Change();
   return true;
 }
 
-bool DirList::refresh() { return fill(path_); }
+bool DirList::refresh() {
+  if (startPending_) {
+    listStart();
+    return !path_.isEmpty();
+  }
+  return fill(path_);
+}
 
 QString DirList::highlightedPath() const {
   const QListWidgetItem* item = currentItem();
@@ -138,6 +162,7 @@ void DirList::open(const QString& folder) {
 }
 
 bool DirList::event(QEvent* event) {
+  if (event->type() == QEvent::Show) listStart();
   // Enter opens the highlighted folder even where a shortcut or a default button would take it.
   if (event->type() == QEvent::ShortcutOverride) {
     const int key = static_cast<QKeyEvent*>(event)->key();

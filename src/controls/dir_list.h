@@ -35,7 +35,9 @@ class DirList : public QListWidget {
  private:
   bool fill(const QString& folder);
   void open(const QString& folder);
+  void listStart();  // lists the working folder the list started with, unless another was set since
 
   QString path_;                  // clean, "/" separators
+  bool startPending_ = false;     // path_ is the working folder, not listed yet
   FolderWatch* watch_ = nullptr;  // re-reads the subfolders when they change on disk
 };

@@ -10,6 +10,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -44,7 +47,12 @@ FileList::FileList(QWidget* parent) : QListView(parent), model_(new FileListMode
 
   if (const auto start = cleanFolderPath(QDir::currentPath()); start && relist(*start, QString()))
     path_ = *start;
-  watch_->watch(path_);
+  // The working folder is watched only if it is still the list's folder when the event loop comes round:
+  // the first watch of a folder costs the kernel a walk over what it caches of it.
+  watchPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    if (std::exchange(watchPending_, false)) watch_->watch(path_);
+  });
 }
 
 QString FileList::Path() const { return QDir::toNativeSeparators(path_); }
@@ -54,9 +62,9 @@ bool FileList::setPath(const QString& path) {
   if (!clean) return false;
   const bool same = *clean == path_;
   if (!relist(*clean, same ? FileName() : QString())) return false;
+  if (std::exchange(watchPending_, false) || !same) watch_->watch(*clean);
   if (!same) {
     path_ = *clean;
-    watch_->watch(path_);
     emit PathChange();
   }
   return true;

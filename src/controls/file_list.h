@@ -65,5 +65,6 @@ class FileList : public QListView {
   QString pattern_ = QStringLiteral("*.*");
   FilePattern matcher_{pattern_};
   int index_ = -1;
-  bool relisting_ = false;  // a model reset clears the view's selection: not a user's change
+  bool watchPending_ = false;  // the working folder the list started with is not watched yet
+  bool relisting_ = false;     // a model reset clears the view's selection: not a user's change
 };

@@ -88,6 +88,19 @@ void initGStreamer() {
   });
 }
 
+// The thread prepareGStreamer() starts, joined at exit should the program end before GStreamer is up.
+struct Preparation {
+  std::thread thread;
+  ~Preparation() {
+    if (thread.joinable()) thread.join();
+  }
+};
+
+Preparation& preparation() {
+  static Preparation instance;
+  return instance;
+}
+
 // The drive to use: the one the user named, else the one libcdio finds (which may probe the hardware,
 // so this runs on GStreamer's threads, never on the UI thread). Empty when there is none.
 QByteArray resolveCdDevice(const QByteArray& device) {
@@ -525,6 +538,11 @@ MMControl::MMControl(QObject* parent) : QObject(parent) {
   progressCheck_.setInterval(kProgressCheckMs);
   connect(&progressCheck_, &QTimer::timeout, this, &MMControl::checkProgress);
   worker_ = std::make_unique<Worker>();
+}
+
+void MMControl::prepareGStreamer() {
+  Preparation& p = preparation();
+  if (!p.thread.joinable()) p.thread = std::thread([] { initGStreamer(); });
 }
 
 MMControl::~MMControl() {

@@ -30,6 +30,10 @@ class MMControl : public QObject {
   explicit MMControl(QObject* parent = nullptr);
   ~MMControl() override;
 
+  // GStreamer's start (reading its plugin registry) takes tens of milliseconds: a program begins it on a
+  // thread of its own while its windows are made, and the first control waits only for what is left.
+  static void prepareGStreamer();
+
   // "Open", "Play", "Pause", "Stop", "Back", "Step", "Prev", "Eject", "Close"; others are ignored.
   void setCommand(const QString& command);
   void setDeviceType(const QString& type);  // "" = chosen from the file, "CDAudio" = the audio CD

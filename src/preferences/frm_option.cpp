@@ -127,10 +127,7 @@ void FrmOption::createControls() {
   CMD_ToggleLang = new QPushButton(fr_interface);
   CMD_ToggleLang->setGeometry(twips(1860, 1800, 1815, 435));
   CMD_ToggleLang->setStyleSheet(QStringLiteral("QPushButton { background: black; border: none; }"));
-  const QSize picture_size = CMD_ToggleLang->size();
-  img_english = artwork::languagePicture(false, picture_size);
-  img_chinese = artwork::languagePicture(true, picture_size);
-  CMD_ToggleLang->setIconSize(picture_size);
+  CMD_ToggleLang->setIconSize(CMD_ToggleLang->size());
   showLanguagePicture();
 
   CMD_OK = new QPushButton(QStringLiteral("&OK"), this);
@@ -199,7 +196,11 @@ void FrmOption::hideEvent(QHideEvent* event) {
 }
 
 void FrmOption::showLanguagePicture() {
-  CMD_ToggleLang->setIcon(QIcon(program_.use_chinese ? img_chinese : img_english));
+  // Each picture is drawn when first shown: the Chinese one loads a CJK font, which an English start-up
+  // need not wait for.
+  QPixmap& picture = program_.use_chinese ? img_chinese : img_english;
+  if (picture.isNull()) picture = artwork::languagePicture(program_.use_chinese, CMD_ToggleLang->iconSize());
+  CMD_ToggleLang->setIcon(QIcon(picture));
 }
 
 bool FrmOption::event(QEvent* event) {

@@ -103,7 +103,7 @@ class FrmOption : public QWidget {
   QPushButton* CMD_Cancel = nullptr;
   QPushButton* CMD_Apply = nullptr;
   QTimer* Timer = nullptr;
-  QPixmap img_english;  // the language button's two pictures
+  QPixmap img_english;  // the language button's two pictures, each drawn when first shown
   QPixmap img_chinese;
 
   // Window state.

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStorageInfo>
 #include <QTemporaryDir>
@@ -305,6 +306,50 @@ class TestNavigationControls : public QObject {
     QCOMPARE(shown.first(), QDir::toNativeSeparators(QDir::rootPath()));
     QCOMPARE(shown.mid(shown.size() - 4), (QStringList{"outer", "inner", "A", "b"}));
     QCOMPARE(dirs.highlightedPath(), QDir::toNativeSeparators(inner));
+  }
+
+  // The lists start in the working folder but read it only when nothing else was asked for by the time the
+  // event loop comes round; whichever folder they end up in is watched.
+  void startInTheWorkingFolderUnlessGivenAnother() {
+    QDir top(m_dir.path());
+    QVERIFY(top.mkpath("given/sub") && top.mkpath("work/other"));
+    const QString given = m_dir.filePath("given");
+    const QString work = m_dir.filePath("work");
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(work));
+    const auto restore = qScopeGuard([&before] { QDir::setCurrent(before); });
+    {
+      DirList dirs;
+      FileList files;
+      QVERIFY(dirs.setPath(given));
+      QVERIFY(files.setPath(given));
+      dirs.show();
+      QCoreApplication::processEvents();
+      QCOMPARE(dirs.Path(), QDir::toNativeSeparators(given));
+      QCOMPARE(entries(dirs).last(), QStringLiteral("sub"));
+      QVERIFY(top.mkpath("given/new"));
+      touch(m_dir.filePath("given/new.txt"));
+      QTRY_VERIFY_WITH_TIMEOUT(entries(dirs).contains("new"), 5000);
+      QTRY_VERIFY_WITH_TIMEOUT(entries(files).contains("new.txt"), 5000);
+    }
+    {
+      DirList dirs;
+      QTRY_VERIFY_WITH_TIMEOUT(entries(dirs).contains("other"), 5000);
+      QCOMPARE(dirs.Path(), QDir::toNativeSeparators(work));
+      QVERIFY(top.mkpath("work/later"));
+      QTRY_VERIFY_WITH_TIMEOUT(entries(dirs).contains("later"), 5000);
+    }
+    {
+      // Told the working folder itself.
+      DirList dirs;
+      FileList files;
+      QVERIFY(dirs.setPath(work));
+      QVERIFY(files.setPath(work));
+      QVERIFY(top.mkpath("work/third"));
+      touch(m_dir.filePath("work/third.txt"));
+      QTRY_VERIFY_WITH_TIMEOUT(entries(dirs).contains("third"), 5000);
+      QTRY_VERIFY_WITH_TIMEOUT(entries(files).contains("third.txt"), 5000);
+    }
   }
 
   void dirListOpensWithEnterAndDoubleClick() {
