@@ -49,7 +49,10 @@ quint32 le32(const char* p) { return qFromLittleEndian<quint32>(p); }
 quint16 be16(const uchar* p) { return qFromBigEndian<quint16>(p); }
 quint32 be32(const char* p) { return qFromBigEndian<quint32>(p); }
 
-bool fits(qint64 width, qint64 height) { return width > 0 && height > 0 && width * height <= kMaxPixels; }
+// Divided rather than multiplied: a header's two 32-bit sides multiply beyond 64 bits.
+bool fits(qint64 width, qint64 height) {
+  return width > 0 && height > 0 && width <= kMaxPixels && height <= kMaxPixels / width;
+}
 bool fits(QSize size) { return fits(size.width(), size.height()); }
 
 // Decompression bombs: a tiny file that declares a huge picture makes the decoder allocate (and fill with a

@@ -799,6 +799,10 @@ void TestPictureLoader::refusesBadInput_data() {
   QTest::newRow("ico offset into the directory") << Patched(ico, 6 + 12, le32(2));
   QTest::newRow("ico png 100000x100000") << Patched(MakeIcon({{Quadrants({32, 32}), 32, true}}), image + 16,
                                                     QByteArray("\0\x01\x86\xa0\0\x01\x86\xa0", 8));
+  // Sides whose product overflows 64 bits (found by fuzzing; UBSan's overflow check catches it).
+  QTest::newRow("ico png 3835767978x3811962380")
+      << Patched(MakeIcon({{Quadrants({32, 32}), 32, true}}), image + 16,
+                 QByteArray("\xe4\xa1\x2c\xaa\xe3\x35\xee\x0c", 8));
   QTest::newRow("ico directory only") << ico.left(image);
 
   const QByteArray gif = MakeGif({{q}});
