@@ -1,5 +1,6 @@
 #include "pictures/picture.h"
 #include "pictures/picture_loader.h"
+#include "pictures/pixel_memory.h"
 #include "support/picture_gen.h"
 
 #include <QBuffer>
@@ -167,6 +168,8 @@ class TestPictureLoader : public QObject {
   void waitedJpegsDecodeToTheSamePixels_data();
   void waitedJpegsDecodeToTheSamePixels();
   void topRowsAreShownEarly();
+  void memoryLetGoServesTheNextPictureWithNoTraceOfTheLast_data();
+  void memoryLetGoServesTheNextPictureWithNoTraceOfTheLast();
   void gifShowsFirstFrameOnItsScreen();
   void decidesByContentNotName_data();
   void decidesByContentNotName();
@@ -406,6 +409,70 @@ void TestPictureLoader::waitedJpegsDecodeToTheSamePixels() {
   for (int y = 0; y < a.height(); ++y)
     if (std::memcmp(a.constScanLine(y), b.constScanLine(y), size_t(a.bytesPerLine())) != 0)
       QFAIL(qPrintable(QStringLiteral("row %1 differs").arg(y)));
+}
+
+void TestPictureLoader::memoryLetGoServesTheNextPictureWithNoTraceOfTheLast_data() {
+  QTest::addColumn<bool>("waited");
+  QTest::addColumn<int>("tenthsKept");
+  for (const bool waited : {false, true}) {
+    const char* how = waited ? "waited, " : "ahead, ";
+    QTest::addRow("%swhole", how) << waited << 10;
+    QTest::addRow("%scut short in the lower part", how) << waited << 9;
+    QTest::addRow("%scut short in the upper part", how) << waited << 3;
+  }
+}
+
+void TestPictureLoader::memoryLetGoServesTheNextPictureWithNoTraceOfTheLast() {
+  // Big enough for the kept memory and, waited for, for two parts at once.
+  QFETCH(bool, waited);
+  QFETCH(int, tenthsKept);
+  const QSize size(3600, 2400);
+  QImage dark(size, QImage::Format_RGB32);
+  for (int y = 0; y < dark.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(dark.scanLine(y));
+    for (int x = 0; x < dark.width(); ++x) line[x] = qRgb(x & 0x3f, (y * 3) & 0x3f, ((x ^ y) >> 3) & 0x3f);
+  }
+  QByteArray data = MakeJpeg(dark, {.quality = 80});
+  data.truncate(data.size() * tenthsKept / 10);
+  const auto load = [waited](QByteArray& bytes) {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return loadPictureFromDevice(buffer, waited ? Urgency::Waited : Urgency::Ahead);
+  };
+  const auto cleanUp = qScopeGuard([] { releaseSparePixels(); });
+
+  releaseSparePixels();
+  const std::optional<Picture> fresh = load(data);
+  QVERIFY(fresh);
+  // A white picture let go.
+  QImage last = largeImage(size, QImage::Format_RGB32);
+  QVERIFY(!last.isNull());
+  last.fill(Qt::white);
+  const uchar* lastBits = last.constBits();
+  last = QImage();
+  QVERIFY(sparePixelBytes() >= qsizetype(size.width()) * size.height() * 4);
+
+  // The next picture of that size is decoded into the same memory, and every pixel is its own.
+  const std::optional<Picture> next = load(data);
+  QVERIFY(next);
+  const QImage image = next->toImage();
+  QCOMPARE(image.constBits(), lastBits);
+  QCOMPARE(sparePixelBytes(), 0);
+  QCOMPARE(image, fresh->toImage());
+
+  // Memory far larger than a picture needs is not held by it.
+  last = largeImage(size * 2, QImage::Format_RGB32);
+  QVERIFY(!last.isNull());
+  const uchar* largerBits = last.constBits();
+  last = QImage();
+  const qsizetype kept = sparePixelBytes();
+  QVERIFY(kept > 0);
+  const std::optional<Picture> held = load(data);
+  QVERIFY(held);
+  QVERIFY(held->toImage().constBits() != largerBits);
+  QCOMPARE(sparePixelBytes(), kept);
+  releaseSparePixels();
+  QCOMPARE(sparePixelBytes(), 0);
 }
 
 void TestPictureLoader::topRowsAreShownEarly() {
