@@ -9,6 +9,7 @@
 #include "controls/drive_box.h"
 #include "controls/file_list.h"
 #include "controls/fit_label.h"
+#include "controls/group_frame.h"
 #include "controls/input_codes.h"
 #include "controls/key_preview.h"
 #include "controls/picture_box.h"
@@ -53,7 +54,7 @@ FrmMain::~FrmMain() {
 namespace {
 
 QGroupBox* group(QWidget* parent, const QString& caption, const QRect& geometry) {
-  auto* box = new QGroupBox(caption, parent);
+  auto* box = new GroupFrame(caption, parent);
   box->setGeometry(geometry);
   return box;
 }
