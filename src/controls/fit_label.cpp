@@ -9,9 +9,11 @@ constexpr int kSmallestPixels = 7;
 }  // namespace
 
 QFont FitLabel::fittedFont() const {
+  const int room = contentsRect().width();
+  // Most texts fit as they are; the widget's own metrics are at hand, a smaller font's are not.
+  if (fontMetrics().horizontalAdvance(text()) <= room) return font();
   QFont f = font();
   if (f.pixelSize() <= 0) f.setPixelSize(QFontInfo(f).pixelSize());
-  const int room = contentsRect().width();
   while (f.pixelSize() > kSmallestPixels && QFontMetrics(f).horizontalAdvance(text()) > room)
     f.setPixelSize(f.pixelSize() - 1);
   return f;
