@@ -226,19 +226,30 @@ int main(int argc, char** argv) {
   m.lb_percent->installEventFilter(&labelPaints);
   if (m.MCI->videoSurface()) m.MCI->videoSurface()->installEventFilter(&moviePaints);
   int ticks = 0;
-  QObject::connect(m.Timer, &QTimer::timeout, &app, [&ticks] { ++ticks; });
   bool ended = false;
   std::pair<guint64, guint64> frames{0, 0};
+  // The sink's count is read in the last half second, while the pipeline still stands: at the end the
+  // control may have let it go already. Once, so that the reading costs the program nothing measurable.
+  bool framesRead = false;
+  QObject::connect(m.Timer, &QTimer::timeout, &app, [&] {
+    ++ticks;
+    const qint64 length = m.MCI->Length();
+    if (!framesRead && length > 0 && m.MCI->Position() >= length - 500) {
+      frames = sinkFrames(m.MCI->pipeline());
+      framesRead = true;
+    }
+  });
   QObject::connect(m.MCI, &MMControl::Done, &app, [&](int code) {
     ended = code == 1;
-    frames = sinkFrames(m.MCI->pipeline());
+    // The final count, where the pipeline is still there.
+    if (const auto last = sinkFrames(m.MCI->pipeline()); last.first > 0) frames = last;
     app.quit();
   });
 
   struct Side {
     std::vector<double> gstCpu, ownCpu, gstWall, ownWall, gstShownCpu;
     int ticks = 0, sliderPaints = 0, labelPaints = 0, moviePaints = 0;
-    guint64 rendered = 0, dropped = 0;
+    std::vector<std::pair<guint64, guint64>> frames;  // rendered and dropped, each round
   };
   // Rounds in turn, so that a busy moment of the machine hits both sides alike.
   const auto measure = [&](const QString& file, bool isMovie, int rounds, Side& side) -> bool {
@@ -258,6 +269,8 @@ int main(int argc, char** argv) {
 
       ended = false;
       ticks = sliderPaints.count = labelPaints.count = moviePaints.count = 0;
+      frames = {0, 0};
+      framesRead = false;
       // A bound in case the medium never ends.
       QTimer bound;
       bound.setSingleShot(true);
@@ -278,8 +291,7 @@ int main(int argc, char** argv) {
       side.sliderPaints += sliderPaints.count;
       side.labelPaints += labelPaints.count;
       side.moviePaints += moviePaints.count;
-      side.rendered += frames.first;
-      side.dropped += frames.second;
+      side.frames.push_back(frames);
     }
     return true;
   };
@@ -320,12 +332,15 @@ int main(int argc, char** argv) {
   const QWidget* pane = m.MCI->hWndDisplay();
   std::printf("  movie: pane %dx%d, its repaints per round %d (the movie has 300 frames)\n",
               pane ? pane->width() : 0, pane ? pane->height() : 0, film.moviePaints / kMovieRounds);
-  if (film.rendered > 0)
-    std::printf("  frames at the sink per round: %llu rendered, %llu dropped or late\n",
-                static_cast<unsigned long long>(film.rendered / kMovieRounds),
-                static_cast<unsigned long long>(film.dropped / kMovieRounds));
-  else
-    std::printf("  frames at the sink: the sink's statistics were not available\n");
+  std::printf("  frames at the sink, each round:");
+  for (const auto& [rendered, dropped] : film.frames) {
+    if (rendered > 0)
+      std::printf(" %llu rendered and %llu dropped or late;", static_cast<unsigned long long>(rendered),
+                  static_cast<unsigned long long>(dropped));
+    else
+      std::printf(" no statistics from the sink;");
+  }
+  std::printf("\n");
   std::printf(
       "  (for scale: gst-launch-1.0 playbin with videoconvertscale to the pane's size before its fakesink "
       "takes\n"

@@ -37,8 +37,9 @@ QString percentText(qint64 value, qint64 max) {
          QLatin1Char('%');
 }
 
-// Where the slider's style draws the thumb for a value.
-QRect thumbAt(const QSlider* slider, int value) {
+// Whether the slider's style draws the thumb in another place for one value than for the other; the style
+// is asked with one option for both, which is most of the asking's cost.
+bool thumbsDiffer(const QSlider* slider, int one, int other) {
   QStyleOptionSlider option;
   option.initFrom(slider);
   option.subControls = QStyle::SC_None;
@@ -52,11 +53,14 @@ QRect thumbAt(const QSlider* slider, int value) {
                           ? (slider->invertedAppearance() != (option.direction == Qt::RightToLeft))
                           : (!slider->invertedAppearance());
   option.direction = Qt::LeftToRight;  // the thumb's place is already mirrored through upsideDown
-  option.sliderPosition = value;
-  option.sliderValue = value;
   option.singleStep = slider->singleStep();
   option.pageStep = slider->pageStep();
-  return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+  const auto thumbAt = [&](int value) {
+    option.sliderPosition = value;
+    option.sliderValue = value;
+    return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+  };
+  return thumbAt(one) != thumbAt(other);
 }
 
 // What a slider value shows in media mode: the percentage, and the start point of the next "Play".
@@ -105,7 +109,7 @@ void FrmMain::Timer_Timer() {
   // pace without moving its thumb. Such a value only updates the percentage and the start point, which is
   // what the slider handling would do with it. The ends are always taken, so that a rewind reads 0.
   const bool thumbMoves =
-      value != shown && (value == 0 || value == max || thumbAt(Slider, value) != thumbAt(Slider, shown));
+      value != shown && (value == 0 || value == max || thumbsDiffer(Slider, value, shown));
   if (thumbMoves) {
     // The mark covers only this assignment, so that a later move by the user is never taken for the tick's.
     timer_moved = true;

@@ -286,6 +286,38 @@ struct MMControl::Session {
     return true;
   }
 
+  // The sinks the playbin was given (the audio sink, the movie's appsink), asked for the position
+  // themselves: a query of the pipeline goes down through every bin to them, which at each tick cost
+  // several times what the sinks' own answer does. The audio sink is set by the worker.
+  std::mutex sinksMutex;
+  GstRef<GstElement> audioSink;
+  GstRef<GstElement> videoSink;
+
+  void setAudioSink(GstRef<GstElement> sink) {
+    std::lock_guard lock(sinksMutex);
+    audioSink = std::move(sink);
+  }
+
+  // Where the medium is, as the pipeline would tell it: the furthest of the sinks that answer. The
+  // pipeline is asked only when no sink answers (a sink not linked, a pipeline not prerolled).
+  bool queryPosition(gint64& position) {
+    GstRef<GstElement> sinks[2];
+    {
+      std::lock_guard lock(sinksMutex);
+      sinks[0] = audioSink;
+      sinks[1] = videoSink;
+    }
+    bool known = false;
+    for (const GstRef<GstElement>& sink : sinks) {
+      gint64 at = -1;
+      if (sink && gst_element_query_position(sink.get(), GST_FORMAT_TIME, &at) && at >= 0) {
+        position = known ? std::max(position, at) : at;
+        known = true;
+      }
+    }
+    return known || gst_element_query_position(pipeline.get(), GST_FORMAT_TIME, &position);
+  }
+
   // UI thread only.
   qint64 durationMs = -1;  // -1 = not known yet
   bool hasVideo = false;
@@ -504,6 +536,10 @@ GstRef<GstElement> MMControl::Session::makeVideoOutput() {
   GstRef<GstElement> filter = GstRef<GstElement>::sink(gst_element_factory_make("capsfilter", nullptr));
   GstRef<GstElement> bin = GstRef<GstElement>::sink(gst_bin_new(nullptr));
   if (!sink || !scaler || !filter || !bin) return {};
+  {
+    std::lock_guard lock(s.sinksMutex);
+    s.videoSink = sink;
+  }
   const GstMiniPtr<GstCaps> caps(gst_caps_from_string(kVideoCaps));
   g_object_set(sink.get(), "caps", caps.get(), "max-buffers", 1u, "drop", TRUE, "sync", TRUE,
                "enable-last-sample", FALSE, nullptr);
@@ -723,8 +759,10 @@ void MMControl::openSession(bool cd) {
   worker_->post([s, output = audioOutputOverride_] {
     // Choosing the audio output may have to try the machine's outputs first, so it happens here.
     bool audible = true;
-    if (GstRef<GstElement> audio = makeAudioSink(output, &audible))
+    if (GstRef<GstElement> audio = makeAudioSink(output, &audible)) {
       g_object_set(s->pipeline.get(), "audio-sink", audio.get(), nullptr);
+      s->setAudioSink(audio);
+    }
     if (!audible) s->toUi([o = s->owner] { o->handleNoSoundOutput(); });
     if (!s->path.isEmpty() && !s->prepareOwnSource()) return s->postFailure();
     if (gst_element_set_state(s->pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
@@ -819,8 +857,7 @@ qint64 MMControl::lengthMs() const {
 qint64 MMControl::positionMs() const {
   if (!session_) return 0;
   gint64 position = -1;
-  const bool known =
-      gst_element_query_position(session_->pipeline.get(), GST_FORMAT_TIME, &position) && position >= 0;
+  const bool known = session_->queryPosition(position) && position >= 0;
   // Until the worker has carried out the last seek and the sinks report from there, the target is the
   // position; reporting the old one would make the player's slider jump back and forth.
   if (pendingSeekMs_) {
@@ -881,7 +918,7 @@ void MMControl::handleMessage(quint64 gen, quint64 seekSerial, GstMessage* messa
       // before any seek, is taken as the start, or the slider would reach its end early.
       gint64 start = -1;
       if (!session_->prerolled && !session_->cd && session_->seekSerial == 0 &&
-          gst_element_query_position(session_->pipeline.get(), GST_FORMAT_TIME, &start) && start > 0)
+          session_->queryPosition(start) && start > 0)
         session_->startMs = start / GST_MSECOND;
       session_->prerolled = true;
       session_->durationMs = -1;
@@ -965,7 +1002,7 @@ void MMControl::checkProgress() {
       current != GST_STATE_PLAYING || pending != GST_STATE_VOID_PENDING)
     return notCounted();
   gint64 position = -1;
-  gst_element_query_position(session_->pipeline.get(), GST_FORMAT_TIME, &position);
+  session_->queryPosition(position);
   if (!stillSince_.isValid() || position != stillPosition_) {
     stillPosition_ = position;
     stillSince_.start();
