@@ -3,6 +3,7 @@
 #include "app/text_tables.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -16,6 +17,19 @@ const QColor kAccent(255, 192, 128);
 
 QPixmap blank(int w, int h) {
   QPixmap pixmap(w, h);
+  pixmap.fill(Qt::transparent);
+  return pixmap;
+}
+
+// The pixel ratio of the screens: on a scaled display the pictures of the windows are drawn at it, or they
+// would be drawn at their logical size and magnified, soft.
+qreal screenRatio() { return qGuiApp ? qGuiApp->devicePixelRatio() : 1.0; }
+
+// A transparent picture of w x h logical pixels, drawn on at `ratio` device pixels each; a painter on it
+// draws in logical pixels.
+QPixmap blankAt(int w, int h, qreal ratio) {
+  QPixmap pixmap((QSizeF(w, h) * ratio).toSize());
+  pixmap.setDevicePixelRatio(ratio);
   pixmap.fill(Qt::transparent);
   return pixmap;
 }
@@ -45,8 +59,8 @@ void drawSpeaker(QPainter& p, double s, bool on) {
   }
 }
 
-QPixmap glyphPixmap(Glyph glyph, int size, const QColor& ink) {
-  QPixmap pixmap = blank(size, size);
+QPixmap glyphPixmap(Glyph glyph, int size, const QColor& ink, qreal ratio) {
+  QPixmap pixmap = blankAt(size, size, ratio);
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(Qt::NoPen);
@@ -127,14 +141,19 @@ QPixmap arrowCursorPixmap(const QColor& tint) {
 
 QIcon glyphIcon(Glyph glyph, int size) {
   QIcon icon;
-  icon.addPixmap(glyphPixmap(glyph, size, kInk), QIcon::Normal);
-  icon.addPixmap(glyphPixmap(glyph, size, QColor(110, 110, 110)), QIcon::Disabled);
-  icon.addPixmap(glyphPixmap(glyph, size, kAccent), QIcon::Active);
+  const auto add = [&](qreal ratio) {
+    icon.addPixmap(glyphPixmap(glyph, size, kInk, ratio), QIcon::Normal);
+    icon.addPixmap(glyphPixmap(glyph, size, QColor(110, 110, 110), ratio), QIcon::Disabled);
+    icon.addPixmap(glyphPixmap(glyph, size, kAccent, ratio), QIcon::Active);
+  };
+  // At one device pixel a logical one, and at the screens' ratio where that is more.
+  add(1.0);
+  if (const qreal ratio = screenRatio(); ratio > 1.0) add(ratio);
   return icon;
 }
 
 QPixmap logo(const QSize& size) {
-  QPixmap pixmap = blank(size.width(), size.height());
+  QPixmap pixmap = blankAt(size.width(), size.height(), screenRatio());
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::TextAntialiasing);
@@ -162,7 +181,7 @@ QPixmap logo(const QSize& size) {
 }
 
 QPixmap splashPicture(const QSize& size) {
-  QPixmap pixmap = blank(size.width(), size.height());
+  QPixmap pixmap = blankAt(size.width(), size.height(), screenRatio());
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   const double w = size.width(), h = size.height();
@@ -259,7 +278,7 @@ QCursor waitCursor() {
 }
 
 QPixmap languagePicture(bool chinese, const QSize& size) {
-  QPixmap pixmap = blank(size.width(), size.height());
+  QPixmap pixmap = blankAt(size.width(), size.height(), screenRatio());
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::TextAntialiasing);

@@ -5,7 +5,8 @@
 #include <QPixmap>
 
 // The program's own pictures, drawn in code: button glyphs, the logo, the speaker, the cursors, the splash
-// art.
+// art. Sizes are logical pixels; the pictures of the windows (glyphs, logo, splash, language) are drawn at
+// the screens' pixel ratio, so that they stay sharp on a scaled display.
 namespace artwork {
 
 enum class Glyph { Prev, Next, Back, Forward, Play, Pause, Stop, Eject, SpeakerOn, SpeakerOff, Up, Down };

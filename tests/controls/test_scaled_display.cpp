@@ -73,6 +73,22 @@ class TestScaledDisplay : public QObject {
     QCOMPARE(at(grabbed, 2, {shown.width() * 0.1, shown.height() * 0.1}), 0xffffffff);
   }
 
+  void windowPicturesAreDrawnAtTheScreensPixels() {
+    // Drawn at the logical size and magnified, the logo and the glyphs would be soft.
+    ProgramFixture fixture;
+    FrmMain& m = *fixture.start().frm_main;
+    const QPixmap logo = m.Logo->pixmap();
+    QCOMPARE(logo.devicePixelRatio(), 2.0);
+    QCOMPARE(logo.size(), m.Logo->size() * 2);
+    const QIcon icon = m.cmd_play->icon();
+    const QImage sharp = icon.pixmap(m.cmd_play->iconSize(), 2.0).toImage();
+    QCOMPARE(sharp.size(), m.cmd_play->iconSize() * 2);
+    const QImage magnified = icon.pixmap(m.cmd_play->iconSize(), 1.0)
+                                 .toImage()
+                                 .scaled(sharp.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QVERIFY(sharp.convertToFormat(QImage::Format_ARGB32) != magnified.convertToFormat(QImage::Format_ARGB32));
+  }
+
   void mainWindowPaneInLogicalPixels() {
     QTemporaryDir dir;
     const QString path = QDir::toNativeSeparators(dir.filePath(QStringLiteral("p.bmp")));
