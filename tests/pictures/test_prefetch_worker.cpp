@@ -6,8 +6,9 @@
 #include <QtTest>
 
 // The read-ahead's worker thread against the UI thread, without a window: what the worker decodes is handed
-// over whole, a superseded request still ends in the one wanted, and clearing or destroying the read-ahead
-// while a decode runs is safe. The ThreadSanitizer run (scripts/tsan.sh) runs this test.
+// over whole, a superseded request still ends in the one wanted, a big picture comes in parts and in the
+// memory the last one let go, and clearing or destroying the read-ahead while a decode runs is safe. The
+// ThreadSanitizer run (scripts/tsan.sh) runs this test.
 class TestPrefetchWorker : public QObject {
   Q_OBJECT
 
@@ -51,6 +52,40 @@ class TestPrefetchWorker : public QObject {
     QVERIFY(found.ready);
     QVERIFY(found.picture);
     QCOMPARE(found.picture->toImage().size(), QSize(640 + 48, 480));
+  }
+
+  // A big JPEG waited for: its top rows first, then the whole, decoded in two parts on two threads; the
+  // next one of its size goes into the memory the first let go on this thread.
+  void bigRequestComesEarlyThenWholeInKeptMemory() {
+    QStringList big;
+    for (int i = 0; i < 2; ++i) {
+      const QString path = folder_.filePath(QStringLiteral("big%1.jpg").arg(i));
+      QVERIFY(picture_gen::WriteFile(path, picture_gen::MakeJpeg(picture_gen::Quadrants({3600, 2400}))));
+      big << path;
+    }
+    PicturePrefetch prefetch;
+    prefetch.setEarlyRows(200);
+    QSignalSpy ready(&prefetch, &PicturePrefetch::ready);
+    QSignalSpy early(&prefetch, &PicturePrefetch::early);
+    const uchar* firstBits = nullptr;
+    for (int i = 0; i < 2; ++i) {
+      QVERIFY(!prefetch.request(big[i], {}).ready);
+      QTRY_VERIFY_WITH_TIMEOUT(ready.contains(QVariantList{big[i]}), 30000);
+      QCOMPARE(early.size(), 1);
+      const Picture shown = early.takeFirst().at(1).value<Picture>();
+      const PicturePrefetch::Found found = prefetch.request(big[i], {});
+      QVERIFY(found.ready && found.picture);
+      const QImage whole = found.picture->toImage();
+      QCOMPARE(whole.size(), QSize(3600, 2400));
+      QCOMPARE(shown.toImage().constBits(), whole.constBits());
+      QCOMPARE(shown.rowsReady(), 2400);
+      if (i == 0) {
+        firstBits = whole.constBits();
+        prefetch.clear();  // the only other holder: the first picture is let go here
+      } else {
+        QCOMPARE(whole.constBits(), firstBits);
+      }
+    }
   }
 
   // Clearing while a decode runs, and destroying the read-ahead while one runs.
