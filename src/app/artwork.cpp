@@ -15,12 +15,6 @@ namespace {
 const QColor kInk(235, 235, 235);
 const QColor kAccent(255, 192, 128);
 
-QPixmap blank(int w, int h) {
-  QPixmap pixmap(w, h);
-  pixmap.fill(Qt::transparent);
-  return pixmap;
-}
-
 // The pixel ratio of the screens: on a scaled display the pictures of the windows are drawn at it, or they
 // would be drawn at their logical size and magnified, soft.
 qreal screenRatio() { return qGuiApp ? qGuiApp->devicePixelRatio() : 1.0; }
@@ -33,6 +27,9 @@ QPixmap blankAt(int w, int h, qreal ratio) {
   pixmap.fill(Qt::transparent);
   return pixmap;
 }
+
+// One of w x h pixels: the icons and cursors, which come at the sizes they are used at.
+QPixmap blank(int w, int h) { return blankAt(w, h, 1.0); }
 
 void triangle(QPainter& p, QPointF a, QPointF b, QPointF c) { p.drawPolygon(QPolygonF({a, b, c})); }
 

@@ -27,9 +27,8 @@ void GroupFrame::paintEvent(QPaintEvent* event) {
     pixmap_ = pixmap;
     drawn_ = now;
   }
-  QPainter painter(this);
-  painter.setClipRegion(event->region());
-  painter.drawPixmap(QPoint(0, 0), pixmap_);
+  // The painter of a paint event draws only where the event asks.
+  QPainter(this).drawPixmap(QPoint(0, 0), pixmap_);
 }
 
 void GroupFrame::changeEvent(QEvent* event) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <utility>
 
 #ifdef Q_OS_LINUX
@@ -52,6 +53,20 @@ void* takeBlock(qsizetype bytes, qsizetype& blockBytes) {
   return memory;
 }
 
+// Frees the kept block; given a generation, only if the block kept is still that one.
+void freeKept(std::optional<quint64> generation) {
+  Spare& kept = spare();
+  void* memory = nullptr;
+  {
+    std::lock_guard lock(kept.mutex);
+    if (generation && kept.generation != *generation) return;  // taken or replaced since
+    memory = std::exchange(kept.memory, nullptr);
+    kept.bytes = 0;
+    ++kept.generation;
+  }
+  std::free(memory);
+}
+
 void scheduleRelease(quint64 generation) {
   QCoreApplication* application = QCoreApplication::instance();
   if (!application) return;
@@ -59,17 +74,7 @@ void scheduleRelease(quint64 generation) {
   QMetaObject::invokeMethod(
       application,
       [application, generation] {
-        QTimer::singleShot(kSparePixelMs, application, [generation] {
-          Spare& kept = spare();
-          void* memory = nullptr;
-          {
-            std::lock_guard lock(kept.mutex);
-            if (kept.generation != generation) return;  // taken or replaced since
-            memory = std::exchange(kept.memory, nullptr);
-            kept.bytes = 0;
-          }
-          std::free(memory);
-        });
+        QTimer::singleShot(kSparePixelMs, application, [generation] { freeKept(generation); });
       },
       Qt::QueuedConnection);
 }
@@ -140,14 +145,4 @@ qsizetype sparePixelBytes() {
   return kept.memory ? kept.bytes : 0;
 }
 
-void releaseSparePixels() {
-  Spare& kept = spare();
-  void* memory = nullptr;
-  {
-    std::lock_guard lock(kept.mutex);
-    memory = std::exchange(kept.memory, nullptr);
-    kept.bytes = 0;
-    ++kept.generation;
-  }
-  std::free(memory);
-}
+void releaseSparePixels() { freeKept(std::nullopt); }
