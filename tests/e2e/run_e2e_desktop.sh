@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # End to end on a desktop: the real glview3 on Xvfb with a real window manager (openbox), driven only with
-# real input (XTEST clicks and keys, no focus tricks). Checks that the splash is drawn before the main window (when it
-# lasts a frame of the film) and that no blank moment comes between them; that "Always on the top" can be switched off and on with OK
-# without the main window locking up, and changes only the stacking layer; that a message box and the file
-# dialog come up above the main window and are readable; that SIGTERM (logout) writes "default.lst"; that a
-# first run under a Chinese locale given a file on the command line ("Open with") speaks Chinese and shows it.
+# real input (XTEST clicks and keys, no focus tricks). Checks that the splash is drawn before the main window
+# (when it lasts a frame of the film) and that no blank moment comes between them; that "Always on the top"
+# can be switched off and on with OK without the main window locking up, and changes only the stacking
+# layer; that a message box and the file dialog come up above the main window and are readable; that SIGTERM
+# (logout) writes "default.lst"; that a first run under a Chinese locale given a file on the command line
+# ("Open with") speaks Chinese and shows it.
 #
 #   run_e2e_desktop.sh <glview3 binary> <screenshot folder>
 #
@@ -72,7 +73,9 @@ inside() {
     return 1
   }
   shown_or_ended() { main_window >/dev/null || ! kill -0 "$pid" 2>/dev/null; }
-  wait_for 20 shown_or_ended
+  # A bound, not a pace: a sanitizer build on a loaded machine may take long. The checks below say what went
+  # wrong if the bound passes.
+  wait_for 60 shown_or_ended || true
   if ! kill -0 "$pid" 2>/dev/null; then
     touch "$frames/stop"
     cat "$log" >&2
