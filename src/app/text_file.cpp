@@ -13,7 +13,7 @@ namespace {
 // Cuts bytes into lines as they arrive, so that a file is read only as far as the lines wanted.
 class LineSplitter {
  public:
-  explicit LineSplitter(int max_lines) : maxLines_(max_lines) {}
+  LineSplitter(int max_lines, LineEnds ends) : maxLines_(max_lines), lfEnds_(ends == LineEnds::AlsoLf) {}
 
   bool wantsMore() const { return !stopped_ && lines_.size() < maxLines_; }
   bool stoppedAtLongLine() const { return stopped_; }
@@ -25,11 +25,11 @@ class LineSplitter {
         afterCr_ = false;
         if (c == '\n') continue;  // the LF of a CR LF pair
       }
-      if (c == '\r') {
+      if (c == '\r' || (c == '\n' && lfEnds_)) {
         lines_.append(line_);
         line_.clear();
         pending_ = false;
-        afterCr_ = true;
+        afterCr_ = c == '\r';
         continue;
       }
       if (line_.size() >= kMaxLineBytes) {
@@ -48,6 +48,7 @@ class LineSplitter {
 
  private:
   const int maxLines_;
+  const bool lfEnds_;  // a lone LF ends a line too
   QList<QByteArray> lines_;
   QByteArray line_;
   bool pending_ = false;  // the current line has bytes but no end yet
@@ -57,11 +58,12 @@ class LineSplitter {
 
 }  // namespace
 
-std::optional<QList<QByteArray>> readLines(const QString& path, int max_lines, bool* cut_short) {
+std::optional<QList<QByteArray>> readLines(const QString& path, int max_lines, bool* cut_short,
+                                           LineEnds ends) {
   if (cut_short) *cut_short = false;
   QFile file;
   if (!filenames::openForReading(file, path)) return std::nullopt;
-  LineSplitter splitter(max_lines);
+  LineSplitter splitter(max_lines, ends);
   char buffer[64 * 1024];
   while (splitter.wantsMore()) {
     const qint64 n = file.read(buffer, sizeof buffer);
@@ -72,8 +74,8 @@ std::optional<QList<QByteArray>> readLines(const QString& path, int max_lines, b
   return splitter.finish();
 }
 
-QList<QByteArray> splitLines(QByteArrayView bytes, int max_lines, bool* cut_short) {
-  LineSplitter splitter(max_lines);
+QList<QByteArray> splitLines(QByteArrayView bytes, int max_lines, bool* cut_short, LineEnds ends) {
+  LineSplitter splitter(max_lines, ends);
   splitter.feed(bytes);
   if (cut_short) *cut_short = splitter.stoppedAtLongLine();
   return splitter.finish();

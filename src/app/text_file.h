@@ -15,13 +15,19 @@ namespace textfile {
 // Longest line we take; no path or setting is longer, and a hostile file cannot make us hold more.
 constexpr qsizetype kMaxLineBytes = 64 * 1024;
 
-// Reads at most max_lines lines of path. A line ends at CR or CR LF (a lone LF belongs to the line); the last
-// line may lack its end. A line longer than kMaxLineBytes ends the reading (it is not returned). nullopt when
-// path is not a regular file (missing, a folder, a pipe that would block) or cannot be opened for reading.
-// cut_short, when given, tells whether an overlong line ended the reading.
-std::optional<QList<QByteArray>> readLines(const QString& path, int max_lines, bool* cut_short = nullptr);
+// Where a line ends: at CR or CR LF, a lone LF belonging to the line (the settings file), or also at a lone
+// LF, as editors on Linux write (list files).
+enum class LineEnds { CrOrCrLf, AlsoLf };
+
+// Reads at most max_lines lines of path. A line ends as `ends` says; the last line may lack its end. A line
+// longer than kMaxLineBytes ends the reading (it is not returned). nullopt when path is not a regular file
+// (missing, a folder, a pipe that would block) or cannot be opened for reading. cut_short, when given, tells
+// whether an overlong line ended the reading.
+std::optional<QList<QByteArray>> readLines(const QString& path, int max_lines, bool* cut_short = nullptr,
+                                           LineEnds ends = LineEnds::CrOrCrLf);
 // The same lines cut from bytes in memory.
-QList<QByteArray> splitLines(QByteArrayView bytes, int max_lines, bool* cut_short = nullptr);
+QList<QByteArray> splitLines(QByteArrayView bytes, int max_lines, bool* cut_short = nullptr,
+                             LineEnds ends = LineEnds::CrOrCrLf);
 
 // Writes each line followed by CR LF, atomically: on any failure (a full disk included) the old file stays
 // byte for byte. Returns success; on failure `error` (when given) says why.

@@ -25,12 +25,14 @@ QStringList pathsOf(const QList<QByteArray>& lines) {
 std::optional<QStringList> read(const QString& path, bool* cut_short) {
   if (cut_short) *cut_short = false;
   if (QFileInfo(path).isDir()) return std::nullopt;
-  const auto lines = textfile::readLines(path, kMaxEntries, cut_short);
+  const auto lines = textfile::readLines(path, kMaxEntries, cut_short, textfile::LineEnds::AlsoLf);
   if (!lines) return std::nullopt;
   return pathsOf(*lines);
 }
 
-QStringList parse(QByteArrayView bytes) { return pathsOf(textfile::splitLines(bytes, kMaxEntries)); }
+QStringList parse(QByteArrayView bytes) {
+  return pathsOf(textfile::splitLines(bytes, kMaxEntries, nullptr, textfile::LineEnds::AlsoLf));
+}
 
 bool write(const QString& path, const QStringList& paths, QString* error) {
   QList<QByteArray> lines;

@@ -7,7 +7,7 @@
 #include <optional>
 
 // Favourites list files (".lst", and "default.lst" beside the program): one full path a line, CR LF after
-// each.
+// each as written; when read, a lone CR or a lone LF ends a line as well.
 namespace listfile {
 
 constexpr int kMaxEntries = 51;

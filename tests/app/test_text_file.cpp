@@ -70,6 +70,37 @@ class TestTextFile : public QObject {
     QCOMPARE(textfile::splitLines(content, maxLines), expected);
   }
 
+  // List files take a lone LF as a line end as well; CR LF stays one end, and the other rules stand.
+  void lineEndsAlsoLf_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("maxLines");
+    QTest::addColumn<Lines>("expected");
+    QTest::addColumn<bool>("cutShort");
+    QTest::newRow("LF only") << QByteArray("/a\n/b\n") << 10 << Lines{"/a", "/b"} << false;
+    QTest::newRow("all three mixed") << QByteArray("/a\r\n/b\n/c\r/d") << 10 << Lines{"/a", "/b", "/c", "/d"}
+                                     << false;
+    QTest::newRow("CR LF is one end, LF after it another")
+        << QByteArray("/a\r\n\n/b") << 10 << Lines{"/a", "", "/b"} << false;
+    QTest::newRow("limit") << QByteArray("1\n2\n3\n") << 2 << Lines{"1", "2"} << false;
+    const QByteArray longest(textfile::kMaxLineBytes, 'x');
+    QTest::newRow("overlong line ends the reading") << "a\n" + longest + "x\nb\n" << 10 << Lines{"a"} << true;
+  }
+
+  void lineEndsAlsoLf() {
+    QFETCH(QByteArray, content);
+    QFETCH(int, maxLines);
+    QFETCH(Lines, expected);
+    QFETCH(bool, cutShort);
+    const QString path = dir_.filePath(QStringLiteral("list.lst"));
+    writeBytes(path, content);
+    bool cut = !cutShort;
+    const auto lines = textfile::readLines(path, maxLines, &cut, textfile::LineEnds::AlsoLf);
+    QVERIFY(lines);
+    QCOMPARE(*lines, expected);
+    QCOMPARE(cut, cutShort);
+    QCOMPARE(textfile::splitLines(content, maxLines, nullptr, textfile::LineEnds::AlsoLf), expected);
+  }
+
   void unreadablePathsGiveNothing_data() {
     QTest::addColumn<QString>("name");
     QTest::newRow("missing") << QStringLiteral("no-such-file");
