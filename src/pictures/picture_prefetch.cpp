@@ -36,6 +36,9 @@ PictureKey PictureKey::of(const QString& path) {
   if (const auto status = filenames::stat(path)) {
     key.size = status->size;
     key.modified = status->modifiedMs;
+    key.device = status->device;
+    key.inode = status->inode;
+    key.changedNs = status->changedNs;
   }
   return key;
 }

@@ -12,11 +12,16 @@
 #include <memory>
 #include <optional>
 
-// A file as it is on disk: a picture decoded from it is good only while all three stay the same.
+// A file as it is on disk: a picture decoded from it is good only while all of these stay the same. Size and
+// modification time alone miss a file replaced by a rename (cp -p, rsync -t, unzip keep both); the inode and
+// the change time of the entry tell it.
 struct PictureKey {
   QString path;
   qint64 size = -1;
   qint64 modified = -1;  // ms since the epoch
+  qint64 device = -1;
+  qint64 inode = -1;
+  qint64 changedNs = -1;  // ns since the epoch
 
   static PictureKey of(const QString& path);
   bool operator==(const PictureKey&) const = default;

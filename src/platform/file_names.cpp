@@ -98,6 +98,9 @@ std::optional<Status> stat(const QString& path) {
   status.isDir = S_ISDIR(st.st_mode);
   status.size = qint64(st.st_size);
   status.modifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+  status.device = qint64(st.st_dev);
+  status.inode = qint64(st.st_ino);
+  status.changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
   return status;
 }
 
@@ -207,7 +210,9 @@ QByteArray encode(QStringView name) { return QFile::encodeName(name.toString());
 std::optional<Status> stat(const QString& path) {
   const QFileInfo info(path);
   if (path.isEmpty() || !info.exists()) return std::nullopt;
-  return Status{info.isFile(), info.isDir(), info.size(), info.lastModified().toMSecsSinceEpoch()};
+  Status status{info.isFile(), info.isDir(), info.size(), info.lastModified().toMSecsSinceEpoch()};
+  status.changedNs = info.metadataChangeTime().toMSecsSinceEpoch() * 1000000;
+  return status;
 }
 
 bool openForReading(QFile& file, const QString& path) {

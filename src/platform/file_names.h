@@ -27,6 +27,11 @@ struct Status {
   bool isDir = false;
   qint64 size = -1;
   qint64 modifiedMs = -1;  // since the epoch
+  // Which file it is, and when its entry last changed: a file renamed over another of the same size and
+  // modification time (cp -p, rsync -t, unzip) differs in these. -1 where the platform does not say.
+  qint64 device = -1;
+  qint64 inode = -1;
+  qint64 changedNs = -1;  // since the epoch
 };
 // The file a path names, links followed; nullopt when there is none (or it cannot be reached).
 std::optional<Status> stat(const QString& path);

@@ -1,9 +1,12 @@
 #include "pictures/picture_prefetch.h"
 #include "support/picture_gen.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdio>
 
 // The read-ahead's worker thread against the UI thread, without a window: what the worker decodes is handed
 // over whole, a superseded request still ends in the one wanted, a big picture comes in parts and in the
@@ -86,6 +89,37 @@ class TestPrefetchWorker : public QObject {
         QCOMPARE(whole.constBits(), firstBits);
       }
     }
+  }
+
+  // A neighbour decoded ahead, then replaced by a rename with a file of the same size and modification time
+  // (as cp -p, rsync -t or unzip leave it): stepping to it shows the new picture, not the one held.
+  void neighbourReplacedByRenameShowsTheNewPicture() {
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("s1.bmp"));
+    const QString second = dir.filePath(QStringLiteral("s2.bmp"));
+    const QString staged = dir.filePath(QStringLiteral(".t"));
+    const QImage old = picture_gen::Quadrants({64, 48});
+    QImage replacement = old;
+    replacement.fill(Qt::white);
+    QVERIFY(picture_gen::WriteFile(first, picture_gen::MakeBmp(old)));
+    QVERIFY(picture_gen::WriteFile(second, picture_gen::MakeBmp(old)));
+    PicturePrefetch prefetch;
+    QVERIFY(prefetch.take(first, {second}));
+    QTRY_VERIFY_WITH_TIMEOUT(!prefetch.busy() && prefetch.held() == 2, 20000);
+
+    QVERIFY(picture_gen::WriteFile(staged, picture_gen::MakeBmp(replacement)));
+    {
+      QFile file(staged);
+      QVERIFY(file.open(QIODevice::ReadWrite));
+      QVERIFY(file.setFileTime(QFileInfo(second).lastModified(), QFileDevice::FileModificationTime));
+    }
+    QCOMPARE(QFileInfo(staged).size(), QFileInfo(second).size());
+    QCOMPARE(QFileInfo(staged).lastModified(), QFileInfo(second).lastModified());
+    QVERIFY(std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(second).constData()) == 0);
+
+    const auto picture = prefetch.take(second, {first});
+    QVERIFY(picture);
+    QCOMPARE(picture->toImage().pixel(0, 0), QColor(Qt::white).rgb());
   }
 
   // Clearing while a decode runs, and destroying the read-ahead while one runs.
