@@ -113,7 +113,25 @@ bool DirList::refresh() {
     listStart();
     return !path_.isEmpty();
   }
-  return fill(path_);
+  return fill(path_) || fallBack();
+}
+
+bool DirList::fallBack() {
+  // Nothing above a list that never had a folder.
+  if (path_.isEmpty()) return false;
+  QString at = path_;
+  // Bounded: every step drops one name, and a root is its own parent.
+  for (int guard = 0; guard < 4096; ++guard) {
+    const QString parent = QFileInfo(at).path();
+    if (parent == at || parent.isEmpty()) return false;
+    at = parent;
+    if (!fill(at)) continue;
+    path_ = at;
+    watch_->watch(path_);
+    emit Change();
+    return true;
+  }
+  return false;
 }
 
 QString DirList::highlightedPath() const {
@@ -157,7 +175,8 @@ bool DirList::fill(const QString& folder) {
 
 void DirList::open(const QString& folder) {
   if (folder.isEmpty()) return;
-  // A subfolder that has gone (or cannot be read) since it was listed: show the folder as it is now.
+  // A subfolder that has gone (or cannot be read) since it was listed: show the folder as it is now, or the
+  // nearest one above it that is still there.
   if (!setPath(folder)) refresh();
 }
 

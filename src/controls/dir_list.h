@@ -22,7 +22,10 @@ class DirList : public QListWidget {
   // Setting the same path lists its subfolders again without Change().
   bool setPath(const QString& path);
   QString highlightedPath() const;  // the folder of the highlighted entry, "" when none
-  bool refresh();                   // lists the subfolders of Path again
+  // Lists the subfolders of Path again. A folder that has gone (deleted, renamed, its volume unmounted) or
+  // can no longer be read gives way to the nearest folder above it that can, as a file manager does: Path
+  // changes to it, with Change(). The list follows the disk by itself as well.
+  bool refresh();
 
  signals:
   void Change();  // Path() changed, by code or by the user
@@ -34,6 +37,7 @@ class DirList : public QListWidget {
 
  private:
   bool fill(const QString& folder);
+  bool fallBack();
   void open(const QString& folder);
   void listStart();  // lists the working folder the list started with, unless another was set since
 

@@ -138,8 +138,34 @@ void DriveBox::setDrive(const QString& drive) {
 }
 
 void DriveBox::refresh() {
+  const int current = drive_.isEmpty() ? -1 : findRoot(drive_);
+  const bool mounted = current >= 0 && !itemData(current, kStrayRole).toBool();
   fill(browsableVolumes());
-  if (!drive_.isEmpty()) select(drive_);
+  if (drive_.isEmpty()) return;
+  if (mounted && findRoot(drive_) < 0) {
+    leaveUnmountedDrive();
+    return;
+  }
+  select(drive_);
+}
+
+void DriveBox::leaveUnmountedDrive() {
+  // The folder shown is kept where it is still there (a folder list already fallen back to the mount point,
+  // or one that had gone up out of the volume); else the nearest folder above it that is.
+  QString folder = folder_.isEmpty() ? drive_ : folder_;
+  // Bounded: every step drops one name, and a root is its own parent.
+  for (int guard = 0; guard < 4096 && !filenames::isDir(folder); ++guard) {
+    const QString parent = QFileInfo(folder).path();
+    if (parent == folder || parent.isEmpty()) break;
+    folder = parent;
+  }
+  const QString root = filenames::isDir(folder) ? volumeHolding(folder) : QString();
+  if (root.isEmpty()) {
+    select(drive_);  // nowhere to go: the drive stays, as an entry of its own
+    return;
+  }
+  folders_.insert(root, folder);
+  select(root);
 }
 
 void DriveBox::fill(const QList<Volume>& volumes) {
@@ -228,4 +254,5 @@ QString DriveBox::CurrentFolder(const QString& drive) const {
 void DriveBox::rememberFolder(const QString& folder) {
   const QString path = QDir::fromNativeSeparators(folder);
   folders_.insert(volumeHolding(path), path);
+  folder_ = path;
 }

@@ -19,12 +19,15 @@ class DriveBox : public QComboBox {
   // that does not exist and is no volume's root (a drive that has gone) still becomes the current drive, so
   // the caller's folder change fails and it can fall back. Change() when Drive() changes.
   void setDrive(const QString& drive);
-  void refresh();             // reads the volumes again, keeping the current drive
+  // Reads the volumes again, keeping the current drive. A current drive that was unmounted gives way to the
+  // volume now holding the folder last remembered (or, when that has gone with the drive, the nearest folder
+  // above it that is still there), which becomes that volume's current folder: Change().
+  void refresh();
   void showPopup() override;  // the volumes as they are now: a stick mounted since is there
 
   // Each drive keeps its own current folder: the folder last shown on it, while it exists, else its root.
   QString CurrentFolder(const QString& drive) const;
-  void rememberFolder(const QString& folder);
+  void rememberFolder(const QString& folder);  // the folder shown now
 
   struct Volume {
     QString root;  // "/" separators
@@ -45,7 +48,10 @@ class DriveBox : public QComboBox {
   void dropStrayEntry();
   void followIndex();
 
+  void leaveUnmountedDrive();
+
   QHash<QString, QString> folders_;  // volume root -> folder last shown on it
+  QString folder_;                   // the folder last remembered, "/" separators
   QString drive_;                    // "/" separators
   bool updating_ = false;            // the box's own item changes are no user's choice
 };
