@@ -497,6 +497,27 @@ class TestFavourites : public QObject {
     QVERIFY(plain.messageBoxes->calls.isEmpty());
   }
 
+  // A list an editor on Linux wrote (an LF after each line) opens line by line, at start as "default.lst"
+  // and from the menu; saving it writes CR LF as ever.
+  void listWithLinuxLineEndsOpensLineByLine() {
+    QByteArray lf;
+    for (const QString& path : songs(3)) lf += QFile::encodeName(path) + "\n";
+    ProgramFixture fixture;
+    fixture.writeFile(QStringLiteral("default.lst"), lf);
+    Program& program = fixture.start();
+    QCOMPARE(favPaths(program), songs(3));
+    const QString target = listPath(QStringLiteral("from-lf.lst"));
+    fixture.fileDialogs->answers.push_back(target);
+    program.frm_dummy->mnu_savelist_Click();
+    QCOMPARE(readBytes(target), listBytes(songs(3)));
+
+    writeBytes(listPath(QStringLiteral("lf.lst")), lf + QFile::encodeName(songs(4).last()));
+    fixture.messageBoxes->answers.push_back(QMessageBox::No);  // do not save the current list
+    fixture.fileDialogs->answers.push_back(listPath(QStringLiteral("lf.lst")));
+    program.frm_dummy->mnu_openlist_Click();
+    QCOMPARE(favPaths(program), songs(4));
+  }
+
   // Getting the focus (Tab, a right press, the return from a dialog) makes a list's first row current, and
   // that is no click: nothing opens until the user clicks or a row is selected from code or by the keys.
   void focusAloneOpensNothing() {
