@@ -122,7 +122,10 @@ void FrmFull::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   // Only the program's own show: a window restored by the window system is no new visit.
   if (event->spontaneous()) return;
-  if (panelVisible()) bringPanelInside();
+  if (panelVisible()) {
+    bringPanelInside();
+    focusShownList();
+  }
   Form_Activate();
 }
 
@@ -183,6 +186,15 @@ bool FrmFull::panelVisible() const { return !fr_control->isHidden(); }
 void FrmFull::setPanelVisible(bool visible) {
   if (visible && !panelVisible()) bringPanelInside();
   fr_control->setVisible(visible);
+  if (visible) focusShownList();
+}
+
+void FrmFull::focusShownList() {
+  // Up and Down act on the list in sight at once, not after a click on one of its rows. The toggle button
+  // shows the files over the folders over the drives.
+  QWidget* list = File;
+  if (File->isHidden()) list = Dir->isHidden() ? static_cast<QWidget*>(Drive) : Dir;
+  list->setFocus(Qt::OtherFocusReason);
 }
 
 void FrmFull::bringPanelInside() {

@@ -42,7 +42,8 @@ class FrmFull : public QWidget {
   void fr_control_MouseDown(int button, int shift, double x, double y);
   void fr_control_MouseMove(int button, int shift, double x, double y);
 
-  // The panel's visibility; a panel shown again after it was dragged wholly off the window comes back inside.
+  // The panel's visibility; a panel shown again after it was dragged wholly off the window comes back inside,
+  // and a shown panel gives the focus to its visible list.
   bool panelVisible() const;
   void setPanelVisible(bool visible);
 
@@ -70,7 +71,7 @@ class FrmFull : public QWidget {
   QString cur_drive;    // the drive of the last successful drive change
   double press_x = 0;   // where the panel was grabbed
   int press_y = 0;
-  double drag_x = 0;  // pointer at the previous step of a picture drag
+  int drag_x = 0;  // pointer on the screen at the previous step of a picture drag
   int drag_y = 0;
   bool click_pending = false;  // a left press on the picture not yet followed by a drag
 
@@ -91,6 +92,7 @@ class FrmFull : public QWidget {
   void popFullMenu();
   void setPictureCursor(bool moving);
   void bringPanelInside();
+  void focusShownList();
   void previewKey(QKeyEvent* key);
 
   Program& program_;

@@ -15,9 +15,15 @@
 
 namespace {
 
-// Halves to the even neighbour, bounded to the range of a position (pointer positions are not trusted).
-int roundEven(double value) {
-  return static_cast<int>(std::nearbyint(std::clamp(value, double(INT_MIN), double(INT_MAX))));
+// The pointer on the screen, in whole pixels, bounded to the range of a position (positions are not trusted).
+// The picture moves under the pointer, so positions relative to it would count each step's move again at
+// the next one.
+QPoint onScreen(const QWidget& picture, double x, double y) {
+  const QPointF global = picture.mapToGlobal(QPointF(x, y));
+  const auto whole = [](double value) {
+    return static_cast<int>(std::nearbyint(std::clamp(value, double(INT_MIN), double(INT_MAX))));
+  };
+  return {whole(global.x()), whole(global.y())};
 }
 
 }  // namespace
@@ -26,8 +32,9 @@ void FrmFull::setPictureCursor(bool moving) { Img->setCursor(program_.frm_dummy-
 
 void FrmFull::Img_MouseDown(int button, int, double x, double y) {
   if (button == 1) {
-    drag_x = x;
-    drag_y = roundEven(y);
+    const QPoint pointer = onScreen(*Img, x, y);
+    drag_x = pointer.x();
+    drag_y = pointer.y();
     click_pending = true;
   }
   if (button == 2) popFullMenu();
@@ -41,19 +48,18 @@ void FrmFull::Img_MouseMove(int button, int, double x, double y) {
   if (button != 1) return;
   setPictureCursor(true);
   click_pending = false;
-  // The picture moves against the pointer's travel since the previous step. In each direction a step is
-  // taken whole or dropped: the picture's near edge may reach the screen's edge, never come inside it, and
-  // its far edge stays beyond the screen's far edge. A picture no larger than the screen never moves.
-  const int left = roundEven(Img->x() + (drag_x - x));
-  const double top = Img->y() + (drag_y - y);
-  const bool horizontal =
-      left <= 0 && static_cast<float>(left) + static_cast<float>(Img->width()) > static_cast<float>(width());
+  // The picture moves against the pointer's travel on the screen since the previous step. In each direction
+  // a step is taken whole or dropped: the picture's near edge may reach the screen's edge, never come inside
+  // it, and its far edge stays beyond the screen's far edge. A picture no larger than the screen never moves.
+  const QPoint pointer = onScreen(*Img, x, y);
+  const qint64 left = qint64(Img->x()) + drag_x - pointer.x();
+  const qint64 top = qint64(Img->y()) + drag_y - pointer.y();
+  const bool horizontal = left <= 0 && left + Img->width() > width();
   const bool vertical = top <= 0 && top + Img->height() > height();
-  // Rounding up keeps both conditions true for the whole-pixel position.
-  const int new_top = vertical ? roundEven(std::ceil(top)) : Img->y();
-  if (horizontal || vertical) Img->move(horizontal ? left : Img->x(), new_top);
-  drag_x = x;
-  drag_y = roundEven(y);
+  if (horizontal || vertical)
+    Img->move(horizontal ? static_cast<int>(left) : Img->x(), vertical ? static_cast<int>(top) : Img->y());
+  drag_x = pointer.x();
+  drag_y = pointer.y();
 }
 
 void FrmFull::Img_MouseUp(int, int, double, double) { setPictureCursor(false); }

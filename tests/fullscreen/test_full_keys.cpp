@@ -1,16 +1,21 @@
-// Keys of the full-screen window: Esc, and the panel's file list walked while the panel is hidden.
+// Keys of the full-screen window: Esc, the panel's file list walked while the panel is hidden, and the shown
+// panel's list taking them.
 #include "controls/dir_list.h"
+#include "controls/drive_box.h"
 #include "controls/file_list.h"
+#include "controls/picture_box.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 namespace {
 
@@ -97,6 +102,51 @@ class TestFullKeys : public QObject {
     f.full->File->setListIndex(3);
     QTest::keyClick(f.full->File, Qt::Key_Down);
     QCOMPARE(f.full->File->ListIndex(), 4);
+  }
+
+  // Shown by a real click on the picture or by the menu's "Control panel", the panel's visible list takes
+  // the keys at once: a real Up on the window moves its selection by one (the window's own walk is off).
+  void shownPanelTakesTheKeys_data() {
+    QTest::addColumn<bool>("byMenu");
+    QTest::addColumn<int>("toggles");  // presses of the panel's button first: files, folders, drives
+    QTest::newRow("files, by a click") << false << 0;
+    QTest::newRow("files, by the menu") << true << 0;
+    QTest::newRow("folders, by a click") << false << 1;
+    QTest::newRow("drives, by the menu") << true << 2;
+  }
+
+  void shownPanelTakesTheKeys() {
+    QFETCH(bool, byMenu);
+    QFETCH(int, toggles);
+    Full f(10);
+    FrmFull& full = *f.full;
+    full.show();
+    QVERIFY(QTest::qWaitForWindowActive(&full));
+    full.Dir->setPath(f.folder.path());  // entering copies the main window's folder: walk back to ours
+    full.File->setListIndex(3);
+    for (int i = 0; i < toggles; ++i) full.CMD_Toggle_Click();
+    QImage image(200, 200, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    full.Img->setPicture(Picture(image));
+    QWindow* window = full.windowHandle();
+    if (byMenu) {
+      f.fixture.chooseMenuItem = f.fixture.program->frm_dummy->mnu_control->text();
+      QTest::mousePress(window, Qt::RightButton, {}, QPoint(50, 50));
+      QTest::mouseRelease(window, Qt::RightButton, {}, QPoint(50, 50));
+    } else {
+      QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(50, 50));
+    }
+    QVERIFY(full.panelVisible());
+    const QList<QWidget*> lists{full.File, full.Dir, full.Drive};
+    QCOMPARE(QApplication::focusWidget(), lists[toggles]);
+    if (toggles < 2) {  // the drives are the machine's: no entry to count on
+      const int folder = full.Dir->currentRow();
+      QVERIFY(folder > 0);
+      QTest::keyClick(window, Qt::Key_Up);
+      QCOMPARE(full.File->ListIndex(), toggles == 0 ? 2 : 3);
+      QCOMPARE(full.Dir->currentRow(), toggles == 1 ? folder - 1 : folder);
+    }
+    full.leave();
   }
 
   void escapeLeaves() {

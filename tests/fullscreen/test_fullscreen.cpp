@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 namespace {
 
@@ -285,48 +286,70 @@ class TestFullScreen : public QObject {
   void pictureDrag_data() {
     QTest::addColumn<QSize>("picture");
     QTest::addColumn<QPoint>("start");
-    QTest::addColumn<QList<QPointF>>("pointer");  // the press, then the moves with the left button held
+    QTest::addColumn<QList<QPoint>>(
+        "pointer");  // in the window: the press, then the moves with the left button
     QTest::addColumn<QPoint>("expected");
     // The window is 400 x 300.
     QTest::newRow("smaller than the screen never moves")
-        << QSize(300, 200) << QPoint(0, 0) << QList<QPointF>{{100, 100}, {50, 50}, {150, 150}}
-        << QPoint(0, 0);
+        << QSize(300, 200) << QPoint(0, 0) << QList<QPoint>{{100, 100}, {50, 50}, {150, 150}} << QPoint(0, 0);
     QTest::newRow("pointer right and down: picture left, not taller: never up")
-        << QSize(1000, 200) << QPoint(0, 0) << QList<QPointF>{{500, 100}, {510, 90}, {530, 120}}
+        << QSize(1000, 200) << QPoint(0, 0) << QList<QPoint>{{300, 100}, {310, 90}, {330, 120}}
         << QPoint(-30, 0);
     QTest::newRow("left edge: the step that would pass it is dropped")
         << QSize(1000, 1000) << QPoint(-25, 0)
-        << QList<QPointF>{{500, 100}, {490, 100}, {480, 100}, {470, 100}} << QPoint(-5, 0);
+        << QList<QPoint>{{300, 100}, {290, 100}, {280, 100}, {270, 100}} << QPoint(-5, 0);
     QTest::newRow("left edge may be reached")
         << QSize(1000, 1000) << QPoint(-20, 0)
-        << QList<QPointF>{{500, 100}, {490, 100}, {480, 100}, {470, 100}} << QPoint(0, 0);
+        << QList<QPoint>{{300, 100}, {290, 100}, {280, 100}, {270, 100}} << QPoint(0, 0);
     QTest::newRow("right edge stays beyond the screen's")
         << QSize(1000, 1000) << QPoint(-595, 0)
-        << QList<QPointF>{{100, 100}, {110, 100}, {114, 100}, {115, 100}} << QPoint(-599, 0);
+        << QList<QPoint>{{100, 100}, {110, 100}, {114, 100}, {115, 100}} << QPoint(-599, 0);
     QTest::newRow("bottom edge stays beyond the screen's")
         << QSize(200, 1000) << QPoint(0, -695)
-        << QList<QPointF>{{100, 100}, {100, 110}, {100, 114}, {100, 115}} << QPoint(0, -699);
+        << QList<QPoint>{{100, 100}, {100, 110}, {100, 114}, {100, 115}} << QPoint(0, -699);
     QTest::newRow("both directions in one step")
-        << QSize(1000, 1000) << QPoint(-50, -50) << QList<QPointF>{{100, 100}, {110, 120}}
-        << QPoint(-60, -70);
+        << QSize(1000, 1000) << QPoint(-50, -50) << QList<QPoint>{{100, 100}, {110, 120}} << QPoint(-60, -70);
     QTest::newRow("one direction dropped, the other taken")
-        << QSize(1000, 1000) << QPoint(0, -50) << QList<QPointF>{{100, 100}, {90, 110}} << QPoint(0, -60);
+        << QSize(1000, 1000) << QPoint(0, -50) << QList<QPoint>{{100, 100}, {90, 110}} << QPoint(0, -60);
+    // The hand's travel on the screen counts, not its position on a picture that has moved meanwhile.
+    QList<QPoint> small{{100, 100}};
+    for (int i = 1; i <= 10; ++i) small << QPoint(100 + 5 * i, 100 + 3 * i);
+    QTest::newRow("many small steps") << QSize(2600, 2000) << QPoint(0, 0) << small << QPoint(-50, -30);
+    QTest::newRow("one big step") << QSize(2600, 2000) << QPoint(0, 0) << QList<QPoint>{{50, 50}, {350, 250}}
+                                  << QPoint(-300, -200);
+    QList<QPoint> there_and_back{{200, 100}};
+    for (int i = 1; i <= 15; ++i) there_and_back << QPoint(200 + 10 * i, 100 + 10 * i);
+    for (int i = 1; i <= 20; ++i) there_and_back << QPoint(350 - 10 * i, 250 - 10 * i);
+    QTest::newRow("there and back, stopped by the edge")
+        << QSize(2600, 2000) << QPoint(0, 0) << there_and_back << QPoint(0, 0);
   }
 
+  // Real presses and moves on the window: the picture's move changes where the pointer is on it.
   void pictureDrag() {
     QFETCH(QSize, picture);
     QFETCH(QPoint, start);
-    QFETCH(QList<QPointF>, pointer);
+    QFETCH(QList<QPoint>, pointer);
     QFETCH(QPoint, expected);
     ProgramFixture fixture;
     FrmFull& f = *fixture.start().frm_full;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    f.setWindowState(Qt::WindowNoState);
     f.resize(400, 300);
+    QTRY_COMPARE_WITH_TIMEOUT(f.size(), QSize(400, 300), 5000);
     f.Img->setPicture(blank(picture));
     f.Img->move(start);
-    f.Img_MouseDown(1, 0, pointer[0].x(), pointer[0].y());
-    for (qsizetype i = 1; i < pointer.size(); ++i) f.Img_MouseMove(1, 0, pointer[i].x(), pointer[i].y());
-    f.Img_MouseUp(1, 0, pointer.last().x(), pointer.last().y());
+    QWindow* window = f.windowHandle();
+    QTest::mousePress(window, Qt::LeftButton, {}, pointer[0]);
+    for (qsizetype i = 1; i < pointer.size(); ++i) {
+      QTest::mouseMove(window, pointer[i]);
+      const QRect shown = f.Img->geometry();
+      QVERIFY(picture.width() <= 400 || (shown.left() <= 0 && shown.right() >= 400));
+      QVERIFY(picture.height() <= 300 || (shown.top() <= 0 && shown.bottom() >= 300));
+    }
+    QTest::mouseRelease(window, Qt::LeftButton, {}, pointer.last());
     QCOMPARE(f.Img->pos(), expected);
+    f.leave();
   }
 
   void panelComesBackWhenWhollyOffScreen_data() {
