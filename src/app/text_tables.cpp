@@ -422,6 +422,10 @@ QString TextTables::noticeText(Notice notice, bool use_chinese) {
                            u"favourites before it were read.\r\nOnly these will be saved back."_s;
     case Notice::NoSoundOutput:
       return use_chinese ? u"沒有聲音輸出"_s : u"No sound output"_s;
+    case Notice::FavouritesFull:
+      return use_chinese ? u"我的最愛已滿：最多只能有 %1 項。\r\n請先移除一項，再加入新的。"_s
+                         : u"The favourite list is full: it holds at most %1 files.\r\nRemove one to add "_s
+                           u"another."_s;
   }
   return {};
 }

@@ -61,6 +61,7 @@ struct TextTables {
     FileNotDeleted,     // %1 the file, %2 the reason
     ListCutShort,       // %1 the list file, %2 how many favourites were read
     NoSoundOutput,      // the status frame's note: sounds play, but no audio output of the machine opened
+    FavouritesFull,     // %1 how many favourites the list holds at most
   };
   static QString noticeText(Notice notice, bool use_chinese);
 

@@ -23,6 +23,12 @@ bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
   const bool travelling = reached_ && widget == reached_->parentWidget() && press == lastPress_;
   lastPress_ = press;
   reached_ = widget;
-  if (!travelling) onKey_(static_cast<QKeyEvent*>(event));
+  if (travelling) return false;
+  const QPointer<QWidget> start(widget);
+  onKey_(static_cast<QKeyEvent*>(event));
+  // The handling may have run an event loop of its own (a popup menu, a message box) whose keys and
+  // releases cleared the mark: this press still travels on to the parents, and is still the same press.
+  lastPress_ = press;
+  reached_ = start;
   return false;
 }

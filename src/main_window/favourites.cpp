@@ -2,6 +2,7 @@
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
+#include "app/text_tables.h"
 #include "controls/file_list.h"
 #include "menus/frm_dummy.h"
 #include "preferences/frm_option.h"
@@ -11,11 +12,23 @@
 #include <QListWidget>
 #include <QSignalBlocker>
 
+#include <utility>
+
 void FrmMain::AddFList() {
   const int count = List->count();
-  // The list holds at most 51 favourites; a further one is refused and the list stays as it is.
-  if (count >= Program::kMaxFavourites) return;
   if (File->ListIndex() < 0) return;
+  // The list holds at most 51 favourites; a further one is refused and the list stays as it is. The user
+  // hears why the first time, not at every double click after it.
+  if (count >= Program::kMaxFavourites) {
+    if (std::exchange(fullListTold_, true)) return;
+    const bool zh = program_.use_chinese;
+    program_.seams.messageBoxes->show(
+        this, QMessageBox::Information, program_.tables.msg(TextTables::MsgWarning, zh),
+        TextTables::noticeText(TextTables::Notice::FavouritesFull, zh).arg(Program::kMaxFavourites),
+        QMessageBox::Ok, QMessageBox::Ok);
+    return;
+  }
+  fullListTold_ = false;
   const QString folder = Program::withSeparator(File->Path());
   const QString name = File->FileName();
   for (int i = count; i >= 1; --i) program_.FavPath[i] = program_.FavPath[i - 1];
@@ -40,8 +53,13 @@ void FrmMain::replaceFavourites(const QStringList& paths) {
   }
 }
 
+int FrmMain::favouriteIndex() const {
+  const QList<QListWidgetItem*> selected = List->selectedItems();
+  return selected.isEmpty() ? -1 : List->row(selected.first());
+}
+
 void FrmMain::RemoveFList() {
-  const int k = List->currentRow();
+  const int k = favouriteIndex();
   if (k < 0) return;
   for (int i = k; i <= List->count() - 2; ++i) program_.FavPath[i] = program_.FavPath[i + 1];
   // Removing is no click either: the list is left without a selection instead of moving it to a neighbour,
@@ -55,7 +73,7 @@ void FrmMain::RemoveFList() {
 void FrmMain::List_Click() {
   if (program_.frm_option->CheckValue(FrmOption::AutoPlayOnClick) != 1) return;
   from_favourites = true;
-  const int index = List->currentRow();
+  const int index = favouriteIndex();
   if (index < 0 || index >= List->count()) return;
   FileOpen(program_.FavPath[index]);
 }
@@ -69,12 +87,12 @@ void FrmMain::List_MouseDown(int button, int, int, int) {
   dummy->mnu_removelist->setEnabled(any);
   dummy->mnu_newlist->setEnabled(any);
   dummy->mnu_savelist->setEnabled(any);
-  dummy->mnu_removelist->setEnabled(List->currentRow() >= 0);
+  dummy->mnu_removelist->setEnabled(favouriteIndex() >= 0);
   dummy->popUp(dummy->mnu_list);
 }
 
 void FrmMain::cmd_up_Click() {
-  const int k = List->currentRow();
+  const int k = favouriteIndex();
   if (k <= 0) return;
   std::swap(program_.FavPath[k], program_.FavPath[k - 1]);
   const QString text = List->item(k)->text();
@@ -84,7 +102,7 @@ void FrmMain::cmd_up_Click() {
 }
 
 void FrmMain::cmd_down_Click() {
-  const int k = List->currentRow();
+  const int k = favouriteIndex();
   if (k < 0 || k >= List->count() - 1) return;
   std::swap(program_.FavPath[k], program_.FavPath[k + 1]);
   const QString text = List->item(k)->text();

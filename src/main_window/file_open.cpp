@@ -18,6 +18,8 @@
 #include <QTimer>
 
 void FrmMain::FileOpen(const QString& path) {
+  // A file the user opens is never passed over when it cannot be played: the mark is the slideshow's.
+  if (!slideshowStepping_) restartedAt_.invalidate();
   // Whatever was on its way to the pane is no longer wanted.
   cancelPendingPicture();
   if (Timer->isActive()) {

@@ -81,6 +81,9 @@ class FrmMain : public QWidget {
   void List_MouseDown(int button, int shift, int x, int y);
   void cmd_up_Click();
   void cmd_down_Click();
+  // The favourite the user selected, or -1: never a current row the list keeps for itself (it makes its
+  // first row current, unselected, when it takes the focus).
+  int favouriteIndex() const;
 
   // Playback (playback.cpp).
   void cmd_play_Click();
@@ -220,8 +223,11 @@ class FrmMain : public QWidget {
   bool showDroppedFolder(const QString& folder);
 
   // Playback (playback.cpp): when the loop or the slideshow last started a medium, and how many media in a
-  // row ended within 100 ms of being started so.
+  // row ended within 100 ms of being started so. Only what the slideshow itself opens keeps the mark: a
+  // file the user opens clears it (file_open.cpp).
   QElapsedTimer restartedAt_;
+  bool slideshowStepping_ = false;       // the slideshow is selecting the next entry
+  bool fullListTold_ = false;            // the user heard that the favourites list is full
   std::function<void()> pendingNotice_;  // a problem found while loading, told once the window shows
   int quickEnds_ = 0;
 

@@ -73,7 +73,7 @@ QStringList FrmMain::steppingNeighbours() {
   // first, then the one behind (both wrap, as Next and Previous do).
   QStringList paths;
   const bool favourites = from_favourites;
-  const int index = favourites ? List->currentRow() : File->ListIndex();
+  const int index = favourites ? favouriteIndex() : File->ListIndex();
   const int count = favourites ? List->count() : File->ListCount();
   if (index < 0 || index >= count) return paths;
   if (favourites == stepFavourites_ && stepIndex_ >= 0 && index != stepIndex_) {
@@ -100,7 +100,8 @@ void FrmMain::File_MouseDown(int button, int, int, int) {
   if (button != 2) return;
   FrmDummy* dummy = program_.frm_dummy;
   const bool selected = File->ListIndex() != -1;
-  dummy->mnu_addflist->setEnabled(selected);
+  // A full favourites list takes no more: the item is greyed rather than doing nothing.
+  dummy->mnu_addflist->setEnabled(selected && List->count() < Program::kMaxFavourites);
   dummy->mnu_delete->setEnabled(selected);
   dummy->popUp(dummy->mnu_filelist);
 }
@@ -119,6 +120,7 @@ void FrmMain::cmb_filter_Click() {
     Paste();
   } else if (index == 16) {
     cancelPendingPicture();
+    restartedAt_.invalidate();  // the user's choice, as a click on a file is
     MCI->setCommand(QStringLiteral("Close"));
     MCI->setDeviceType(QStringLiteral("CDAudio"));
     MCI->setCommand(QStringLiteral("Open"));
@@ -130,7 +132,7 @@ void FrmMain::cmb_filter_Click() {
 
 void FrmMain::cmd_next_Click() {
   if (from_favourites) {
-    const int index = List->currentRow();
+    const int index = favouriteIndex();
     const int count = List->count();
     if (count == 0) return;
     List->setCurrentRow(index < count - 1 ? index + 1 : 0);
@@ -144,7 +146,7 @@ void FrmMain::cmd_next_Click() {
 
 void FrmMain::cmd_prev_Click() {
   if (from_favourites) {
-    const int index = List->currentRow();
+    const int index = favouriteIndex();
     const int count = List->count();
     if (count == 0) return;
     List->setCurrentRow(index > 0 ? index - 1 : count - 1);

@@ -143,7 +143,11 @@ void FrmMain::MCI_Done(int NotifyCode) {
   // user opened, and any other code, changes nothing: the selection stays where the user put it.
   const bool passOver = NotifyCode == 8 && restartedAt_.isValid() &&
                         program_.frm_option->CheckValue(FrmOption::SlideshowMedia) == 1;
-  if (NotifyCode != 1 && !passOver) return;
+  if (NotifyCode != 1 && !passOver) {
+    // Whatever ended so (a stop, a newer open, a failure), the next failure is no longer the slideshow's.
+    restartedAt_.invalidate();
+    return;
+  }
   // Media that end at once (sounds of a few milliseconds, say) would otherwise be restarted or stepped
   // through for ever: once a whole pass of the list, or of the looped medium, played nothing for 100 ms,
   // stop. "Nothing" is either measure: less than 100 ms of the medium (which a busy machine cannot stretch),
@@ -166,12 +170,14 @@ void FrmMain::MCI_Done(int NotifyCode) {
   const int count = from_favourites ? List->count() : File->ListCount();
   // An empty list has no next entry; the slideshow ends there.
   if (count == 0 || quickEnds_ >= count) return;
-  const int index = from_favourites ? List->currentRow() : File->ListIndex();
+  const int index = from_favourites ? favouriteIndex() : File->ListIndex();
   const int next = index < count - 1 ? index + 1 : 0;
   // Selecting the entry runs its list's click handling, which opens it when "Auto play when click" is on.
   restartedAt_.start();
+  slideshowStepping_ = true;
   if (from_favourites)
     List->setCurrentRow(next);
   else
     File->setListIndex(next);
+  slideshowStepping_ = false;
 }

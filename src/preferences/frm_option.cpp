@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QTabBar>
 #include <QTimer>
+#include <QWindow>
 
 #include <cmath>
 
@@ -187,6 +188,16 @@ void FrmOption::Form_Activate() {
   // hidden dialog then holds nothing back.
   if (isVisible()) program_.frm_main->setEnabled(false);
   showLanguagePicture();
+}
+
+void FrmOption::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // The dialog holds the main window back, so it belongs to it for the window system, which then keeps it
+  // above that window: a click on the greyed main window would otherwise raise it over the dialog, and the
+  // user would face a locked program. Told before the window is mapped, where window managers read it.
+  QWidget* main = program_.frm_main;
+  if (QWindow* handle = windowHandle())
+    handle->setTransientParent(main && main->isVisible() ? main->windowHandle() : nullptr);
 }
 
 void FrmOption::hideEvent(QHideEvent* event) {

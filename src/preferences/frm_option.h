@@ -114,6 +114,7 @@ class FrmOption : public QWidget {
  protected:
   bool event(QEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;

@@ -159,8 +159,6 @@ inside() {
     wait_for 10 hidden '^Preferences$' || fail "Cancel did not close the preferences"
   done
 
-  # "Open favourite" from the favourites' menu: first the question, then the file dialog, both above the main
-  # window (which is on top) and readable: dark text on a light face.
   stacked_above_main() {
     local list
     list=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g')
@@ -172,6 +170,22 @@ inside() {
     done
     ((it_at > main_at && main_at >= 0))
   }
+  # The preferences hold the main window back and stay above it: a click on the greyed main window does not
+  # bury them under it (the user would face a locked program).
+  open_prefs || fail "F3 did not open the preferences"
+  local prefs
+  prefs=$(visible '^Preferences$')
+  eval "$(xdotool getwindowgeometry --shell "$prefs")"
+  local px=$X py=$Y
+  ((px > mx + 12)) || fail "the preferences cover the main window's left edge: nowhere to click beside them"
+  xdotool mousemove --sync $((mx + 6)) $((my + 200)) click 1
+  sleep 0.5
+  stacked_above_main "$prefs" || fail "a click on the main window buried the preferences under it"
+  xdotool mousemove --sync $((px + 208)) $((py + 306)) click 1  # Cancel
+  wait_for 10 hidden '^Preferences$' || fail "Cancel did not close the preferences"
+
+  # "Open favourite" from the favourites' menu: first the question, then the file dialog, both above the main
+  # window (which is on top) and readable: dark text on a light face.
   readable() {  # window id, name: the face light, some text dark
     local info ax ay w h
     info=$(xwininfo -id "$1")
@@ -203,6 +217,12 @@ inside() {
   xdotool key Escape
   wait_for 10 hidden '^Open a favourite list$' || fail "Escape did not close the file dialog"
 
+  # A favourite added from the file's menu opened with the Menu key and answered with its access key: one
+  # key, one menu, one favourite (the further presses of "a" go to the file list as typing).
+  xdotool mousemove --sync $((mx + 150)) $((my + 48)) click 1
+  sleep 0.3
+  xdotool key --delay 200 Menu a a a
+  sleep 0.5
   # A favourite added in this run, then the session ends with SIGTERM: "default.lst" keeps it.
   xdotool mousemove --sync $((mx + 150)) $((my + 48)) click --repeat 2 --delay 80 1
   sleep 0.5
@@ -214,6 +234,12 @@ inside() {
   [[ $first == "$media/a_picture.bmp" ]] || {
     od -c "$app/default.lst" >&2
     fail "SIGTERM did not write the favourite added in this run to default.lst"
+  }
+  local kept
+  kept=$(grep -c . "$app/default.lst")
+  ((kept == 3)) || {
+    od -c "$app/default.lst" >&2
+    fail "default.lst holds $kept favourites, not 3: the Menu key's menu opened more than once"
   }
 
   # "Open with" on a first run (no settings) under a Taiwanese locale: the program starts in Chinese and

@@ -7,6 +7,7 @@
 #include "media/mmcontrol.h"
 #include "media/video_surface.h"
 #include "media_gen.h"
+#include "picture_gen.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
@@ -465,6 +466,40 @@ class TestPlayback : public QObject {
     QCOMPARE(codes(done).mid(0, 3), (QList<int>{1, 8, 8}));
     QTRY_VERIFY_WITH_TIMEOUT(m.File->ListIndex() == 0, 15000);
     QVERIFY(m.Timer->isActive());
+  }
+
+  // The slideshow passes over a file it brought up and cannot play; a file the user clicks stays where the
+  // user put it, also when the slideshow stepped last (to a picture, which leaves no Done behind). Through
+  // real clicks on the shown list.
+  void clickedFileThatCannotPlayStaysPut() {
+    QTemporaryDir folder;
+    QVERIFY(!writeBytes(folder.filePath(QStringLiteral("a.txt")), "not a medium\n").isEmpty());
+    QVERIFY(!writeWav(folder.filePath(QStringLiteral("b.wav")), 150).isEmpty());
+    QVERIFY(picture_gen::WriteFile(folder.filePath(QStringLiteral("c.bmp")),
+                                   picture_gen::MakeBmp(picture_gen::Quadrants(QSize(8, 8)))));
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    FrmMain& m = *program.frm_main;
+    setOptions(program, 1, 1);
+    QVERIFY(m.Dir->setPath(folder.path()));
+    m.File->setPattern(QStringLiteral("*.*"));
+    m.show();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    QSignalSpy done(m.MCI, &MMControl::Done);
+    const auto click = [&m](int row) {
+      QTest::mouseClick(m.File->viewport(), Qt::LeftButton, {},
+                        m.File->visualRect(m.File->model()->index(row, 0)).center());
+    };
+    click(0);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 15000);
+    QCOMPARE(m.File->ListIndex(), 0);
+    click(1);
+    QTRY_VERIFY_WITH_TIMEOUT(m.File->ListIndex() == 2 && !m.Timer->isActive(), 15000);
+    click(0);
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 3, 15000);
+    QCOMPARE(codes(done), (QList<int>{8, 1, 8}));
+    QCOMPARE(m.File->ListIndex(), 0);
+    QVERIFY(!m.MCI->isOpen());
   }
 
   void cdEntryPlaysTheDisc() {

@@ -56,6 +56,7 @@ Program& ProgramFixture::start() {
     ++endCount;
   };
   program->startNow();
+  realPopupMenu = program->frm_dummy->popupMenu;
   program->frm_dummy->popupMenu = [this](QMenu* menu) {
     poppedMenus << menu;
     if (chooseMenuItem.isEmpty()) return;

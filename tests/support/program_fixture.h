@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 class QMenu;
@@ -40,6 +41,8 @@ class ProgramFixture {
   FakeFileDialogs* fileDialogs = nullptr;
   FakeLauncher* launcher = nullptr;
   QList<QMenu*> poppedMenus;
+  // The program's own popup, which opens the real menu and waits for it, for tests that answer real menus.
+  std::function<void(QMenu*)> realPopupMenu;
   QString chooseMenuItem;  // text of the item a popped menu chooses; empty: none
   int endCount = 0;
 
