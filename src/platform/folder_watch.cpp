@@ -32,8 +32,13 @@ FolderWatch::FolderWatch(QObject* parent) : QObject(parent) {
   settle_.setSingleShot(true);
   settle_.setInterval(kSettleMs);
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this](const QString& path) {
-    if (path == folder_) folderEvent_ = true;
-    settle_.start();
+    if (path == folder_) {
+      folderEvent_ = true;
+      settle_.start();
+    } else if (!settle_.isActive()) {
+      // An ancestor's own stream of changes (a busy home or /tmp) must not keep putting off the folder's.
+      settle_.start();
+    }
   });
   connect(&settle_, &QTimer::timeout, this, &FolderWatch::settled);
 }
