@@ -48,8 +48,8 @@ class TestFrame : public QObject {
     QTest::newRow("line without separator ends the list")
         << true << lines(2) + "plain.wav\r\n" + lines(3) << two;
     QTest::newRow("blank line ends the list") << true << lines(2) + "\r\n" + lines(3) << two;
-    QTest::newRow("lone LF belongs to the line")
-        << true << QByteArray("/a/b.wav\n/c/d.wav\r\n") << QStringList{QStringLiteral("d.wav")};
+    QTest::newRow("lone LF ends a line too") << true << QByteArray("/a/b.wav\n/c/d.wav\r\n")
+                                             << QStringList{QStringLiteral("b.wav"), QStringLiteral("d.wav")};
     QTest::newRow("trailing separator") << true << QByteArray("/music/\r\n") << QStringList{QString()};
   }
 
@@ -87,10 +87,10 @@ class TestFrame : public QObject {
 
   void exitWritesTheFavouritesByteForByte() {
     ProgramFixture fixture;
-    fixture.writeFile(QStringLiteral("default.lst"), "/x/one.wav\r\n/y/two.jpg\n\r\n");
+    fixture.writeFile(QStringLiteral("default.lst"), "/x/one.wav\r\n/y/two\x01.jpg\r\n");
     Program& program = fixture.start();
     program.frm_main->cmd_close_Click();
-    QCOMPARE(fixture.readFile(QStringLiteral("default.lst")), QByteArray("/x/one.wav\r\n/y/two.jpg\n\r\n"));
+    QCOMPARE(fixture.readFile(QStringLiteral("default.lst")), QByteArray("/x/one.wav\r\n/y/two\x01.jpg\r\n"));
     QVERIFY(fixture.messageBoxes->calls.isEmpty());
   }
 
