@@ -13,6 +13,13 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+#include <cerrno>
+#include <cstring>
+
 Program::Program(const QString& app_dir_path, Seams given_seams) : seams(std::move(given_seams)) {
   seams.fillDefaults();
   app_dir = withSeparator(QDir::toNativeSeparators(QDir::cleanPath(app_dir_path)));
@@ -52,12 +59,42 @@ QString Program::readPath(const QString& name) const {
   return filenames::stat(user) ? user : app_dir + name;
 }
 
-QString Program::writePath(const QString& name) const {
+namespace {
+
+#ifdef Q_OS_UNIX
+// Makes `path` and the missing folders above it: 0, or the errno of the first mkdir that failed otherwise
+// than for a missing parent.
+int makeDirs(const QByteArray& path) {
+  if (::mkdir(path.constData(), 0777) == 0 || errno == EEXIST) return 0;
+  const int failure = errno;
+  const qsizetype slash = path.lastIndexOf('/');
+  if (failure != ENOENT || slash <= 0) return failure;
+  if (const int above = makeDirs(path.left(slash)); above != 0) return above;
+  return ::mkdir(path.constData(), 0777) == 0 || errno == EEXIST ? 0 : errno;
+}
+#endif
+
+// Makes `folder`; on failure `error` says why, where the platform tells.
+void makeFolder(const QString& folder, QString* error) {
+#ifdef Q_OS_UNIX
+  QByteArray path = filenames::encode(folder);
+  while (path.size() > 1 && path.endsWith('/')) path.chop(1);
+  if (const int failure = makeDirs(path); failure != 0 && error)
+    *error = QString::fromLocal8Bit(std::strerror(failure));
+#else
+  Q_UNUSED(error);
+  QDir().mkpath(folder);
+#endif
+}
+
+}  // namespace
+
+QString Program::writePath(const QString& name, QString* error) const {
   const QString user = userFolder() + name;
   const QString own = app_dir + name;
   if (user == own || filenames::stat(user)) return user;
   if (!filenames::writable(app_dir) || (filenames::stat(own) && !filenames::writable(own))) {
-    QDir().mkpath(userFolder());
+    makeFolder(userFolder(), error);
     return user;
   }
   return own;

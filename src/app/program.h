@@ -57,7 +57,9 @@ class Program : public QObject {
   // or when the program's folder (or the file there) is not writable.
   QString userFolder() const;  // with a trailing separator
   QString readPath(const QString& name) const;
-  QString writePath(const QString& name) const;
+  // Makes the user's folder when the file goes there; when that fails, `error` (if given) says why, as the
+  // first step that failed found it (a write into the missing folder would only say it is missing).
+  QString writePath(const QString& name, QString* error = nullptr) const;
   void ApplyInterface();
 
   // The text after the last separator of path; nullopt when path has no separator at all.

@@ -62,6 +62,13 @@ bool Program::SaveSettings(QString* error) {
   for (int index = 0; index <= 6; ++index) lines << numberText(frm_option->CheckValue(index));
   lines << boolText(frm_option->Option1Value());
   lines << boolText(use_chinese);
+  // A folder that could not be made is the reason, not the write that then finds no folder.
+  QString folderError;
+  const QString path = writePath(QStringLiteral("glview3.ini"), &folderError);
+  if (!folderError.isEmpty()) {
+    if (error) *error = folderError;
+    return false;
+  }
   // Atomic: a failed write leaves the previous file whole.
-  return textfile::writeLines(settingsPath(), lines, error);
+  return textfile::writeLines(path, lines, error);
 }

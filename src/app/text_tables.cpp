@@ -415,6 +415,13 @@ QString TextTables::noticeText(Notice notice, bool use_chinese) {
                          : u"The favourite list could not be saved to %1: %2"_s;
     case Notice::FileNotDeleted:
       return use_chinese ? u"無法刪除 %1：%2"_s : u"The file %1 could not be deleted: %2"_s;
+    case Notice::ReplaceFile:
+      return use_chinese ? u"%1 已經存在。\r\n要取代它嗎？"_s
+                         : u"%1 already exists.\r\nDo you want to replace it?"_s;
+    case Notice::BitmapFarLarger:
+      return use_chinese ? u"點陣圖 %1 將佔用 %2 MB，遠大於原來只有 %3 位元組的圖片檔。\r\n仍要儲存嗎？"_s
+                         : u"The bitmap %1 will take %2 MB, far more than the %3 bytes of the picture's "_s
+                           u"file.\r\nSave it anyway?"_s;
     case Notice::ListCutShort:
       return use_chinese ? u"我的最愛清單 %1 有一行太長，不是檔案的路徑；只讀入了它之前的 %2 項。"_s
                            u"\r\n離開時只會儲存這些項目。"_s

@@ -288,7 +288,14 @@ void FrmMain::loadDefaultList() {
 }
 
 bool FrmMain::writeDefaultList(QString* error) {
-  return listfile::write(program_.writePath(QStringLiteral("default.lst")), favourites(), error);
+  // A folder that could not be made is the reason, not the write that then finds no folder.
+  QString folderError;
+  const QString path = program_.writePath(QStringLiteral("default.lst"), &folderError);
+  if (!folderError.isEmpty()) {
+    if (error) *error = folderError;
+    return false;
+  }
+  return listfile::write(path, favourites(), error);
 }
 
 void FrmMain::reportListCutShort(const QString& path, qsizetype read) {

@@ -7,7 +7,7 @@
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "main_window/list_file.h"
-#include "platform/atomic_file.h"
+#include "pictures/bitmap_save.h"
 #include "platform/file_names.h"
 #include "preferences/frm_option.h"
 
@@ -15,15 +15,26 @@
 #include <QCursor>
 #include <QDir>
 #include <QFile>
-#include <QImage>
+#include <QGuiApplication>
 #include <QListWidget>
 #include <QMenu>
 #include <QSignalBlocker>
 
+namespace {
+void reportNotSaved(Program& program, const QString& path, const QString& reason);
+}  // namespace
+
 FrmDummy::FrmDummy(Program& program) : QWidget(nullptr), program_(program) {
   setWindowTitle(QStringLiteral("Dummy form"));
   // The dialogs belong to the main window, whose commands show them: they stay above it.
-  CMD = std::make_unique<CommonDialog>(*program_.seams.fileDialogs, program_.frm_main);
+  CMD = std::make_unique<CommonDialog>(*program_.seams.fileDialogs, program_.frm_main,
+                                       program_.seams.messageBoxes.get());
+  bitmapSaver = std::make_unique<BitmapSaver>();
+  connect(bitmapSaver.get(), &BitmapSaver::saved, this, &FrmDummy::bitmapSaveEnded);
+  connect(bitmapSaver.get(), &BitmapSaver::failed, this, [this](const QString& path, const QString& reason) {
+    bitmapSaveEnded();
+    reportNotSaved(program_, path, reason);
+  });
   cur_pointer = artwork::pointerCursor();
   cur_move = artwork::moveCursor();
   cur_wait = artwork::waitCursor();
@@ -33,7 +44,11 @@ FrmDummy::FrmDummy(Program& program) : QWidget(nullptr), program_(program) {
   };
 }
 
-FrmDummy::~FrmDummy() = default;
+FrmDummy::~FrmDummy() {
+  // A save still under way is let finish (bounded) before the program's last window goes.
+  bitmapSaver.reset();
+  if (saveBusy_) QGuiApplication::restoreOverrideCursor();
+}
 
 void FrmDummy::createMenus() {
   auto item = [this](QMenu* menu, const char* caption, void (FrmDummy::*handler)()) {
@@ -142,19 +157,62 @@ void FrmDummy::mnu_delete_Click() {
   m.File->refresh();
 }
 
+namespace {
+
+// A bitmap at least this big, and this many times the picture's file, is asked about first: an 80-byte
+// metafile can claim a picture of 16384 x 16384 pixels, 805 MB as a bitmap.
+constexpr qint64 kAskAboveBytes = 64LL * 1024 * 1024;
+constexpr qint64 kAskAboveTimes = 64;
+
+// Replacing an existing file is asked first, in the program's words; No ends the command as a cancel does.
+void askBeforeReplacing(CommonDialog& cmd, const Program& program) {
+  cmd.OverwriteTitle = program.tables.msg(TextTables::MsgWarning, program.use_chinese);
+  cmd.OverwritePrompt = TextTables::noticeText(TextTables::Notice::ReplaceFile, program.use_chinese);
+}
+
+// Whether a bitmap of `bytes` may be written for the picture of the shown file; asked when it is far larger.
+bool bitmapWanted(Program& program, const QString& path, qint64 bytes) {
+  const QString& source = program.frm_main->cur_file;
+  const auto status = source.isEmpty() ? std::nullopt : filenames::stat(source);
+  // A pasted picture has no file: its bitmap is about the pixels it already holds.
+  if (!status || bytes < kAskAboveBytes || bytes / kAskAboveTimes < std::max<qint64>(status->size, 1))
+    return true;
+  const bool zh = program.use_chinese;
+  const QString megabytes = QString::number((bytes + 500000) / 1000000);
+  const auto reply = program.seams.messageBoxes->show(
+      program.frm_main, QMessageBox::Warning, program.tables.msg(TextTables::MsgWarning, zh),
+      TextTables::noticeText(TextTables::Notice::BitmapFarLarger, zh)
+          .arg(path, megabytes, QString::number(status->size)),
+      QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+  return reply == QMessageBox::Yes;
+}
+
+}  // namespace
+
 void FrmDummy::mnu_savebitmap_Click() {
   const bool zh = program_.use_chinese;
   CMD->DialogTitle = program_.tables.msg(TextTables::MsgSaveBitmap, zh);
   CMD->Filter = program_.tables.msg(TextTables::MsgBitmapFilter, zh);
   CMD->DefaultExt = QStringLiteral(".bmp");
   CMD->FileName = QStringLiteral("*.bmp");
+  askBeforeReplacing(*CMD, program_);
   if (!CMD->ShowSave()) return;
-  const QImage image = program_.frm_main->Img->picture().toImage();
-  if (image.isNull()) return;
-  // Written whole or not at all: a failure leaves any earlier file of that name as it was.
-  AtomicFile file(CMD->FileName);
-  bool saved = file.open() && image.save(&file.device(), "BMP") && file.commit();
-  if (!saved) reportNotSaved(program_, CMD->FileName, file.errorString());
+  const Picture picture = program_.frm_main->Img->picture();
+  if (picture.isNull()) return;
+  if (!bitmapWanted(program_, CMD->FileName, bitmapfile::estimatedBytes(picture))) return;
+  // Drawn and written on the saver's thread, whole or not at all: the window goes on answering, another
+  // picture may be opened meanwhile, and a failure is told when it comes (reportNotSaved).
+  if (!saveBusy_) {
+    saveBusy_ = true;
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+  }
+  bitmapSaver->save(picture, CMD->FileName);
+}
+
+void FrmDummy::bitmapSaveEnded() {
+  if (bitmapSaver->pending() > 0 || !saveBusy_) return;
+  saveBusy_ = false;
+  QGuiApplication::restoreOverrideCursor();
 }
 
 // The favourites list commands. New and Open first offer to save the list they replace.
@@ -176,6 +234,7 @@ bool askToSaveList(FrmDummy& dummy, Program& program) {
 
 void prepareListDialog(CommonDialog& cmd, const Program& program, TextTables::MsgRow title_row) {
   cmd.DialogTitle = program.tables.msg(title_row, program.use_chinese);
+  askBeforeReplacing(cmd, program);
   cmd.Filter = program.tables.msg(TextTables::MsgListFilter, program.use_chinese);
   cmd.DefaultExt = QStringLiteral(".lst");
   cmd.FileName = QStringLiteral("*.lst");

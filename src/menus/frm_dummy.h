@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class BitmapSaver;
 class Program;
 class QAction;
 class QMenu;
@@ -54,6 +55,8 @@ class FrmDummy : public QWidget {
   QAction* mnu_Next = nullptr;
 
   std::unique_ptr<CommonDialog> CMD;
+  // Writes "Save to bitmap file"'s pictures off the UI thread; the pointer is busy while any is under way.
+  std::unique_ptr<BitmapSaver> bitmapSaver;
 
   // The picture cursors.
   QCursor cur_pointer;
@@ -84,5 +87,7 @@ class FrmDummy : public QWidget {
 
  private:
   void createMenus();
+  void bitmapSaveEnded();
   Program& program_;
+  bool saveBusy_ = false;  // the busy pointer is ours
 };

@@ -1,5 +1,6 @@
 #include "platform/common_dialog.h"
 
+#include "platform/file_names.h"
 #include "platform/seams.h"
 
 #include <QFileInfo>
@@ -41,6 +42,13 @@ bool CommonDialog::ShowSave() {
   QString name = *chosen;
   if (!DefaultExt.isEmpty() && QFileInfo(name).suffix().isEmpty()) {
     name += DefaultExt.startsWith(QLatin1Char('.')) ? DefaultExt : QLatin1Char('.') + DefaultExt;
+  }
+  // Asked here, not by the desktop's dialog: only now is the name known with its added extension, and the
+  // question is in the program's words and language.
+  if (boxes_ && !OverwritePrompt.isEmpty() && filenames::stat(name)) {
+    const auto reply = boxes_->show(owner_, QMessageBox::Warning, OverwriteTitle, OverwritePrompt.arg(name),
+                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (reply != QMessageBox::Yes) return false;
   }
   FileName = name;
   return true;

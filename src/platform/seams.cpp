@@ -67,7 +67,7 @@ class DesktopFileDialogs final : public FileDialogs {
     QFileDialog dialog(nullptr, title, initial, filter);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    // No overwrite question: the program replaces an existing file, as its users expect of it.
+    // The overwrite question is the common dialog's, asked of the name with its default extension added.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     belongTo(dialog, parent);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;

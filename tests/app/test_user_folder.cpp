@@ -13,6 +13,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 const QByteArray kList = "/music/one.wav\r\n/music/two.wav\r\n";
@@ -73,6 +76,29 @@ class TestUserFolder : public QObject {
     QCOMPARE(again.frm_option->CheckValue(2), 1);
     QCOMPARE(again.frm_main->List->count(), 1);
     QCOMPARE(again.FavPath[0], QStringLiteral("/music/three.wav"));
+  }
+
+  // The user's folder cannot be made (its parent is read-only): what Apply and the exit say is why the folder
+  // failed, not that the file's folder is missing.
+  void unmadeUserFolderTellsItsOwnReason() {
+    ReadOnlyFolder program_folder;
+    ReadOnlyFolder config_parent;
+    if (!program_folder.ready() || !config_parent.ready()) QSKIP("no read-only folder to be had here");
+    QVERIFY(program_folder.lock());
+    QVERIFY(config_parent.lock());
+    ProgramFixture fixture(program_folder.folder());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_parent.folder() + QStringLiteral("/config")));
+    Program& p = fixture.start();
+    p.frm_option->CMD_Apply_Click();
+    p.frm_main->cmd_close_Click();
+    QCOMPARE(fixture.messageBoxes->calls.size(), 2);
+    const QString missing = QString::fromLocal8Bit(std::strerror(ENOENT));
+    const QString readOnly = QString::fromLocal8Bit(std::strerror(EROFS));
+    const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+    for (const auto& call : fixture.messageBoxes->calls) {
+      QVERIFY2(!call.prompt.contains(missing), qPrintable(call.prompt));
+      QVERIFY2(call.prompt.contains(readOnly) || call.prompt.contains(denied), qPrintable(call.prompt));
+    }
   }
 
   void writableProgramFolderKeepsItsFiles() {

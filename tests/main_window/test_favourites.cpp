@@ -427,11 +427,11 @@ class TestFavourites : public QObject {
     const QString target = listPath(QStringLiteral("two.lst"));
     writeBytes(target, "old contents that are longer than the new ones\r\n");
     fixture.fileDialogs->answers.push_back(listPath(QStringLiteral("two")));  // the list extension is added
+    fixture.messageBoxes->answers.push_back(QMessageBox::Yes);                  // replace it
     program.frm_dummy->mnu_savelist_Click();
     QCOMPARE(readBytes(target),
              QFile::encodeName(pic("b.bmp")) + "\r\n" + QFile::encodeName(pic("a.bmp")) + "\r\n");
-    // Replaced without a question.
-    QVERIFY(fixture.messageBoxes->calls.isEmpty());
+    QCOMPARE(fixture.messageBoxes->calls.size(), 1);  // replacing it was asked
     const auto& dialog = fixture.fileDialogs->calls.value(0);
     QVERIFY(dialog.save);
     QCOMPARE(dialog.title, QStringLiteral("Save the favourite list"));

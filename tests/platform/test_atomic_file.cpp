@@ -6,12 +6,14 @@
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
+#include "pictures/bitmap_save.h"
 #include "platform/atomic_file.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -133,6 +135,7 @@ void TestAtomicFile::listSaveOnFullDiskKeepsFileAndList() {
   Program& program = fixture.start();
   QVERIFY(disk.fill());
   fixture.fileDialogs->answers.push_back(disk.path(QStringLiteral("mine.lst")));
+  fixture.messageBoxes->answers.push_back(QMessageBox::Yes);  // replace it
   program.frm_dummy->mnu_savelist_Click();
   QCOMPARE(disk.read(QStringLiteral("mine.lst")), QByteArray("/old/a.wav\r\n"));
   QCOMPARE(disk.entries(), QStringList{QStringLiteral("mine.lst")});
@@ -141,6 +144,7 @@ void TestAtomicFile::listSaveOnFullDiskKeepsFileAndList() {
   // "Save first?" Yes, and the save fails: New and Open stop, the list stays.
   for (const bool open : {false, true}) {
     fixture.messageBoxes->answers.push_back(QMessageBox::Yes);
+    fixture.messageBoxes->answers.push_back(QMessageBox::Yes);  // replace it
     fixture.fileDialogs->answers.push_back(disk.path(QStringLiteral("mine.lst")));
     const qsizetype dialogs = fixture.fileDialogs->calls.size();
     if (open)
@@ -165,7 +169,10 @@ void TestAtomicFile::bitmapSaveOnFullDiskKeepsFile() {
   QCOMPARE(program.frm_main->Img->picture().size(), QSize(64, 48));
   QVERIFY(disk.fill());
   fixture.fileDialogs->answers.push_back(disk.path(QStringLiteral("pic.bmp")));
+  fixture.messageBoxes->answers.push_back(QMessageBox::Yes);  // replace it
+  QSignalSpy failed(program.frm_dummy->bitmapSaver.get(), &BitmapSaver::failed);
   program.frm_dummy->mnu_savebitmap_Click();
+  QVERIFY(failed.wait(10000));
   QCOMPARE(disk.read(QStringLiteral("pic.bmp")), kOldBitmap);
   QCOMPARE(disk.entries(), QStringList{QStringLiteral("pic.bmp")});
   QVERIFY(told(*fixture.messageBoxes, saveFailedWords()));
