@@ -427,7 +427,7 @@ class TestFavourites : public QObject {
     const QString target = listPath(QStringLiteral("two.lst"));
     writeBytes(target, "old contents that are longer than the new ones\r\n");
     fixture.fileDialogs->answers.push_back(listPath(QStringLiteral("two")));  // the list extension is added
-    fixture.messageBoxes->answers.push_back(QMessageBox::Yes);                  // replace it
+    fixture.messageBoxes->answers.push_back(QMessageBox::Yes);                // replace it
     program.frm_dummy->mnu_savelist_Click();
     QCOMPARE(readBytes(target),
              QFile::encodeName(pic("b.bmp")) + "\r\n" + QFile::encodeName(pic("a.bmp")) + "\r\n");
