@@ -52,8 +52,9 @@ void FrmMain::setPictureCursor(bool moving) { Img->setCursor(program_.frm_dummy-
 
 void FrmMain::Img_MouseDown(int button, int, double x, double y) {
   if (button == 1) {
-    drag_x = x;
-    drag_y = y;
+    const QPointF pointer = Img->mapToGlobal(QPointF(x, y));
+    drag_x = pointer.x();
+    drag_y = pointer.y();
     setPictureCursor(true);
   }
   if (button == 2) {
@@ -70,14 +71,29 @@ void FrmMain::Img_MouseMove(int button, int, double x, double y) {
   }
   if (button != 1) return;
   setPictureCursor(true);
-  // The view travels with the pointer at a twentieth of its travel; a step that would reach or pass an end of
-  // the range is dropped rather than clamped.
-  const double h = HS->value() + (x - drag_x) / 20.0;
-  const int v = roundEven(VS->value() + (y - drag_y) / 20.0);
-  if (h > 0 && h < HS->maximum()) HS->setValue(roundEven(h));
-  if (v > 0 && v < VS->maximum()) VS->setValue(v);
-  drag_x = x;
-  drag_y = y;
+  // The view travels with the pointer at a twentieth of its travel on the screen: the picture scrolls under
+  // the pointer, so positions on it would count each step's scroll again. Only whole steps are taken, and
+  // travel too short for one counts towards the next, so many small moves go as far as one big one; a step
+  // that would reach or pass an end of the range is dropped rather than clamped, and its travel with it.
+  const QPointF pointer = Img->mapToGlobal(QPointF(x, y));
+  const double h = HS->value() + (pointer.x() - drag_x) / 20.0;
+  const int v = roundEven(VS->value() + (pointer.y() - drag_y) / 20.0);
+  if (roundEven(h) != HS->value()) {
+    if (h > 0 && h < HS->maximum()) {
+      drag_x += (roundEven(h) - HS->value()) * 20.0;
+      HS->setValue(roundEven(h));
+    } else {
+      drag_x = pointer.x();
+    }
+  }
+  if (v != VS->value()) {
+    if (v > 0 && v < VS->maximum()) {
+      drag_y += (v - VS->value()) * 20.0;
+      VS->setValue(v);
+    } else {
+      drag_y = pointer.y();
+    }
+  }
 }
 
 void FrmMain::Img_MouseUp(int, int, double, double) { setPictureCursor(false); }
