@@ -27,8 +27,9 @@
 
 using look::twips;
 
+// A dialog for the window system: one that names the window it belongs to is kept above it.
 FrmOption::FrmOption(Program& program)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), program_(program) {
+    : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint), program_(program) {
   createControls();
   createHelpPage();
   createAboutPage();
