@@ -166,8 +166,8 @@ constexpr qint64 kAskAboveTimes = 64;
 
 // Replacing an existing file is asked first, in the program's words; No ends the command as a cancel does.
 void askBeforeReplacing(CommonDialog& cmd, const Program& program) {
-  cmd.OverwriteTitle = program.tables.msg(TextTables::MsgWarning, program.use_chinese);
-  cmd.OverwritePrompt = TextTables::noticeText(TextTables::Notice::ReplaceFile, program.use_chinese);
+  cmd.overwriteTitle = program.tables.msg(TextTables::MsgWarning, program.use_chinese);
+  cmd.overwritePrompt = TextTables::noticeText(TextTables::Notice::ReplaceFile, program.use_chinese);
 }
 
 // Whether a bitmap of `bytes` may be written for the picture of the shown file; asked when it is far larger.

@@ -45,8 +45,8 @@ bool CommonDialog::ShowSave() {
   }
   // Asked here, not by the desktop's dialog: only now is the name known with its added extension, and the
   // question is in the program's words and language.
-  if (boxes_ && !OverwritePrompt.isEmpty() && filenames::stat(name)) {
-    const auto reply = boxes_->show(owner_, QMessageBox::Warning, OverwriteTitle, OverwritePrompt.arg(name),
+  if (boxes_ && !overwritePrompt.isEmpty() && filenames::stat(name)) {
+    const auto reply = boxes_->show(owner_, QMessageBox::Warning, overwriteTitle, overwritePrompt.arg(name),
                                     QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (reply != QMessageBox::Yes) return false;
   }

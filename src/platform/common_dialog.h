@@ -20,8 +20,8 @@ class CommonDialog {
   QString FileName;    // initial name on entry, chosen path on return
   // Asked (Yes / No, No the default) before ShowSave returns the name of a file that exists; %1 is the name.
   // No is a cancel. Empty: not asked.
-  QString OverwriteTitle;
-  QString OverwritePrompt;
+  QString overwriteTitle;
+  QString overwritePrompt;
 
   bool ShowOpen();
   bool ShowSave();
