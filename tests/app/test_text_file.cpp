@@ -76,12 +76,10 @@ class TestTextFile : public QObject {
     QTest::addColumn<int>("maxLines");
     QTest::addColumn<Lines>("expected");
     QTest::addColumn<bool>("cutShort");
-    QTest::newRow("LF only") << QByteArray("/a\n/b\n") << 10 << Lines{"/a", "/b"} << false;
     QTest::newRow("all three mixed") << QByteArray("/a\r\n/b\n/c\r/d") << 10 << Lines{"/a", "/b", "/c", "/d"}
                                      << false;
     QTest::newRow("CR LF is one end, LF after it another")
         << QByteArray("/a\r\n\n/b") << 10 << Lines{"/a", "", "/b"} << false;
-    QTest::newRow("limit") << QByteArray("1\n2\n3\n") << 2 << Lines{"1", "2"} << false;
     const QByteArray longest(textfile::kMaxLineBytes, 'x');
     QTest::newRow("overlong line ends the reading") << "a\n" + longest + "x\nb\n" << 10 << Lines{"a"} << true;
   }
