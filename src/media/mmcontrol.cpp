@@ -43,6 +43,8 @@ constexpr int kCdPrerollLimitMs = 30000;  // a disc may have to spin up first
 constexpr int kStallLimitMs = 3000;
 constexpr int kCdStallLimitMs = 30000;
 constexpr int kProgressCheckMs = 250;
+// How often a medium that has not prerolled yet is looked at for a demuxer that gave up unheard.
+constexpr int kPrerollCheckMs = 100;
 constexpr qint64 kStepMs = 1000;        // "Back"/"Step" in a sound or on the CD
 constexpr qint64 kDefaultFrameMs = 40;  // "Back"/"Step" in a movie whose frame rate is unknown
 // Frames beyond these are not shown: a hostile file must not make us allocate gigabytes per frame.
@@ -174,6 +176,44 @@ GstPadProbeReturn fixAspectSign(GstPad*, GstPadProbeInfo* info, gpointer) {
 void onDemuxerPad(GstElement*, GstPad* pad, gpointer) {
   if (GST_PAD_IS_SRC(pad))
     gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &fixAspectSign, nullptr, nullptr);
+}
+
+// Whether a demuxer of the pipeline gave up before it exposed any stream: its pulling task has stopped and
+// it has no source pad. decodebin holds back the errors an element it plugs posts while it is still setting
+// that element's state (to try another one should the change fail) and drops them when the change
+// succeeds; a demuxer that fails at once in pull mode (a .mov cut before its movie header) can post its
+// error in that moment, and then nobody hears of it and the pipeline waits for a preroll that never comes.
+bool demuxerGaveUp(GstElement* pipeline) {
+  bool gaveUp = false;
+  const OwnedBy<GstIterator, gst_iterator_free> elements(gst_bin_iterate_recurse(GST_BIN(pipeline)));
+  GValue item = G_VALUE_INIT;
+  for (bool more = true; more && !gaveUp;) {
+    switch (gst_iterator_next(elements.get(), &item)) {
+      case GST_ITERATOR_OK: {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        GST_OBJECT_LOCK(element);
+        const bool exposed = element->numsrcpads > 0;
+        GST_OBJECT_UNLOCK(element);
+        if (!exposed)
+          gst_element_foreach_sink_pad(
+              element,
+              [](GstElement*, GstPad* pad, gpointer found) -> gboolean {
+                if (gst_pad_get_task_state(pad) == GST_TASK_PAUSED) *static_cast<bool*>(found) = true;
+                return TRUE;
+              },
+              &gaveUp);
+        g_value_reset(&item);
+        break;
+      }
+      case GST_ITERATOR_RESYNC:
+        gst_iterator_resync(elements.get());
+        break;
+      default:
+        more = false;
+    }
+  }
+  g_value_unset(&item);
+  return gaveUp;
 }
 
 // Every element the playbin makes, on the thread that makes it.
@@ -573,6 +613,8 @@ MMControl::MMControl(QObject* parent) : QObject(parent) {
   initGStreamer();
   progressCheck_.setInterval(kProgressCheckMs);
   connect(&progressCheck_, &QTimer::timeout, this, &MMControl::checkProgress);
+  prerollCheck_.setInterval(kPrerollCheckMs);
+  connect(&prerollCheck_, &QTimer::timeout, this, &MMControl::checkPreroll);
   worker_ = std::make_unique<Worker>();
 }
 
@@ -768,6 +810,7 @@ void MMControl::openSession(bool cd) {
     if (gst_element_set_state(s->pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE)
       s->postFailure();
   });
+  prerollCheck_.start();
   QTimer::singleShot(cd ? kCdPrerollLimitMs : kPrerollLimitMs, this, [this, gen = s->gen] {
     if (session_ && session_->gen == gen && !session_->prerolled) handleFailure(gen);
   });
@@ -775,6 +818,7 @@ void MMControl::openSession(bool cd) {
 
 void MMControl::closeSession() {
   refused_ = false;
+  prerollCheck_.stop();
   if (surface_) {
     surface_->hide();
     surface_->clear();
@@ -921,6 +965,7 @@ void MMControl::handleMessage(quint64 gen, quint64 seekSerial, GstMessage* messa
           session_->queryPosition(start) && start > 0)
         session_->startMs = start / GST_MSECOND;
       session_->prerolled = true;
+      prerollCheck_.stop();
       session_->durationMs = -1;
       gint videoStreams = 0;
       g_object_get(session_->pipeline.get(), "n-video", &videoStreams, nullptr);
@@ -1009,6 +1054,11 @@ void MMControl::checkProgress() {
   } else if (stillSince_.elapsed() >= (session_->cd ? kCdStallLimitMs : kStallLimitMs)) {
     handleFailure(session_->gen);
   }
+}
+
+void MMControl::checkPreroll() {
+  if (!session_ || session_->prerolled) return prerollCheck_.stop();
+  if (demuxerGaveUp(session_->pipeline.get())) handleFailure(session_->gen);
 }
 
 void MMControl::handleNoSoundOutput() {

@@ -105,6 +105,7 @@ class MMControl : public QObject {
   void handleNoSoundOutput();
   void handleFrame(quint64 gen);
   void checkProgress();  // fails a play whose position stands still
+  void checkPreroll();   // fails a medium whose demuxer gave up unheard before it prerolled
 
   QString deviceType_;
   QString fileName_;
@@ -130,6 +131,7 @@ class MMControl : public QObject {
   QTimer progressCheck_{};
   qint64 stillPosition_ = -1;   // the pipeline's position, ns, when it was last seen to move
   QElapsedTimer stillSince_{};  // invalid while standing still is not counted
+  QTimer prerollCheck_{};       // runs from the open of a medium until it has prerolled
 
   std::unique_ptr<Worker> worker_;  // declared last: destroyed first, after it has run every queued task
 };

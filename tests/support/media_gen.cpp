@@ -624,3 +624,15 @@ QString writeMpegAt(const QString& path, int ms, int scrStartMs, int ptsLeadMs, 
   if (!shiftProgramStream(ps, scrShift, scrShift + qint64(ptsLeadMs) * 90)) return {};
   return vcd ? writeVcdSectors(path, ps) : writeBytes(path, ps);
 }
+
+QString writeTruncatedMov(const QString& path, int ms) {
+  const QString whole = path + QStringLiteral(".whole.mov");
+  if (encodeToFile(testVideo(ms, {320, 240}, QColor()) +
+                       QStringLiteral(" ! x264enc ! h264parse ! qtmux ! filesink name=out"),
+                   whole)
+          .isEmpty())
+    return {};
+  const QByteArray bytes = readAndRemove(whole);
+  if (bytes.indexOf("moov") < bytes.size() / 3) return {};  // the header must be in the part cut off
+  return writeBytes(path, bytes.left(bytes.size() / 3));
+}

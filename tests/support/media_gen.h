@@ -48,6 +48,9 @@ QString writeCdImage(const QString& dir, const QList<int>& trackMs);
 // GStreamer pipeline run to its end with a bound. AVI: raw I420 video; MOV: JPEG frames in QuickTime.
 QString writeAvi(const QString& path, int ms, QSize size = {64, 48}, QColor colour = Qt::red);
 QString writeMov(const QString& path, int ms, QSize size = {64, 48}, QColor colour = Qt::green);
+// The first third of an H.264 movie in QuickTime (colour bars, 320x240), as a download cut short leaves it:
+// the movie header, which the muxer writes last, is missing.
+QString writeTruncatedMov(const QString& path, int ms);
 
 // Uncompressed AVI as common converters write it, built byte by byte: the OpenDML video properties
 // ('vprp', a 4:3 frame) in the stream list, an 'odml' list with its 'dmlh', JUNK padding, the INFO list,
