@@ -1,6 +1,6 @@
 // Writes a fuzz target's seed corpus into a folder: for pictures, one of every variant the loader reads
 // (built by the tests' picture and metafile builders); for list and settings files, a handful of
-// representative files, well-formed and not; for sounds, ADPCM WAVs and MIDI files written byte by byte.
+// representative files, well-formed and not; for sounds, ADPCM and PCM WAVs and MIDI files, byte by byte.
 
 #include "support/picture_gen.h"
 #include "support/wmf_gen.h"
@@ -140,6 +140,22 @@ QByteArray AdpcmWav(bool ms, int channels, int blocks) {
   return "RIFF" + Le(quint32(body.size()), 4) + body;
 }
 
+// A PCM WAV of an odd number of 8-bit mono samples, its data chunk padded; extensible = in the extensible
+// format with the PCM subformat.
+QByteArray OddPcmWav(bool extensible) {
+  QByteArray fmt =
+      Le(extensible ? 0xfffe : 1, 2) + Le(1, 2) + Le(11025, 4) + Le(11025, 4) + Le(1, 2) + Le(8, 2);
+  if (extensible)
+    fmt += Le(22, 2) + Le(8, 2) + Le(4, 4) + Le(1, 2) +
+           QByteArray("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 14);
+  QByteArray data;
+  for (int i = 0; i < 101; ++i) data += char(128 + (i % 20) * 4);
+  QByteArray body = "WAVE";
+  body += "fmt " + Le(quint32(fmt.size()), 4) + fmt;
+  body += "data" + Le(quint32(data.size()), 4) + data + '\0';
+  return "RIFF" + Le(quint32(body.size()), 4) + body;
+}
+
 // A MIDI file: a tempo map in the first track, notes with running status and a SysEx in the others.
 QByteArray Midi(int format) {
   const QByteArray tempo = QByteArray("\x00\xff\x51\x03", 4) + Be(500000, 3) +
@@ -162,6 +178,8 @@ Seeds soundSeeds() {
       {"ms mono", AdpcmWav(true, 1, 3)},
       {"ms stereo", AdpcmWav(true, 2, 2)},
       {"ima cut", AdpcmWav(false, 1, 2).left(300)},
+      {"pcm odd", OddPcmWav(false)},
+      {"pcm extensible odd", OddPcmWav(true)},
       {"midi 0", Midi(0)},
       {"midi 1", Midi(1)},
       {"midi 2", Midi(2)},

@@ -1,9 +1,11 @@
 // libFuzzer entry point: the sound files the program reads itself instead of GStreamer, a MIDI song (its
-// tempo map and events) and an ADPCM WAV (its headers, then every block decoded). Nothing may crash, hang,
-// allocate without bound or trip a sanitizer, and what is read stays within the readers' stated bounds.
+// tempo map and events), an ADPCM WAV (its headers, then every block decoded) and a PCM WAV (its headers).
+// Nothing may crash, hang, allocate without bound or trip a sanitizer, and what is read stays within the
+// readers' stated bounds.
 
 #include "media/adpcm_wave.h"
 #include "media/midi_song.h"
+#include "media/pcm_wave.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -34,6 +36,18 @@ void readAdpcm(const QByteArray& bytes) {
   }
 }
 
+void readPcm(const QByteArray& bytes) {
+  QBuffer buffer;
+  buffer.setData(bytes);
+  if (!buffer.open(QIODevice::ReadOnly)) return;
+  const std::optional<PcmWave> wave = readPcmWave(buffer);
+  if (!wave) return;
+  if (wave->channels < 1 || wave->channels > PcmWave::kMaxChannels || wave->rate < 1 ||
+      wave->rate > PcmWave::kMaxRate || wave->frameBytes() < 1 || wave->frames < 1 || wave->dataOffset < 0 ||
+      wave->dataOffset + wave->frames * wave->frameBytes() > bytes.size() || wave->durationNs() < 0)
+    std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -42,5 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (song->events.size() > MidiSong::kMaxEvents) std::abort();
   }
   readAdpcm(bytes);
+  readPcm(bytes);
   return 0;
 }

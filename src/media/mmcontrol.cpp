@@ -3,6 +3,7 @@
 #include "media/adpcm_source.h"
 #include "media/gst_ptr.h"
 #include "media/midi_source.h"
+#include "media/pcm_source.h"
 #include "media/video_surface.h"
 #include "platform/file_names.h"
 
@@ -47,6 +48,13 @@ constexpr int kProgressCheckMs = 250;
 constexpr int kPrerollCheckMs = 100;
 constexpr qint64 kStepMs = 1000;        // "Back"/"Step" in a sound or on the CD
 constexpr qint64 kDefaultFrameMs = 40;  // "Back"/"Step" in a movie whose frame rate is unknown
+// An MPEG program stream's demuxer seeks to the pack whose clock reference is the target, past the key frame
+// that the target's picture needs, and its decoder then drops every picture up to the next key frame: a
+// "Back" went forward by a group of pictures, up to a second. Its seeks start this much earlier (more than
+// the longest group of pictures and the lead of the stream's data over its presentation times), and the
+// segment it sends is moved up to the target, so that the decoders and sinks drop what lies before it, as
+// after the accurate seek the demuxer does not do.
+constexpr qint64 kProgramStreamSeekLeadNs = 2 * qint64(GST_SECOND);
 // Frames beyond these are not shown: a hostile file must not make us allocate gigabytes per frame.
 constexpr int kMaxFrameSide = 16384;
 constexpr qint64 kMaxFramePixels = 40'000'000;
@@ -216,13 +224,6 @@ bool demuxerGaveUp(GstElement* pipeline) {
   return gaveUp;
 }
 
-// Every element the playbin makes, on the thread that makes it.
-void onElementSetup(GstElement*, GstElement* element, gpointer) {
-  GstElementFactory* factory = gst_element_get_factory(element);
-  if (factory && g_strcmp0(GST_OBJECT_NAME(factory), "avidemux") == 0)
-    g_signal_connect(element, "pad-added", G_CALLBACK(&onDemuxerPad), nullptr);
-}
-
 }  // namespace
 
 // Runs the pipeline calls that may block (state changes, seeks, the drive) one after another on its own
@@ -301,15 +302,20 @@ struct MMControl::Session {
   GstRef<GstElement> scaleCaps;    // the capsfilter after the scaler
   std::atomic<int> frameMs{0};     // one frame's duration from the negotiated caps; 0 = unknown
   std::atomic<qint64> frameNs{0};  // the same, exact
-  // A MIDI file or an ADPCM WAV file, read by us and fed through "appsrc://"; set by the worker before the
-  // pipeline starts.
+  // An MPEG program stream is demuxed: its seeks start early and are clipped to their target (the stream
+  // time clipNs; -1 = none yet) on the demuxer's pads. See kProgramStreamSeekLeadNs.
+  std::atomic<bool> programStream{false};
+  std::atomic<qint64> clipNs{-1};
+  // A MIDI file, an ADPCM WAV file or a PCM WAV file GStreamer cannot read, read by us and fed through
+  // "appsrc://"; set by the worker before the pipeline starts.
   std::unique_ptr<AppSource> own;
   QString path;  // the file, for the worker to read
 
   // A MIDI file is read here and fed to the synthesizer by us (midiparse times every event by the last
   // tempo it saw, cannot seek, and spins for ever on an event it does not know); an ADPCM WAV file is
-  // decoded by us (GStreamer's WAV reader times it at twice its speed). False for a MIDI file that holds
-  // no song. On the worker: the file may be slow to read.
+  // decoded by us (GStreamer's WAV reader times it at twice its speed), and a PCM WAV file whose data chunk
+  // has an odd length is read by us (GStreamer's WAV reader ends at once on its pad byte). False for a MIDI
+  // file that holds no song. On the worker: the file may be slow to read.
   bool prepareOwnSource() {
     QFile file;
     if (!filenames::openForReading(file, path)) return true;
@@ -321,6 +327,7 @@ struct MMControl::Session {
       own = std::make_unique<MidiSource>(std::move(*song));
     } else if (head.startsWith("RIFF")) {
       own = AdpcmSource::open(path);
+      if (!own) own = PcmSource::open(path);
     }
     if (own) g_object_set(pipeline.get(), "uri", "appsrc://", nullptr);
     return true;
@@ -427,6 +434,48 @@ struct MMControl::Session {
       o->handleMessage(g, serial, m.get());
     });
     return GST_BUS_DROP;
+  }
+
+  // Every element the playbin makes, on the thread that makes it.
+  static void onElementSetup(GstElement*, GstElement* element, gpointer data) {
+    GstElementFactory* factory = gst_element_get_factory(element);
+    const char* name = factory ? GST_OBJECT_NAME(factory) : nullptr;
+    if (g_strcmp0(name, "avidemux") == 0) {
+      g_signal_connect(element, "pad-added", G_CALLBACK(&onDemuxerPad), nullptr);
+    } else if (g_strcmp0(name, "mpegpsdemux") == 0) {
+      static_cast<Session*>(data)->programStream = true;
+      g_signal_connect(element, "pad-added", G_CALLBACK(&onProgramStreamPad), data);
+    }
+  }
+
+  static void onProgramStreamPad(GstElement*, GstPad* pad, gpointer data) {
+    if (GST_PAD_IS_SRC(pad))
+      gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &Session::clipSegment, data, nullptr);
+  }
+
+  // Moves the start of a segment that begins before the last seek's target up to the target.
+  static GstPadProbeReturn clipSegment(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (!event || GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT) return GST_PAD_PROBE_OK;
+    const qint64 clip = static_cast<Session*>(data)->clipNs;
+    const GstSegment* segment = nullptr;
+    gst_event_parse_segment(event, &segment);
+    if (clip < 0 || !segment || segment->format != GST_FORMAT_TIME || segment->rate <= 0 ||
+        !GST_CLOCK_TIME_IS_VALID(segment->start) || !GST_CLOCK_TIME_IS_VALID(segment->time) ||
+        segment->time >= guint64(clip))
+      return GST_PAD_PROBE_OK;
+    GstSegment moved;
+    gst_segment_copy_into(segment, &moved);
+    const guint64 lead = guint64(clip) - segment->time;
+    moved.start += lead;
+    moved.time += lead;
+    moved.position = moved.start;
+    if (GST_CLOCK_TIME_IS_VALID(moved.stop) && moved.stop < moved.start) return GST_PAD_PROBE_OK;
+    GstEvent* replacement = gst_event_new_segment(&moved);
+    gst_event_set_seqnum(replacement, gst_event_get_seqnum(event));
+    const GstMiniPtr<GstEvent> replaced(event);  // the probe owns the event it replaces
+    GST_PAD_PROBE_INFO_DATA(info) = replacement;
+    return GST_PAD_PROBE_OK;
   }
 
   static void onSourceSetup(GstElement*, GstElement* source, gpointer data) {
@@ -792,7 +841,7 @@ void MMControl::openSession(bool cd) {
   }
   s->path = cd ? QString() : QFileInfo(fileName_).absoluteFilePath();
   g_signal_connect(playbin.get(), "source-setup", G_CALLBACK(&Session::onSourceSetup), s.get());
-  g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(&onElementSetup), nullptr);
+  g_signal_connect(playbin.get(), "element-setup", G_CALLBACK(&Session::onElementSetup), s.get());
   GstRef<GstBus> bus = GstRef<GstBus>::adopt(gst_element_get_bus(playbin.get()));
   gst_bus_set_sync_handler(bus.get(), &Session::onBusSync, s.get(), nullptr);
 
@@ -870,9 +919,13 @@ void MMControl::seekTo(qint64 ms) {
       if (trackSeek)
         gst_element_seek(p, 1.0, gst_format_get_by_nick("track"), GST_SEEK_FLAG_FLUSH, GST_SEEK_TYPE_SET,
                          track - 1, GST_SEEK_TYPE_NONE, -1);
+      qint64 startNs = within * qint64(GST_MSECOND);
+      if (s->programStream) {
+        s->clipNs = startNs;
+        startNs = std::max<qint64>(startNs - kProgramStreamSeekLeadNs, 0);
+      }
       if (!trackSeek || within > 0)
-        gst_element_seek(p, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, within * GST_MSECOND,
-                         GST_SEEK_TYPE_NONE, -1);
+        gst_element_seek(p, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, startNs, GST_SEEK_TYPE_NONE, -1);
     }
     s->toUi([o = s->owner, g = s->gen, serial] { o->handleSeekDone(g, serial); });
   });

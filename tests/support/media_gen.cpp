@@ -49,13 +49,14 @@ qint16 sine(int i, double hz, int rate, double amplitude = 8000) {
   return qint16(std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * i / rate)));
 }
 
-// Raw video frames of ms milliseconds at 25 per second; an invalid colour gives colour bars instead.
+// Raw video frames of ms milliseconds at 25 per second; an invalid colour gives colour bars moving sideways
+// instead, so that every frame differs from the last.
 QString testVideo(int ms, QSize size, QColor colour) {
   constexpr int kFps = 25;
   const QString pattern =
       colour.isValid()
           ? QStringLiteral("pattern=solid-color foreground-color=%1").arg(colour.rgb() | 0xff000000u)
-          : QStringLiteral("pattern=smpte");
+          : QStringLiteral("pattern=smpte horizontal-speed=3");
   return QStringLiteral(
              "videotestsrc num-buffers=%1 %2 ! "
              "video/x-raw,format=I420,width=%3,height=%4,framerate=%5/1,pixel-aspect-ratio=1/1")
@@ -201,6 +202,38 @@ QString writeWav(const QString& path, int ms, int sampleRate) {
   appendLe16(wav, 16);
   wav.append("data");
   appendLe32(wav, quint32(data.size()));
+  wav.append(data);
+  return writeBytes(path, wav);
+}
+
+QString writePcmWav(const QString& path, int frames, int bits, int sampleRate) {
+  const int bytes = bits / 8;
+  QByteArray data;
+  data.reserve(frames * bytes + 1);
+  for (int i = 0; i < frames; ++i) {
+    const qint16 v = sine(i, 500, sampleRate);
+    if (bits == 8) {
+      data.append(char(128 + v / 256));
+    } else {
+      if (bits == 24) data.append('\0');
+      appendLe16(data, quint16(v));
+    }
+  }
+  const qsizetype dataBytes = data.size();
+  if (dataBytes & 1) data.append('\0');  // the pad byte after a chunk of odd length
+
+  QByteArray wav("RIFF");
+  appendLe32(wav, quint32(36 + data.size()));
+  wav.append("WAVEfmt ");
+  appendLe32(wav, 16);
+  appendLe16(wav, 1);  // PCM
+  appendLe16(wav, 1);  // mono
+  appendLe32(wav, quint32(sampleRate));
+  appendLe32(wav, quint32(sampleRate * bytes));
+  appendLe16(wav, quint16(bytes));
+  appendLe16(wav, quint16(bits));
+  wav.append("data");
+  appendLe32(wav, quint32(dataBytes));
   wav.append(data);
   return writeBytes(path, wav);
 }
@@ -495,6 +528,16 @@ QString writeRawAvi(const QString& path, RawAvi kind, int ms, QSize size) {
 QString writeMov(const QString& path, int ms, QSize size, QColor colour) {
   return encodeToFile(testVideo(ms, size, colour) + QStringLiteral(" ! jpegenc ! qtmux ! filesink name=out"),
                       path);
+}
+
+QString writeMovingMovie(const QString& path, Movie kind, int ms) {
+  const char* encoding = kind == Movie::RawAvi     ? " ! avimux"
+                         : kind == Movie::MjpegAvi ? " ! jpegenc ! avimux"
+                         : kind == Movie::JpegMov  ? " ! jpegenc ! qtmux"
+                                                   : " ! x264enc ! h264parse ! qtmux";
+  return encodeToFile(
+      testVideo(ms, {64, 48}, QColor()) + QLatin1String(encoding) + QStringLiteral(" ! filesink name=out"),
+      path);
 }
 
 QString writeMpeg(const QString& path, int ms, QSize size) {

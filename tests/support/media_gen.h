@@ -16,6 +16,10 @@ QString encodeToFile(const QString& description, const QString& path, int timeou
 // PCM WAV, 16-bit mono, a 440 Hz sine of ms milliseconds.
 QString writeWav(const QString& path, int ms, int sampleRate = 8000);
 
+// PCM WAV, mono, a 500 Hz sine of exactly frames samples of 8 (unsigned), 16 or 24 bits; a data chunk of
+// odd length is followed by its pad byte, as sound editors write it.
+QString writePcmWav(const QString& path, int frames, int bits, int sampleRate = 11025);
+
 // ADPCM WAV as sound converters write it: a 440 Hz sine (a 660 Hz one on the right channel) of ms
 // milliseconds in IMA ADPCM (format 0x11, 512-byte blocks a channel) or Microsoft ADPCM (0x02, 256-byte
 // blocks a channel, the standard table of seven predictor pairs, each block on another pair), with the
@@ -48,6 +52,10 @@ QString writeCdImage(const QString& dir, const QList<int>& trackMs);
 // GStreamer pipeline run to its end with a bound. AVI: raw I420 video; MOV: JPEG frames in QuickTime.
 QString writeAvi(const QString& path, int ms, QSize size = {64, 48}, QColor colour = Qt::red);
 QString writeMov(const QString& path, int ms, QSize size = {64, 48}, QColor colour = Qt::green);
+// A movie of ms milliseconds of colour bars moving sideways (every frame differs), 64x48 at 25 frames a
+// second: raw I420 or JPEG frames in AVI, JPEG frames or H.264 (with B-frames) in QuickTime.
+enum class Movie { RawAvi, MjpegAvi, JpegMov, H264Mov };
+QString writeMovingMovie(const QString& path, Movie kind, int ms);
 // The first third of an H.264 movie in QuickTime (colour bars, 320x240), as a download cut short leaves it:
 // the movie header, which the muxer writes last, is missing.
 QString writeTruncatedMov(const QString& path, int ms);
@@ -59,9 +67,9 @@ QString writeTruncatedMov(const QString& path, int ms);
 enum class RawAvi { RgbTopDown, RgbBottomUp, I420, Yuy2 };
 QString writeRawAvi(const QString& path, RawAvi kind, int ms, QSize size = {64, 48});
 
-// MPEG-1 video of colour bars (a solid colour would fit one pack, which leaves the demuxer no length to
-// find) in an MPEG program stream (.mpg), and the same stream in the sectors of a video CD's .dat
-// file (RIFF "CDXA", 2352-byte mode 2 sectors carrying 2324 bytes each).
+// MPEG-1 video of moving colour bars (a solid colour would fit one pack, which leaves the demuxer no length
+// to find) in an MPEG program stream (.mpg), and the same stream in the sectors of a video CD's .dat file
+// (RIFF "CDXA", 2352-byte mode 2 sectors carrying 2324 bytes each).
 QString writeMpeg(const QString& path, int ms, QSize size = {64, 48});
 QString writeVcdDat(const QString& path, int ms, QSize size = {64, 48});
 
