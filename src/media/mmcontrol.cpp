@@ -52,8 +52,8 @@ constexpr qint64 kDefaultFrameMs = 40;  // "Back"/"Step" in a movie whose frame 
 // that the target's picture needs, and its decoder then drops every picture up to the next key frame: a
 // "Back" went forward by a group of pictures, up to a second. Its seeks start this much earlier (more than
 // the longest group of pictures and the lead of the stream's data over its presentation times), and the
-// segment it sends is moved up to the target, so that the decoders and sinks drop what lies before it, as
-// after the accurate seek the demuxer does not do.
+// segment it sends is moved up to the target, so that the decoders and sinks drop what lies before it: the
+// accurate seek the demuxer does not do.
 constexpr qint64 kProgramStreamSeekLeadNs = 2 * qint64(GST_SECOND);
 // Frames beyond these are not shown: a hostile file must not make us allocate gigabytes per frame.
 constexpr int kMaxFrameSide = 16384;
