@@ -1,5 +1,7 @@
 #include "media/adpcm_wave.h"
 
+#include "media/riff_chunks.h"
+
 #include <QIODevice>
 #include <QtEndian>
 
@@ -10,8 +12,6 @@ namespace {
 
 constexpr quint16 kFormatMs = 0x0002;
 constexpr quint16 kFormatIma = 0x0011;
-// A file with more chunks before its sound than this is not worth the search.
-constexpr int kMaxChunks = 4096;
 constexpr qint64 kMaxFormatBytes = 4096;
 
 constexpr std::array<int, 89> kImaSteps = {
@@ -172,29 +172,21 @@ int AdpcmWave::framesIn(int blockBytes) const {
 }
 
 std::optional<AdpcmWave> readAdpcmWave(QIODevice& file) {
-  const QByteArray head = file.read(12);
-  if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE") return std::nullopt;
   const qint64 fileSize = file.size();
-  qint64 at = 12;
   std::optional<AdpcmWave> wave;
   qint64 factFrames = -1;
-  for (int chunk = 0; chunk < kMaxChunks && at + 8 <= fileSize; ++chunk) {
-    if (!file.seek(at)) return std::nullopt;
-    const QByteArray header = file.read(8);
-    if (header.size() < 8) return std::nullopt;
-    const quint32 size = le32(header.constData() + 4);
-    const qint64 body = at + 8;
-    const QByteArray id = header.left(4);
-    if (id == "fmt ") {
-      wave = parseFormat(file.read(std::min<qint64>(size, kMaxFormatBytes)));
+  riff::WaveChunks chunks(file);
+  while (const std::optional<riff::Chunk> chunk = chunks.next()) {
+    if (chunk->id == "fmt ") {
+      wave = parseFormat(file.read(std::min<qint64>(chunk->size, kMaxFormatBytes)));
       if (!wave) return std::nullopt;
-    } else if (id == "fact" && size >= 4) {
+    } else if (chunk->id == "fact" && chunk->size >= 4) {
       const QByteArray count = file.read(4);
       if (count.size() == 4) factFrames = le32(count.constData());
-    } else if (id == "data") {
+    } else if (chunk->id == "data") {
       if (!wave) return std::nullopt;
-      wave->dataOffset = body;
-      wave->dataBytes = std::min<qint64>(size, fileSize - body);
+      wave->dataOffset = chunk->body;
+      wave->dataBytes = std::min<qint64>(chunk->size, fileSize - chunk->body);
       const qint64 whole = wave->dataBytes / wave->blockAlign;
       const int rest = int(wave->dataBytes % wave->blockAlign);
       wave->frames = whole * wave->framesPerBlock + wave->framesIn(rest);
@@ -203,7 +195,6 @@ std::optional<AdpcmWave> readAdpcmWave(QIODevice& file) {
       if (wave->frames <= 0) return std::nullopt;
       return wave;
     }
-    at = body + qint64(size) + (size & 1);
   }
   return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "media/pcm_wave.h"
 
+#include "media/riff_chunks.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QtEndian>
@@ -12,8 +14,6 @@ constexpr quint16 kFormatPcm = 0x0001;
 constexpr quint16 kFormatExtensible = 0xfffe;
 // The rest of the extensible format's subformat after its leading format tag: PCM's.
 constexpr char kPcmGuidTail[] = "\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71";
-// A file with more chunks before its sound than this is not worth the search.
-constexpr int kMaxChunks = 4096;
 constexpr qint64 kMaxFormatBytes = 4096;
 
 quint16 le16(const char* p) { return qFromLittleEndian<quint16>(p); }
@@ -46,30 +46,21 @@ qint64 PcmWave::durationNs() const {
 }
 
 std::optional<PcmWave> readPcmWave(QIODevice& file) {
-  const QByteArray head = file.read(12);
-  if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE") return std::nullopt;
   const qint64 fileSize = file.size();
-  qint64 at = 12;
   std::optional<PcmWave> wave;
-  for (int chunk = 0; chunk < kMaxChunks && at + 8 <= fileSize; ++chunk) {
-    if (!file.seek(at)) return std::nullopt;
-    const QByteArray header = file.read(8);
-    if (header.size() < 8) return std::nullopt;
-    const quint32 size = le32(header.constData() + 4);
-    const qint64 body = at + 8;
-    const QByteArray id = header.left(4);
-    if (id == "fmt ") {
-      wave = parseFormat(file.read(std::min<qint64>(size, kMaxFormatBytes)));
+  riff::WaveChunks chunks(file);
+  while (const std::optional<riff::Chunk> chunk = chunks.next()) {
+    if (chunk->id == "fmt ") {
+      wave = parseFormat(file.read(std::min<qint64>(chunk->size, kMaxFormatBytes)));
       if (!wave) return std::nullopt;
-    } else if (id == "data") {
+    } else if (chunk->id == "data") {
       if (!wave) return std::nullopt;
-      wave->dataOffset = body;
-      wave->dataBytes = size;
-      wave->frames = std::min<qint64>(size, fileSize - body) / wave->frameBytes();
+      wave->dataOffset = chunk->body;
+      wave->dataBytes = chunk->size;
+      wave->frames = std::min<qint64>(chunk->size, fileSize - chunk->body) / wave->frameBytes();
       if (wave->frames <= 0) return std::nullopt;
       return wave;
     }
-    at = body + qint64(size) + (size & 1);
   }
   return std::nullopt;
 }
