@@ -1,5 +1,6 @@
 #include "media/adpcm_source.h"
 
+#include "media/audio_feed.h"
 #include "media/gst_ptr.h"
 #include "platform/file_names.h"
 
@@ -7,15 +8,7 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr qint64 kBufferNs = 100'000'000;
-
-qint64 frameNs(qint64 frame, int rate) {
-  return qint64(gst_util_uint64_scale_int(quint64(frame), GST_SECOND, rate));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::unique_ptr<AdpcmSource> AdpcmSource::open(const QString& path) {
   std::unique_ptr<AdpcmSource> source(new AdpcmSource);
@@ -27,15 +20,11 @@ std::unique_ptr<AdpcmSource> AdpcmSource::open(const QString& path) {
 }
 
 void AdpcmSource::attach(GstElement* appsrc) {
-  GstAudioInfo info;
-  gst_audio_info_set_format(&info, GST_AUDIO_FORMAT_S16, wave_.rate, wave_.channels, nullptr);
-  const GstMiniPtr<GstCaps> caps(gst_audio_info_to_caps(&info));
-  g_object_set(appsrc, "caps", caps.get(), "format", GST_FORMAT_TIME, "stream-type",
-               GST_APP_STREAM_TYPE_SEEKABLE, "duration", guint64(wave_.durationNs()), nullptr);
   GstAppSrcCallbacks callbacks{};
   callbacks.need_data = &AdpcmSource::onNeedData;
   callbacks.seek_data = &AdpcmSource::onSeekData;
-  gst_app_src_set_callbacks(GST_APP_SRC(appsrc), &callbacks, this, nullptr);
+  audiofeed::setUp(appsrc, GST_AUDIO_FORMAT_S16, wave_.rate, wave_.channels, wave_.durationNs(), callbacks,
+                   this);
 }
 
 void AdpcmSource::onNeedData(GstAppSrc* src, guint, gpointer self) {
@@ -57,7 +46,7 @@ void AdpcmSource::feed(GstAppSrc* src) {
   const AdpcmWave& w = wave_;
   const qint64 firstFrame = nextBlock_ * w.framesPerBlock;
   const qint64 perBuffer = std::max<qint64>(
-      1, qint64(gst_util_uint64_scale_int(kBufferNs, w.rate, GST_SECOND)) / w.framesPerBlock);
+      1, qint64(gst_util_uint64_scale_int(audiofeed::kBufferNs, w.rate, GST_SECOND)) / w.framesPerBlock);
   const qint64 blocks =
       std::min(perBuffer, (w.frames - firstFrame + w.framesPerBlock - 1) / w.framesPerBlock);
   qint64 got = 0;
@@ -87,11 +76,7 @@ void AdpcmSource::feed(GstAppSrc* src) {
     }
     if (buffer && frames > 0) {
       gst_buffer_set_size(buffer, gssize(frames * w.channels * 2));
-      GST_BUFFER_PTS(buffer) = GstClockTime(frameNs(firstFrame, w.rate));
-      GST_BUFFER_DURATION(buffer) =
-          GstClockTime(frameNs(firstFrame + frames, w.rate) - frameNs(firstFrame, w.rate));
-      GST_BUFFER_OFFSET(buffer) = guint64(firstFrame);
-      GST_BUFFER_OFFSET_END(buffer) = guint64(firstFrame + frames);
+      audiofeed::stamp(buffer, firstFrame, frames, w.rate);
       gst_app_src_push_buffer(src, owned.release());  // takes the buffer
     }
   }

@@ -1,5 +1,6 @@
 #include "media/pcm_source.h"
 
+#include "media/audio_feed.h"
 #include "media/gst_ptr.h"
 #include "platform/file_names.h"
 
@@ -8,12 +9,6 @@
 #include <algorithm>
 
 namespace {
-
-constexpr qint64 kBufferNs = 100'000'000;
-
-qint64 frameNs(qint64 frame, int rate) {
-  return qint64(gst_util_uint64_scale_int(quint64(frame), GST_SECOND, rate));
-}
 
 GstAudioFormat formatOf(int bits) {
   switch (bits) {
@@ -41,15 +36,11 @@ std::unique_ptr<PcmSource> PcmSource::open(const QString& path) {
 }
 
 void PcmSource::attach(GstElement* appsrc) {
-  GstAudioInfo info;
-  gst_audio_info_set_format(&info, formatOf(wave_.bits), wave_.rate, wave_.channels, nullptr);
-  const GstMiniPtr<GstCaps> caps(gst_audio_info_to_caps(&info));
-  g_object_set(appsrc, "caps", caps.get(), "format", GST_FORMAT_TIME, "stream-type",
-               GST_APP_STREAM_TYPE_SEEKABLE, "duration", guint64(wave_.durationNs()), nullptr);
   GstAppSrcCallbacks callbacks{};
   callbacks.need_data = &PcmSource::onNeedData;
   callbacks.seek_data = &PcmSource::onSeekData;
-  gst_app_src_set_callbacks(GST_APP_SRC(appsrc), &callbacks, this, nullptr);
+  audiofeed::setUp(appsrc, formatOf(wave_.bits), wave_.rate, wave_.channels, wave_.durationNs(), callbacks,
+                   this);
 }
 
 void PcmSource::onNeedData(GstAppSrc* src, guint, gpointer self) { static_cast<PcmSource*>(self)->feed(src); }
@@ -67,8 +58,9 @@ void PcmSource::feed(GstAppSrc* src) {
   if (ended_) return;
   const PcmWave& w = wave_;
   const qint64 first = nextFrame_;
-  const qint64 wanted = std::min(
-      std::max<qint64>(1, gst_util_uint64_scale_int(kBufferNs, w.rate, GST_SECOND)), w.frames - first);
+  const qint64 wanted =
+      std::min(std::max<qint64>(1, gst_util_uint64_scale_int(audiofeed::kBufferNs, w.rate, GST_SECOND)),
+               w.frames - first);
   qint64 frames = 0;
   if (wanted > 0 && file_.seek(w.dataOffset + first * w.frameBytes())) {
     GstMiniPtr<GstBuffer> owned(gst_buffer_new_allocate(nullptr, gsize(wanted * w.frameBytes()), nullptr));
@@ -81,10 +73,7 @@ void PcmSource::feed(GstAppSrc* src) {
     if (frames > 0) {
       GstBuffer* buffer = owned.get();
       gst_buffer_set_size(buffer, gssize(frames * w.frameBytes()));
-      GST_BUFFER_PTS(buffer) = GstClockTime(frameNs(first, w.rate));
-      GST_BUFFER_DURATION(buffer) = GstClockTime(frameNs(first + frames, w.rate) - frameNs(first, w.rate));
-      GST_BUFFER_OFFSET(buffer) = guint64(first);
-      GST_BUFFER_OFFSET_END(buffer) = guint64(first + frames);
+      audiofeed::stamp(buffer, first, frames, w.rate);
       gst_app_src_push_buffer(src, owned.release());  // takes the buffer
     }
   }
