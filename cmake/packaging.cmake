@@ -17,10 +17,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 # The summary above is the package's first line; this is the text below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Glintview walks drives and folders in one small window: click a file and see\n\
-the picture (bitmaps, icons, cursors, metafiles, JPEG, GIF; zoom, scroll, drag,\n\
-full screen), or hear and see the sound or movie (WAV, MIDI, AVI, QuickTime,\n\
-MPEG, VCD movies, the audio CD). It keeps a list of favourites. The interface\n\
-is in English and Traditional Chinese.")
+the picture (bitmaps, icons, cursors, metafiles, JPEG, GIF, PNG, WebP, TIFF,\n\
+SVG, HEIF, AVIF, JPEG XL; zoom, scroll, drag, full screen), or hear and see\n\
+the sound or movie (WAV, MIDI, AVI, QuickTime, MPEG, VCD movies, the audio\n\
+CD). It keeps a list of favourites. The interface is in English and\n\
+Traditional Chinese.")
 set(glv_runtime_depends
     "gstreamer1.0-plugins-base"
     "gstreamer1.0-plugins-good"
@@ -31,13 +32,15 @@ set(glv_runtime_depends
     "timgm6mb-soundfont | fluid-soundfont-gm"
     "fonts-noto-cjk | fonts-arphic-uming"
     # Qt's own buttons and dialogs in Chinese.
-    "qt6-translations-l10n")
+    "qt6-translations-l10n"
+    # WebP, TIFF and the other pictures that Qt reads through plugins nothing links.
+    "qt6-image-formats-plugins")
 find_program(GLV_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(GLV_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   list(PREPEND glv_runtime_depends libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libgstreamer1.0-0
-       libgstreamer-plugins-base1.0-0 libcdio19)
+       libgstreamer-plugins-base1.0-0 libcdio19 libqt6svg6 libheif1 libjxl0.7)
 endif()
 list(JOIN glv_runtime_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")

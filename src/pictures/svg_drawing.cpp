@@ -1,0 +1,1 @@
+#include "pictures/svg_drawing.h"
