@@ -1,0 +1,354 @@
+// The HEIF / AVIF and JPEG XL readers on pictures made here by the libraries' own encoders: sizes, colours,
+// alpha, orientation and colour profiles as shown, and hostile files (cut short, garbage, absurd sizes)
+// refused without decoding.
+#include "pictures/heif_image.h"
+#include "pictures/jxl_image.h"
+
+#include <QBuffer>
+#include <QColorSpace>
+#include <QTest>
+#include <QtEndian>
+
+#include <jxl/encode_cxx.h>
+#include <libheif/heif.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+enum class Kind { Heif, Jxl };
+
+// Four quarters of plain colours, so that orientation and colour show in four pixels; the bottom right
+// quarter is half transparent when there is alpha.
+QImage quarters(bool alpha) {
+  QImage image(64, 48, QImage::Format_RGBA8888);
+  image.fill(Qt::white);
+  const QRgb corner = alpha ? qRgba(255, 255, 255, 128) : qRgb(255, 255, 255);
+  const QRgb colours[4] = {qRgb(220, 20, 20), qRgb(20, 200, 20), qRgb(20, 20, 220), corner};
+  for (int y = 0; y < 48; ++y) {
+    for (int x = 0; x < 64; ++x) image.setPixel(x, y, colours[(y >= 24) * 2 + (x >= 32)]);
+  }
+  return image;
+}
+
+struct HeifOptions {
+  heif_compression_format codec = heif_compression_HEVC;
+  heif_orientation orientation = heif_orientation_normal;
+  QByteArray icc;
+  bool displayP3 = false;
+};
+
+heif_error appendTo(heif_context*, const void* data, size_t size, void* out) {
+  static_cast<QByteArray*>(out)->append(static_cast<const char*>(data), qsizetype(size));
+  return {heif_error_Ok, heif_suberror_Unspecified, ""};
+}
+
+QByteArray makeHeif(const QImage& image, const HeifOptions& options) {
+  std::unique_ptr<heif_context, decltype(&heif_context_free)> context(heif_context_alloc(), heif_context_free);
+  heif_image* raw = nullptr;
+  heif_image_create(image.width(), image.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGBA, &raw);
+  std::unique_ptr<heif_image, decltype(&heif_image_release)> picture(raw, heif_image_release);
+  heif_image_add_plane(raw, heif_channel_interleaved, image.width(), image.height(), 8);
+  int stride = 0;
+  uint8_t* pixels = heif_image_get_plane(raw, heif_channel_interleaved, &stride);
+  for (int y = 0; y < image.height(); ++y) memcpy(pixels + y * stride, image.constScanLine(y), image.width() * 4);
+  if (!options.icc.isEmpty()) heif_image_set_raw_color_profile(raw, "prof", options.icc.data(), options.icc.size());
+  std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)> nclx(
+      heif_nclx_color_profile_alloc(), heif_nclx_color_profile_free);
+  if (options.displayP3) {
+    nclx->color_primaries = heif_color_primaries_SMPTE_EG_432_1;
+    nclx->transfer_characteristics = heif_transfer_characteristic_IEC_61966_2_1;
+    heif_image_set_nclx_color_profile(raw, nclx.get());
+  }
+  heif_encoder* encoder = nullptr;
+  if (heif_context_get_encoder_for_format(context.get(), options.codec, &encoder).code != heif_error_Ok) return {};
+  heif_encoder_set_lossy_quality(encoder, 90);
+  heif_encoding_options* encoding = heif_encoding_options_alloc();
+  encoding->image_orientation = options.orientation;
+  if (options.displayP3) encoding->output_nclx_profile = nclx.get();
+  const heif_error encoded = heif_context_encode_image(context.get(), raw, encoder, encoding, nullptr);
+  heif_encoding_options_free(encoding);
+  heif_encoder_release(encoder);
+  QByteArray file;
+  heif_writer writer{1, appendTo};
+  if (encoded.code != heif_error_Ok || heif_context_write(context.get(), &writer, &file).code != heif_error_Ok) {
+    return {};
+  }
+  return file;
+}
+
+struct JxlOptions {
+  bool lossless = true;
+  bool container = false;
+  JxlOrientation orientation = JXL_ORIENT_IDENTITY;
+  QByteArray icc;
+};
+
+QByteArray makeJxl(const QImage& image, const JxlOptions& options) {
+  const JxlEncoderPtr encoder = JxlEncoderMake(nullptr);
+  const bool alpha = image.hasAlphaChannel();
+  JxlBasicInfo info;
+  JxlEncoderInitBasicInfo(&info);
+  info.xsize = image.width();
+  info.ysize = image.height();
+  info.bits_per_sample = 8;
+  info.num_color_channels = 3;
+  info.num_extra_channels = alpha ? 1 : 0;
+  info.alpha_bits = alpha ? 8 : 0;
+  info.orientation = options.orientation;
+  info.uses_original_profile = options.lossless;
+  JxlEncoderUseContainer(encoder.get(), options.container);
+  JxlEncoderSetBasicInfo(encoder.get(), &info);
+  if (options.icc.isEmpty()) {
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, false);
+    JxlEncoderSetColorEncoding(encoder.get(), &srgb);
+  } else {
+    JxlEncoderSetICCProfile(encoder.get(), reinterpret_cast<const uint8_t*>(options.icc.data()), options.icc.size());
+  }
+  JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder.get(), nullptr);
+  JxlEncoderSetFrameLossless(settings, options.lossless);
+  const QImage pixels = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+  const JxlPixelFormat format{alpha ? 4u : 3u, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+  std::vector<uint8_t> packed;
+  for (int y = 0; y < pixels.height(); ++y) {
+    packed.insert(packed.end(), pixels.constScanLine(y), pixels.constScanLine(y) + pixels.width() * format.num_channels);
+  }
+  if (JxlEncoderAddImageFrame(settings, &format, packed.data(), packed.size()) != JXL_ENC_SUCCESS) return {};
+  JxlEncoderCloseInput(encoder.get());
+  QByteArray file(1 << 16, '\0');
+  auto* next = reinterpret_cast<uint8_t*>(file.data());
+  size_t left = file.size();
+  if (JxlEncoderProcessOutput(encoder.get(), &next, &left) != JXL_ENC_SUCCESS) return {};
+  file.resize(file.size() - qsizetype(left));
+  return file;
+}
+
+// Every "ispe" (the stored size of an item) set to claim another size; the coded pictures stay.
+QByteArray withIspe(QByteArray heif, QSize size) {
+  for (qsizetype at = heif.indexOf("ispe"); at >= 0; at = heif.indexOf("ispe", at + 4)) {
+    qToBigEndian<quint32>(size.width(), heif.data() + at + 8);
+    qToBigEndian<quint32>(size.height(), heif.data() + at + 12);
+  }
+  return heif;
+}
+
+// The HEIF with its coded data (the "mdat" box) overwritten: the boxes that describe it stay.
+QByteArray spoiled(QByteArray heif) {
+  const qsizetype at = heif.indexOf("mdat") + 4;
+  heif.replace(at, heif.size() - at, QByteArray(heif.size() - at, '\xFF'));
+  return heif;
+}
+
+// The bare codestream with its size header rewritten to claim a square of `side` (bits are read and written
+// from the lowest of each byte up); the rest of the stream follows bit for bit.
+QByteArray withJxlSide(const QByteArray& jxl, int side) {
+  auto bit = [&](qsizetype at) { return (uchar(jxl[at / 8]) >> (at % 8)) & 1; };
+  qsizetype at = 16;
+  auto bits = [&](int count) {
+    int value = 0;
+    for (int i = 0; i < count; ++i) value |= bit(at++) << i;
+    return value;
+  };
+  const int kSizeBits[4] = {9, 13, 18, 30};
+  if (bits(1)) {  // small: sizes in eighths
+    bits(5);
+    if (bits(3) == 0) bits(5);
+  } else {
+    bits(kSizeBits[bits(2)]);
+    if (bits(3) == 0) bits(kSizeBits[bits(2)]);
+  }
+  QByteArray out = jxl.left(2);
+  int filled = 0;
+  auto put = [&](quint32 value, int count) {
+    for (int i = 0; i < count; ++i, ++filled) {
+      if (filled % 8 == 0) out.append('\0');
+      out.back() = char(uchar(out.back()) | (((value >> i) & 1) << (filled % 8)));
+    }
+  };
+  put(0, 1);           // not small
+  put(2, 2);           // 18 bits of height - 1
+  put(side - 1, 18);
+  put(1, 3);           // width = height
+  while (at < jxl.size() * 8) put(bit(at++), 1);
+  return out;
+}
+
+// A file's worth of pseudo-random bytes behind its first `keep` bytes.
+QByteArray garbageAfter(const QByteArray& file, int keep) {
+  QByteArray out = file.left(keep);
+  quint32 state = 12345;
+  while (out.size() < 4096) {
+    state = state * 1664525 + 1013904223;
+    out.append(char(state >> 24));
+  }
+  return out;
+}
+
+QSize sizeOf(Kind kind, const QByteArray& file) {
+  QBuffer buffer;
+  buffer.setData(file);
+  buffer.open(QIODevice::ReadOnly);
+  return kind == Kind::Heif ? heifimage::size(buffer) : jxlimage::size(buffer);
+}
+
+// The picture read, and the sizes `allowed` was asked about (it says yes to what `limit` holds).
+QImage readOf(Kind kind, const QByteArray& file, QList<QSize>* asked, QSize limit = QSize(4096, 4096)) {
+  QBuffer buffer;
+  buffer.setData(file);
+  buffer.open(QIODevice::ReadOnly);
+  buffer.seek(file.size() / 2);  // anywhere: the readers start from the beginning
+  const auto allowed = [&](QSize size) {
+    asked->append(size);
+    return size.width() <= limit.width() && size.height() <= limit.height();
+  };
+  return kind == Kind::Heif ? heifimage::read(buffer, allowed) : jxlimage::read(buffer, allowed);
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Kind)
+
+class TestHeifJxl : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void readsAsShown_data();
+  void readsAsShown();
+  void refusesHostileFiles_data();
+  void refusesHostileFiles();
+};
+
+void TestHeifJxl::readsAsShown_data() {
+  QTest::addColumn<Kind>("kind");
+  QTest::addColumn<QByteArray>("file");
+  QTest::addColumn<QImage>("expected");  // the source as it should be shown
+  QTest::addColumn<int>("tolerance");
+  QTest::addColumn<QColorSpace>("space");
+  QTest::addColumn<QByteArray>("headersOnly");  // the file with its coded picture spoiled; empty: none
+
+  const QImage opaque = quarters(false);
+  const QImage translucent = quarters(true);
+  const QImage turned = opaque.transformed(QTransform().rotate(90));
+  const QByteArray adobe = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+
+  const QByteArray heic = makeHeif(opaque, {});
+  QTest::newRow("HEIC") << Kind::Heif << heic << opaque << 12 << QColorSpace() << spoiled(heic);
+  QTest::newRow("HEIC turned a quarter, with an ICC profile")
+      << Kind::Heif
+      << makeHeif(opaque, {.orientation = heif_orientation_rotate_90_cw, .icc = adobe}) << turned << 12
+      << QColorSpace(QColorSpace::AdobeRgb) << QByteArray();
+  QTest::newRow("AVIF with alpha, Display P3 by code points")
+      << Kind::Heif << makeHeif(translucent, {.codec = heif_compression_AV1, .displayP3 = true}) << translucent
+      << 12 << QColorSpace(QColorSpace::DisplayP3) << QByteArray();
+  const QByteArray jxl = makeJxl(translucent, {});
+  QTest::newRow("JPEG XL lossless with alpha")
+      << Kind::Jxl << jxl << translucent << 0 << QColorSpace() << jxl.left(16);
+  QTest::newRow("JPEG XL lossy") << Kind::Jxl << makeJxl(opaque, {.lossless = false}) << opaque << 12
+                                 << QColorSpace() << QByteArray();
+  QTest::newRow("JPEG XL container, orientation 6, with an ICC profile")
+      << Kind::Jxl << makeJxl(opaque, {.container = true, .orientation = JXL_ORIENT_ROTATE_90_CW, .icc = adobe})
+      << turned << 0 << QColorSpace(QColorSpace::AdobeRgb) << QByteArray();
+}
+
+void TestHeifJxl::readsAsShown() {
+  QFETCH(Kind, kind);
+  QFETCH(QByteArray, file);
+  QFETCH(QImage, expected);
+  QFETCH(int, tolerance);
+  QFETCH(QColorSpace, space);
+  QFETCH(QByteArray, headersOnly);
+  QVERIFY(!file.isEmpty());
+
+  const QByteArray head = file.left(64);
+  QCOMPARE(heifimage::looksLikeHeif(head), kind == Kind::Heif);
+  QCOMPARE(jxlimage::looksLikeJxl(head), kind == Kind::Jxl);
+  QCOMPARE(sizeOf(kind, file), expected.size());
+  if (!headersOnly.isEmpty()) {
+    // The size needs nothing decoded, and the coded picture is not there to be decoded.
+    QCOMPARE(sizeOf(kind, headersOnly), expected.size());
+    QList<QSize> asked;
+    QVERIFY(readOf(kind, headersOnly, &asked).isNull());
+  }
+
+  QList<QSize> asked;
+  const QImage image = readOf(kind, file, &asked);
+  QCOMPARE(asked, QList<QSize>{expected.size()});
+  QCOMPARE(image.size(), expected.size());
+  QCOMPARE(image.hasAlphaChannel(), expected.hasAlphaChannel());
+  QCOMPARE(image.colorSpace(), space);
+  QCOMPARE(image.devicePixelRatio(), 1.0);
+  const QImage pixels = image.convertToFormat(QImage::Format_RGBA8888);
+  for (const QPoint at : {QPoint(16, 12), QPoint(48, 12), QPoint(16, 36), QPoint(48, 36)}) {
+    const QPoint scaled(at.x() * expected.width() / 64, at.y() * expected.height() / 48);
+    const QColor got = pixels.pixelColor(scaled);
+    const QColor want = expected.pixelColor(scaled);
+    const int off = std::max({std::abs(got.red() - want.red()), std::abs(got.green() - want.green()),
+                              std::abs(got.blue() - want.blue()), std::abs(got.alpha() - want.alpha())});
+    QVERIFY2(off <= tolerance, qPrintable(QStringLiteral("at %1,%2: %3 for %4")
+                                              .arg(scaled.x())
+                                              .arg(scaled.y())
+                                              .arg(got.name(QColor::HexArgb), want.name(QColor::HexArgb))));
+  }
+}
+
+void TestHeifJxl::refusesHostileFiles_data() {
+  QTest::addColumn<Kind>("kind");
+  QTest::addColumn<QByteArray>("file");
+  QTest::addColumn<QSize>("claimed");  // what `allowed` must be asked (and refuses); empty: no such claim
+
+  const QImage image = quarters(true);
+  const QList<std::pair<Kind, QByteArray>> sources = {
+      {Kind::Heif, makeHeif(image, {})},
+      {Kind::Heif, makeHeif(image, {.codec = heif_compression_AV1})},
+      {Kind::Jxl, makeJxl(image, {})},
+      {Kind::Jxl, makeJxl(image, {.container = true})},
+  };
+  for (const auto& [kind, file] : sources) {
+    const char* name = kind == Kind::Heif ? (file.contains("av01") ? "AVIF" : "HEIC")
+                                          : (file.startsWith("\xFF\x0A") ? "JPEG XL" : "JPEG XL container");
+    for (const qsizetype cut : {qsizetype(1), qsizetype(12), qsizetype(40), file.size() / 4, file.size() / 2,
+                                file.size() * 3 / 4, file.size() - 1}) {
+      QTest::addRow("%s cut at %lld", name, qint64(cut)) << kind << file.left(cut) << QSize();
+    }
+    QTest::addRow("%s garbage after the signature", name) << kind << garbageAfter(file, 12) << QSize();
+  }
+  const QByteArray heic = sources[0].second;
+  QTest::newRow("HEIC claiming 60000 x 60000") << Kind::Heif << withIspe(heic, QSize(60000, 60000))
+                                               << QSize(60000, 60000);
+  QTest::newRow("AVIF claiming 60000 x 60000")
+      << Kind::Heif << withIspe(sources[1].second, QSize(60000, 60000)) << QSize(60000, 60000);
+  QTest::newRow("HEIC claiming 0 x 0") << Kind::Heif << withIspe(heic, QSize(0, 0)) << QSize();
+  QByteArray hugeMeta = heic;
+  qToBigEndian<quint32>(0xFFFFFFF0u, hugeMeta.data() + hugeMeta.indexOf("meta") - 4);
+  QTest::newRow("HEIC with a meta box of 4 GiB") << Kind::Heif << hugeMeta << QSize();
+  QByteArray hugeData = heic;
+  qToBigEndian<quint32>(1u, hugeData.data() + hugeData.indexOf("mdat") - 4);  // a 64-bit size follows...
+  hugeData.insert(hugeData.indexOf("mdat") + 4, QByteArray::fromHex("7FFFFFFFFFFFFFFF"));
+  QTest::newRow("HEIC with a data box of 2^63 bytes") << Kind::Heif << hugeData << QSize();
+  QTest::newRow("JPEG XL claiming 60000 x 60000")
+      << Kind::Jxl << withJxlSide(sources[2].second, 60000) << QSize(60000, 60000);
+}
+
+void TestHeifJxl::refusesHostileFiles() {
+  QFETCH(Kind, kind);
+  QFETCH(QByteArray, file);
+  QFETCH(QSize, claimed);
+
+  QList<QSize> asked;
+  QVERIFY(readOf(kind, file, &asked).isNull());
+  // Asked at most once, and about the size size() reports: a reader does not decode to learn it.
+  const QSize reported = sizeOf(kind, file);
+  QVERIFY2(asked.isEmpty() || asked == QList<QSize>{reported}, qPrintable(QDebug::toString(asked)));
+  if (!claimed.isEmpty()) {
+    QCOMPARE(reported, claimed);
+    QCOMPARE(asked, QList<QSize>{claimed});
+  }
+}
+
+QTEST_GUILESS_MAIN(TestHeifJxl)
+#include "test_heif_jxl.moc"
