@@ -24,6 +24,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <functional>
 #include <limits>
@@ -186,33 +187,18 @@ void onDemuxerPad(GstElement*, GstPad* pad, gpointer) {
     gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &fixAspectSign, nullptr, nullptr);
 }
 
-// Whether a demuxer of the pipeline gave up before it exposed any stream: its pulling task has stopped and
-// it has no source pad. decodebin holds back the errors an element it plugs posts while it is still setting
-// that element's state (to try another one should the change fail) and drops them when the change
-// succeeds; a demuxer that fails at once in pull mode (a .mov cut before its movie header) can post its
-// error in that moment, and then nobody hears of it and the pipeline waits for a preroll that never comes.
-bool demuxerGaveUp(GstElement* pipeline) {
-  bool gaveUp = false;
+// Calls f for every element inside the pipeline, at any depth, until it returns true; whether one did.
+template <typename F>
+bool anyElement(GstElement* pipeline, F f) {
+  bool found = false;
   const OwnedBy<GstIterator, gst_iterator_free> elements(gst_bin_iterate_recurse(GST_BIN(pipeline)));
   GValue item = G_VALUE_INIT;
-  for (bool more = true; more && !gaveUp;) {
+  for (bool more = true; more && !found;) {
     switch (gst_iterator_next(elements.get(), &item)) {
-      case GST_ITERATOR_OK: {
-        auto* element = GST_ELEMENT(g_value_get_object(&item));
-        GST_OBJECT_LOCK(element);
-        const bool exposed = element->numsrcpads > 0;
-        GST_OBJECT_UNLOCK(element);
-        if (!exposed)
-          gst_element_foreach_sink_pad(
-              element,
-              [](GstElement*, GstPad* pad, gpointer found) -> gboolean {
-                if (gst_pad_get_task_state(pad) == GST_TASK_PAUSED) *static_cast<bool*>(found) = true;
-                return TRUE;
-              },
-              &gaveUp);
+      case GST_ITERATOR_OK:
+        found = f(GST_ELEMENT(g_value_get_object(&item)));
         g_value_reset(&item);
         break;
-      }
       case GST_ITERATOR_RESYNC:
         gst_iterator_resync(elements.get());
         break;
@@ -221,7 +207,58 @@ bool demuxerGaveUp(GstElement* pipeline) {
     }
   }
   g_value_unset(&item);
-  return gaveUp;
+  return found;
+}
+
+// Whether a demuxer of the pipeline gave up before it exposed any stream: its pulling task has stopped and
+// it has no source pad. decodebin holds back the errors an element it plugs posts while it is still setting
+// that element's state (to try another one should the change fail) and drops them when the change
+// succeeds; a demuxer that fails at once in pull mode (a .mov cut before its movie header) can post its
+// error in that moment, and then nobody hears of it and the pipeline waits for a preroll that never comes.
+bool demuxerGaveUp(GstElement* pipeline) {
+  return anyElement(pipeline, [](GstElement* element) {
+    GST_OBJECT_LOCK(element);
+    const bool exposed = element->numsrcpads > 0;
+    GST_OBJECT_UNLOCK(element);
+    bool gaveUp = false;
+    if (!exposed)
+      gst_element_foreach_sink_pad(
+          element,
+          [](GstElement*, GstPad* pad, gpointer found) -> gboolean {
+            if (gst_pad_get_task_state(pad) == GST_TASK_PAUSED) *static_cast<bool*>(found) = true;
+            return TRUE;
+          },
+          &gaveUp);
+    return gaveUp;
+  });
+}
+
+// How the movie's pictures reach the pipeline: through a decoder of pictures (its input is image/*, as a
+// PNG's or a motion JPEG's), through a decoder of video, or raw, with no decoder at all.
+enum class Coding { Image, Video, Raw };
+Coding videoCoding(GstElement* pipeline) {
+  bool decoded = false;
+  const bool image = anyElement(pipeline, [&decoded](GstElement* element) {
+    GstElementFactory* factory = gst_element_get_factory(element);
+    const char* klass =
+        factory ? gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS) : nullptr;
+    // decodebin and its kin call themselves decoders too; what they plug is what counts.
+    if (!klass || !strstr(klass, "Decoder") || strstr(klass, "Bin")) return false;
+    decoded = true;
+    bool picture = false;
+    gst_element_foreach_sink_pad(
+        element,
+        [](GstElement*, GstPad* pad, gpointer found) -> gboolean {
+          const GstMiniPtr<GstCaps> caps(gst_pad_get_current_caps(pad));
+          const GstStructure* s =
+              caps && gst_caps_get_size(caps.get()) > 0 ? gst_caps_get_structure(caps.get(), 0) : nullptr;
+          if (s && g_str_has_prefix(gst_structure_get_name(s), "image/")) *static_cast<bool*>(found) = true;
+          return TRUE;
+        },
+        &picture);
+    return picture;
+  });
+  return image ? Coding::Image : decoded ? Coding::Video : Coding::Raw;
 }
 
 }  // namespace
@@ -302,6 +339,12 @@ struct MMControl::Session {
   GstRef<GstElement> scaleCaps;    // the capsfilter after the scaler
   std::atomic<int> frameMs{0};     // one frame's duration from the negotiated caps; 0 = unknown
   std::atomic<qint64> frameNs{0};  // the same, exact
+  // What the first frame to reach the sink told, for telling a still picture from a movie (under frameMutex).
+  struct FirstFrame {
+    qint64 durationNs = -1;  // the buffer's, else one frame at the caps' rate; -1 = unknown
+    bool rated = false;      // the caps give a frame rate (raw frames without one may be a still picture)
+  };
+  std::optional<FirstFrame> firstFrame;
   // An MPEG program stream is demuxed: its seeks start early and are clipped to their target (the stream
   // time clipNs; -1 = none yet) on the demuxer's pads. See kProgramStreamSeekLeadNs.
   std::atomic<bool> programStream{false};
@@ -375,6 +418,30 @@ struct MMControl::Session {
   bool buffering = false;  // a network-like source is filling its buffer
   std::vector<std::pair<qint64, qint64>> tracks;  // CD: start and stop of each audio track, ms
   int track = 1;                                  // CD: the current track, from 1
+
+  // Whether the medium, just prerolled, is one still picture rather than something to play: no sound, one
+  // picture stream, coded as a picture (a PNG, a JPEG, one JPEG frame in a movie file) or raw frames without
+  // a rate, and no length beyond its first frame. GStreamer plays such a file as a stream that ends at once;
+  // a movie with a variable frame rate has no rate either, but a length.
+  bool isStillPicture() {
+    if (cd) return false;
+    gint audio = 0, video = 0;
+    g_object_get(pipeline.get(), "n-audio", &audio, "n-video", &video, nullptr);
+    if (audio > 0 || video != 1) return false;
+    FirstFrame first;
+    {
+      std::lock_guard lock(frameMutex);
+      if (!firstFrame) return false;
+      first = *firstFrame;
+    }
+    const Coding coding = videoCoding(pipeline.get());
+    if (coding == Coding::Video || (coding == Coding::Raw && first.rated)) return false;
+    gint64 duration = -1;
+    if (!gst_element_query_duration(pipeline.get(), GST_FORMAT_TIME, &duration) || duration <= 0) return true;
+    // Half a frame more for containers that round their times (to the millisecond, say).
+    const qint64 frame = first.durationNs > 0 ? first.durationNs : kDefaultFrameMs * qint64(GST_MSECOND);
+    return duration < frame + frame / 2;
+  }
 
   template <typename F>
   void toUi(F&& f) {
@@ -604,6 +671,15 @@ struct MMControl::Session {
 
     {
       std::lock_guard lock(frameMutex);
+      if (!firstFrame) {
+        FirstFrame first;
+        first.rated = GST_VIDEO_INFO_FPS_N(&info) > 0 && GST_VIDEO_INFO_FPS_D(&info) > 0;
+        if (GST_BUFFER_DURATION_IS_VALID(buffer))
+          first.durationNs = qint64(GST_BUFFER_DURATION(buffer));
+        else if (first.rated)
+          first.durationNs = frameNs;
+        firstFrame = first;
+      }
       frame = std::move(image);
       // The movie's own aspect, not the scaled frame's rounded one.
       frameDisplaySize = sourceDisplay.isEmpty() ? display : sourceDisplay;
@@ -1010,6 +1086,12 @@ void MMControl::handleMessage(quint64 gen, quint64 seekSerial, GstMessage* messa
         handleFailure(gen);
         break;
       }
+      // A still picture that reached us (the picture loader did not take it) is no medium that plays: it
+      // fails as an unplayable file does, before it was ever shown.
+      if (!session_->prerolled && session_->isStillPicture()) {
+        handleFailure(gen);
+        break;
+      }
       // Some demuxers report positions ahead of the medium's start (MPEG program streams by their first
       // presentation time over the first clock reference, some 330 ms): the place of the first preroll,
       // before any seek, is taken as the start, or the slider would reach its end early.
@@ -1017,8 +1099,10 @@ void MMControl::handleMessage(quint64 gen, quint64 seekSerial, GstMessage* messa
       if (!session_->prerolled && !session_->cd && session_->seekSerial == 0 &&
           session_->queryPosition(start) && start > 0)
         session_->startMs = start / GST_MSECOND;
+      const bool firstPreroll = !session_->prerolled;
       session_->prerolled = true;
       prerollCheck_.stop();
+      if (firstPreroll) showSurface();
       session_->durationMs = -1;
       gint videoStreams = 0;
       g_object_get(session_->pipeline.get(), "n-video", &videoStreams, nullptr);
@@ -1140,9 +1224,13 @@ void MMControl::handleFrame(quint64 gen) {
   session_->hasVideo = true;
   if (!surface_ || frame.isNull()) return;
   surface_->setFrame(frame, displaySize);
-  if (!surface_->isVisible()) {
-    if (pane_) surface_->setGeometry(pane_->rect());
-    surface_->raise();
-    surface_->show();
-  }
+  // Until the first preroll it is not known whether the medium is a still picture, which is never shown.
+  if (session_->prerolled) showSurface();
+}
+
+void MMControl::showSurface() {
+  if (!surface_ || surface_->frame().isNull() || surface_->isVisible()) return;
+  if (pane_) surface_->setGeometry(pane_->rect());
+  surface_->raise();
+  surface_->show();
 }

@@ -104,6 +104,7 @@ class MMControl : public QObject {
   void handleSeekDone(quint64 gen, quint64 serial);
   void handleNoSoundOutput();
   void handleFrame(quint64 gen);
+  void showSurface();    // shows the movie's surface once it has a frame
   void checkProgress();  // fails a play whose position stands still
   void checkPreroll();   // fails a medium whose demuxer gave up unheard before it prerolled
 

@@ -170,6 +170,15 @@ struct Loudness {
   }
 };
 
+// Counts the times a widget is shown.
+struct ShowCount : QObject {
+  int shows = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Show) ++shows;
+    return false;
+  }
+};
+
 bool machineHasCdDrive() {
   char* drive = cdio_get_default_device(nullptr);
   cdio_free(drive);
@@ -399,6 +408,58 @@ class TestMMControl : public QObject {
     if (code == 8) {
       QCOMPARE(mci.pipeline(), nullptr);
       QTRY_COMPARE_WITH_TIMEOUT(stateOf(pipeline.get()), GST_STATE_NULL, 3000);
+    }
+  }
+
+  // A still picture that reaches the control (a picture the loader refused, one JPEG frame in a movie file)
+  // is nothing to play: it fails as an unplayable file does and is never shown. JPEG frames that last, even
+  // without a frame rate, and one raw frame at a real rate still play.
+  void stillPictureFailsMoviesPlay_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("code");
+    QTest::newRow("PNG") << "png" << 8;
+    QTest::newRow("one JPEG frame in MKV") << "jpeg frame" << 8;
+    QTest::newRow("1 s of JPEG frames in MKV") << "jpeg" << 1;
+    QTest::newRow("1 s of JPEG frames in MKV, no frame rate") << "jpeg no rate" << 1;
+    QTest::newRow("one raw frame in MKV at 25 a second") << "raw frame" << 1;
+  }
+  void stillPictureFailsMoviesPlay() {
+    QFETCH(QString, kind);
+    QFETCH(int, code);
+    QString file;
+    if (kind == "png") {
+      QImage image(64, 48, QImage::Format_RGB32);
+      image.fill(Qt::blue);
+      file = path("a.png");
+      QVERIFY(image.save(file));
+    } else {
+      file = writeMkv(path("a.mkv"),
+                      kind == "raw frame"      ? Mkv::Raw
+                      : kind == "jpeg no rate" ? Mkv::JpegNoRate
+                                               : Mkv::Jpeg,
+                      kind.endsWith("frame") ? 40 : 1000);
+      QVERIFY(!file.isEmpty());
+    }
+    QWidget pane;
+    pane.resize(160, 120);
+    pane.show();
+    MMControl mci;
+    mci.setHWndDisplay(&pane);
+    ShowCount surface;
+    mci.videoSurface()->installEventFilter(&surface);
+    QSignalSpy done(&mci, &MMControl::Done);
+    openFile(mci, file);
+    mci.setCommand("Play");
+    QVERIFY(done.wait(5000));
+    QCOMPARE(codes(done), QList<int>{code});
+    if (code == 8) {
+      QCOMPARE(mci.pipeline(), nullptr);
+      QCOMPARE(mci.Length(), 0);
+      QVERIFY(!mci.isOpen());
+      QCOMPARE(surface.shows, 0);
+    } else {
+      QCOMPARE(surface.shows, 1);
+      QVERIFY(mci.Length() >= 40);
     }
   }
 

@@ -540,6 +540,15 @@ QString writeMovingMovie(const QString& path, Movie kind, int ms) {
       path);
 }
 
+QString writeMkv(const QString& path, Mkv kind, int ms) {
+  const char* encoding = kind == Mkv::Jpeg         ? " ! jpegenc"
+                         : kind == Mkv::JpegNoRate ? " ! jpegenc ! capssetter caps=image/jpeg,framerate=0/1"
+                                                   : "";
+  return encodeToFile(testVideo(ms, {64, 48}, QColor()) + QLatin1String(encoding) +
+                          QStringLiteral(" ! matroskamux ! filesink name=out"),
+                      path);
+}
+
 QString writeMpeg(const QString& path, int ms, QSize size) {
   return encodeToFile(
       testVideo(ms, size, QColor()) + QStringLiteral(" ! mpeg2enc format=0 ! avmux_mpeg ! filesink name=out"),

@@ -56,6 +56,11 @@ QString writeMov(const QString& path, int ms, QSize size = {64, 48}, QColor colo
 // second: raw I420 or JPEG frames in AVI, JPEG frames or H.264 (with B-frames) in QuickTime.
 enum class Movie { RawAvi, MjpegAvi, JpegMov, H264Mov };
 QString writeMovingMovie(const QString& path, Movie kind, int ms);
+// A movie of ms milliseconds of colour bars (whole frames at 25 a second, at least one) in Matroska: JPEG
+// frames, JPEG frames whose stream tells no frame rate (as a variable rate leaves it), or raw I420 frames.
+// One JPEG frame is a still picture wrapped as a movie, as some converters write one.
+enum class Mkv { Jpeg, JpegNoRate, Raw };
+QString writeMkv(const QString& path, Mkv kind, int ms);
 // The first third of an H.264 movie in QuickTime (colour bars, 320x240), as a download cut short leaves it:
 // the movie header, which the muxer writes last, is missing.
 QString writeTruncatedMov(const QString& path, int ms);
