@@ -470,10 +470,19 @@ class TestPlayback : public QObject {
 
   // The slideshow passes over a file it brought up and cannot play; a file the user clicks stays where the
   // user put it, also when the slideshow stepped last (to a picture, which leaves no Done behind). Through
-  // real clicks on the shown list.
+  // real clicks on the shown list. A movie file holding one still picture is no medium that played either.
+  void clickedFileThatCannotPlayStaysPut_data() {
+    QTest::addColumn<QString>("bad");
+    QTest::newRow("text") << "a.txt";
+    QTest::newRow("one JPEG frame in MKV") << "a.mkv";
+  }
   void clickedFileThatCannotPlayStaysPut() {
+    QFETCH(QString, bad);
     QTemporaryDir folder;
-    QVERIFY(!writeBytes(folder.filePath(QStringLiteral("a.txt")), "not a medium\n").isEmpty());
+    if (bad.endsWith(".mkv"))
+      QVERIFY(!writeMkv(folder.filePath(bad), Mkv::Jpeg, 40).isEmpty());
+    else
+      QVERIFY(!writeBytes(folder.filePath(bad), "not a medium\n").isEmpty());
     QVERIFY(!writeWav(folder.filePath(QStringLiteral("b.wav")), 150).isEmpty());
     QVERIFY(picture_gen::WriteFile(folder.filePath(QStringLiteral("c.bmp")),
                                    picture_gen::MakeBmp(picture_gen::Quadrants(QSize(8, 8)))));
@@ -486,6 +495,7 @@ class TestPlayback : public QObject {
     m.show();
     QVERIFY(QTest::qWaitForWindowActive(&m));
     QSignalSpy done(m.MCI, &MMControl::Done);
+    QSignalSpy commands(m.MCI, &MMControl::commandSent);
     const auto click = [&m](int row) {
       QTest::mouseClick(m.File->viewport(), Qt::LeftButton, {},
                         m.File->visualRect(m.File->model()->index(row, 0)).center());
@@ -493,6 +503,9 @@ class TestPlayback : public QObject {
     click(0);
     QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 15000);
     QCOMPARE(m.File->ListIndex(), 0);
+    QVERIFY(!commands.wait(500));  // nothing else is started
+    QCOMPARE(sent(commands).count("Open"), 1);
+    QVERIFY(!m.MCI->videoSurface()->isVisible());
     click(1);
     QTRY_VERIFY_WITH_TIMEOUT(m.File->ListIndex() == 2 && !m.Timer->isActive(), 15000);
     click(0);
