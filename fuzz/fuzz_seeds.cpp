@@ -80,7 +80,16 @@ Seeds pictureSeeds() {
       {"jpeg progressive", MakeJpeg(Quadrants({16, 16}), {.progressive = true})},
       {"jpeg exif 6", MakeJpeg(Quadrants({16, 8}), {.exifOrientation = 6})},
       {"gif", MakeGif({{Quadrants({12, 10})}, {Quadrants({6, 5}), QPoint(3, 2)}})},
-      {"png", MakePng(q)},  // not ours to read: the loader must refuse it
+      {"png", MakePng(q)},
+      {"png profile", MakePng(q, LinearProfile())},
+      {"webp lossless", MakeWithQt(q, "webp")},
+      {"webp lossy", MakeWithQt(Quadrants({16, 16}), "webp")},
+      {"tiff", MakeWithQt(q, "tiff")},
+      {"tiff turned", MakeWithQt(q, "tiff", QImageIOHandler::TransformationRotate270)},
+      {"ppm", MakeWithQt(q, "ppm")},
+      {"xpm", MakeWithQt(q, "xpm")},
+      {"svg", MakeSvg("<rect width='4' height='3' fill='red'/><circle cx='6' cy='4' r='2'/>"
+                      "<text x='1' y='6' font-size='3'>Aa</text>", "9", "7", "0 0 9 7")},
       {"bmp2", MakeBmp(q, {.bitsPerPixel = 2})},
       {"bmp64", MakeBmp(q, {.bitsPerPixel = 64})},
       {"bmp8 300 colours", MakeBmp(q, {.bitsPerPixel = 8, .paletteSize = 300})},

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Other formats have their own decoders; the fuzzer's time goes to metafiles.
   if (!wmf::Document::looksLikeMetafile(bytes)) return 0;
   const std::optional<Picture> picture = loadPictureFromData(bytes);
-  if (!picture || !picture->isMetafile()) return 0;
+  if (!picture || !picture->isDrawing()) return 0;
 
   QImage canvas(64, 48, QImage::Format_RGB32);
   canvas.fill(Qt::gray);

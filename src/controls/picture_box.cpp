@@ -28,7 +28,7 @@ void PictureBox::setPicture(const Picture& picture) {
 void PictureBox::paintEvent(QPaintEvent* event) {
   if (picture_.isNull() || width() <= 0 || height() <= 0) return;
   QPainter painter(this);
-  if (picture_.isMetafile()) {
+  if (picture_.isDrawing()) {
     // What shows of the control inside its window, and what this paint is for (a grab of a hidden one).
     tiles_->paint(painter, Stretch ? size() : picture_.size(), devicePixelRatioF(), event->rect(),
                   visibleRegion().boundingRect());

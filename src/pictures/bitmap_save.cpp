@@ -95,7 +95,7 @@ bool write(const Picture& picture, QIODevice& device, const std::function<bool()
            QString* error) {
   if (picture.isNull()) return false;
   bool ok = false;
-  if (picture.isMetafile()) {
+  if (picture.isDrawing()) {
     ok = writeMetafile(picture, device, cancelled);
   } else {
     // A raster is in memory already (a picture still being decoded is waited for here, off the UI thread).

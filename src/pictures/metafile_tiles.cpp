@@ -46,7 +46,7 @@ void MetafileTiles::setPicture(const Picture& picture) {
   bytes_ = 0;
   ++generation_;
   current_ = Key{0, 0, 0, 0, 0};
-  picture_ = picture.isMetafile() ? picture : Picture();
+  picture_ = picture.isDrawing() ? picture : Picture();
 }
 
 QRect MetafileTiles::tileRect(const Key& key) {

@@ -22,6 +22,19 @@ constexpr int kSourceMargin = 2;
 // The longest toImage() waits for a picture still being decoded.
 constexpr int kDecodeWaitMs = 30000;
 
+class MetafileDrawing final : public Drawing {
+ public:
+  explicit MetafileDrawing(std::shared_ptr<const wmf::Document> document) : document_(std::move(document)) {}
+  QSize size() const override { return document_->size(); }
+  void draw(QPainter& painter, const QRectF& target, const QRect& device,
+            const std::function<bool()>& cancelled) const override {
+    wmf::render(*document_, painter, target, device, cancelled);
+  }
+
+ private:
+  std::shared_ptr<const wmf::Document> document_;
+};
+
 }  // namespace
 
 void DecodeProgress::finish() {
@@ -48,22 +61,26 @@ Picture::Picture(QImage image, std::shared_ptr<const DecodeProgress> progress)
     : image_(std::move(image)), progress_(std::move(progress)) {}
 
 int Picture::rowsReady() const {
-  if (metafile_) return metafile_->size().height();
+  if (drawing_) return drawing_->size().height();
   return progress_ ? std::clamp(progress_->rows(), 0, image_.height()) : image_.height();
 }
 
-Picture::Picture(std::shared_ptr<const wmf::Document> metafile) : metafile_(std::move(metafile)) {}
+Picture::Picture(std::shared_ptr<const wmf::Document> metafile) {
+  if (metafile) drawing_ = std::make_shared<MetafileDrawing>(std::move(metafile));
+}
 
-bool Picture::isNull() const { return metafile_ ? false : image_.isNull(); }
+Picture::Picture(std::shared_ptr<const Drawing> drawing) : drawing_(std::move(drawing)) {}
 
-QSize Picture::size() const { return metafile_ ? metafile_->size() : image_.size(); }
+bool Picture::isNull() const { return drawing_ ? false : image_.isNull(); }
+
+QSize Picture::size() const { return drawing_ ? drawing_->size() : image_.size(); }
 
 QImage Picture::toImage() const {
-  if (!metafile_) {
+  if (!drawing_) {
     if (progress_) progress_->waitFinished(kDecodeWaitMs);
     return image_;
   }
-  QImage image(metafile_->size(), QImage::Format_RGB32);
+  QImage image(drawing_->size(), QImage::Format_RGB32);
   if (image.isNull()) return image;
   image.fill(Qt::white);
   QPainter painter(&image);
@@ -84,13 +101,13 @@ void Picture::paint(QPainter& painter, const QRectF& target, const QRect& expose
   const QRectF visible = target & toPainter.mapRect(QRectF(exposed));
   if (visible.isEmpty()) return;
 
-  if (metafile_) {
+  if (drawing_) {
     painter.save();
     painter.setClipRect(visible, Qt::IntersectClip);
     painter.fillRect(visible, Qt::white);
     // The device pixels the clip leaves, for the renderer to pass over what falls outside them.
     const QRect device = painter.combinedTransform().mapRect(visible).toAlignedRect();
-    wmf::render(*metafile_, painter, target, device, cancelled);
+    drawing_->draw(painter, target, device, cancelled);
     painter.restore();
     return;
   }

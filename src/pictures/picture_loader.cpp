@@ -2,6 +2,8 @@
 
 #include "pictures/dib_reader.h"
 #include "pictures/metafile/wmf_document.h"
+#include "pictures/picture_bounds.h"
+#include "pictures/picture_formats.h"
 #include "pictures/picture_jpeg12.h"
 #include "pictures/pixel_memory.h"
 #include "platform/file_names.h"
@@ -47,17 +49,10 @@ quint32 le32(const char* p) { return qFromLittleEndian<quint32>(p); }
 quint16 be16(const uchar* p) { return qFromBigEndian<quint16>(p); }
 quint32 be32(const char* p) { return qFromBigEndian<quint32>(p); }
 
-// Divided rather than multiplied: a header's two 32-bit sides multiply beyond 64 bits.
-bool fits(qint64 width, qint64 height) {
-  return width > 0 && height > 0 && width <= kMaxPixels && height <= kMaxPixels / width;
-}
-bool fits(QSize size) { return fits(size.width(), size.height()); }
+using picturebounds::carried;
+using picturebounds::fits;
 
-// Decompression bombs: a tiny file that declares a huge picture makes the decoder allocate (and fill with a
-// default colour) far more than the file can describe. Each format can describe at most so many pixels per
-// byte of file, with the most compressible content it allows; a picture that claims more is refused. Every
-// file may claim kFreePixels whatever its size (16 MB at 32 bits), so small pictures are never questioned.
-constexpr qint64 kFreePixels = 4LL * 1024 * 1024;
+// Each format below can describe at most so many pixels per byte of file (see picturebounds::carried).
 // JPEG: every 8 x 8 block of every component costs at least one bit (a progressive file's DC scan; baseline
 // costs two), so a grey picture carries at most 512 pixels a byte; twice that for margin.
 constexpr qint64 kJpegPixelsPerByte = 1024;
@@ -67,23 +62,7 @@ constexpr qint64 kGifPixelsPerByte = 4096;
 // rows of a picture that fits kMaxPixels that bounds a real file. Runs alone carry at most 255 pixels in 2
 // bytes (RLE), 2560 in 11 bits (Huffman).
 constexpr qint64 kRlePixelsPerByte = 4096;
-// PNG inside an icon: deflate expands at most 1032 times, a byte holds up to eight 1-bit pixels.
-constexpr qint64 kPngPixelsPerByte = 8 * 1032;
-
-bool carried(QSize size, qint64 fileBytes, qint64 pixelsPerByte) {
-  const qint64 pixels = qint64(size.width()) * size.height();
-  return pixels <= kFreePixels || pixels <= std::max<qint64>(fileBytes, 0) * pixelsPerByte;
-}
-
-// Qt's default allocation limit (256 MB) is below what a picture of kMaxPixels needs at 32 bits a pixel.
-// Every path checks the picture's size itself before decoding, so the limit only backs those checks up.
-void allowFullSizeDecoding() {
-  static const bool done = [] {
-    QImageReader::setAllocationLimit(int(kMaxPixels * 4 / (1024 * 1024)) + 16);
-    return true;
-  }();
-  Q_UNUSED(done);
-}
+using picturebounds::kPngPixelsPerByte;  // a PNG inside an icon
 
 Kind sniff(const QByteArray& head) {
   const auto startsWith = [&head](const char* magic, int size) {
@@ -149,7 +128,7 @@ QImage readWithQt(QIODevice& device, const char* format, int imageIndex = 0) {
   reader.setAutoDetectImageFormat(false);
   reader.setAutoTransform(true);
   if (imageIndex > 0 && !reader.jumpToImage(imageIndex)) return QImage();
-  allowFullSizeDecoding();
+  picturebounds::allowFullSizeDecoding();
   return reader.read();
 }
 
@@ -356,7 +335,7 @@ QImage readJpeg(QIODevice& device, Urgency urgency, const EarlyRows* early) {
   reader.setAutoTransform(true);
   const QSize size = reader.size();
   if (!fits(size) || !carried(size, device.size(), kJpegPixelsPerByte)) return QImage();
-  allowFullSizeDecoding();
+  picturebounds::allowFullSizeDecoding();
   // One pass over the picture (no scans were counted): each part decodes only up to its last row.
   if (urgency == Urgency::Waited && layout.scans == 0 &&
       qint64(size.width()) * size.height() >= kSplitJpegPixels) {
@@ -553,7 +532,7 @@ QImage readBitmap(QIODevice& device, bool hasFileHeader) {
   // Uncompressed rows are checked against the file by the reader (a bitmap missing most of them is refused).
   if (header->runLength() && !carried(header->size(), device.size() - header->pixelOffset, kRlePixelsPerByte))
     return QImage();
-  allowFullSizeDecoding();
+  picturebounds::allowFullSizeDecoding();
   return dib::read(device, *header);
 }
 
@@ -616,8 +595,12 @@ std::optional<Picture> load(QIODevice& device, Urgency urgency, const EarlyRows*
       break;
     case Kind::Metafile:
       return readMetafile(device);
-    case Kind::Unknown:
+    case Kind::Unknown: {
+      const pictureformats::Sniffed other = pictureformats::sniff(device, head);
+      if (other.family == pictureformats::Family::Svg) return pictureformats::readDrawing(device);
+      image = pictureformats::readRaster(device, other);
       break;
+    }
   }
   if (image.isNull() || !fits(image.size())) return std::nullopt;
   completePalette(image);
@@ -673,9 +656,12 @@ QSize probeSize(QIODevice& device, Kind kind) {
 qint64 decodedBytesEstimate(const QString& path) {
   QFile file;
   if (!filenames::openForReading(file, path) || file.isSequential()) return 0;
-  const Kind kind = sniff(file.read(kSniffBytes));
+  const QByteArray head = file.read(kSniffBytes);
+  const Kind kind = sniff(head);
   if (kind == Kind::Metafile) return file.size() <= kMaxMetafileBytes ? file.size() : 0;
   try {
+    if (kind == Kind::Unknown)
+      return pictureformats::decodedBytesEstimate(file, pictureformats::sniff(file, head));
     const QSize size = probeSize(file, kind);
     return qint64(size.width()) * size.height() * 4;
   } catch (const std::bad_alloc&) {

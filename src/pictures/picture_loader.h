@@ -16,7 +16,8 @@ constexpr qint64 kMaxPixels = 256LL * 1024 * 1024;
 // Loads a picture from a file by its content, never by its name: BMP, DIB with or without file header, ICO
 // and CUR (the largest image), JPEG (EXIF orientation applied; 12-bit ones by our own decoder), GIF (the
 // first frame) and Windows metafiles, placeable or standard (parsed once, drawn by our own renderer at every
-// paint). Pictures with an embedded colour profile come converted to sRGB. nullopt for
+// paint); and the formats of pictureformats (PNG, WebP, TIFF, HEIF, AVIF, JPEG XL, SVG and others). Pictures
+// with an embedded colour profile come converted to sRGB. nullopt for
 // anything else, for corrupt or truncated files that leave nothing to show, and for pictures above
 // kMaxPixels. Never throws; work and memory are bounded by the file's size and the picture's size (the size
 // is checked before anything is decoded). Directories, devices and pipes are refused without being read.

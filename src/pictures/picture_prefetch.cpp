@@ -25,7 +25,7 @@ double megabytes(const PictureKey& key) { return std::max<qint64>(key.size, 0) /
 
 qint64 bytesOf(const Picture& picture) {
   // A metafile's document is small beside a raster; its drawn tiles are bounded where they are kept.
-  return picture.isMetafile() ? 0 : picture.toImage().sizeInBytes();
+  return picture.isDrawing() ? 0 : picture.toImage().sizeInBytes();
 }
 
 }  // namespace

@@ -159,7 +159,9 @@ class TestFileOpen : public QObject {
     QTest::newRow("bmp without extension") << "picture" << MakeBmp(q) << QSize(64, 48);
     QTest::newRow("text file") << "notes.txt" << QByteArray("just some words\r\n") << QSize();
     QTest::newRow("text named .bmp") << "text.bmp" << QByteArray("BMP? no, text\r\n") << QSize();
-    QTest::newRow("png is not a picture here") << "a.png" << MakePng(q) << QSize();
+    QTest::newRow("png") << "a.png" << MakePng(q) << QSize(64, 48);
+    QTest::newRow("tiff named .avi") << "a.avi" << MakeWithQt(q, "tiff") << QSize(64, 48);
+    QTest::newRow("svg") << "a.svg" << MakeSvg("<circle cx='32' cy='24' r='20'/>", "64", "48") << QSize(64, 48);
     QTest::newRow("zero bytes") << "empty.jpg" << QByteArray() << QSize();
   }
 

@@ -124,7 +124,7 @@ void TestMetafileTiles::tilesDrawWhatADirectPaintDraws() {
   QFETCH(QSize, shown);
   QFETCH(QPoint, scroll);
   const Picture picture = load(Small());
-  QVERIFY(picture.isMetafile());
+  QVERIFY(picture.isDrawing());
   Pane pane(QSize(400, 300));
   pane.show(picture, shown);
   pane.window.show();
@@ -146,7 +146,7 @@ void TestMetafileTiles::windowAnswersWhileTilesAreDrawn() {
   // 100,000 strings take far longer to draw than one answer may wait: a zero timer keeps being served while
   // they are drawn. Measured as a share of its gaps, with slack for a busy machine.
   const Picture picture = load(ManyTexts(100000));
-  QVERIFY(picture.isMetafile());
+  QVERIFY(picture.isDrawing());
   Pane pane(QSize(700, 500));
   pane.show(picture, QSize(800, 600));
   QElapsedTimer sinceTick;

@@ -39,6 +39,34 @@ QByteArray withBmpSize(QByteArray bmp, QSize size) {
   return bmp;
 }
 
+// The TIFF with its first directory's width and length claiming another size.
+QByteArray withTiffSize(QByteArray tiff, QSize size) {
+  if (!tiff.startsWith("II*")) return {};
+  const quint32 directory = qFromLittleEndian<quint32>(tiff.constData() + 4);
+  const int entries = qFromLittleEndian<quint16>(tiff.constData() + directory);
+  for (int i = 0; i < entries; ++i) {
+    char* entry = tiff.data() + directory + 2 + 12 * i;
+    const quint16 tag = qFromLittleEndian<quint16>(entry);
+    if (tag != 256 && tag != 257) continue;
+    const quint32 value = quint32(tag == 256 ? size.width() : size.height());
+    if (qFromLittleEndian<quint16>(entry + 2) == 3)  // SHORT
+      qToLittleEndian<quint16>(quint16(value), entry + 8);
+    else
+      qToLittleEndian<quint32>(value, entry + 8);
+  }
+  return tiff;
+}
+
+// The lossless WebP with its header claiming another size (14 bits a side, so at most 16384).
+QByteArray withWebpSize(QByteArray webp, QSize size) {
+  if (webp.mid(12, 4) != "VP8L") return {};
+  char* bits = webp.data() + 21;
+  const quint32 old = qFromLittleEndian<quint32>(bits);
+  qToLittleEndian<quint32>(
+      (old & 0xF0000000u) | quint32(size.width() - 1) | (quint32(size.height() - 1) << 14), bits);
+  return webp;
+}
+
 long peakKilobytes() {
 #ifdef Q_OS_LINUX
   rusage usage{};
@@ -76,6 +104,9 @@ void TestPictureBombs::refusesBombsWithoutAllocating() {
       {"RLE24 bitmap claiming 16384 x 16384",
        withBmpSize(MakeBmp(tiny, {.headerSize = 64, .compression = BmpCompression::Rle24}),
                    QSize(16384, 16384))},
+      {"PNG claiming 16000 x 16000", PngClaimingSize(MakePng(tiny), QSize(16000, 16000))},
+      {"TIFF claiming 16000 x 16000", withTiffSize(MakeWithQt(tiny, "tiff"), QSize(16000, 16000))},
+      {"lossless WebP claiming 16384 x 16384", withWebpSize(MakeWithQt(tiny, "webp"), QSize(16384, 16384))},
       {"Huffman bitmap claiming 16384 x 16384",
        withBmpSize(MakeBmp(solid(QSize(16, 16), qRgb(0, 0, 0)),
                            {.headerSize = 64, .bitsPerPixel = 1, .compression = BmpCompression::Huffman1D}),
@@ -107,6 +138,9 @@ void TestPictureBombs::loadsUniformPictures_data() {
       << MakeBmp(solid(QSize(4000, 3000), qRgb(255, 255, 255)),
                  {.headerSize = 64, .bitsPerPixel = 1, .compression = BmpCompression::Huffman1D})
       << QSize(4000, 3000);
+  QTest::newRow("uniform PNG") << MakePng(white) << big;
+  QTest::newRow("uniform lossless WebP") << MakeWithQt(white, "webp") << big;
+  QTest::newRow("uniform TIFF") << MakeWithQt(white, "tiff") << big;
   // Small pictures are never questioned, whatever they claim.
   QTest::newRow("JPEG claiming 2000 x 2000")
       << withJpegSize(MakeJpeg(solid(QSize(16, 16), qRgb(9, 9, 9))), QSize(2000, 2000)) << QSize(2000, 2000);

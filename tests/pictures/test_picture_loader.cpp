@@ -16,8 +16,10 @@
 #include <QWidget>
 #include <QtEndian>
 
+#include <atomic>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -160,8 +162,8 @@ class TestPictureLoader : public QObject {
  private slots:
   void loadsBitmapVariants_data();
   void loadsBitmapVariants();
-  void loadsIconsJpegsAndGifs_data();
-  void loadsIconsJpegsAndGifs();
+  void loadsEveryRasterFormat_data();
+  void loadsEveryRasterFormat();
   void iconTakesLargestImage_data();
   void iconTakesLargestImage();
   void appliesExifOrientation();
@@ -193,6 +195,7 @@ class TestPictureLoader : public QObject {
   void paintDrawsOnlyExposedPart();
   void paintFollowsPainterTransform();
   void paintInsideWidget();
+  void drawsSvgAtItsSizeAndSharpAtEveryZoom();
 };
 
 void TestPictureLoader::loadsBitmapVariants_data() {
@@ -282,7 +285,7 @@ void TestPictureLoader::loadsBitmapVariants() {
   QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
 }
 
-void TestPictureLoader::loadsIconsJpegsAndGifs_data() {
+void TestPictureLoader::loadsEveryRasterFormat_data() {
   QTest::addColumn<QByteArray>("data");
   QTest::addColumn<QImage>("expected");
   QTest::addColumn<int>("tolerance");  // per channel; -1: only the quadrant middles, for lossy formats
@@ -305,9 +308,18 @@ void TestPictureLoader::loadsIconsJpegsAndGifs_data() {
     for (int x = 0; x < noise.width(); ++x)
       noise.setPixel(x, y, 0xff000000 | (random.bounded(200) * 0x010203));
   QTest::newRow("gif, 200 colours") << MakeGif({{noise}}) << noise << 0;
+  const QImage q = Quadrants(kSize);
+  QTest::newRow("png") << MakePng(q) << q << 0;
+  QTest::newRow("webp lossless") << MakeWithQt(q, "webp") << q << 0;
+  QTest::newRow("tiff") << MakeWithQt(q, "tiff") << q << 0;
+  QTest::newRow("tiff turned a quarter") << MakeWithQt(q, "tiff", QImageIOHandler::TransformationRotate90)
+                                         << q.transformed(QTransform().rotate(90)) << 0;
+  QTest::newRow("ppm") << MakeWithQt(q, "ppm") << q << 0;
+  QTest::newRow("xpm") << MakeWithQt(q, "xpm") << q << 0;
+  QTest::newRow("webp lossy") << MakeWithQt(q32, "webp") << q32 << -1;
 }
 
-void TestPictureLoader::loadsIconsJpegsAndGifs() {
+void TestPictureLoader::loadsEveryRasterFormat() {
   QFETCH(QByteArray, data);
   QFETCH(QImage, expected);
   QFETCH(int, tolerance);
@@ -557,7 +569,12 @@ void TestPictureLoader::decidesByContentNotName_data() {
   QTest::newRow("@2x in the name") << "photo@2x.jpg" << MakeJpeg(q) << kSize;
   QTest::newRow("text named .bmp") << "picture.bmp" << QByteArray("BMP files are pictures.\r\n") << QSize();
   QTest::newRow("text named .jpg") << "picture.jpg" << QByteArray("hello world\n").repeated(50) << QSize();
-  QTest::newRow("png named .bmp") << "picture.bmp" << MakePng(q) << QSize();
+  QTest::newRow("png named .bmp") << "picture.bmp" << MakePng(q) << kSize;
+  QTest::newRow("webp named .avi") << "clip.avi" << MakeWithQt(q, "webp") << kSize;
+  QTest::newRow("svg without extension")
+      << "drawing" << MakeSvg("<rect width='4' height='4'/>", "22", "14") << kSize;
+  QTest::newRow("xml that is no svg, named .svg")
+      << "notes.svg" << QByteArray("<?xml version='1.0'?><html><svg/></html>") << QSize();
   QTest::newRow("wav header named .gif") << "x.gif" << QByteArray("RIFF\x24\0\0\0WAVEfmt ", 16) << QSize();
 }
 
@@ -770,6 +787,11 @@ void TestPictureLoader::convertsEmbeddedProfilesToSrgb_data() {
   QTest::newRow("jpeg progressive") << MakeJpeg(source, {.progressive = true, .iccProfile = profile}) << 4;
   QTest::newRow("jpeg 12 bits") << MakeJpeg12(source, {.iccProfile = profile}) << 3;
   QTest::newRow("png in an icon") << MakeIcon({{source, 32, true, profile}}) << 1;
+  QTest::newRow("png") << MakePng(source, profile) << 1;
+  QImage profiled = source;
+  profiled.setColorSpace(QColorSpace::fromIccProfile(profile));
+  QTest::newRow("tiff") << MakeWithQt(profiled, "tiff") << 1;
+  QTest::newRow("webp") << MakeWithQt(profiled, "webp") << 1;
   for (int bits : {8, 24, 32})
     for (bool fileHeader : {true, false})
       QTest::addRow("bmp v5, %d bits%s", bits, fileHeader ? "" : ", no file header")
@@ -1050,6 +1072,72 @@ void TestPictureLoader::paintInsideWidget() {
   QCOMPARE(box->exposed.last(), QRect(0, 0, 8, 32));
   QCOMPARE(strip.pixel(1, 1), source.pixel(0, 0));
   QCOMPARE(strip.pixel(9, 1), 0xffff00ffu);
+}
+
+void TestPictureLoader::drawsSvgAtItsSizeAndSharpAtEveryZoom() {
+  const QByteArray rect = "<rect width='1' height='1' fill='red'/>";
+  const QList<std::tuple<QByteArray, QSize>> sizes = {
+      {MakeSvg(rect, "40", "30"), QSize(40, 30)},
+      {MakeSvg(rect, "1in", "0.5in"), QSize(96, 48)},
+      {MakeSvg(rect, {}, {}, "0 0 80 60"), QSize(80, 60)},
+      {MakeSvg(rect, {}, {}), QSize(300, 150)},
+      // Kept in shape at the most a picture may have.
+      {MakeSvg(rect, "200000", "100000"), QSize(23170, 11585)},
+  };
+  for (const auto& [svg, size] : sizes) {
+    const std::optional<Picture> picture = loadPictureFromData(svg);
+    QVERIFY2(picture && picture->isDrawing(), svg.constData());
+    QCOMPARE(picture->size(), size);
+  }
+
+  // Stripes a unit wide, drawn at 400 %: each is four whole pixels of its own colour, with no blur between
+  // (a picture rasterised once and enlarged would blend at every edge).
+  QByteArray stripes;
+  for (int x = 0; x < 8; x += 2)
+    stripes += QByteArray("<rect x='") + QByteArray::number(x) + "' width='1' height='4'/>";
+  const std::optional<Picture> striped = loadPictureFromData(MakeSvg(stripes, "8", "4", "0 0 8 4"));
+  QVERIFY(striped);
+  QImage zoomed(32, 16, QImage::Format_RGB32);
+  zoomed.fill(Qt::gray);
+  {
+    QPainter painter(&zoomed);
+    striped->paint(painter, QRectF(zoomed.rect()), zoomed.rect());
+  }
+  for (int x = 0; x < 32; ++x)
+    QCOMPARE(zoomed.pixel(x, 8), (x / 4) % 2 == 0 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+
+#ifdef Q_OS_UNIX
+  // A picture the drawing names by file is left out: opening a pipe would wait for a writer for ever.
+  QTemporaryDir dir;
+  QVERIFY(dir.isValid());
+  const QByteArray pipe = QFile::encodeName(dir.filePath("pipe.png"));
+  QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+  const QByteArray refers = MakeSvg(
+      "<rect width='10' height='10' fill='blue'/><image x='10' width='10' "
+      "height='10' xlink:href='" +
+          pipe + "'/>",
+      "20", "10");
+  std::optional<Picture> drawing;
+  std::atomic<bool> read{false};
+  std::thread reader([&] {
+    drawing = loadPictureFromData(refers);
+    read = true;
+  });
+  const auto unblock = qScopeGuard([&] {
+    // Should the reader be stuck in the pipe after all, a writer lets it go so that the test can end.
+    if (reader.joinable()) {
+      QFile writer(QString::fromLocal8Bit(pipe));
+      if (writer.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) writer.close();
+      reader.join();
+    }
+  });
+  QTRY_VERIFY_WITH_TIMEOUT(read, 10000);
+  reader.join();
+  QVERIFY(drawing);
+  const QImage drawn = drawing->toImage();
+  QCOMPARE(drawn.pixel(5, 5), qRgb(0, 0, 255));
+  QCOMPARE(drawn.pixel(15, 5), qRgb(255, 255, 255));
+#endif
 }
 
 QTEST_MAIN(TestPictureLoader)

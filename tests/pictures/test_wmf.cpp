@@ -164,12 +164,12 @@ void TestWmf::loadsHeaders() {
   QFETCH(QByteArray, data);
   QFETCH(QSize, size);
   const Picture picture = load(data);
-  QVERIFY(picture.isMetafile());
+  QVERIFY(picture.isDrawing());
   QCOMPARE(picture.size(), size);
   QTemporaryDir dir;
   QVERIFY(picture_gen::WriteFile(dir.filePath("picture.bmp"), data));  // the name says nothing
   const std::optional<Picture> fromFile = loadPicture(dir.filePath("picture.bmp"));
-  QVERIFY(fromFile && fromFile->isMetafile());
+  QVERIFY(fromFile && fromFile->isDrawing());
   QCOMPARE(fromFile->size(), size);
 }
 
@@ -393,7 +393,7 @@ void TestWmf::drawsAtChosenPixels() {
   QFETCH(QByteArray, data);
   QFETCH(Probes, probes);
   const Picture picture = load(data);
-  QVERIFY(picture.isMetafile());
+  QVERIFY(picture.isDrawing());
   const QImage image = render(picture, 1);
   const QString mismatch = Check(image, probes);
   QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
@@ -699,7 +699,7 @@ void TestWmf::survivesBadInput() {
   QVERIFY(doc);
   QCOMPARE(doc->truncated(), truncated);
   const Picture picture = load(data);
-  QVERIFY(picture.isMetafile());
+  QVERIFY(picture.isDrawing());
   const QString mismatch = Check(render(picture, 1), probes);
   QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
   render(picture, 4, QRect(100, 100, 200, 100));

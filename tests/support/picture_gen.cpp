@@ -906,6 +906,35 @@ QByteArray MakeGif(const QList<GifFrame>& frames, QSize screen) {
   return out.data();
 }
 
+QByteArray MakeWithQt(const QImage& image, const char* format,
+                      QImageIOHandler::Transformations transformation) {
+  QByteArray data;
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, format);
+  writer.setQuality(100);
+  writer.setTransformation(transformation);
+  return writer.write(image) ? data : QByteArray();
+}
+
+QByteArray MakeSvg(const QByteArray& body, const QByteArray& width, const QByteArray& height,
+                   const QByteArray& viewBox) {
+  QByteArray svg =
+      "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+      "xmlns:xlink=\"http://www.w3.org/1999/xlink\"";
+  if (!width.isEmpty()) svg += " width=\"" + width + "\" height=\"" + height + "\"";
+  if (!viewBox.isEmpty()) svg += " viewBox=\"" + viewBox + "\"";
+  return svg + ">\n" + body + "\n</svg>\n";
+}
+
+QByteArray PngClaimingSize(QByteArray png, QSize size) {
+  if (png.size() < 33) return {};
+  qToBigEndian<quint32>(quint32(size.width()), png.data() + 16);
+  qToBigEndian<quint32>(quint32(size.height()), png.data() + 20);
+  qToBigEndian<quint32>(Crc32(png.mid(12, 17)), png.data() + 29);
+  return png;
+}
+
 QByteArray MakePng(const QImage& image, const QByteArray& iccProfile) {
   QByteArray data;
   QBuffer buffer(&data);

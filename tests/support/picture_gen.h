@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QImageIOHandler>
 #include <QList>
 #include <QPoint>
 #include <QSize>
@@ -88,6 +89,19 @@ QByteArray MakeGif(const QList<GifFrame>& frames, QSize screen = QSize());
 
 // With an iCCP chunk holding `iccProfile` when one is given.
 QByteArray MakePng(const QImage& image, const QByteArray& iccProfile = {});
+
+// The picture in a format Qt's writers take ("webp", "tiff", "ppm", "xpm", ...): at the best quality (WebP
+// then is lossless), with the image's colour profile and `transformation` as its orientation where the
+// format stores them.
+QByteArray MakeWithQt(const QImage& image, const char* format,
+                      QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone);
+
+// An SVG document of the given size attributes (empty: none) and view box (empty: none) around `body`.
+QByteArray MakeSvg(const QByteArray& body, const QByteArray& width, const QByteArray& height,
+                   const QByteArray& viewBox = {});
+
+// The PNG with its header claiming another size, its checksum made good (the pixels stay as they were).
+QByteArray PngClaimingSize(QByteArray png, QSize size);
 
 // The sRGB channel value (0-255) in linear light scaled to 0-8192, as 64-bit bitmaps store it.
 int LinearFixed(int srgb);
