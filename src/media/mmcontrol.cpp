@@ -49,6 +49,9 @@ constexpr int kProgressCheckMs = 250;
 constexpr int kPrerollCheckMs = 100;
 constexpr qint64 kStepMs = 1000;        // "Back"/"Step" in a sound or on the CD
 constexpr qint64 kDefaultFrameMs = 40;  // "Back"/"Step" in a movie whose frame rate is unknown
+// A medium of one still picture whose length is at least this is no still picture: it shows its picture for
+// that time, as a movie does.
+constexpr qint64 kLongestStillNs = 100 * qint64(GST_MSECOND);
 // An MPEG program stream's demuxer seeks to the pack whose clock reference is the target, past the key frame
 // that the target's picture needs, and its decoder then drops every picture up to the next key frame: a
 // "Back" went forward by a group of pictures, up to a second. Its seeks start this much earlier (more than
@@ -438,9 +441,10 @@ struct MMControl::Session {
     if (coding == Coding::Video || (coding == Coding::Raw && first.rated)) return false;
     gint64 duration = -1;
     if (!gst_element_query_duration(pipeline.get(), GST_FORMAT_TIME, &duration) || duration <= 0) return true;
-    // Half a frame more for containers that round their times (to the millisecond, say).
+    // Half a frame more for containers that round their times (to the millisecond, say). A picture held for
+    // longer is shown for that time, as a movie.
     const qint64 frame = first.durationNs > 0 ? first.durationNs : kDefaultFrameMs * qint64(GST_MSECOND);
-    return duration < frame + frame / 2;
+    return duration < std::min(frame + frame / 2, kLongestStillNs);
   }
 
   template <typename F>

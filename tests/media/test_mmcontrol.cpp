@@ -422,6 +422,7 @@ class TestMMControl : public QObject {
     QTest::newRow("1 s of JPEG frames in MKV") << "jpeg" << 1;
     QTest::newRow("1 s of JPEG frames in MKV, no frame rate") << "jpeg no rate" << 1;
     QTest::newRow("one raw frame in MKV at 25 a second") << "raw frame" << 1;
+    QTest::newRow("one JPEG frame held 0.5 s in MKV") << "held frame" << 1;
   }
   void stillPictureFailsMoviesPlay() {
     QFETCH(QString, kind);
@@ -432,6 +433,12 @@ class TestMMControl : public QObject {
       image.fill(Qt::blue);
       file = path("a.png");
       QVERIFY(image.save(file));
+    } else if (kind == "held frame") {
+      file = encodeToFile(
+          "videotestsrc num-buffers=1 ! video/x-raw,width=64,height=48,framerate=2/1 ! jpegenc ! "
+          "matroskamux ! filesink name=out",
+          path("a.mkv"));
+      QVERIFY(!file.isEmpty());
     } else {
       file = writeMkv(path("a.mkv"),
                       kind == "raw frame"      ? Mkv::Raw
