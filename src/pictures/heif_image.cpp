@@ -7,6 +7,7 @@
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -57,7 +58,7 @@ int readerSeek(int64_t position, void* userData) {
 
 heif_reader_grow_status readerWait(int64_t targetSize, void* userData) {
   return targetSize <= static_cast<DeviceReader*>(userData)->size ? heif_reader_grow_status_size_reached
-                                                                   : heif_reader_grow_status_size_beyond_eof;
+                                                                  : heif_reader_grow_status_size_beyond_eof;
 }
 
 Context newContext() {
@@ -156,10 +157,22 @@ QImage decode(const QByteArray& file, const std::function<bool(QSize)>& allowed)
                                                                     : QImage::Format_RGBA8888;
   }
   const QColorSpace space = colorSpace(handle.get(), decoded);
-  // The image keeps libheif's pixels and lets them go with its last copy: no second copy of the picture.
-  QImage result(pixels, size.width(), size.height(), stride, format, releaseImage, image.get());
-  if (result.isNull()) return {};
-  image.release();
+  const qsizetype rowBytes = qsizetype(size.width()) * 4;
+  QImage result;
+  if (stride == rowBytes) {
+    // The image keeps libheif's pixels and lets them go with its last copy: no second copy of the picture.
+    result = QImage(pixels, size.width(), size.height(), stride, format, releaseImage, image.get());
+    if (result.isNull()) return {};
+    image.release();
+  } else {
+    // libheif pads the rows of some widths (48 pixels: 256 bytes). Qt 6.4 converts RGBX8888 to RGBA8888 by
+    // copying whole source rows, padding included, and so writes past the end of the converted image:
+    // such pixels are copied into rows of their own.
+    result = QImage(size, format);
+    if (result.isNull()) return {};
+    for (int y = 0; y < size.height(); ++y)
+      memcpy(result.scanLine(y), pixels + qsizetype(y) * stride, rowBytes);
+  }
   if (space.isValid()) result.setColorSpace(space);
   result.setDevicePixelRatio(1);
   return result;

@@ -49,7 +49,8 @@ QColorSpace dataColorSpace(const JxlDecoder* decoder) {
     if (encoding.primaries == JXL_PRIMARIES_P3) return QColorSpace(QColorSpace::DisplayP3);
   }
   size_t bytes = 0;
-  if (JxlDecoderGetICCProfileSize(decoder, &kRgba8, JXL_COLOR_PROFILE_TARGET_DATA, &bytes) != JXL_DEC_SUCCESS ||
+  if (JxlDecoderGetICCProfileSize(decoder, &kRgba8, JXL_COLOR_PROFILE_TARGET_DATA, &bytes) !=
+          JXL_DEC_SUCCESS ||
       bytes == 0 || bytes > kMaxProfileBytes) {
     return {};
   }
@@ -65,9 +66,10 @@ QImage decode(const QByteArray& file, const std::function<bool(QSize)>& allowed)
   const JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
   const JxlResizableParallelRunnerPtr runner = JxlResizableParallelRunnerMake(nullptr);
   if (!decoder || !runner ||
-      JxlDecoderSetParallelRunner(decoder.get(), JxlResizableParallelRunner, runner.get()) != JXL_DEC_SUCCESS ||
-      JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FULL_IMAGE) !=
+      JxlDecoderSetParallelRunner(decoder.get(), JxlResizableParallelRunner, runner.get()) !=
           JXL_DEC_SUCCESS ||
+      JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING |
+                                                   JXL_DEC_FULL_IMAGE) != JXL_DEC_SUCCESS ||
       JxlDecoderSetInput(decoder.get(), reinterpret_cast<const uint8_t*>(file.constData()),
                          size_t(file.size())) != JXL_DEC_SUCCESS) {
     return {};
@@ -82,8 +84,9 @@ QImage decode(const QByteArray& file, const std::function<bool(QSize)>& allowed)
         if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS) return {};
         const QSize size = shownSize(info);
         if (size.isEmpty() || !allowed(size)) return {};
-        const uint32_t threads = std::min<uint32_t>(JxlResizableParallelRunnerSuggestThreads(info.xsize, info.ysize),
-                                                    uint32_t(std::max(1, QThread::idealThreadCount())));
+        const uint32_t threads =
+            std::min<uint32_t>(JxlResizableParallelRunnerSuggestThreads(info.xsize, info.ysize),
+                               uint32_t(std::max(1, QThread::idealThreadCount())));
         JxlResizableParallelRunnerSetThreads(runner.get(), std::max<uint32_t>(threads, 1));
         break;
       }
