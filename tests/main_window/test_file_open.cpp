@@ -1,5 +1,7 @@
 // Opening files in the main window: pictures by content, everything else to the media control, the
 // clipboard, "Open with" through the launcher, and hostile files that must end on the media path.
+#include "controls/dir_list.h"
+#include "controls/file_list.h"
 #include "controls/picture_box.h"
 #include "main_window/frm_main.h"
 #include "media/mmcontrol.h"
@@ -7,6 +9,7 @@
 #include "menus/frm_dummy.h"
 #include "picture_gen.h"
 #include "platform/file_names.h"
+#include "preferences/frm_option.h"
 #include "program_fixture.h"
 
 #include <QAction>
@@ -161,7 +164,8 @@ class TestFileOpen : public QObject {
     QTest::newRow("text named .bmp") << "text.bmp" << QByteArray("BMP? no, text\r\n") << QSize();
     QTest::newRow("png") << "a.png" << MakePng(q) << QSize(64, 48);
     QTest::newRow("tiff named .avi") << "a.avi" << MakeWithQt(q, "tiff") << QSize(64, 48);
-    QTest::newRow("svg") << "a.svg" << MakeSvg("<circle cx='32' cy='24' r='20'/>", "64", "48") << QSize(64, 48);
+    QTest::newRow("svg") << "a.svg" << MakeSvg("<circle cx='32' cy='24' r='20'/>", "64", "48")
+                         << QSize(64, 48);
     QTest::newRow("zero bytes") << "empty.jpg" << QByteArray() << QSize();
   }
 
@@ -554,6 +558,73 @@ class TestFileOpen : public QObject {
     verifyMediaMode(m, path, commands);
     QVERIFY(m.cur_file.isEmpty());
     QVERIFY(eventLoopTurns());
+  }
+
+  // A folder of today's files clicked one by one with the slideshow on: every picture shows at its natural
+  // size and starts nothing; a movie of one still frame fails where it is; only the sound plays, and its end
+  // steps to the next entry, a picture again.
+  void todaysPicturesInASlideshow() {
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QList<std::pair<QString, QByteArray>> pictures = {
+        {"a.png", MakePng(Quadrants({64, 48}))},
+        {"b.webp", MakeWithQt(Quadrants({60, 40}), "webp")},
+        {"c.tiff", MakeWithQt(Quadrants({50, 30}), "tiff", QImageIOHandler::TransformationRotate90)},
+        {"d.svg", MakeSvg("<circle cx='35' cy='17' r='15'/>", "70", "35")},
+        {"e.avif", MakeHeif(Quadrants({64, 32}), {.codec = HeifCodec::Av1})},
+        {"f.heic", MakeHeif(Quadrants({64, 48}), {.orientation = 6})},
+        {"g.jxl", MakeJxl(Quadrants({40, 24}))},
+    };
+    const QStringList sizes = {"64x48", "60x40", "30x50", "70x35", "64x32", "48x64", "40x24"};
+    for (const auto& [name, bytes] : pictures) {
+      QVERIFY2(!bytes.isEmpty(), qPrintable(name));
+      QVERIFY(WriteFile(folder.filePath(name), bytes));
+    }
+    QVERIFY(!writeMkv(folder.filePath(QStringLiteral("h.mkv")), Mkv::Jpeg, 40).isEmpty());
+    QVERIFY(!writeWav(folder.filePath(QStringLiteral("i.wav")), 300).isEmpty());
+
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    FrmMain& m = *program.frm_main;
+    program.frm_option->setCheckValue(0, 1);  // slideshow
+    program.frm_option->setCheckValue(1, 0);  // no loop
+    program.frm_option->setCheckValue(3, 1);  // auto play when clicked
+    QVERIFY(m.Dir->setPath(folder.path()));
+    m.File->setPattern(QStringLiteral("*.*"));
+    QCOMPARE(m.File->ListCount(), 9);
+    m.show();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    QSignalSpy done(m.MCI, &MMControl::Done);
+    QSignalSpy commands(m.MCI, &MMControl::commandSent);
+    const auto click = [&m](int row) {
+      m.File->scrollTo(m.File->model()->index(row, 0));
+      QTest::mouseClick(m.File->viewport(), Qt::LeftButton, {},
+                        m.File->visualRect(m.File->model()->index(row, 0)).center());
+    };
+
+    for (int row = 0; row < int(pictures.size()); ++row) {
+      click(row);
+      QTRY_COMPARE_WITH_TIMEOUT(m.lb_size->text(), sizes[row], 10000);
+      QCOMPARE(m.File->ListIndex(), row);
+      QCOMPARE(m.cur_file, folder.filePath(pictures[row].first));
+      QVERIFY(!m.Timer->isActive());
+    }
+    QVERIFY2(!sent(commands).contains(QStringLiteral("Open")), qPrintable(sent(commands).join(',')));
+
+    click(7);  // the movie of one still frame
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 15000);
+    QCOMPARE(done.at(0).at(0).toInt(), 8);
+    QVERIFY(!commands.wait(500));  // nothing else is started
+    QCOMPARE(m.File->ListIndex(), 7);
+    QCOMPARE(sent(commands).count(QStringLiteral("Open")), 1);
+
+    click(8);  // the sound plays to its end, then the slideshow brings up the first entry
+    QTRY_COMPARE_WITH_TIMEOUT(done.count(), 2, 15000);
+    QCOMPARE(done.at(1).at(0).toInt(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(m.lb_size->text(), sizes[0], 10000);
+    QCOMPARE(m.File->ListIndex(), 0);
+    QVERIFY(!commands.wait(500));
+    QCOMPARE(sent(commands).count(QStringLiteral("Open")), 2);
   }
 
   // A picture wider than a million pixels still reads as digits in the size label.

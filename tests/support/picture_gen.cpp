@@ -7,7 +7,12 @@
 #include <QImageWriter>
 #include <QtEndian>
 
+#include <jxl/encode_cxx.h>
+#include <libheif/heif.h>
+
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -925,6 +930,106 @@ QByteArray MakeSvg(const QByteArray& body, const QByteArray& width, const QByteA
   if (!width.isEmpty()) svg += " width=\"" + width + "\" height=\"" + height + "\"";
   if (!viewBox.isEmpty()) svg += " viewBox=\"" + viewBox + "\"";
   return svg + ">\n" + body + "\n</svg>\n";
+}
+
+namespace {
+
+heif_error appendTo(heif_context*, const void* data, size_t size, void* out) {
+  static_cast<QByteArray*>(out)->append(static_cast<const char*>(data), qsizetype(size));
+  return {heif_error_Ok, heif_suberror_Unspecified, ""};
+}
+
+}  // namespace
+
+QByteArray MakeHeif(const QImage& image, const HeifOptions& options) {
+  const std::unique_ptr<heif_context, decltype(&heif_context_free)> context(heif_context_alloc(),
+                                                                            heif_context_free);
+  const bool alpha = image.hasAlphaChannel();
+  const QImage packed = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+  heif_image* raw = nullptr;
+  if (heif_image_create(image.width(), image.height(), heif_colorspace_RGB,
+                        alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &raw)
+          .code != heif_error_Ok)
+    return {};
+  const std::unique_ptr<heif_image, decltype(&heif_image_release)> picture(raw, heif_image_release);
+  heif_image_add_plane(raw, heif_channel_interleaved, image.width(), image.height(), 8);
+  int stride = 0;
+  uint8_t* pixels = heif_image_get_plane(raw, heif_channel_interleaved, &stride);
+  for (int y = 0; y < image.height(); ++y)
+    std::memcpy(pixels + y * stride, packed.constScanLine(y), size_t(image.width()) * (alpha ? 4 : 3));
+  if (!options.iccProfile.isEmpty())
+    heif_image_set_raw_color_profile(raw, "prof", options.iccProfile.constData(),
+                                     size_t(options.iccProfile.size()));
+  const std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)> nclx(
+      heif_nclx_color_profile_alloc(), heif_nclx_color_profile_free);
+  if (options.displayP3) {
+    nclx->color_primaries = heif_color_primaries_SMPTE_EG_432_1;
+    nclx->transfer_characteristics = heif_transfer_characteristic_IEC_61966_2_1;
+    heif_image_set_nclx_color_profile(raw, nclx.get());
+  }
+  heif_encoder* encoder = nullptr;
+  const heif_compression_format format =
+      options.codec == HeifCodec::Av1 ? heif_compression_AV1 : heif_compression_HEVC;
+  if (heif_context_get_encoder_for_format(context.get(), format, &encoder).code != heif_error_Ok) return {};
+  heif_encoder_set_lossy_quality(encoder, 90);
+  heif_encoding_options* encoding = heif_encoding_options_alloc();
+  encoding->image_orientation = heif_orientation(options.orientation);
+  if (options.displayP3) encoding->output_nclx_profile = nclx.get();
+  const heif_error encoded = heif_context_encode_image(context.get(), raw, encoder, encoding, nullptr);
+  heif_encoding_options_free(encoding);
+  heif_encoder_release(encoder);
+  QByteArray file;
+  heif_writer writer{1, appendTo};
+  if (encoded.code != heif_error_Ok ||
+      heif_context_write(context.get(), &writer, &file).code != heif_error_Ok)
+    return {};
+  return file;
+}
+
+QByteArray MakeJxl(const QImage& image, const JxlOptions& options) {
+  const JxlEncoderPtr encoder = JxlEncoderMake(nullptr);
+  const bool alpha = image.hasAlphaChannel();
+  JxlBasicInfo info;
+  JxlEncoderInitBasicInfo(&info);
+  info.xsize = uint32_t(image.width());
+  info.ysize = uint32_t(image.height());
+  info.bits_per_sample = 8;
+  info.num_color_channels = 3;
+  info.num_extra_channels = alpha ? 1 : 0;
+  info.alpha_bits = alpha ? 8 : 0;
+  info.orientation = JxlOrientation(options.orientation);
+  info.uses_original_profile = options.lossless;
+  JxlEncoderUseContainer(encoder.get(), options.container);
+  if (JxlEncoderSetBasicInfo(encoder.get(), &info) != JXL_ENC_SUCCESS) return {};
+  if (options.iccProfile.isEmpty()) {
+    JxlColorEncoding srgb;
+    JxlColorEncodingSetToSRGB(&srgb, false);
+    JxlEncoderSetColorEncoding(encoder.get(), &srgb);
+  } else {
+    JxlEncoderSetICCProfile(encoder.get(), reinterpret_cast<const uint8_t*>(options.iccProfile.constData()),
+                            size_t(options.iccProfile.size()));
+  }
+  JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder.get(), nullptr);
+  JxlEncoderSetFrameLossless(settings, options.lossless);
+  const QImage pixels = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+  const JxlPixelFormat format{alpha ? 4u : 3u, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+  std::vector<uint8_t> packed;
+  for (int y = 0; y < pixels.height(); ++y)
+    packed.insert(packed.end(), pixels.constScanLine(y),
+                  pixels.constScanLine(y) + size_t(pixels.width()) * format.num_channels);
+  if (JxlEncoderAddImageFrame(settings, &format, packed.data(), packed.size()) != JXL_ENC_SUCCESS) return {};
+  JxlEncoderCloseInput(encoder.get());
+  QByteArray file;
+  for (;;) {
+    const qsizetype done = file.size();
+    file.resize(done + 65536);
+    auto* next = reinterpret_cast<uint8_t*>(file.data() + done);
+    size_t left = 65536;
+    const JxlEncoderStatus status = JxlEncoderProcessOutput(encoder.get(), &next, &left);
+    file.resize(file.size() - qsizetype(left));
+    if (status == JXL_ENC_SUCCESS) return file;
+    if (status != JXL_ENC_NEED_MORE_OUTPUT) return {};
+  }
 }
 
 QByteArray PngClaimingSize(QByteArray png, QSize size) {

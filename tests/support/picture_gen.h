@@ -100,6 +100,27 @@ QByteArray MakeWithQt(const QImage& image, const char* format,
 QByteArray MakeSvg(const QByteArray& body, const QByteArray& width, const QByteArray& height,
                    const QByteArray& viewBox = {});
 
+// HEIF pictures made by libheif's encoders: HEVC (HEIC) or AV1 (AVIF), lossy at quality 90, with an
+// orientation stored as the container's rotation and mirroring, an ICC profile, or Display P3 code points.
+enum class HeifCodec { Hevc, Av1 };
+struct HeifOptions {
+  HeifCodec codec = HeifCodec::Hevc;
+  int orientation = 1;  // as EXIF numbers it
+  QByteArray iccProfile;
+  bool displayP3 = false;
+};
+QByteArray MakeHeif(const QImage& image, const HeifOptions& options = {});
+
+// JPEG XL pictures made by libjxl's encoder: lossless or not, a bare codestream or a container, an
+// orientation (as EXIF numbers it) and an ICC profile (sRGB without one).
+struct JxlOptions {
+  bool lossless = true;
+  bool container = false;
+  int orientation = 1;
+  QByteArray iccProfile;
+};
+QByteArray MakeJxl(const QImage& image, const JxlOptions& options = {});
+
 // The PNG with its header claiming another size, its checksum made good (the pixels stay as they were).
 QByteArray PngClaimingSize(QByteArray png, QSize size);
 
