@@ -24,13 +24,15 @@ enum class Kind { Heif, Jxl };
 
 // Four quarters of plain colours, so that orientation and colour show in four pixels; the bottom right
 // quarter is half transparent when there is alpha.
-QImage quarters(bool alpha) {
-  QImage image(64, 48, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
+QImage quarters(bool alpha, QSize size = QSize(64, 48)) {
+  QImage image(size, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGBX8888);
   image.fill(Qt::white);
   const QRgb corner = alpha ? qRgba(255, 255, 255, 128) : qRgb(255, 255, 255);
   const QRgb colours[4] = {qRgb(220, 20, 20), qRgb(20, 200, 20), qRgb(20, 20, 220), corner};
-  for (int y = 0; y < 48; ++y) {
-    for (int x = 0; x < 64; ++x) image.setPixel(x, y, colours[(y >= 24) * 2 + (x >= 32)]);
+  for (int y = 0; y < size.height(); ++y) {
+    for (int x = 0; x < size.width(); ++x) {
+      image.setPixel(x, y, colours[(y >= size.height() / 2) * 2 + (x >= size.width() / 2)]);
+    }
   }
   return image;
 }
@@ -139,11 +141,27 @@ QByteArray makeJxl(const QImage& image, const JxlOptions& options) {
   return file;
 }
 
-// Every "ispe" (the stored size of an item) set to claim another size; the coded pictures stay.
-QByteArray withIspe(QByteArray heif, QSize size) {
+// Every "ispe" (the stored size of an item) and a grid's layout (in "idat", where libheif puts it) set to
+// claim another size; the coded pictures stay.
+QByteArray withHeifSize(QByteArray heif, QSize size) {
   for (qsizetype at = heif.indexOf("ispe"); at >= 0; at = heif.indexOf("ispe", at + 4)) {
     qToBigEndian<quint32>(size.width(), heif.data() + at + 8);
     qToBigEndian<quint32>(size.height(), heif.data() + at + 12);
+  }
+  if (const qsizetype idat = heif.indexOf("idat"); idat >= 0) {
+    qToBigEndian<quint16>(size.width(), heif.data() + idat + 8);
+    qToBigEndian<quint16>(size.height(), heif.data() + idat + 10);
+  }
+  return heif;
+}
+
+// Every "ispe" with its sides swapped. libheif 1.15 writes the size after the turn; cameras and phones write
+// the size as coded, before it.
+QByteArray withIspeTransposed(QByteArray heif) {
+  for (qsizetype at = heif.indexOf("ispe"); at >= 0; at = heif.indexOf("ispe", at + 4)) {
+    const QByteArray width = heif.mid(at + 8, 4);
+    heif.replace(at + 8, 4, heif.mid(at + 12, 4));
+    heif.replace(at + 12, 4, width);
   }
   return heif;
 }
@@ -208,7 +226,7 @@ QSize sizeOf(Kind kind, const QByteArray& file) {
 }
 
 // The picture read, and the sizes `allowed` was asked about (it says yes to what `limit` holds).
-QImage readOf(Kind kind, const QByteArray& file, QList<QSize>* asked, QSize limit = QSize(4096, 4096)) {
+QImage readOf(Kind kind, const QByteArray& file, QList<QSize>* asked, QSize limit) {
   QBuffer buffer;
   buffer.setData(file);
   buffer.open(QIODevice::ReadOnly);
@@ -252,6 +270,11 @@ void TestHeifJxl::readsAsShown_data() {
   QTest::newRow("HEIC turned a quarter, with an ICC profile")
       << Kind::Heif << makeHeif(opaque, {.orientation = heif_orientation_rotate_90_cw, .icc = adobe})
       << turned << 12 << QColorSpace(QColorSpace::AdobeRgb) << QByteArray();
+  QTest::newRow("AVIF turned a quarter, stored as coded")
+      << Kind::Heif
+      << withIspeTransposed(
+             makeHeif(opaque, {.codec = heif_compression_AV1, .orientation = heif_orientation_rotate_90_cw}))
+      << turned << 12 << QColorSpace() << QByteArray();
   QTest::newRow("AVIF with alpha, Display P3 by code points")
       << Kind::Heif << makeHeif(translucent, {.codec = heif_compression_AV1, .displayP3 = true})
       << translucent << 12 << QColorSpace(QColorSpace::DisplayP3) << QByteArray();
@@ -290,11 +313,11 @@ void TestHeifJxl::readsAsShown() {
     // The size needs nothing decoded, and the coded picture is not there to be decoded.
     QCOMPARE(sizeOf(kind, headersOnly), expected.size());
     QList<QSize> asked;
-    QVERIFY(readOf(kind, headersOnly, &asked).isNull());
+    QVERIFY(readOf(kind, headersOnly, &asked, expected.size()).isNull());
   }
 
   QList<QSize> asked;
-  const QImage image = readOf(kind, file, &asked);
+  const QImage image = readOf(kind, file, &asked, expected.size());
   QCOMPARE(asked, QList<QSize>{expected.size()});
   QCOMPARE(image.size(), expected.size());
   QCOMPARE(image.hasAlphaChannel(), expected.hasAlphaChannel());
@@ -339,10 +362,17 @@ void TestHeifJxl::refusesHostileFiles_data() {
   }
   const QByteArray heic = sources[0].second;
   QTest::newRow("HEIC claiming 60000 x 60000")
-      << Kind::Heif << withIspe(heic, QSize(60000, 60000)) << QSize(60000, 60000);
+      << Kind::Heif << withHeifSize(heic, QSize(60000, 60000)) << QSize(60000, 60000);
   QTest::newRow("AVIF claiming 60000 x 60000")
-      << Kind::Heif << withIspe(sources[1].second, QSize(60000, 60000)) << QSize(60000, 60000);
-  QTest::newRow("HEIC claiming 0 x 0") << Kind::Heif << withIspe(heic, QSize(0, 0)) << QSize();
+      << Kind::Heif << withHeifSize(sources[1].second, QSize(60000, 60000)) << QSize(60000, 60000);
+  // libheif decodes the coded picture whatever the file claims: the caller is asked about that.
+  const QImage larger = quarters(false, QSize(256, 192));
+  QTest::newRow("HEIC claiming 16 x 12, coded at 256 x 192")
+      << Kind::Heif << withHeifSize(makeHeif(larger, {}), QSize(16, 12)) << QSize(256, 192);
+  QTest::newRow("AVIF claiming 16 x 12, coded at 256 x 192")
+      << Kind::Heif << withHeifSize(makeHeif(larger, {.codec = heif_compression_AV1}), QSize(16, 12))
+      << QSize(256, 192);
+  QTest::newRow("HEIC claiming 0 x 0") << Kind::Heif << withHeifSize(heic, QSize(0, 0)) << QSize();
   QByteArray hugeMeta = heic;
   qToBigEndian<quint32>(0xFFFFFFF0u, hugeMeta.data() + hugeMeta.indexOf("meta") - 4);
   QTest::newRow("HEIC with a meta box of 4 GiB") << Kind::Heif << hugeMeta << QSize();
@@ -360,7 +390,7 @@ void TestHeifJxl::refusesHostileFiles() {
   QFETCH(QSize, claimed);
 
   QList<QSize> asked;
-  QVERIFY(readOf(kind, file, &asked).isNull());
+  QVERIFY(readOf(kind, file, &asked, QSize(64, 64)).isNull());
   // Asked at most once, and about the size size() reports: a reader does not decode to learn it.
   const QSize reported = sizeOf(kind, file);
   QVERIFY2(asked.isEmpty() || asked == QList<QSize>{reported}, qPrintable(QDebug::toString(asked)));
