@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QHash>
 #include <QIODevice>
 #include <QThread>
 #include <QtEndian>
@@ -25,6 +26,10 @@ constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 constexpr int kMaxSide = 1 << 16;
 // The "meta" box describes the items: a few kilobytes, more with a big colour profile or metadata kept in it.
 constexpr qint64 kMaxMetaBytes = 16 * 1024 * 1024;
+// Real files have a handful of top-level boxes (ftyp, meta, mdat, perhaps free) and at most hundreds of
+// items (a grid's tiles, thumbnails, metadata); a file of thousands of tiny boxes only costs time.
+constexpr int kMaxTopLevelBoxes = 1024;
+constexpr size_t kMaxItems = 65536;
 // Real colour profiles are a few kilobytes, rarely a megabyte.
 constexpr size_t kMaxProfileBytes = 4 * 1024 * 1024;
 
@@ -115,7 +120,7 @@ struct Fields {
 // The "meta" box among the file's top-level boxes, read whole; the others are stepped over unread.
 QByteArray metaBox(QIODevice& device) {
   const qint64 end = device.size();
-  for (qint64 at = 0; at + 8 <= end;) {
+  for (qint64 at = 0, boxes = 0; at + 8 <= end && boxes < kMaxTopLevelBoxes; ++boxes) {
     if (!device.seek(at)) return {};
     const QByteArray header = device.read(16);
     if (header.size() < 8) return {};
@@ -172,6 +177,7 @@ std::optional<Meta> parseMeta(QByteArrayView bytes) {
   std::vector<QByteArrayView> ipmas;
   bool hasPrimary = false;
   Meta meta;
+  QHash<quint32, size_t> itemIndex;
   while (nextBox(children, box)) {
     if (box.type == "pitm") {
       Fields f{box.body};
@@ -187,8 +193,11 @@ std::optional<Meta> parseMeta(QByteArrayView bytes) {
       QByteArrayView inner = box.body;
       Box child;
       while (nextBox(inner, child)) {
-        if (child.type == "ipco") {
-          for (QByteArrayView list = child.body; nextBox(list, box);) meta.properties.push_back(box);
+        Box property;
+        // An association names a property by 15 bits at most: any further ones belong to no item.
+        for (QByteArrayView list = child.body;
+             child.type == "ipco" && meta.properties.size() < 0x7FFF && nextBox(list, property);) {
+          meta.properties.push_back(property);
         }
         if (child.type == "ipma") ipmas.push_back(child.body);
       }
@@ -205,8 +214,10 @@ std::optional<Meta> parseMeta(QByteArrayView bytes) {
     if (box.type != "infe" || version < 2) continue;
     const quint64 id = f.get(version == 2 ? 2 : 4);
     f.get(2);  // protection
-    if (f.ok && f.at + 4 <= box.body.size())
-      meta.items.push_back({quint32(id), box.body.sliced(f.at, 4), {}});
+    if (!f.ok || f.at + 4 > box.body.size()) continue;
+    if (meta.items.size() >= kMaxItems) return {};
+    itemIndex.insert(quint32(id), meta.items.size());
+    meta.items.push_back({quint32(id), box.body.sliced(f.at, 4), {}});
   }
 
   // The primary item's properties: indices from 1 into "ipco", in one or more "ipma" boxes.
@@ -240,10 +251,9 @@ std::optional<Meta> parseMeta(QByteArrayView bytes) {
       f.get(indexBytes);
       const quint64 offset = f.get(offsetBytes);
       const quint64 length = f.get(lengthBytes);
-      auto item =
-          std::find_if(meta.items.begin(), meta.items.end(), [&](const Item& i) { return i.id == id; });
-      if (f.ok && first && method <= 1 && item != meta.items.end()) {
-        item->location = Location{base + offset, length, method == 1};
+      const auto item = itemIndex.constFind(quint32(id));
+      if (f.ok && first && method <= 1 && item != itemIndex.constEnd()) {
+        meta.items[*item].location = Location{base + offset, length, method == 1};
       }
     }
   }
@@ -282,7 +292,8 @@ QSize shownSize(const Meta& meta, const ReadAt& readAt) {
   }
   const Item* primary = meta.item(meta.primary);
   if (primary && primary->type == "grid") {
-    Fields f{itemData(meta, *primary, 12, readAt)};
+    const QByteArray layout = itemData(meta, *primary, 12, readAt);
+    Fields f{layout};
     const int fieldBytes = (f.get(2) & 1) ? 4 : 2;  // version, flags
     f.get(2);                                       // rows and columns
     const quint64 width = f.get(fieldBytes), height = f.get(fieldBytes);
@@ -409,8 +420,9 @@ std::optional<QSize> largestCodedPicture(const Meta& meta, const ReadAt& readAt)
   int items = 0;
   for (const Item& item : meta.items) {
     if (item.type != "av01") continue;
-    if (++items > kMaxCodedItems || !take(av1CodedSize(itemData(meta, item, kHeaderBytes, readAt))))
-      return {};
+    if (++items > kMaxCodedItems) return {};
+    const QByteArray start = itemData(meta, item, kHeaderBytes, readAt);
+    if (!take(av1CodedSize(start))) return {};
   }
   return largest;
 }

