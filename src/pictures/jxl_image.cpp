@@ -33,20 +33,19 @@ QSize shownSize(const JxlBasicInfo& info) {
   return {int(info.xsize), int(info.ysize)};
 }
 
-bool isSrgbCurve(const JxlColorEncoding& encoding) {
-  return encoding.color_space == JXL_COLOR_SPACE_RGB && encoding.white_point == JXL_WHITE_POINT_D65 &&
-         encoding.transfer_function == JXL_TRANSFER_FUNCTION_SRGB;
-}
-
-// The colour space of the decoded pixels. sRGB is left unset (it is what the caller converts to);
-// anything but sRGB and Display P3 comes from the profile libjxl gives for the pixels.
+// The colour space of the decoded pixels. sRGB (and grey on the sRGB curve) is left unset: it is what the
+// caller converts to. Anything but that and Display P3 comes from the profile libjxl gives for the pixels
+// (grey ones too: their pixels come out as RGB, and Qt applies a grey profile's curve to each channel).
 QColorSpace dataColorSpace(const JxlDecoder* decoder) {
   JxlColorEncoding encoding{};
   if (JxlDecoderGetColorAsEncodedProfile(decoder, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &encoding) ==
           JXL_DEC_SUCCESS &&
-      isSrgbCurve(encoding)) {
-    if (encoding.primaries == JXL_PRIMARIES_SRGB) return {};
-    if (encoding.primaries == JXL_PRIMARIES_P3) return QColorSpace(QColorSpace::DisplayP3);
+      encoding.white_point == JXL_WHITE_POINT_D65 &&
+      encoding.transfer_function == JXL_TRANSFER_FUNCTION_SRGB) {
+    if (encoding.color_space == JXL_COLOR_SPACE_GRAY) return {};
+    if (encoding.color_space == JXL_COLOR_SPACE_RGB && encoding.primaries == JXL_PRIMARIES_SRGB) return {};
+    if (encoding.color_space == JXL_COLOR_SPACE_RGB && encoding.primaries == JXL_PRIMARIES_P3)
+      return QColorSpace(QColorSpace::DisplayP3);
   }
   size_t bytes = 0;
   if (JxlDecoderGetICCProfileSize(decoder, &kRgba8, JXL_COLOR_PROFILE_TARGET_DATA, &bytes) !=
