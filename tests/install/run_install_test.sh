@@ -74,7 +74,8 @@ if [ -f "$desktop" ]; then
   if [ -z "$(value Comment)" ] || [ -z "$(value 'Comment\[zh_TW\]')" ]; then fail "no Comment in both languages"; fi
   [ -n "$(value Categories)" ] || fail "no Categories"
   mime=";$(value MimeType)"
-  for type in image/bmp image/vnd.microsoft.icon image/x-win-bitmap image/wmf image/jpeg image/gif audio/x-wav \
+  for type in image/bmp image/vnd.microsoft.icon image/x-win-bitmap image/wmf image/jpeg image/gif image/png \
+    image/webp image/tiff image/svg+xml image/heif image/avif image/jxl audio/x-wav \
     audio/midi video/x-msvideo video/quicktime video/mpeg; do
     [[ $mime == *";$type;"* ]] || fail "MimeType lacks $type"
   done
