@@ -3,6 +3,7 @@
 // refused without decoding.
 #include "pictures/heif_image.h"
 #include "pictures/jxl_image.h"
+#include "support/picture_gen.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -10,13 +11,12 @@
 #include <QTest>
 #include <QtEndian>
 
-#include <jxl/encode_cxx.h>
-#include <libheif/heif.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+
+using namespace picture_gen;
 
 namespace {
 
@@ -35,101 +35,6 @@ QImage quarters(bool alpha, QSize size = QSize(64, 48)) {
     }
   }
   return image;
-}
-
-struct HeifOptions {
-  heif_compression_format codec = heif_compression_HEVC;
-  heif_orientation orientation = heif_orientation_normal;
-  QByteArray icc;
-  bool displayP3 = false;
-};
-
-heif_error appendTo(heif_context*, const void* data, size_t size, void* out) {
-  static_cast<QByteArray*>(out)->append(static_cast<const char*>(data), qsizetype(size));
-  return {heif_error_Ok, heif_suberror_Unspecified, ""};
-}
-
-QByteArray makeHeif(const QImage& image, const HeifOptions& options) {
-  std::unique_ptr<heif_context, decltype(&heif_context_free)> context(heif_context_alloc(),
-                                                                      heif_context_free);
-  const bool alpha = image.hasAlphaChannel();
-  const QImage packed = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-  heif_image* raw = nullptr;
-  heif_image_create(image.width(), image.height(), heif_colorspace_RGB,
-                    alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &raw);
-  std::unique_ptr<heif_image, decltype(&heif_image_release)> picture(raw, heif_image_release);
-  heif_image_add_plane(raw, heif_channel_interleaved, image.width(), image.height(), 8);
-  int stride = 0;
-  uint8_t* pixels = heif_image_get_plane(raw, heif_channel_interleaved, &stride);
-  for (int y = 0; y < image.height(); ++y) {
-    memcpy(pixels + y * stride, packed.constScanLine(y), image.width() * (alpha ? 4 : 3));
-  }
-  if (!options.icc.isEmpty())
-    heif_image_set_raw_color_profile(raw, "prof", options.icc.data(), options.icc.size());
-  std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)> nclx(
-      heif_nclx_color_profile_alloc(), heif_nclx_color_profile_free);
-  if (options.displayP3) {
-    nclx->color_primaries = heif_color_primaries_SMPTE_EG_432_1;
-    nclx->transfer_characteristics = heif_transfer_characteristic_IEC_61966_2_1;
-    heif_image_set_nclx_color_profile(raw, nclx.get());
-  }
-  heif_encoder* encoder = nullptr;
-  if (heif_context_get_encoder_for_format(context.get(), options.codec, &encoder).code != heif_error_Ok)
-    return {};
-  heif_encoder_set_lossy_quality(encoder, 90);
-  heif_encoding_options* encoding = heif_encoding_options_alloc();
-  encoding->image_orientation = options.orientation;
-  if (options.displayP3) encoding->output_nclx_profile = nclx.get();
-  const heif_error encoded = heif_context_encode_image(context.get(), raw, encoder, encoding, nullptr);
-  heif_encoding_options_free(encoding);
-  heif_encoder_release(encoder);
-  QByteArray file;
-  heif_writer writer{1, appendTo};
-  if (encoded.code != heif_error_Ok ||
-      heif_context_write(context.get(), &writer, &file).code != heif_error_Ok) {
-    return {};
-  }
-  return file;
-}
-
-struct JxlOptions {
-  bool lossless = true;
-  bool container = false;
-  JxlOrientation orientation = JXL_ORIENT_IDENTITY;
-  QByteArray icc;
-};
-
-QByteArray makeJxl(const QImage& image, const JxlOptions& options) {
-  const JxlEncoderPtr encoder = JxlEncoderMake(nullptr);
-  const bool alpha = image.hasAlphaChannel();
-  JxlBasicInfo info;
-  JxlEncoderInitBasicInfo(&info);
-  info.xsize = image.width();
-  info.ysize = image.height();
-  info.num_extra_channels = alpha ? 1 : 0;
-  info.alpha_bits = alpha ? 8 : 0;
-  info.orientation = options.orientation;
-  info.uses_original_profile = options.lossless;
-  JxlEncoderUseContainer(encoder.get(), options.container);
-  JxlEncoderSetBasicInfo(encoder.get(), &info);
-  JxlColorEncoding srgb;
-  JxlColorEncodingSetToSRGB(&srgb, false);
-  if (options.icc.isEmpty()) JxlEncoderSetColorEncoding(encoder.get(), &srgb);
-  const auto* icc = reinterpret_cast<const uint8_t*>(options.icc.constData());
-  if (!options.icc.isEmpty()) JxlEncoderSetICCProfile(encoder.get(), icc, options.icc.size());
-  JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder.get(), nullptr);
-  JxlEncoderSetFrameLossless(settings, options.lossless);
-  const QImage pixels = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-  const JxlPixelFormat format{alpha ? 4u : 3u, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN,
-                              size_t(pixels.bytesPerLine())};
-  QByteArray file(1 << 16, '\0');
-  auto* next = reinterpret_cast<uint8_t*>(file.data());
-  size_t left = file.size();
-  if (JxlEncoderAddImageFrame(settings, &format, pixels.constBits(), pixels.sizeInBytes()) != JXL_ENC_SUCCESS)
-    return {};
-  JxlEncoderCloseInput(encoder.get());
-  if (JxlEncoderProcessOutput(encoder.get(), &next, &left) != JXL_ENC_SUCCESS) return {};
-  return file.left(file.size() - qsizetype(left));
 }
 
 // Every "ispe" (the stored size of an item) and a grid's layout (in "idat", where libheif puts it) set to
@@ -218,20 +123,18 @@ void TestHeifJxl::readsAsShown_data() {
   const QImage turned = opaque.transformed(QTransform().rotate(90));
   const QByteArray adobe = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
 
-  const QByteArray heic = makeHeif(opaque, {});
+  const QByteArray heic = MakeHeif(opaque, {});
   QTest::newRow("HEIC") << Kind::Heif << heic << opaque << 12 << QColorSpace() << spoiled(heic);
   QTest::newRow("HEIC turned a quarter, with an ICC profile")
-      << Kind::Heif << makeHeif(opaque, {.orientation = heif_orientation_rotate_90_cw, .icc = adobe})
-      << turned << 12 << QColorSpace(QColorSpace::AdobeRgb) << QByteArray();
+      << Kind::Heif << MakeHeif(opaque, {.orientation = 6, .iccProfile = adobe}) << turned << 12
+      << QColorSpace(QColorSpace::AdobeRgb) << QByteArray();
   QTest::newRow("AVIF turned a quarter, stored as coded")
-      << Kind::Heif
-      << withIspeTransposed(
-             makeHeif(opaque, {.codec = heif_compression_AV1, .orientation = heif_orientation_rotate_90_cw}))
+      << Kind::Heif << withIspeTransposed(MakeHeif(opaque, {.codec = HeifCodec::Av1, .orientation = 6}))
       << turned << 12 << QColorSpace() << QByteArray();
   QTest::newRow("AVIF with alpha, Display P3 by code points")
-      << Kind::Heif << makeHeif(translucent, {.codec = heif_compression_AV1, .displayP3 = true})
-      << translucent << 12 << QColorSpace(QColorSpace::DisplayP3) << QByteArray();
-  const QByteArray jxl = makeJxl(translucent, {});
+      << Kind::Heif << MakeHeif(translucent, {.codec = HeifCodec::Av1, .displayP3 = true}) << translucent
+      << 12 << QColorSpace(QColorSpace::DisplayP3) << QByteArray();
+  const QByteArray jxl = MakeJxl(translucent, {});
   QTest::newRow("JPEG XL lossless with alpha")
       << Kind::Jxl << jxl << translucent << 0 << QColorSpace() << jxl.left(16);
   // Its pixels come out in sRGB: libjxl's own choice, linear light in eight bits, would band.
@@ -239,11 +142,10 @@ void TestHeifJxl::readsAsShown_data() {
   inSrgb.setColorSpace(QColorSpace(QColorSpace::AdobeRgb));
   inSrgb.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
   QTest::newRow("JPEG XL lossy with an ICC profile")
-      << Kind::Jxl << makeJxl(opaque, {.lossless = false, .icc = adobe}) << inSrgb << 12 << QColorSpace()
-      << QByteArray();
+      << Kind::Jxl << MakeJxl(opaque, {.lossless = false, .iccProfile = adobe}) << inSrgb << 12
+      << QColorSpace() << QByteArray();
   QTest::newRow("JPEG XL container, orientation 6, with an ICC profile")
-      << Kind::Jxl
-      << makeJxl(opaque, {.container = true, .orientation = JXL_ORIENT_ROTATE_90_CW, .icc = adobe}) << turned
+      << Kind::Jxl << MakeJxl(opaque, {.container = true, .orientation = 6, .iccProfile = adobe}) << turned
       << 0 << QColorSpace(QColorSpace::AdobeRgb) << QByteArray();
 }
 
@@ -294,10 +196,10 @@ void TestHeifJxl::refusesHostileFiles_data() {
 
   const QImage image = quarters(true);
   const QList<std::pair<Kind, QByteArray>> sources = {
-      {Kind::Heif, makeHeif(image, {})},
-      {Kind::Heif, makeHeif(image, {.codec = heif_compression_AV1})},
-      {Kind::Jxl, makeJxl(image, {})},
-      {Kind::Jxl, makeJxl(image, {.container = true})},
+      {Kind::Heif, MakeHeif(image, {})},
+      {Kind::Heif, MakeHeif(image, {.codec = HeifCodec::Av1})},
+      {Kind::Jxl, MakeJxl(image, {})},
+      {Kind::Jxl, MakeJxl(image, {.container = true})},
   };
   for (const auto& [kind, file] : sources) {
     const char* name = kind == Kind::Heif ? (file.contains("av01") ? "AVIF" : "HEIC")
@@ -316,9 +218,9 @@ void TestHeifJxl::refusesHostileFiles_data() {
   // libheif decodes the coded picture whatever the file claims: the caller is asked about that.
   const QImage larger = quarters(false, QSize(256, 192));
   QTest::newRow("HEIC claiming 16 x 12, coded at 256 x 192")
-      << Kind::Heif << withHeifSize(makeHeif(larger, {}), QSize(16, 12)) << QSize(256, 192);
+      << Kind::Heif << withHeifSize(MakeHeif(larger, {}), QSize(16, 12)) << QSize(256, 192);
   QTest::newRow("AVIF claiming 16 x 12, coded at 256 x 192")
-      << Kind::Heif << withHeifSize(makeHeif(larger, {.codec = heif_compression_AV1}), QSize(16, 12))
+      << Kind::Heif << withHeifSize(MakeHeif(larger, {.codec = HeifCodec::Av1}), QSize(16, 12))
       << QSize(256, 192);
   QTest::newRow("HEIC claiming 0 x 0") << Kind::Heif << withHeifSize(heic, QSize(0, 0)) << QSize();
   QByteArray hugeMeta = heic;
