@@ -18,8 +18,8 @@ class QPainter;
 // Draws a drawing (a metafile, an SVG) for a picture control in tiles, off the UI thread, so that no paint
 // waits for a big file: a paint draws the tiles that are ready at the scale shown (elsewhere white, or tiles
 // of an earlier scale stretched), asks for the missing ones and returns; tileReady() says where to repaint
-// as they arrive. Scrolling reuses the tiles of the same scale; a scale change starts new ones and stops the jobs
-// of the old. Owned by the control and used on the UI thread only; its jobs hold their own copy of the
+// as they arrive. Scrolling reuses the tiles of the same scale; a scale change starts new ones and stops the
+// jobs of the old. Owned by the control and used on the UI thread only; its jobs hold their own copy of the
 // picture, and reach back only through a mailbox that the destructor closes before it waits for them.
 class MetafileTiles : public QObject {
   Q_OBJECT
