@@ -19,8 +19,6 @@
 namespace heifimage {
 namespace {
 
-// The whole file is read into memory; a real HEIF photograph is a few megabytes.
-constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 // libheif refuses a side of this many pixels or more before anything is allocated; the caller's own bound
 // (a number of pixels) is the one that matters, this only keeps libheif from taking nonsense on trust.
 constexpr int kMaxSide = 1 << 16;
@@ -606,16 +604,8 @@ QSize size(QIODevice& device) {
   return result;
 }
 
-QImage read(QIODevice& device, const std::function<bool(QSize)>& allowed) {
-  const qint64 bytes = device.size();
-  if (bytes <= 0 || bytes > kMaxFileBytes || !device.seek(0)) return {};
-  try {
-    const QByteArray file = device.read(bytes);
-    if (file.size() != bytes) return {};
-    return decode(file, allowed);
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
+QImage read(const QByteArray& file, const std::function<bool(QSize)>& allowed) {
+  return decode(file, allowed);
 }
 
 }  // namespace heifimage

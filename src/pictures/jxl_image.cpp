@@ -14,8 +14,6 @@
 namespace jxlimage {
 namespace {
 
-// The whole file is read into memory; a real JPEG XL photograph is a few megabytes.
-constexpr qint64 kMaxFileBytes = qint64(1) << 30;
 // Real colour profiles are a few kilobytes, rarely a megabyte.
 constexpr size_t kMaxProfileBytes = 4 * 1024 * 1024;
 // size() feeds the decoder this much at a time: the headers sit at the start of the codestream, behind at
@@ -177,16 +175,8 @@ QSize size(QIODevice& device) {
   return result;
 }
 
-QImage read(QIODevice& device, const std::function<bool(QSize)>& allowed) {
-  const qint64 bytes = device.size();
-  if (bytes <= 0 || bytes > kMaxFileBytes || !device.seek(0)) return {};
-  try {
-    const QByteArray file = device.read(bytes);
-    if (file.size() != bytes) return {};
-    return decode(file, allowed);
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
+QImage read(const QByteArray& file, const std::function<bool(QSize)>& allowed) {
+  return decode(file, allowed);
 }
 
 }  // namespace jxlimage

@@ -20,7 +20,7 @@ QSize size(QIODevice& device);
 
 // The first frame, oriented as the file says, with its colour profile set on the image
 // (the caller converts to sRGB). `allowed` is asked with the size before anything is decoded; null when it
-// refuses, or the file cannot be read.
-QImage read(QIODevice& device, const std::function<bool(QSize)>& allowed);
+// refuses, or the file (whole, in memory) cannot be read.
+QImage read(const QByteArray& file, const std::function<bool(QSize)>& allowed);
 
 }  // namespace jxlimage

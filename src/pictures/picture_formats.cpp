@@ -53,6 +53,16 @@ QSize qtSize(QImageReader& reader, QIODevice& device, const pictureformats::Snif
   return fits(size) && carried(size, device.size(), kind.pixelsPerByte) ? size : QSize();
 }
 
+// The decoders that take a file from memory get it whole; a file of more than 1 GiB is no picture anyone has.
+constexpr qint64 kMaxWholeFileBytes = qint64(1) << 30;
+
+QByteArray wholeFile(QIODevice& device) {
+  const qint64 bytes = device.size();
+  if (bytes <= 0 || bytes > kMaxWholeFileBytes || !device.seek(0)) return {};
+  QByteArray file = device.read(bytes);
+  return file.size() == bytes ? file : QByteArray();
+}
+
 auto allowedBy(QIODevice& device, qint64 pixelsPerByte) {
   const qint64 bytes = device.size();
   return [bytes, pixelsPerByte](QSize size) { return fits(size) && carried(size, bytes, pixelsPerByte); };
@@ -87,9 +97,9 @@ QImage readRaster(QIODevice& device, const Sniffed& kind) {
       return reader.read();
     }
     case Family::Heif:
-      return heifimage::read(device, allowedBy(device, kind.pixelsPerByte));
+      return heifimage::read(wholeFile(device), allowedBy(device, kind.pixelsPerByte));
     case Family::Jxl:
-      return jxlimage::read(device, allowedBy(device, kind.pixelsPerByte));
+      return jxlimage::read(wholeFile(device), allowedBy(device, kind.pixelsPerByte));
     case Family::Svg:
     case Family::None:
       break;

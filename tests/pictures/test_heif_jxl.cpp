@@ -85,15 +85,11 @@ QSize sizeOf(Kind kind, const QByteArray& file) {
 
 // The picture read, and the sizes `allowed` was asked about (it says yes to what `limit` holds).
 QImage readOf(Kind kind, const QByteArray& file, QList<QSize>* asked, QSize limit) {
-  QBuffer buffer;
-  buffer.setData(file);
-  buffer.open(QIODevice::ReadOnly);
-  buffer.seek(file.size() / 2);  // anywhere: the readers start from the beginning
   const auto allowed = [&](QSize size) {
     asked->append(size);
     return size.width() <= limit.width() && size.height() <= limit.height();
   };
-  return kind == Kind::Heif ? heifimage::read(buffer, allowed) : jxlimage::read(buffer, allowed);
+  return kind == Kind::Heif ? heifimage::read(file, allowed) : jxlimage::read(file, allowed);
 }
 
 }  // namespace
