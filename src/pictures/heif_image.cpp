@@ -591,17 +591,8 @@ bool looksLikeHeif(const QByteArray& head) {
 }
 
 QSize size(QIODevice& device) {
-  const qint64 start = device.pos();
-  QSize result;
-  try {
-    const QByteArray metaBytes = metaBox(device);
-    if (const std::optional<Meta> meta = parseMeta(metaBytes))
-      result = judgedSize(*meta, deviceReader(device));
-  } catch (const std::bad_alloc&) {
-    result = QSize();
-  }
-  device.seek(start);
-  return result;
+  const std::optional<Meta> meta = parseMeta(metaBox(device));
+  return meta ? judgedSize(*meta, deviceReader(device)) : QSize();
 }
 
 QImage read(const QByteArray& file, const std::function<bool(QSize)>& allowed) {

@@ -142,37 +142,28 @@ bool looksLikeJxl(const QByteArray& head) {
 }
 
 QSize size(QIODevice& device) {
-  const qint64 start = device.pos();
-  QSize result;
-  try {
-    const JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
-    if (decoder && device.seek(0) &&
-        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO) == JXL_DEC_SUCCESS) {
-      // The unread rest of the last chunk stays in front of the next one, as libjxl asks.
-      QByteArray input;
-      for (bool closed = false; !closed && input.size() <= kMaxHeaderInputBytes;) {
-        input += device.read(kHeaderChunkBytes);
-        if (JxlDecoderSetInput(decoder.get(), reinterpret_cast<const uint8_t*>(input.constData()),
-                               size_t(input.size())) != JXL_DEC_SUCCESS) {
-          break;
-        }
-        closed = device.atEnd();
-        if (closed) JxlDecoderCloseInput(decoder.get());
-        const JxlDecoderStatus status = JxlDecoderProcessInput(decoder.get());
-        if (status == JXL_DEC_BASIC_INFO) {
-          JxlBasicInfo info{};
-          if (JxlDecoderGetBasicInfo(decoder.get(), &info) == JXL_DEC_SUCCESS) result = shownSize(info);
-          break;
-        }
-        if (status != JXL_DEC_NEED_MORE_INPUT) break;
-        input = input.right(qsizetype(JxlDecoderReleaseInput(decoder.get())));
-      }
+  const JxlDecoderPtr decoder = JxlDecoderMake(nullptr);
+  if (!decoder || !device.seek(0) ||
+      JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO) != JXL_DEC_SUCCESS)
+    return {};
+  // The unread rest of the last chunk stays in front of the next one, as libjxl asks.
+  QByteArray input;
+  for (bool closed = false; !closed && input.size() <= kMaxHeaderInputBytes;) {
+    input += device.read(kHeaderChunkBytes);
+    if (JxlDecoderSetInput(decoder.get(), reinterpret_cast<const uint8_t*>(input.constData()),
+                           size_t(input.size())) != JXL_DEC_SUCCESS)
+      return {};
+    closed = device.atEnd();
+    if (closed) JxlDecoderCloseInput(decoder.get());
+    const JxlDecoderStatus status = JxlDecoderProcessInput(decoder.get());
+    if (status == JXL_DEC_BASIC_INFO) {
+      JxlBasicInfo info{};
+      return JxlDecoderGetBasicInfo(decoder.get(), &info) == JXL_DEC_SUCCESS ? shownSize(info) : QSize();
     }
-  } catch (const std::bad_alloc&) {
-    result = QSize();
+    if (status != JXL_DEC_NEED_MORE_INPUT) return {};
+    input = input.right(qsizetype(JxlDecoderReleaseInput(decoder.get())));
   }
-  device.seek(start);
-  return result;
+  return {};
 }
 
 QImage read(const QByteArray& file, const std::function<bool(QSize)>& allowed) {
