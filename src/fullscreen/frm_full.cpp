@@ -143,8 +143,9 @@ void FrmFull::Form_Activate() {
   if (CDummy) return;
   FrmMain& m = *program_.frm_main;
   m.setEnabled(false);
-  // The main window's neighbours are not stepped to from here: their memory goes to this window's.
-  m.prefetch->clear();
+  // The main window's neighbours are not stepped to from here: their memory goes to this window's. Its
+  // picture comes along: selecting its file below shows it without decoding it a second time.
+  prefetch->adopt(*m.prefetch);
   // The language may have changed since the last visit.
   if (!program_.tables.MenuText[1].isEmpty()) fr_control->setTitle(program_.tables.MenuText[1]);
   Img->setPicture(m.Img->picture());

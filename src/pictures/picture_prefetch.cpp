@@ -158,6 +158,16 @@ void PicturePrefetch::clear() {
   requested_ = PictureKey();
 }
 
+void PicturePrefetch::adopt(PicturePrefetch& from) {
+  clear();
+  if (const Entry* entry = from.find(from.shown_); entry && entry->picture) {
+    cache_ << *entry;
+    shown_ = entry->key;
+    wanted_ = {entry->key};
+  }
+  from.clear();
+}
+
 void PicturePrefetch::setEnabled(bool enabled) {
   enabled_ = enabled;
   if (enabled_) {

@@ -65,6 +65,11 @@ class PicturePrefetch : public QObject {
   // Drops every picture and every wish (leaving full screen).
   void clear();
 
+  // Takes over the picture `from` shows, keyed by the file as it was when it was decoded, so that this one
+  // shows the same file without decoding it again (nor holding it twice): a take() or request() of it finds
+  // it while the file stays the same. `from` is cleared.
+  void adopt(PicturePrefetch& from);
+
   // Off: nothing is decoded ahead and take() always decodes (the benchmark compares both).
   void setEnabled(bool enabled);
   bool enabled() const { return enabled_; }

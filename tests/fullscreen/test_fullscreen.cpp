@@ -225,6 +225,33 @@ class TestFullScreen : public QObject {
   }
 
   // Leaving full screen lets go of the pictures decoded there; the next visit reads its picture again.
+  // The picture the main window shows is not decoded again, nor held twice, unless its file changed since.
+  void activationSharesTheMainWindowsPicture() {
+    QTemporaryDir own;
+    const QString path = own.filePath(QStringLiteral("b.bmp"));
+    QVERIFY(picture_gen::WriteFile(path, bmp(QSize(50, 20))));
+    ProgramFixture fixture;
+    FrmMain& m = mainOn(fixture, QString());
+    FrmFull& f = *fixture.program->frm_full;
+    m.Dir->setPath(own.path());
+    m.File->setListIndex(0);
+    m.FileOpen(path);
+    QCOMPARE(m.Img->picture().size(), QSize(50, 20));
+
+    f.Form_Activate();
+    QCOMPARE(f.File->FileName(), QStringLiteral("b.bmp"));
+    QCOMPARE(f.prefetch->decodes(), 0);
+    QCOMPARE(f.Img->picture().toImage().constBits(), m.Img->picture().toImage().constBits());
+    f.leave();
+
+    m.FileOpen(path);
+    QVERIFY(picture_gen::WriteFile(path, bmp(QSize(60, 25))));  // changed on disk since
+    f.Form_Activate();
+    QCOMPARE(f.prefetch->decodes(), 1);
+    QCOMPARE(f.Img->size(), QSize(60, 25));
+    f.leave();
+  }
+
   void leavingReleasesThePictures() {
     ProgramFixture fixture;
     FrmMain& m = mainOn(fixture, QStringLiteral("b.bmp"));
