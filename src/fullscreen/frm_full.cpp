@@ -14,6 +14,7 @@
 #include "controls/picture_box.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
+#include "pictures/picture_opening.h"
 #include "pictures/picture_prefetch.h"
 
 #include <QAction>
@@ -70,6 +71,17 @@ void FrmFull::createControls() {
   CMD_Toggle = new QPushButton(TextTables::toggleText(TextTables::ToggleView::Folder, false), fr_control);
   CMD_Toggle->setGeometry(twips(120, 1800, 1335, 315));
   prefetch = new PicturePrefetch(this);
+  opening_ = new PictureOpening(*prefetch,
+                                {.show =
+                                     [this](const QString&, const Picture& picture) {
+                                       Img->setPicture(picture);
+                                       Img->move(0, 0);
+                                     },
+                                 // A move made while the rest was decoded stays.
+                                 .complete = [this](const Picture& picture) { Img->setPicture(picture); },
+                                 // What is no picture is passed over here: the last picture stays.
+                                 .noPicture = [](const QString&) {}},
+                                this);
 
   const QString home = QDir::toNativeSeparators(QDir::homePath());
   Drive->setDrive(home);
@@ -134,6 +146,7 @@ void FrmFull::hideEvent(QHideEvent* event) {
   if (event->spontaneous()) return;
   // The pictures decoded here are let go (a 24-megapixel one is ~96 MB): the next visit copies the main
   // window's picture anyway.
+  opening_->cancel();
   Img->setPicture(Picture());
   prefetch->clear();
   program_.releaseMainWindow();
@@ -146,6 +159,9 @@ void FrmFull::Form_Activate() {
   // The main window's neighbours are not stepped to from here: their memory goes to this window's. Its
   // picture comes along: selecting its file below shows it without decoding it a second time.
   prefetch->adopt(*m.prefetch);
+  // A new picture shows from its top-left corner: the screen's height in rows is what shows first (in whole
+  // 16-row blocks, as JPEG decodes them).
+  prefetch->setEarlyRows((height() + 15) / 16 * 16);
   // The language may have changed since the last visit.
   if (!program_.tables.MenuText[1].isEmpty()) fr_control->setTitle(program_.tables.MenuText[1]);
   Img->setPicture(m.Img->picture());
@@ -175,6 +191,7 @@ void FrmFull::Form_Activate() {
 
 void FrmFull::leave() {
   CDummy = false;
+  opening_->cancel();
   hide();
   prefetch->clear();
   FrmMain& m = *program_.frm_main;
@@ -257,11 +274,10 @@ void FrmFull::File_Click() {
   QStringList neighbours;
   if (index + 1 < File->ListCount()) neighbours << path + File->List(index + 1);
   if (index > 0) neighbours << path + File->List(index - 1);
-  const auto picture = prefetch->take(path + File->FileName(), neighbours);
-  if (!picture) return;
-  Img->setPicture(*picture);
-  Img->move(0, 0);
+  opening_->open(path + File->FileName(), neighbours, waitFreeBytes, busyDelayMs);
 }
+
+bool FrmFull::picturePending() const { return opening_->pending(); }
 
 void FrmFull::fr_control_MouseDown(int button, int, double x, double y) {
   if (button != 1) return;

@@ -6,6 +6,7 @@
 class DirList;
 class DriveBox;
 class FileList;
+class PictureOpening;
 class PicturePrefetch;
 class PictureBox;
 class Program;
@@ -65,6 +66,13 @@ class FrmFull : public QWidget {
   DriveBox* Drive = nullptr;
   QPushButton* CMD_Toggle = nullptr;    // cycles the folder / drive / file captions
   PicturePrefetch* prefetch = nullptr;  // decodes the neighbours of the selection ahead
+  // Pictures that decode to more than this are decoded on the prefetch's worker when they are not decoded
+  // ahead, their top rows shown first, while the window answers; tests lower it. The busy pointer after
+  // busyDelayMs of such a wait.
+  qint64 waitFreeBytes = 16LL * 1024 * 1024;
+  int busyDelayMs = 100;
+  // True while such a picture is on its way to the screen.
+  bool picturePending() const;
 
   // Window state.
   bool CDummy = false;  // true: the next activation changes nothing (a popup menu was just used)
@@ -96,6 +104,7 @@ class FrmFull : public QWidget {
   void previewKey(QKeyEvent* key);
 
   Program& program_;
+  PictureOpening* opening_ = nullptr;
   bool backgroundPressed_ = false;  // a left press on the background, waiting for its release
   bool mouseUpAfterClick_ = false;  // a release on the toggle button waits for the click it completes
 };

@@ -5,7 +5,7 @@
 #include "controls/picture_box.h"
 #include "media/mmcontrol.h"
 #include "pictures/picture_loader.h"
-#include "pictures/picture_prefetch.h"
+#include "pictures/picture_opening.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -21,7 +21,7 @@ void FrmMain::FileOpen(const QString& path) {
   // A file the user opens is never passed over when it cannot be played: the mark is the slideshow's.
   if (!slideshowStepping_) restartedAt_.invalidate();
   // Whatever was on its way to the pane is no longer wanted.
-  cancelPendingPicture();
+  opening_->cancel();
   if (Timer->isActive()) {
     MCI->setCommand(QStringLiteral("Close"));
     Timer->stop();
@@ -43,25 +43,17 @@ void FrmMain::openAsMedia(const QString& path) {
 }
 
 FrmMain::Opened FrmMain::openAsPicture(const QString& path) {
-  // Decided before anything changes, so that a file that is no picture leaves the pane exactly as it was. A
-  // big picture that is not decoded ahead is decoded on the prefetch's worker while the window goes on
+  // A big picture that is not decoded ahead is decoded on the prefetch's worker while the window goes on
   // answering; the pane changes when it is there.
-  const QStringList neighbours = steppingNeighbours();
-  if (decodedBytesEstimate(path) > waitFreeBytes) {
-    const PicturePrefetch::Found found = prefetch->request(path, neighbours);
-    if (!found.ready) {
-      pendingPicture_ = path;
-      busyDelay_->start(busyDelayMs);
+  switch (opening_->open(path, steppingNeighbours(), waitFreeBytes, busyDelayMs)) {
+    case PictureOpening::Opened::Picture:
+      return Opened::Picture;
+    case PictureOpening::Opened::Later:
       return Opened::Later;
-    }
-    if (!found.picture) return Opened::NoPicture;
-    showPicture(path, *found.picture);
-    return Opened::Picture;
+    case PictureOpening::Opened::NoPicture:
+      break;
   }
-  const auto picture = prefetch->take(path, neighbours);
-  if (!picture) return Opened::NoPicture;
-  showPicture(path, *picture);
-  return Opened::Picture;
+  return Opened::NoPicture;
 }
 
 void FrmMain::showPicture(const QString& path, const Picture& picture) {
@@ -79,53 +71,8 @@ void FrmMain::showPicture(const QString& path, const Picture& picture) {
   Img_Change();
 }
 
-void FrmMain::pictureDecoded(const QString& path) {
-  if (pendingPicture_.isEmpty() || path != pendingPicture_) return;
-  const PicturePrefetch::Found found = prefetch->request(path, steppingNeighbours());
-  if (!found.ready) return;  // the file changed while it was read: decoded again
-  const bool shownEarly = earlyShown_;
-  cancelPendingPicture();
-  if (found.picture && shownEarly) {
-    // Its top rows are on screen already, opened as any picture is; the rest arrives without a second
-    // opening, so that a zoom or scroll made meanwhile stays.
-    Img->setPicture(*found.picture);
-  } else if (found.picture) {
-    showPicture(path, *found.picture);
-  } else {
-    openAsMedia(path);  // what a file that is no picture gets
-  }
-}
-
-void FrmMain::pictureEarly(const QString& path, const Picture& picture) {
-  if (pendingPicture_.isEmpty() || path != pendingPicture_ || earlyShown_) return;
-  earlyShown_ = true;
-  // What the user waits for is there: no busy pointer for the rest.
-  busyDelay_->stop();
-  if (busyShown_) {
-    busyShown_ = false;
-    QGuiApplication::restoreOverrideCursor();
-  }
-  showPicture(path, picture);
-}
-
-void FrmMain::cancelPendingPicture() {
-  pendingPicture_.clear();
-  earlyShown_ = false;
-  busyDelay_->stop();
-  if (busyShown_) {
-    busyShown_ = false;
-    QGuiApplication::restoreOverrideCursor();
-  }
-}
-
-void FrmMain::showBusy() {
-  if (pendingPicture_.isEmpty() || busyShown_ || earlyShown_) return;
-  busyShown_ = true;
-  QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-}
-
 void FrmMain::Paste() {
-  cancelPendingPicture();
+  opening_->cancel();
   Img->Stretch = false;
   Picture picture;
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
@@ -172,3 +119,5 @@ void FrmMain::OpenWith() {
   };
   if (!program_.seams.launcher->openFile(cur_file, tell)) tell();
 }
+
+bool FrmMain::picturePending() const { return opening_->pending(); }

@@ -17,6 +17,7 @@
 #include "controls/window_drag.h"
 #include "main_window/list_file.h"
 #include "media/mmcontrol.h"
+#include "pictures/picture_opening.h"
 #include "pictures/picture_prefetch.h"
 #include "preferences/frm_option.h"
 
@@ -47,9 +48,8 @@ FrmMain::FrmMain(Program& program)
   connectHandlers();
 }
 
-FrmMain::~FrmMain() {
-  if (busyShown_) QGuiApplication::restoreOverrideCursor();
-}
+// The busy pointer of a picture still on its way goes with opening_.
+FrmMain::~FrmMain() = default;
 
 namespace {
 
@@ -202,9 +202,12 @@ void FrmMain::createControls() {
   // A new picture opens at 100 %, scrolled to its top: the pane's height in rows is what shows first (in
   // whole 16-row blocks, as JPEG decodes them).
   prefetch->setEarlyRows((border->height() + 15) / 16 * 16);
-  // The busy pointer only for a wait the user notices.
-  busyDelay_ = new QTimer(this);
-  busyDelay_->setSingleShot(true);
+  opening_ = new PictureOpening(
+      *prefetch,
+      {.show = [this](const QString& path, const Picture& picture) { showPicture(path, picture); },
+       .complete = [this](const Picture& picture) { Img->setPicture(picture); },
+       .noPicture = [this](const QString& path) { openAsMedia(path); }},
+      this);
 
   setCursor(artwork::windowCursor());
   // Files dropped anywhere on the window (drop.cpp); no control of it takes drops of its own.
@@ -252,9 +255,6 @@ void FrmMain::connectHandlers() {
   connect(Slider, &QSlider::valueChanged, this, &FrmMain::Slider_Change);
   connect(MCI, &MMControl::Done, this, &FrmMain::MCI_Done);
   connect(MCI, &MMControl::noSoundOutput, this, &FrmMain::MCI_NoSoundOutput);
-  connect(prefetch, &PicturePrefetch::ready, this, &FrmMain::pictureDecoded);
-  connect(prefetch, &PicturePrefetch::early, this, &FrmMain::pictureEarly);
-  connect(busyDelay_, &QTimer::timeout, this, &FrmMain::showBusy);
 
   connect(Img, &PictureBox::MouseDown, this, &FrmMain::Img_MouseDown);
   connect(Img, &PictureBox::MouseMove, this, &FrmMain::Img_MouseMove);

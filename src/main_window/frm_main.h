@@ -15,6 +15,7 @@ class FileList;
 class MMControl;
 class Picture;
 class PictureBox;
+class PictureOpening;
 class PicturePrefetch;
 class Program;
 class QComboBox;
@@ -161,7 +162,7 @@ class FrmMain : public QWidget {
   // How long such a wait goes before the busy pointer shows.
   int busyDelayMs = 100;
   // True while such a picture is on its way to the pane.
-  bool picturePending() const { return !pendingPicture_.isEmpty(); }
+  bool picturePending() const;
   QPixmap img_spkon;
   QPixmap img_spkoff;
 
@@ -208,10 +209,6 @@ class FrmMain : public QWidget {
   Opened openAsPicture(const QString& path);
   void openAsMedia(const QString& path);
   void showPicture(const QString& path, const Picture& picture);
-  void pictureDecoded(const QString& path);
-  void pictureEarly(const QString& path, const Picture& picture);
-  void cancelPendingPicture();
-  void showBusy();
   QStringList steppingNeighbours();
   void applyZoom();
   void layOutPane();
@@ -231,11 +228,8 @@ class FrmMain : public QWidget {
   std::function<void()> pendingNotice_;  // a problem found while loading, told once the window shows
   int quickEnds_ = 0;
 
-  // A big picture being decoded for the pane, the pointer that shows the wait, and the last step.
-  QString pendingPicture_;
-  QTimer* busyDelay_ = nullptr;
-  bool busyShown_ = false;
-  bool earlyShown_ = false;  // the pending picture's top rows are shown
+  // A big picture on its way to the pane, and the last step.
+  PictureOpening* opening_ = nullptr;
   int stepIndex_ = -1;
   bool stepFavourites_ = false;
   bool stepForwards_ = true;

@@ -1,6 +1,8 @@
 // Folder and file navigation: drives, folders, the file-type box, clicks in the file list, next and previous.
 #include "main_window/frm_main.h"
 
+#include "pictures/picture_opening.h"
+
 #include "app/program.h"
 #include "controls/dir_list.h"
 #include "controls/drive_box.h"
@@ -119,7 +121,7 @@ void FrmMain::cmb_filter_Click() {
   if (index == 0) {
     Paste();
   } else if (index == 16) {
-    cancelPendingPicture();
+    opening_->cancel();
     restartedAt_.invalidate();  // the user's choice, as a click on a file is
     MCI->setCommand(QStringLiteral("Close"));
     MCI->setDeviceType(QStringLiteral("CDAudio"));
