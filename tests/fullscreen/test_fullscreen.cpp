@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 namespace {
@@ -250,6 +251,59 @@ class TestFullScreen : public QObject {
     QCOMPARE(f.prefetch->decodes(), 1);
     QCOMPARE(f.Img->size(), QSize(60, 25));
     f.leave();
+  }
+
+  // A big picture clicked in full screen is decoded off the UI thread: its top rows show while the rest
+  // comes, the window answers meanwhile, a newer click wins, and a move made before the rest arrives stays.
+  void aBigPictureShowsItsTopFirstAndTheWindowAnswers() {
+    QTemporaryDir big;
+    QImage photo(3600, 2400, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+      auto* line = reinterpret_cast<QRgb*>(photo.scanLine(y));
+      for (int x = 0; x < photo.width(); ++x) line[x] = qRgb((x * 7) & 0xff, (y * 3) & 0xff, (x + y) & 0xff);
+    }
+    QVERIFY(picture_gen::WriteFile(big.filePath("a.jpg"), picture_gen::MakeJpeg(photo, {.quality = 80})));
+    QVERIFY(picture_gen::WriteFile(big.filePath("b.bmp"), bmp(QSize(50, 20))));
+    QVERIFY(picture_gen::WriteFile(big.filePath("c.bmp"), bmp(QSize(60, 25))));
+    ProgramFixture fixture;
+    FrmMain& m = mainOn(fixture, QString());
+    FrmFull& f = *fixture.program->frm_full;
+    m.Dir->setPath(big.path());
+    f.show();
+    f.prefetch->setEnabled(false);
+    f.waitFreeBytes = 0;  // every picture counts as big
+    bool openedEarly = false;
+    connect(f.prefetch, &PicturePrefetch::early, this, [&] {
+      openedEarly = f.picturePending() && f.Img->picture().size() == QSize(3600, 2400) &&
+                    f.Img->picture().rowsReady() > 0;
+      f.Img->move(-100, -50);
+    });
+    bool answered = false;
+    QTimer::singleShot(0, this, [&] { answered = f.picturePending(); });
+    f.File->setListIndex(0);
+    QVERIFY(f.picturePending());
+    QTRY_VERIFY_WITH_TIMEOUT(!f.picturePending(), 20000);
+    QVERIFY(answered);
+    QVERIFY(openedEarly);
+    QCOMPARE(f.Img->picture().rowsReady(), 2400);
+    QCOMPARE(f.Img->pos(), QPoint(-100, -50));
+
+    // Two clicks faster than the decodes: the last one shows.
+    f.File->setListIndex(1);
+    f.File->setListIndex(2);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.picturePending(), 20000);
+    QCOMPARE(f.Img->size(), QSize(60, 25));
+    QCOMPARE(f.Img->pos(), QPoint(0, 0));
+
+    // Leaving while one is on its way: nothing arrives later, the pointer is not left busy.
+    f.busyDelayMs = 0;
+    f.File->setListIndex(0);
+    QVERIFY(f.picturePending());
+    f.leave();
+    QVERIFY(!f.picturePending());
+    QTRY_VERIFY_WITH_TIMEOUT(!f.prefetch->busy(), 20000);
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QVERIFY(f.Img->picture().isNull());
   }
 
   void leavingReleasesThePictures() {
