@@ -167,7 +167,10 @@ struct Meta {
   }
 };
 
-std::optional<Meta> parseMeta(QByteArrayView bytes) {
+// The result views `bytes`, which must outlive it: no temporary.
+std::optional<Meta> parseMeta(QByteArray&& bytes) = delete;
+std::optional<Meta> parseMeta(const QByteArray& file) {
+  QByteArrayView bytes = file;
   Box box;
   if (!nextBox(bytes, box) || box.type != "meta" || box.body.size() < 4) return {};
   QByteArrayView children = box.body.sliced(4);  // after version and flags
@@ -591,7 +594,9 @@ bool looksLikeHeif(const QByteArray& head) {
 }
 
 QSize size(QIODevice& device) {
-  const std::optional<Meta> meta = parseMeta(metaBox(device));
+  // The items are views into these bytes.
+  const QByteArray metaBytes = metaBox(device);
+  const std::optional<Meta> meta = parseMeta(metaBytes);
   return meta ? judgedSize(*meta, deviceReader(device)) : QSize();
 }
 
