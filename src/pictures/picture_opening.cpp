@@ -3,6 +3,7 @@
 #include "pictures/picture_loader.h"
 #include "pictures/picture_prefetch.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QTimer>
 
