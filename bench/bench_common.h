@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QString>
 #include <QThread>
+#include <QWidget>
 
 #include <sys/resource.h>
 
@@ -63,6 +65,19 @@ inline double cpuMs(int who) {
   return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
+
+// Counts the paints of one widget.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
 
 // Runs the event loop for `ms`.
 inline void look(int ms) {

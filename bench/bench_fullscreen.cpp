@@ -40,19 +40,6 @@ constexpr int kLookMs = 1500;
 // The pause between steps while an arrow key is held down.
 constexpr int kRepeatMs = 33;
 
-// Counts the paints of one widget.
-class PaintCounter : public QObject {
- public:
-  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-  int paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
-
 // Runs the event loop until the step's picture is painted: its top rows at least (`whole` false: shown
 // early, or whole), or all of it.
 bool waitPainted(FrmFull& f, const PaintCounter& counter, int paintsBefore, const bool& early, bool whole) {

@@ -39,19 +39,6 @@ constexpr int kRounds = 3;
 constexpr int kLookMs = 1500;
 constexpr int kRepeatMs = 33;
 
-// Counts the paints of one widget.
-class PaintCounter : public QObject {
- public:
-  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-  int paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
-
 // Runs the event loop until `path` is the picture in the pane and has been painted since `paintsBefore`;
 // `whole`: and the picture has all of its rows (not only the top ones shown first).
 bool waitPainted(FrmMain& m, const PaintCounter& counter, int paintsBefore, const QString& path,
