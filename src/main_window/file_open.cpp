@@ -20,13 +20,15 @@
 void FrmMain::FileOpen(const QString& path) {
   // A file the user opens is never passed over when it cannot be played: the mark is the slideshow's.
   if (!slideshowStepping_) restartedAt_.invalidate();
-  // Whatever was on its way to the pane is no longer wanted.
-  opening_->cancel();
   if (Timer->isActive()) {
     MCI->setCommand(QStringLiteral("Close"));
     Timer->stop();
   }
-  if (openAsPicture(path) != Opened::NoPicture) return;
+  // A picture that is on its way to the pane is no longer wanted. A big one that is not decoded ahead is
+  // decoded on the prefetch's worker while the window goes on answering; the pane changes when it is there.
+  if (opening_->open(path, steppingNeighbours(), waitFreeBytes, busyDelayMs) !=
+      PictureOpening::Opened::NoPicture)
+    return;
   openAsMedia(path);
 }
 
@@ -40,20 +42,6 @@ void FrmMain::openAsMedia(const QString& path) {
   Slider->setTickPosition(QSlider::NoTicks);
   Slider->setMaximum(1000);
   Timer->start();
-}
-
-FrmMain::Opened FrmMain::openAsPicture(const QString& path) {
-  // A big picture that is not decoded ahead is decoded on the prefetch's worker while the window goes on
-  // answering; the pane changes when it is there.
-  switch (opening_->open(path, steppingNeighbours(), waitFreeBytes, busyDelayMs)) {
-    case PictureOpening::Opened::Picture:
-      return Opened::Picture;
-    case PictureOpening::Opened::Later:
-      return Opened::Later;
-    case PictureOpening::Opened::NoPicture:
-      break;
-  }
-  return Opened::NoPicture;
 }
 
 void FrmMain::showPicture(const QString& path, const Picture& picture) {

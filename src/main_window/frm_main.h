@@ -205,8 +205,6 @@ class FrmMain : public QWidget {
   void stopCdAtExit();
   void dragPress(int button, double x, double y);
   void dragMove(int button, double x, double y);
-  enum class Opened { Picture, Later, NoPicture };
-  Opened openAsPicture(const QString& path);
   void openAsMedia(const QString& path);
   void showPicture(const QString& path, const Picture& picture);
   QStringList steppingNeighbours();
