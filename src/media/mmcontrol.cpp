@@ -220,9 +220,15 @@ bool anyElement(GstElement* pipeline, F f) {
 // error in that moment, and then nobody hears of it and the pipeline waits for a preroll that never comes.
 bool demuxerGaveUp(GstElement* pipeline) {
   return anyElement(pipeline, [](GstElement* element) {
-    GST_OBJECT_LOCK(element);
-    const bool exposed = element->numsrcpads > 0;
-    GST_OBJECT_UNLOCK(element);
+    // Counted by GStreamer under the element's lock (its own code, not a field read here).
+    bool exposed = false;
+    gst_element_foreach_src_pad(
+        element,
+        [](GstElement*, GstPad*, gpointer any) -> gboolean {
+          *static_cast<bool*>(any) = true;
+          return FALSE;
+        },
+        &exposed);
     bool gaveUp = false;
     if (!exposed)
       gst_element_foreach_sink_pad(
