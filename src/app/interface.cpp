@@ -73,6 +73,7 @@ void Program::ApplyInterface() {
   m.lb_sound->setText(TextTables::noticeText(TextTables::Notice::NoSoundOutput, use_chinese));
 
   FrmOption& o = *frm_option;
+  o.setWindowTitle(tables.PrefText[1]);
   o.title->setText(tables.PrefText[1]);
   for (int tab = 0; tab < 4; ++tab) o.Tabs->setTabText(tab, tables.PrefText[2 + tab]);
   o.lb_gernel->setText(tables.PrefText[6]);
@@ -82,6 +83,8 @@ void Program::ApplyInterface() {
   o.fr_media->setTitle(tables.PrefText[10]);
   for (int i = 0; i <= 6; ++i) o.Check[i]->setText(tables.PrefText[11 + i]);
   o.fr_short->setTitle(tables.PrefText[18]);
+  // Named by its own caption: unnamed, the nested group box would be announced by its parent's.
+  o.fr_short->setAccessibleName(QString(tables.PrefText[18]).remove(u'&'));
   o.Option1->setText(tables.PrefText[19]);
   o.Option2->setText(tables.PrefText[20]);
   o.Label6->setText(tables.PrefText[21]);
