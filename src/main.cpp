@@ -1,4 +1,5 @@
 #include "app/artwork.h"
+#include "app/look.h"
 #include "app/program.h"
 #include "media/mmcontrol.h"
 #include "platform/dropped_files.h"
@@ -16,6 +17,7 @@ int main(int argc, char* argv[]) {
   // shows the icon the menu shows.
   QGuiApplication::setDesktopFileName(QStringLiteral("com.example.glintview"));
   QApplication::setWindowIcon(artwork::windowIcon());
+  look::useProgramFonts();
   Program program(QCoreApplication::applicationDirPath());
   // "Open with" and the desktop entry's %F: the files to show once started, by their exact bytes (Qt has
   // taken its own options out of argv by now).

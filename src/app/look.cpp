@@ -1,7 +1,11 @@
 #include "app/look.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGuiApplication>
 #include <QScreen>
+
+#include <algorithm>
 
 namespace look {
 
@@ -31,6 +35,64 @@ void centreOnScreen(QWidget& window) {
   const QRect area = screen->geometry();
   window.move(area.x() + static_cast<int>(std::nearbyint((area.width() - window.width()) / 2.0)),
               area.y() + static_cast<int>(std::nearbyint((area.height() - window.height()) / 2.0)));
+}
+
+namespace {
+
+bool writesChinese(const QString& family) {
+  const auto systems = QFontDatabase::writingSystems(family);
+  return systems.contains(QFontDatabase::TraditionalChinese) ||
+         systems.contains(QFontDatabase::SimplifiedChinese) || systems.contains(QFontDatabase::Japanese) ||
+         systems.contains(QFontDatabase::Korean);
+}
+
+bool hasBold(const QString& family) {
+  const QStringList styles = QFontDatabase::styles(family);
+  return std::any_of(styles.begin(), styles.end(), [&family](const QString& style) {
+    return QFontDatabase::weight(family, style) >= QFont::Bold;
+  });
+}
+
+}  // namespace
+
+QStringList programFontFamilies() {
+  QStringList families;
+  // The desktop's own sans serif where it is a Latin face (a C or English locale); else a common one.
+  const QString desktop = QFontInfo(QGuiApplication::font()).family();
+  if (!desktop.isEmpty() && !writesChinese(desktop)) {
+    families << desktop;
+  } else {
+    for (const char* name : {"DejaVu Sans", "Noto Sans", "Liberation Sans", "Nimbus Sans", "FreeSans"}) {
+      const QString family = QString::fromLatin1(name);
+      if (QFontDatabase::hasFamily(family) && !writesChinese(family)) {
+        families << family;
+        break;
+      }
+    }
+  }
+  // Traditional Chinese glyph shapes (a Simplified or Japanese face draws some characters otherwise),
+  // preferably with a real bold.
+  QString chinese;
+  for (const char* name : {"Noto Sans CJK TC", "Noto Sans CJK HK", "Source Han Sans TC", "Source Han Sans TW",
+                           "Noto Sans TC", "WenQuanYi Zen Hei", "WenQuanYi Micro Hei", "AR PL UMing TW"}) {
+    const QString family = QString::fromLatin1(name);
+    if (!QFontDatabase::hasFamily(family)) continue;
+    if (hasBold(family)) {
+      chinese = family;
+      break;
+    }
+    if (chinese.isEmpty()) chinese = family;
+  }
+  if (!chinese.isEmpty()) families << chinese;
+  return families;
+}
+
+void useProgramFonts() {
+  const QStringList families = programFontFamilies();
+  if (families.isEmpty()) return;
+  QFont font = QGuiApplication::font();
+  font.setFamilies(families);
+  QGuiApplication::setFont(font);
 }
 
 void applyDarkWindow(QWidget& window) {

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <cmath>
@@ -27,5 +28,13 @@ void centreOnScreen(QWidget& window);
 
 // A window of the program's look: black, light-grey captions, the small font, the dark style.
 void applyDarkWindow(QWidget& window);
+
+// The families every text is drawn in, in either language and under any locale: first a Latin sans serif
+// (English, file names), then a Traditional Chinese face with a bold of its own. Under a Chinese locale the
+// desktop's sans serif is a CJK face, whose Latin letters are thin and whose underscore falls below the row;
+// one without a bold smears bold headings. Missing faces are left out (the desktop's fallback stays).
+QStringList programFontFamilies();
+// Makes them the application's font, before any window is made.
+void useProgramFonts();
 
 }  // namespace look

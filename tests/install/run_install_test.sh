@@ -106,7 +106,7 @@ if cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" > "$work/
     for need in libqt6core6 libqt6gui6 libqt6widgets6 libgstreamer1.0-0 gstreamer1.0-plugins-base \
       gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav \
       'gstreamer1.0-alsa | gstreamer1.0-pulseaudio' libcdio 'timgm6mb-soundfont | fluid-soundfont-gm' \
-      'fonts-noto-cjk | fonts-arphic-uming' libqt6dbus6 qt6-translations-l10n; do
+      fonts-noto-cjk libqt6dbus6 qt6-translations-l10n; do
       [[ ", $depends" == *", $need"* ]] || fail "the package does not depend on $need"
     done
     dpkg-deb -c "${debs[0]}" | awk '{print $NF}' > "$work/contents.txt"
