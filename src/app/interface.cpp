@@ -151,9 +151,8 @@ void Program::ApplyInterface() {
 
   // 8. Help list, back to topic 1.
   const auto& titles = use_chinese ? tables.HelpTitle_zh : tables.HelpTitle_en;
-  const auto& bodies = use_chinese ? tables.HelpBody_zh : tables.HelpBody_en;
   o.lst_help->clear();
   for (int k = 1; k <= 6; ++k) o.lst_help->addItem(titles[k]);
   o.lst_help->setCurrentRow(0);
-  o.txt_help->setPlainText(bodies[o.lst_help->currentRow() + 1]);
+  o.lst_help_Click();
 }

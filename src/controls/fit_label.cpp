@@ -1,27 +1,92 @@
 #include "controls/fit_label.h"
 
+#include <QApplication>
 #include <QPainter>
+#include <QRegularExpression>
 
 namespace {
 
 constexpr int kSmallestPixels = 7;
 
+// The largest size of `font`, down to the floor, at which `text` takes at most `room` pixels.
+QFont fitted(QFont font, const QString& text, int room) {
+  if (QFontMetrics(font).horizontalAdvance(text) <= room) return font;
+  if (font.pixelSize() <= 0) font.setPixelSize(QFontInfo(font).pixelSize());
+  while (font.pixelSize() > kSmallestPixels && QFontMetrics(font).horizontalAdvance(text) > room)
+    font.setPixelSize(font.pixelSize() - 1);
+  return font;
+}
+
+const QStyle* styleOf(const QStyleOptionViewItem& row) {
+  return row.widget ? row.widget->style() : QApplication::style();
+}
+
 }  // namespace
 
-QFont FitLabel::fittedFont() const {
-  const int room = contentsRect().width();
+QFont FitLabel::fittedFont(const QString& line) const {
   // Most texts fit as they are; the widget's own metrics are at hand, a smaller font's are not.
-  if (fontMetrics().horizontalAdvance(text()) <= room) return font();
-  QFont f = font();
-  if (f.pixelSize() <= 0) f.setPixelSize(QFontInfo(f).pixelSize());
-  while (f.pixelSize() > kSmallestPixels && QFontMetrics(f).horizontalAdvance(text()) > room)
-    f.setPixelSize(f.pixelSize() - 1);
-  return f;
+  if (fontMetrics().horizontalAdvance(line) <= contentsRect().width()) return font();
+  return fitted(font(), line, contentsRect().width());
+}
+
+QStringList FitLabel::lines() const {
+  static const QRegularExpression kLineEnd(QStringLiteral("\r\n|\r|\n"));
+  return text().split(kLineEnd);
 }
 
 void FitLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.setFont(fittedFont());
   painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
-  painter.drawText(contentsRect(), int(alignment()) | Qt::TextSingleLine, text());
+  const QRect area = contentsRect();
+  const QStringList all = lines();
+  if (all.size() == 1) {
+    painter.setFont(fittedFont(all.first()));
+    painter.drawText(area, int(alignment()) | Qt::TextSingleLine, all.first());
+    return;
+  }
+  const int step = fontMetrics().lineSpacing();
+  const Qt::Alignment across = alignment() & Qt::AlignHorizontal_Mask;
+  int top = area.top();
+  if (alignment() & Qt::AlignBottom)
+    top = area.bottom() + 1 - step * int(all.size());
+  else if (alignment() & Qt::AlignVCenter)
+    top = area.top() + (area.height() - step * int(all.size())) / 2;
+  for (const QString& line : all) {
+    painter.setFont(fittedFont(line));
+    painter.drawText(QRect(area.left(), top, area.width(), step),
+                     int(across | Qt::AlignVCenter) | Qt::TextSingleLine, line);
+    top += step;
+  }
+}
+
+int itemTextRoom(const QStyleOptionViewItem& row) {
+  const QStyle* style = styleOf(row);
+  // The styles draw an item's text inside a margin of the focus frame's width and a pixel at each side.
+  const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, row.widget) + 1;
+  return style->subElementRect(QStyle::SE_ItemViewItemText, &row, row.widget).width() - 2 * margin;
+}
+
+QFont FitRowDelegate::fittedFont(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QStyleOptionViewItem row = option;
+  initStyleOption(&row, index);
+  row.features &= ~QStyleOptionViewItem::WrapText;
+  return fitted(row.font, row.text, itemTextRoom(row));
+}
+
+void FitRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const {
+  QStyleOptionViewItem row = option;
+  initStyleOption(&row, index);
+  row.features &= ~QStyleOptionViewItem::WrapText;
+  row.font = fitted(row.font, row.text, itemTextRoom(row));
+  row.fontMetrics = QFontMetrics(row.font);
+  styleOf(row)->drawControl(QStyle::CE_ItemViewItem, &row, painter, row.widget);
+}
+
+QSize FitRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QStyleOptionViewItem row = option;
+  row.features &= ~QStyleOptionViewItem::WrapText;
+  QSize size = QStyledItemDelegate::sizeHint(row, index);
+  size.setWidth(1);
+  return size;
 }

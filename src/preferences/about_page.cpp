@@ -37,7 +37,9 @@ void FrmOption::createAboutPage() {
   auto* logo = new QLabel(scroll);
   logo->setGeometry((scroll->width() - 100) / 2, 8, 100, 24);
   logo->setPixmap(artwork::logo(logo->size()));
-  txt_about = new QLabel(scroll);
+  // Each line whole: one wider than the box (the credits' request for reports, in some fonts) is drawn
+  // smaller.
+  txt_about = new FitLabel(scroll);
   txt_about->setGeometry(0, 40, scroll->width(), scroll->height() - 48);
   txt_about->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 
