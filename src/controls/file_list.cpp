@@ -3,8 +3,10 @@
 #include "platform/folder_watch.h"
 
 #include "controls/file_list_look.h"
+#include "controls/fit_label.h"
 #include "controls/input_codes.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -16,8 +18,8 @@
 
 namespace {
 
-// Rows as wide as the view: a long name is shortened in the middle (its type stays visible) instead of
-// growing a horizontal scroll bar, and the full name is in the tool tip.
+// Rows as wide as the view: a long name is shortened (elideFileName: its end and its type stay visible)
+// instead of growing a horizontal scroll bar, and the full name is in the tool tip.
 class RowDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
@@ -25,6 +27,22 @@ class RowDelegate : public QStyledItemDelegate {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     size.setWidth(1);
     return size;
+  }
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem row = option;
+    initStyleOption(&row, index);
+    row.text = shownText(row);
+    style(row)->drawControl(QStyle::CE_ItemViewItem, &row, painter, row.widget);
+  }
+  void initStyle(QStyleOptionViewItem* row, const QModelIndex& index) const { initStyleOption(row, index); }
+  // The text of an initialised row as it is drawn in the row's rectangle.
+  static QString shownText(const QStyleOptionViewItem& row) {
+    return elideFileName(row.text, row.fontMetrics, itemTextRoom(row));
+  }
+
+ private:
+  static QStyle* style(const QStyleOptionViewItem& row) {
+    return row.widget ? row.widget->style() : QApplication::style();
   }
 };
 
@@ -36,7 +54,6 @@ FileList::FileList(QWidget* parent) : QListView(parent), model_(new FileListMode
   setUniformItemSizes(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setTextElideMode(Qt::ElideMiddle);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setDragEnabled(false);
   applyNavigationLook(this);
@@ -89,6 +106,17 @@ int FileList::ListCount() const { return model_->rowCount(); }
 QString FileList::FileName() const { return model_->name(index_); }
 
 QString FileList::List(int index) const { return model_->name(index); }
+
+QString FileList::shownName(int index) const {
+  if (index < 0 || index >= ListCount()) return QString();
+  QStyleOptionViewItem row;
+  initViewItemOption(&row);
+  const QModelIndex at = model_->index(index);
+  row.rect = visualRect(at);
+  if (row.rect.isEmpty()) row.rect = QRect(0, 0, viewport()->width(), sizeHintForRow(index));
+  static_cast<RowDelegate*>(itemDelegate())->initStyle(&row, at);
+  return RowDelegate::shownText(row);
+}
 
 void FileList::setListIndex(int index) {
   if (index < -1 || index >= ListCount() || index == index_) return;

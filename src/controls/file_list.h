@@ -32,6 +32,8 @@ class FileList : public QListView {
   int ListCount() const;
   QString FileName() const;       // the selected name, "" when none
   QString List(int index) const;  // name of entry `index`, "" out of range
+  // Entry `index` as its row shows it: shortened to the row's width, its end and extension kept.
+  QString shownName(int index) const;
 
   void refresh();  // reads the folder again, keeping the selected name when it is still there
 

@@ -1,8 +1,11 @@
 #include "controls/file_list_look.h"
 
 #include <QColor>
+#include <QFontMetrics>
 #include <QPalette>
 #include <QWidget>
+
+#include <algorithm>
 
 void applyNavigationLook(QWidget* widget) {
   const QColor text(224, 224, 224);
@@ -36,4 +39,72 @@ void applyNavigationLook(QWidget* widget) {
   p.setColor(QPalette::Dark, QColor(44, 44, 44));
   p.setColor(QPalette::Shadow, Qt::black);
   widget->setPalette(p);
+}
+
+namespace {
+
+// An extension is the short part from the last dot of a name that has something before it.
+constexpr qsizetype kLongestExtension = 8;
+
+// A cut never splits a character written as two UTF-16 units.
+qsizetype cutAt(const QString& text, qsizetype at) {
+  if (at > 0 && at < text.size() && text.at(at).isLowSurrogate() && text.at(at - 1).isHighSurrogate())
+    return at - 1;
+  return at;
+}
+
+// The longest start of `text` that takes at most `room` pixels.
+QString headWithin(const QString& text, const QFontMetrics& metrics, int room) {
+  qsizetype low = 0, high = text.size();
+  while (low < high) {
+    const qsizetype mid = (low + high + 1) / 2;
+    if (metrics.horizontalAdvance(text.left(mid)) <= room)
+      low = mid;
+    else
+      high = mid - 1;
+  }
+  return text.left(cutAt(text, low));
+}
+
+// The longest end of `text` that takes at most `room` pixels.
+QString tailWithin(const QString& text, const QFontMetrics& metrics, int room) {
+  qsizetype low = 0, high = text.size();
+  while (low < high) {
+    const qsizetype mid = (low + high + 1) / 2;
+    if (metrics.horizontalAdvance(text.right(mid)) <= room)
+      low = mid;
+    else
+      high = mid - 1;
+  }
+  const qsizetype start = text.size() - low;
+  return text.mid(start < text.size() && text.at(start).isLowSurrogate() ? start + 1 : start);
+}
+
+}  // namespace
+
+QString elideFileName(const QString& name, const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(name) <= width) return name;
+  const QString ellipsis(QChar(0x2026));
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  const QString extension = dot > 0 && name.size() - dot <= kLongestExtension ? name.mid(dot) : QString();
+  const QString stem = name.left(name.size() - extension.size());
+  const int room = width - metrics.horizontalAdvance(extension + ellipsis);
+  if (room <= 0) return metrics.elidedText(name, Qt::ElideRight, width);
+  // The end of the stem first: at least its number whole (what tells img_09999 from img_19999), and two
+  // thirds of the room; the start gets what the end leaves.
+  qsizetype digits = stem.size();
+  while (digits > 0 && stem.at(digits - 1).isDigit()) --digits;
+  const int number = metrics.horizontalAdvance(stem.mid(digits));
+  const int headRoom = std::min(room / 3, number < room ? room - number : 0);
+  QString head = headWithin(stem, metrics, headRoom);
+  const QString tail = tailWithin(stem, metrics, room - metrics.horizontalAdvance(head));
+  head = headWithin(stem, metrics, room - metrics.horizontalAdvance(tail));
+  if (head.size() + tail.size() >= stem.size()) return metrics.elidedText(name, Qt::ElideMiddle, width);
+  QString shown = head + ellipsis + tail + extension;
+  // Kerning across the joins can add a pixel: the start gives it up.
+  while (!head.isEmpty() && metrics.horizontalAdvance(shown) > width) {
+    head.chop(head.size() > 1 && head.back().isLowSurrogate() ? 2 : 1);
+    shown = head + ellipsis + tail + extension;
+  }
+  return shown;
 }
