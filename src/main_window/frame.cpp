@@ -8,6 +8,7 @@
 #include "controls/dir_list.h"
 #include "controls/drive_box.h"
 #include "controls/file_list.h"
+#include "controls/filter_box.h"
 #include "controls/fit_label.h"
 #include "controls/group_frame.h"
 #include "controls/input_codes.h"
@@ -92,7 +93,7 @@ void FrmMain::createControls() {
   File->setGeometry(twips(1740, 240, 1695, 1455));
   Drive = new DriveBox(fr_file);
   Drive->setGeometry(twips(180, 1740, 1515, 315));
-  cmb_filter = new QComboBox(fr_file);
+  cmb_filter = new FilterBox(fr_file);
   cmb_filter->setGeometry(twips(1740, 1740, 1695, 315));
   cmb_filter->setMaxVisibleItems(17);
   // The longest entry ("All known formats") whole beside the arrow.
