@@ -427,6 +427,11 @@ QString TextTables::noticeText(Notice notice, bool use_chinese) {
                            u"\r\n離開時只會儲存這些項目。"_s
                          : u"The favourite list %1 has a line too long to be a file's path; only the %2 "_s
                            u"favourites before it were read.\r\nOnly these will be saved back."_s;
+    case Notice::ListCutShortOne:
+      return use_chinese ? u"我的最愛清單 %1 有一行太長，不是檔案的路徑；只讀入了它之前的 %2 項。"_s
+                           u"\r\n離開時只會儲存這一項。"_s
+                         : u"The favourite list %1 has a line too long to be a file's path; only the %2 "_s
+                           u"favourite before it was read.\r\nOnly this one will be saved back."_s;
     case Notice::NoSoundOutput:
       return use_chinese ? u"沒有聲音輸出"_s : u"No sound output"_s;
     case Notice::FavouritesFull:

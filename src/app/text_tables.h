@@ -62,6 +62,7 @@ struct TextTables {
     ReplaceFile,        // %1 the file a save would replace; asked Yes / No
     BitmapFarLarger,    // %1 the bitmap file, %2 its size in MB, %3 the bytes of the picture's file; Yes / No
     ListCutShort,       // %1 the list file, %2 how many favourites were read
+    ListCutShortOne,    // the same when one was read
     NoSoundOutput,      // the status frame's note: sounds play, but no audio output of the machine opened
     FavouritesFull,     // %1 how many favourites the list holds at most
   };
