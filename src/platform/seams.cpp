@@ -1,10 +1,12 @@
 #include "platform/seams.h"
 
+#include "platform/file_dialog.h"
 #include "platform/file_names.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
 #include <QScreen>
 #include <QStandardPaths>
@@ -13,6 +15,40 @@
 #include <algorithm>
 
 namespace {
+
+// Puts a dialog in the middle of `window`, inside the screen's available area.
+void centreOn(QWidget& dialog, const QWidget& window) {
+  QRect place(QPoint(), dialog.size());
+  place.moveCenter(window.frameGeometry().center());
+  if (const QScreen* screen = window.screen()) {
+    const QRect area = screen->availableGeometry();
+    place.moveLeft(
+        std::clamp(place.left(), area.left(), std::max(area.left(), area.right() - place.width())));
+    place.moveTop(std::clamp(place.top(), area.top(), std::max(area.top(), area.bottom() - place.height())));
+  }
+  dialog.move(place.topLeft());
+}
+
+// Centres a dialog on its window again when it is shown: a message box takes its size from its text only
+// then, in its own show handling, so a place worked out before was off by half the difference. The dialog's
+// show handling is run first, here, and the dialog is placed before the window system maps it.
+class CentreWhenShown final : public QObject {
+ public:
+  CentreWhenShown(QDialog& dialog, QWidget& window) : QObject(&dialog), window_(&window) {
+    dialog.installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::Show || watched != parent()) return false;
+    static_cast<QObject*>(watched)->event(event);
+    if (window_) centreOn(*static_cast<QWidget*>(watched), *window_);
+    return true;
+  }
+
+ private:
+  QPointer<QWidget> window_;
+};
 
 // A dialog belongs to the window that shows it for the window system only: it is transient for that window
 // (kept above it, modal to the program), in its stacking layer (above a window that is always on top), and
@@ -27,15 +63,8 @@ void belongTo(QDialog& dialog, QWidget* parent) {
   dialog.winId();  // the native window, to name its owner
   if (QWindow* handle = dialog.windowHandle()) handle->setTransientParent(window->windowHandle());
   dialog.adjustSize();
-  QRect place(QPoint(), dialog.size());
-  place.moveCenter(window->frameGeometry().center());
-  if (const QScreen* screen = window->screen()) {
-    const QRect area = screen->availableGeometry();
-    place.moveLeft(
-        std::clamp(place.left(), area.left(), std::max(area.left(), area.right() - place.width())));
-    place.moveTop(std::clamp(place.top(), area.top(), std::max(area.top(), area.bottom() - place.height())));
-  }
-  dialog.move(place.topLeft());
+  centreOn(dialog, *window);
+  new CentreWhenShown(dialog, *window);
 }
 
 class DesktopMessageBoxes final : public MessageBoxes {
@@ -64,16 +93,16 @@ class DesktopFileDialogs final : public FileDialogs {
  private:
   static std::optional<QString> run(QWidget* parent, const QString& title, const QString& initial,
                                     const QString& filter, QFileDialog::AcceptMode mode) {
-    QFileDialog dialog(nullptr, title, initial, filter);
+    FileDialog dialog(title, initial, filter);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // The overwrite question is the common dialog's, asked of the name with its default extension added.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     belongTo(dialog, parent);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty() || chosen.constFirst().isEmpty()) return std::nullopt;
-    return chosen.constFirst();
+    const QString chosen = dialog.chosenFile();
+    if (chosen.isEmpty()) return std::nullopt;
+    return chosen;
   }
 };
 
