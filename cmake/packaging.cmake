@@ -41,7 +41,7 @@ if(GLV_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
   list(PREPEND glv_runtime_depends libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libgstreamer1.0-0
-       libgstreamer-plugins-base1.0-0 libcdio19 libqt6svg6 libheif1 libjxl0.7)
+       libgstreamer-plugins-base1.0-0 libcdio19 libqt6svg6 libjpeg62-turbo libheif1 libjxl0.7)
 endif()
 list(JOIN glv_runtime_depends ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")

@@ -404,6 +404,9 @@ void TestPictureLoader::waitedJpegsDecodeToTheSamePixels_data() {
   QTest::newRow("grey") << MakeJpeg(photo.convertToFormat(QImage::Format_Grayscale8), {.quality = 80});
   QTest::newRow("turned by EXIF") << MakeJpeg(photo, {.quality = 80, .exifOrientation = 6});
   QTest::newRow("progressive") << MakeJpeg(photo, {.quality = 80, .progressive = true});
+  // Converted to sRGB once decoded: the parts must find the profile as the whole decode does.
+  QTest::newRow("Display P3 profile")
+      << MakeJpeg(photo, {.quality = 80, .iccProfile = QColorSpace(QColorSpace::DisplayP3).iccProfile()});
   QTest::newRow("cut short in the lower part") << colour.left(colour.size() * 9 / 10);
   QTest::newRow("cut short in the upper part") << colour.left(colour.size() / 3);
 }
