@@ -104,6 +104,21 @@ void reportNotSaved(Program& program, const QString& path, const QString& reason
 
 }  // namespace
 
+QString FrmDummy::startFolder(const QString& lastUsed) const {
+  if (!lastUsed.isEmpty() && filenames::isDir(lastUsed)) return lastUsed;
+  return program_.frm_main->File->Path();
+}
+
+namespace {
+
+// The folder that holds a chosen file.
+QString folderOf(const QString& path) {
+  const qsizetype cut = path.lastIndexOf(QDir::separator());
+  return cut <= 0 ? QString(QDir::separator()) : path.left(cut);
+}
+
+}  // namespace
+
 void FrmDummy::popUp(QMenu* menu) {
   popupMenu(menu);
   nextPopupAt.reset();
@@ -194,9 +209,10 @@ void FrmDummy::mnu_savebitmap_Click() {
   CMD->DialogTitle = program_.tables.msg(TextTables::MsgSaveBitmap, zh);
   CMD->Filter = program_.tables.msg(TextTables::MsgBitmapFilter, zh);
   CMD->DefaultExt = QStringLiteral(".bmp");
-  CMD->FileName = QStringLiteral("*.bmp");
+  CMD->FileName = startFolder(bitmapFolder_);
   askBeforeReplacing(*CMD, program_);
   if (!CMD->ShowSave()) return;
+  bitmapFolder_ = folderOf(CMD->FileName);
   const Picture picture = program_.frm_main->Img->picture();
   if (picture.isNull()) return;
   if (!bitmapWanted(program_, CMD->FileName, bitmapfile::estimatedBytes(picture))) return;
@@ -232,12 +248,13 @@ bool askToSaveList(FrmDummy& dummy, Program& program) {
   return true;
 }
 
-void prepareListDialog(CommonDialog& cmd, const Program& program, TextTables::MsgRow title_row) {
+void prepareListDialog(CommonDialog& cmd, const Program& program, TextTables::MsgRow title_row,
+                       const QString& folder) {
   cmd.DialogTitle = program.tables.msg(title_row, program.use_chinese);
   askBeforeReplacing(cmd, program);
   cmd.Filter = program.tables.msg(TextTables::MsgListFilter, program.use_chinese);
   cmd.DefaultExt = QStringLiteral(".lst");
-  cmd.FileName = QStringLiteral("*.lst");
+  cmd.FileName = folder;
 }
 
 }  // namespace
@@ -255,8 +272,9 @@ void FrmDummy::mnu_newlist_Click() {
 void FrmDummy::mnu_openlist_Click() {
   QListWidget* list = program_.frm_main->List;
   if (list->count() > 0 && !askToSaveList(*this, program_)) return;
-  prepareListDialog(*CMD, program_, TextTables::MsgOpenList);
+  prepareListDialog(*CMD, program_, TextTables::MsgOpenList, startFolder(openListFolder_));
   if (!CMD->ShowOpen()) return;
+  openListFolder_ = folderOf(CMD->FileName);
   // A file that cannot be read leaves the favourites as they were rather than empty.
   bool cut_short = false;
   const auto paths = listfile::read(CMD->FileName, &cut_short);
@@ -271,8 +289,9 @@ void FrmDummy::mnu_savelist_Click() { saveList(); }
 FrmDummy::SaveResult FrmDummy::saveList() {
   QListWidget* list = program_.frm_main->List;
   if (list->count() == 0) return SaveResult::Nothing;
-  prepareListDialog(*CMD, program_, TextTables::MsgSaveList);
+  prepareListDialog(*CMD, program_, TextTables::MsgSaveList, startFolder(saveListFolder_));
   if (!CMD->ShowSave()) return SaveResult::Cancelled;
+  saveListFolder_ = folderOf(CMD->FileName);
   const QStringList paths = program_.frm_main->favourites();
   // Written whole or not at all; a failure is told, never passed over as if saved.
   QString error;

@@ -88,6 +88,13 @@ class FrmDummy : public QWidget {
  private:
   void createMenus();
   void bitmapSaveEnded();
+  // Where a file dialog starts: the folder it was last used in while that still exists, else the folder the
+  // file list shows.
+  QString startFolder(const QString& lastUsed) const;
   Program& program_;
   bool saveBusy_ = false;  // the busy pointer is ours
+  // The folders each file dialog was last used in, this session.
+  QString openListFolder_;
+  QString saveListFolder_;
+  QString bitmapFolder_;
 };
