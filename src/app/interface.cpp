@@ -152,6 +152,7 @@ void Program::ApplyInterface() {
   // 8. Help list, back to topic 1.
   const auto& titles = use_chinese ? tables.HelpTitle_zh : tables.HelpTitle_en;
   o.lst_help->clear();
+  o.lst_help->setAccessibleName(tables.PrefText[8]);  // the page's heading: an item view takes no buddy
   for (int k = 1; k <= 6; ++k) o.lst_help->addItem(titles[k]);
   o.lst_help->setCurrentRow(0);
   o.lst_help_Click();
