@@ -79,11 +79,10 @@ void FrmMain::createControls() {
   title = new QLabel(TextTables::ProductTitle, this);
   title->setGeometry(twips(60, 120, 8595, 255));
   title->setStyleSheet(QStringLiteral("background: rgb(255,192,128); color: black; padding-left: 4px;"));
-  cmd_min = new QPushButton(QStringLiteral("_"), this);
+  cmd_min = new KeyPushButton(QStringLiteral("_"), this);
   cmd_min->setGeometry(twips(8700, 120, 255, 255));
-  cmd_close = new QPushButton(QStringLiteral("X"), this);
+  cmd_close = new KeyPushButton(QStringLiteral("X"), this);
   cmd_close->setGeometry(twips(8940, 120, 255, 255));
-  for (QPushButton* button : {cmd_min, cmd_close}) button->setFocusPolicy(Qt::NoFocus);
 
   // Files.
   fr_file = group(this, QStringLiteral("Files"), twips(60, 360, 3555, 2175));
@@ -164,6 +163,8 @@ void FrmMain::createControls() {
   // A long name is cut at its end with an ellipsis rather than scrolled sideways.
   List->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   List->setTextElideMode(Qt::ElideRight);
+  // Rows as tall as the text: each name placed by its letters, so that an underscore stays in its row.
+  List->setItemDelegate(new InkRowDelegate(List));
   cmd_up = pictureButton(fr_favor, Glyph::Up, twips(1740, 180, 315, 315), 12);
   cmd_down = pictureButton(fr_favor, Glyph::Down, twips(1740, 480, 315, 315), 12);
   cmd_up->move(cmd_up->x(), cmd_up->y() + 6);
@@ -193,10 +194,18 @@ void FrmMain::createControls() {
   state = new QLabel(
       QStringLiteral("Visit TARNWELL Web Site at ") + TextTables::WebAddress + QStringLiteral(" !!"), this);
   state->setGeometry(twips(60, 4980, 7455, 255));
-  Logo = new QLabel(this);
+  Logo = new PictureButton(this);
   Logo->setGeometry(twips(7680, 4920, 1500, 360));
   Logo->setPixmap(artwork::logo(Logo->size()));
   Logo->setCursor(Qt::PointingHandCursor);
+  // Tab reaches the logo, minimise and close last, whatever the shortcut switch says: without them the
+  // keyboard could not open the preferences once the switch has turned F3 off. A click leaves the focus
+  // where it was.
+  for (QWidget* button :
+       {static_cast<QWidget*>(Logo), static_cast<QWidget*>(cmd_min), static_cast<QWidget*>(cmd_close)})
+    button->setFocusPolicy(Qt::TabFocus);
+  QWidget::setTabOrder(Logo, cmd_min);
+  QWidget::setTabOrder(cmd_min, cmd_close);
 
   MCI = new MMControl(this);
   prefetch = new PicturePrefetch(this);
@@ -215,14 +224,15 @@ void FrmMain::createControls() {
   setAcceptDrops(true);
   // Key preview: the window sees every key of its controls before they do.
   new KeyPreview(this, [this](QKeyEvent* key) { previewKey(key); });
-  for (QWidget* watched : {static_cast<QWidget*>(title), static_cast<QWidget*>(Logo),
-                           static_cast<QWidget*>(cmd_min), static_cast<QWidget*>(cmd_close)})
+  for (QWidget* watched :
+       {static_cast<QWidget*>(title), static_cast<QWidget*>(cmd_min), static_cast<QWidget*>(cmd_close)})
     watched->installEventFilter(this);
 }
 
 void FrmMain::connectHandlers() {
   connect(cmd_min, &QPushButton::clicked, this, &FrmMain::cmd_min_Click);
   connect(cmd_close, &QPushButton::clicked, this, &FrmMain::cmd_close_Click);
+  connect(Logo, &QAbstractButton::clicked, this, &FrmMain::Logo_Click);
 
   connect(Drive, &DriveBox::Change, this, &FrmMain::Drive_Change);
   connect(Dir, &DirList::Change, this, &FrmMain::Dir_Change);
@@ -351,11 +361,6 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
       title_MouseDown(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), p.x(), p.y());
     else if (type == QEvent::MouseMove)
       title_MouseMove(buttonCode(mouse->buttons()), shiftCode(mouse->modifiers()), p.x(), p.y());
-    return true;
-  }
-  if (watched == Logo && type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
-      Logo->rect().contains(mouse->position().toPoint())) {
-    Logo_Click();
     return true;
   }
   if ((watched == cmd_min || watched == cmd_close) && type == QEvent::MouseButtonRelease) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/key_buttons.h"
+
 #include <QElapsedTimer>
 #include <QPixmap>
 #include <QString>
@@ -120,7 +122,7 @@ class FrmMain : public QWidget {
   QLabel* title = nullptr;
   QPushButton* cmd_min = nullptr;
   QPushButton* cmd_close = nullptr;
-  QLabel* Logo = nullptr;
+  PictureButton* Logo = nullptr;  // opens the preferences: the mouse, or Tab then Enter or Space
   QLabel* state = nullptr;
   QGroupBox* fr_file = nullptr;
   DriveBox* Drive = nullptr;

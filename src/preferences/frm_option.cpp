@@ -13,9 +13,12 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -134,6 +137,8 @@ void FrmOption::createControls() {
 
   CMD_OK = new QPushButton(QStringLiteral("&OK"), this);
   CMD_OK->setGeometry(twips(1620, 4440, 975, 315));
+  // Enter presses it (keyPressEvent); a screen reader announces it as the default.
+  CMD_OK->setDefault(true);
   CMD_Cancel = new QPushButton(QStringLiteral("&Cancel"), this);
   CMD_Cancel->setGeometry(twips(2640, 4440, 975, 315));
   CMD_Apply = new QPushButton(QStringLiteral("&Apply"), this);
@@ -176,6 +181,14 @@ void FrmOption::connectHandlers() {
   connect(CMD_Cancel, &QPushButton::clicked, this, &FrmOption::CMD_Cancel_Click);
   connect(CMD_OK, &QPushButton::clicked, this, &FrmOption::CMD_OK_Click);
   connect(Timer, &QTimer::timeout, this, &FrmOption::Timer_Timer);
+
+  // Screen readers name the button of pictures by the label that is its buddy, the language caption, and
+  // the help text by the topic it shows.
+  Label6->setBuddy(CMD_ToggleLang);
+  connect(lst_help, &QListWidget::currentRowChanged, this, [this] {
+    const QListWidgetItem* topic = lst_help->currentItem();
+    txt_help->setAccessibleName(topic ? topic->text() : QString());
+  });
 }
 
 void FrmOption::Form_Load() {
@@ -226,6 +239,21 @@ void FrmOption::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.setPen(Qt::white);
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void FrmOption::keyPressEvent(QKeyEvent* event) {
+  // As in a dialog: Escape is Cancel; Enter presses the focused button, else OK. The focused OK takes Enter
+  // itself (it is the default button), other push buttons leave it to the window outside a dialog.
+  const int key = event->key();
+  const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && !event->isAutoRepeat();
+  if (plain && key == Qt::Key_Escape) {
+    CMD_Cancel->click();
+  } else if (plain && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+    auto* focused = qobject_cast<QPushButton*>(focusWidget());
+    (focused && focused->isEnabled() ? focused : CMD_OK)->click();
+  } else {
+    QWidget::keyPressEvent(event);
+  }
 }
 
 void FrmOption::closeEvent(QCloseEvent* event) {
