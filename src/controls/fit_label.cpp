@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kSmallestPixels = 7;
@@ -89,4 +91,49 @@ QSize FitRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelI
   QSize size = QStyledItemDelegate::sizeHint(row, index);
   size.setWidth(1);
   return size;
+}
+
+namespace {
+
+// The letters that reach highest and lowest in a Latin text: an ascender, a descender, an underscore.
+const QString kInkSample = QStringLiteral("Hdg_");
+
+QRect textArea(const QStyleOptionViewItem& row) {
+  const int margin = styleOf(row)->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, row.widget) + 1;
+  return styleOf(row)
+      ->subElementRect(QStyle::SE_ItemViewItemText, &row, row.widget)
+      .adjusted(margin, 0, -margin, 0);
+}
+
+}  // namespace
+
+int InkRowDelegate::baseline(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+  QStyleOptionViewItem row = option;
+  initStyleOption(&row, index);
+  const QRect area = textArea(row);
+  const QRect ink = row.fontMetrics.boundingRect(kInkSample);
+  const int centred = area.top() + (area.height() - ink.height()) / 2 - ink.top();
+  return std::min(centred, area.bottom() - ink.bottom());
+}
+
+void InkRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const {
+  QStyleOptionViewItem row = option;
+  initStyleOption(&row, index);
+  const QString text = row.text;
+  // The row's background, selection and focus as the style draws them; the text after, by its ink.
+  row.text.clear();
+  styleOf(row)->drawControl(QStyle::CE_ItemViewItem, &row, painter, row.widget);
+  row.text = text;
+  const QRect area = textArea(row);
+  const QPalette::ColorGroup group = !(row.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                     : (row.state & QStyle::State_Active) ? QPalette::Active
+                                                                          : QPalette::Inactive;
+  painter->save();
+  painter->setFont(row.font);
+  painter->setPen(row.palette.color(
+      group, (row.state & QStyle::State_Selected) ? QPalette::HighlightedText : QPalette::Text));
+  painter->drawText(QPoint(area.left(), baseline(option, index)),
+                    row.fontMetrics.elidedText(text, row.textElideMode, area.width()));
+  painter->restore();
 }

@@ -312,9 +312,9 @@ bool FrmMain::writeDefaultList(QString* error) {
 void FrmMain::reportListCutShort(const QString& path, qsizetype read) {
   const bool zh = program_.use_chinese;
   const auto notice = read == 1 ? TextTables::Notice::ListCutShortOne : TextTables::Notice::ListCutShort;
-  program_.seams.messageBoxes->show(this, QMessageBox::Warning, program_.tables.msg(TextTables::MsgWarning, zh),
-                                    TextTables::noticeText(notice, zh).arg(path).arg(read), QMessageBox::Ok,
-                                    QMessageBox::Ok);
+  program_.seams.messageBoxes->show(
+      this, QMessageBox::Warning, program_.tables.msg(TextTables::MsgWarning, zh),
+      TextTables::noticeText(notice, zh).arg(path).arg(read), QMessageBox::Ok, QMessageBox::Ok);
 }
 
 void FrmMain::tellPendingNotice() {
