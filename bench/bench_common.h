@@ -89,4 +89,14 @@ inline void look(int ms) {
   }
 }
 
+// A field of /proc/self/status in MB, or -1.
+inline double statusMb(const char* field) {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith(field))
+      return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toDouble() / 1024;
+  return -1;
+}
+
 }  // namespace bench

@@ -5,8 +5,9 @@
 // kRounds walks of the folder, each step followed by a pause in which the viewer looks at the picture, once
 // without decoding ahead and once with the neighbours decoded ahead (goal: painted within 16 ms). Then a
 // held arrow key (a step every kRepeatMs): the longest a key waits for its handling (goal <= 50 ms) and how
-// long after the last press the right picture is all painted (goal <= 200 ms). The pictures are made once
-// under the temp folder and reused by later runs.
+// long after the last press the right picture is all painted (goal <= 200 ms). Last, the memory held with a
+// picture on screen and the next read ahead (goal <= 2.0 x the floor of one picture). The pictures are made
+// once under the temp folder and reused by later runs.
 
 #include "app/program.h"
 #include "bench_common.h"
@@ -17,6 +18,7 @@
 #include "main_window/frm_main.h"
 #include "pictures/picture_loader.h"
 #include "pictures/picture_prefetch.h"
+#include "pictures/pixel_memory.h"
 
 #include <QApplication>
 #include <QDir>
@@ -78,6 +80,8 @@ int main(int argc, char** argv) {
   FrmMain& m = *program.frm_main;
   FrmFull& f = *program.frm_full;
   m.show();
+  QApplication::processEvents();
+  const double idleMb = statusMb("VmRSS:");
   m.Dir->setPath(folder);
   m.File->setListIndex(0);
   m.Img_DblClick();
@@ -174,6 +178,19 @@ int main(int argc, char** argv) {
       kRepeatMs, median(longestPress), median(settles), settles.size());
   std::printf("LoadPicture alone: %.1f ms; most decoded pictures held at once: %d (at most %d)\n",
               median(loads), f.prefetch->peakHeld(), PicturePrefetch::kMaxHeld);
+  // Memory after a step forwards, the next picture read ahead, against the floor: the program before any
+  // picture and one decoded picture (goal <= 2.0 x). Full screen holds the pictures alone: the main
+  // window's went to it on the way in.
+  f.File->setListIndex(1);
+  f.File->setListIndex(2);
+  while (f.picturePending() || f.prefetch->busy()) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  look(kSparePixelMs + 1000);
+  const double floorMb = idleMb + 4.0 * kSize.width() * kSize.height() / (1024 * 1024);
+  const double heldMb = statusMb("VmRSS:");
+  std::printf(
+      "memory: floor %.0f MB (the program %.0f MB and one picture); a picture on screen, the next read "
+      "ahead, after %.1f s: %.0f MB = %.2f x the floor (goal <= 2.0)\n",
+      floorMb, idleMb, (kSparePixelMs + 1000) / 1000.0, heldMb, heldMb / floorMb);
   f.leave();
   return 0;
 }

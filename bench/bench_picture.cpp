@@ -8,6 +8,7 @@
 // than the wall time. The JPEG is made once under the temp folder and reused by later runs.
 
 #include "app/program.h"
+#include "bench_common.h"
 #include "controls/picture_box.h"
 #include "main_window/frm_main.h"
 #include "pictures/picture_loader.h"
@@ -82,16 +83,6 @@ double cpuMs(int who) {
          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
-// A field of /proc/self/status in MB, or -1.
-double statusMb(const char* field) {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith(field))
-      return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toDouble() / 1024;
-  return -1;
-}
-
 // The peak restarts from the current resident size (Linux 4.0 and later).
 bool resetPeak() {
   QFile clear(QStringLiteral("/proc/self/clear_refs"));
@@ -120,7 +111,7 @@ int main(int argc, char** argv) {
   // Every open decodes: nothing is kept from the one before.
   m.prefetch->setEnabled(false);
   QApplication::processEvents();
-  const double startMb = statusMb("VmRSS:");
+  const double startMb = bench::statusMb("VmRSS:");
 
   // The loader alone, for the share of the open that is decoding.
   std::vector<double> loads;
@@ -206,9 +197,9 @@ int main(int argc, char** argv) {
 
   // 3. Memory while zooming to 400 % and dragging around the whole range.
   QApplication::processEvents();
-  const double before = statusMb("VmHWM:");
+  const double before = bench::statusMb("VmHWM:");
   const bool reset = resetPeak();
-  const double resetTo = statusMb("VmHWM:");
+  const double resetTo = bench::statusMb("VmHWM:");
   std::vector<double> drags;
   for (int round = 0; round < 2; ++round) {
     for (int value = 10; value <= 40; value += 5) {
@@ -236,7 +227,7 @@ int main(int argc, char** argv) {
     m.border->repaint();
   }
   QApplication::processEvents();
-  const double after = statusMb("VmHWM:");
+  const double after = bench::statusMb("VmHWM:");
   const double goal = 1.5 * kDecodedMb + 80;
   std::printf("drag:   one step with the repaint at 400 %%: median %.2f ms\n", median(drags));
   std::printf(

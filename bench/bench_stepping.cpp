@@ -5,7 +5,10 @@
 //      cold until the top rows the pane shows are painted (goal <= 0.15 x djpeg);
 //   2. a held key (a step every 33 ms): the longest a key waits for its handling (goal <= 50 ms), the
 //      decodes begun against the steps, and the last step until its picture is painted;
-//   3. a 64-megapixel JPEG (8000 x 8000) stepped to cold: how long the key's handling takes, the longest the
+//   3. memory with a picture on screen and the next one read ahead, and again once the block kept for the
+//      next picture is given back, against the floor (the program before any picture, plus one decoded
+//      picture): goal <= 2.0 x;
+//   4. a 64-megapixel JPEG (8000 x 8000) stepped to cold: how long the key's handling takes, the longest the
 //      event loop is kept from a zero timer while it decodes (goal <= 50 ms), whether the busy pointer shows,
 //      and the wait until it is painted.
 // The pictures are made once under the temp folder and reused by later runs.
@@ -17,6 +20,7 @@
 #include "controls/picture_box.h"
 #include "main_window/frm_main.h"
 #include "pictures/picture_prefetch.h"
+#include "pictures/pixel_memory.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -91,6 +95,8 @@ int main(int argc, char** argv) {
   FrmMain& m = *program.frm_main;
   m.show();
   PaintCounter counter(m.Img);
+  QApplication::processEvents();
+  const double idleMb = statusMb("VmRSS:");
   m.Dir->setPath(folder);
   if (m.File->ListCount() != kFiles)
     return std::fprintf(stderr, "the folder lists %d files\n", m.File->ListCount()), 1;
@@ -171,7 +177,23 @@ int main(int argc, char** argv) {
       kRepeatMs, *std::max_element(handling.begin(), handling.end()), median(lastSteps), decodesBegun,
       stepsTaken);
 
-  // 3. The 64-megapixel picture, cold.
+  // 3. Memory: a picture on screen after a step forwards, the next one read ahead; then the same after the
+  // kept block's time is up. The floor is the program before any picture plus one decoded picture.
+  m.File->setListIndex(1);
+  m.File->setListIndex(2);
+  if (!waitPainted(m, counter, -1, files[2])) return 1;
+  while (m.prefetch->busy()) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  const double floorMb = idleMb + 4.0 * kSize.width() * kSize.height() / (1024 * 1024);
+  const double steppedMb = statusMb("VmRSS:");
+  look(kSparePixelMs + 1000);
+  const double restedMb = statusMb("VmRSS:");
+  std::printf(
+      "memory, a %d MP picture on screen in a folder of them: floor %.0f MB (the program %.0f MB and one "
+      "picture); read ahead %.0f MB = %.2f x the floor; %.1f s later %.0f MB = %.2f x (goal <= 2.0)\n",
+      kSize.width() * kSize.height() / 1000000, floorMb, idleMb, steppedMb, steppedMb / floorMb,
+      (kSparePixelMs + 1000) / 1000.0, restedMb, restedMb / floorMb);
+
+  // 4. The 64-megapixel picture, cold.
   m.prefetch->setEnabled(false);
   m.Dir->setPath(bigFolder);
   std::vector<double> keys, gaps, waits;

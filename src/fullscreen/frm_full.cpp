@@ -159,6 +159,8 @@ void FrmFull::Form_Activate() {
   // The main window's neighbours are not stepped to from here: their memory goes to this window's. Its
   // picture comes along: selecting its file below shows it without decoding it a second time.
   prefetch->adopt(*m.prefetch);
+  stepIndex_ = -1;
+  stepForwards_ = true;
   // A new picture shows from its top-left corner: the screen's height in rows is what shows first (in whole
   // 16-row blocks, as JPEG decodes them).
   prefetch->setEarlyRows((height() + 15) / 16 * 16);
@@ -270,10 +272,14 @@ void FrmFull::File_Click() {
   const int index = File->ListIndex();
   if (index < 0) return;
   const QString path = Program::withSeparator(File->Path());
-  // The next entry first: walking forwards is the common way.
+  // The next entry the way the last step went first (forwards at the start): big pictures leave room for
+  // that one only.
+  if (stepIndex_ >= 0 && index != stepIndex_) stepForwards_ = index > stepIndex_;
+  stepIndex_ = index;
+  const int ahead = index + (stepForwards_ ? 1 : -1), behind = index - (stepForwards_ ? 1 : -1);
   QStringList neighbours;
-  if (index + 1 < File->ListCount()) neighbours << path + File->List(index + 1);
-  if (index > 0) neighbours << path + File->List(index - 1);
+  for (const int i : {ahead, behind})
+    if (i >= 0 && i < File->ListCount()) neighbours << path + File->List(i);
   opening_->open(path + File->FileName(), neighbours, waitFreeBytes, busyDelayMs);
 }
 

@@ -105,6 +105,8 @@ class FrmFull : public QWidget {
 
   Program& program_;
   PictureOpening* opening_ = nullptr;
+  int stepIndex_ = -1;  // the file last opened, and whether the step to it went forwards
+  bool stepForwards_ = true;
   bool backgroundPressed_ = false;  // a left press on the background, waiting for its release
   bool mouseUpAfterClick_ = false;  // a release on the toggle button waits for the click it completes
 };

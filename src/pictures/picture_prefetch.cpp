@@ -205,12 +205,29 @@ void PicturePrefetch::pump() {
     next = wanted_.cbegin();
     estimate = decodedBytesEstimate(requested_.path);
   } else {
-    const qint64 held_bytes = heldBytes();
-    next = std::find_if(wanted_.cbegin() + 1, wanted_.cend(), [&](const PictureKey& key) {
-      if (find(key)) return false;
-      estimate = decodedBytesEstimate(key.path);
-      return estimate > 0 && held_bytes + estimate <= budgetBytes_;
-    });
+    // The nearest neighbour missing that fits beside the picture on screen and the nearer ones; the farther
+    // ones held then give up their place as it needs it.
+    const qint64 budget = aheadBudget();
+    qint64 nearer = 0;
+    if (const Entry* shown = find(shown_); shown && shown->picture && !isWanted(shown_))
+      nearer += bytesOf(*shown->picture);
+    for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it) {
+      if (const Entry* entry = find(*it)) {
+        if (entry->picture) nearer += bytesOf(*entry->picture);
+      } else if (it != wanted_.cbegin()) {
+        estimate = decodedBytesEstimate(it->path);
+        if (estimate > 0 && nearer + estimate <= budget) {
+          next = it;
+          break;
+        }
+      }
+    }
+    if (next == wanted_.cend()) return;
+    for (qsizetype i = wanted_.size() - 1; i > next - wanted_.cbegin() && heldBytes() + estimate > budget;
+         --i) {
+      const PictureKey& key = wanted_[i];
+      if (key != shown_) cache_.removeIf([&key](const Entry& entry) { return entry.key == key; });
+    }
   }
   if (next == wanted_.cend()) return;
   auto job = std::make_shared<Job>();
@@ -297,6 +314,16 @@ void PicturePrefetch::makeRoom() {
     const PictureKey& key = wanted_[i];
     if (key != shown_) cache_.removeIf([&key](const Entry& entry) { return entry.key == key; });
   }
+}
+
+qint64 PicturePrefetch::aheadBudget() const {
+  qint64 current = 0;
+  if (!wanted_.isEmpty()) {
+    const Entry* entry = find(wanted_.front());
+    current =
+        entry ? (entry->picture ? bytesOf(*entry->picture) : 0) : decodedBytesEstimate(wanted_.front().path);
+  }
+  return std::min(budgetBytes_, std::max(kFreeAheadBytes, 2 * current));
 }
 
 void PicturePrefetch::notePeak(int extra) {

@@ -39,6 +39,10 @@ class PicturePrefetch : public QObject {
   // The memory the held pictures may take together, the one on screen included. A neighbour whose decoded
   // size would go over it is not decoded ahead (it is decoded when it is stepped to, as without read-ahead).
   static constexpr qint64 kDefaultBudgetBytes = 1024LL * 1024 * 1024;
+  // Within that, read-ahead holds no more than the picture on screen again (one neighbour of its size, the
+  // one the user steps towards), so that memory stays near one picture's; pictures this small together are
+  // all read ahead whatever the one on screen takes.
+  static constexpr qint64 kFreeAheadBytes = 256LL * 1024 * 1024;
 
   explicit PicturePrefetch(QObject* parent = nullptr);
   ~PicturePrefetch() override;
@@ -117,6 +121,7 @@ class PicturePrefetch : public QObject {
   void prune();
   void makeRoom();
   void notePeak(int extra = 0);
+  qint64 aheadBudget() const;
   const Entry* find(const PictureKey& key) const;
   bool isWanted(const PictureKey& key) const;
   void noteDecode(const PictureKey& key, qint64 ms);

@@ -111,6 +111,25 @@ class TestStepping : public QObject {
     QVERIFY(m.prefetch->peakHeld() <= PicturePrefetch::kMaxHeld);
   }
 
+  void bigPicturesLeaveRoomForTheOneAheadOnly() {
+    // Room for the picture on screen and one more: the one the steps go towards is decoded ahead, the one
+    // behind gives up its place for it, and every step forwards finds its picture there.
+    ProgramFixture fixture;
+    FrmMain& m = mainOn(fixture);
+    const qint64 room = 4LL * sizeOf(kFiles - 1).width() * sizeOf(0).height() * 5 / 2;
+    m.prefetch->setBudgetBytes(room);
+    m.File->setListIndex(0);
+    QVERIFY(idle(m));
+    for (int i = 1; i < kFiles; ++i) {
+      const int decodes = m.prefetch->decodedHere();
+      m.File->setListIndex(i);
+      QCOMPARE(m.Img->size(), sizeOf(i));
+      QCOMPARE(m.prefetch->decodedHere(), decodes);
+      QVERIFY(idle(m));
+      QVERIFY(m.prefetch->peakHeldBytes() <= room);
+    }
+  }
+
   void aBigPictureArrivesWhenDecodedAndANewerStepWins() {
     ProgramFixture fixture;
     FrmMain& m = mainOn(fixture);
