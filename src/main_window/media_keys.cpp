@@ -4,6 +4,7 @@
 
 #include "app/program.h"
 #include "controls/file_list.h"
+#include "controls/key_preview.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "media/mmcontrol.h"
@@ -11,6 +12,7 @@
 #include "preferences/frm_option.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
@@ -60,9 +62,40 @@ MediaKeys::MediaKeys(Program& program)
   connect(m_.List, &QListWidget::itemSelectionChanged, this, &MediaKeys::scheduleRefresh);
   // Held back by the preferences or the full screen, the buttons take no click.
   m_.installEventFilter(this);
+  keys_ = new KeyPreview(&m_, [this](QKeyEvent* key) { mediaKey(key); });
 }
 
-MediaKeys::~MediaKeys() { m_.removeEventFilter(this); }
+MediaKeys::~MediaKeys() {
+  delete keys_;
+  m_.removeEventFilter(this);
+}
+
+// The keys reach the window only where no desktop service has taken them for itself (one that forwards them
+// over MPRIS grabs them). The play key is the play/pause key of most keyboards: it toggles, as the desktops
+// that forward it send PlayPause. A held key acts once.
+void MediaKeys::mediaKey(const QKeyEvent* key) {
+  if (key->type() != QEvent::KeyPress || key->isAutoRepeat()) return;
+  switch (key->key()) {
+    case Qt::Key_MediaPlay:
+    case Qt::Key_MediaTogglePlayPause:
+      playPause();
+      break;
+    case Qt::Key_MediaPause:
+      pause();
+      break;
+    case Qt::Key_MediaStop:
+      stop();
+      break;
+    case Qt::Key_MediaNext:
+      next();
+      break;
+    case Qt::Key_MediaPrevious:
+      previous();
+      break;
+    default:
+      break;
+  }
+}
 
 bool MediaKeys::publish(QDBusConnection connection) { return service_.publish(std::move(connection)); }
 

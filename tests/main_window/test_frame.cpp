@@ -1,10 +1,13 @@
-// The main window's frame: the favourites of "default.lst" at load and at exit, the drag, the exit sequence.
+// The main window's frame: the favourites of "default.lst" at load and at exit, the drag, the exit sequence,
+// the logo and the title bar's buttons from the keyboard.
 #include "main_window/frm_main.h"
 #include "media/mmcontrol.h"
 #include "platform/termination.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGroupBox>
@@ -218,6 +221,54 @@ class TestFrame : public QObject {
                      Qt::NoModifier);
     QCoreApplication::sendEvent(group, &move);
     QCOMPARE(m.pos(), before);
+  }
+
+  // With the shortcuts off, F3 opens nothing; Tab still reaches the logo, minimise and close, Enter or Space
+  // presses them, and a screen reader presses them through their action.
+  void titleButtonsAndLogoFromTheKeyboard_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("key");  // 0: the screen reader's press action
+    QTest::newRow("logo, Enter") << "logo" << int(Qt::Key_Return);
+    QTest::newRow("logo, Space") << "logo" << int(Qt::Key_Space);
+    QTest::newRow("logo, screen reader") << "logo" << 0;
+    QTest::newRow("minimise, Enter") << "minimise" << int(Qt::Key_Return);
+    QTest::newRow("close, Space") << "close" << int(Qt::Key_Space);
+    QTest::newRow("close, screen reader") << "close" << 0;
+  }
+
+  void titleButtonsAndLogoFromTheKeyboard() {
+    QFETCH(QString, button);
+    QFETCH(int, key);
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    FrmMain& m = *program.frm_main;
+    program.frm_option->setOption1Value(false);
+    m.show();
+    m.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    QWindow* window = m.windowHandle();
+    QTest::keyClick(window, Qt::Key_F3);
+    QVERIFY(!program.frm_option->isVisible());
+
+    QWidget* target = button == "logo"       ? static_cast<QWidget*>(m.Logo)
+                      : button == "minimise" ? m.cmd_min
+                                             : m.cmd_close;
+    for (int i = 0; i < 40 && QApplication::focusWidget() != target; ++i)
+      QTest::keyClick(window, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), target);
+    if (key) {
+      QTest::keyClick(window, Qt::Key(key));
+    } else {
+      QAccessibleInterface* control = QAccessible::queryAccessibleInterface(target);
+      QVERIFY(control->actionInterface());
+      control->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    }
+    if (button == "logo")
+      QTRY_VERIFY_WITH_TIMEOUT(program.frm_option->isVisible(), 2000);
+    else if (button == "minimise")
+      QTRY_VERIFY_WITH_TIMEOUT(m.isMinimized(), 2000);
+    else
+      QTRY_COMPARE_WITH_TIMEOUT(fixture.endCount, 1, 2000);
   }
 
   void pressHeightRoundsHalfToEven() {

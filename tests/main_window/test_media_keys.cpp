@@ -1,6 +1,7 @@
 // The desktop's media controls over MPRIS, on a private session bus (ctest runs this under dbus-run-session):
 // a client on its own connection calls the methods and reads the properties as a panel applet would; the
-// transport buttons' handlers run, only while they would take a click, and PropertiesChanged follows.
+// transport buttons' handlers run, only while they would take a click, and PropertiesChanged follows. The media
+// keys pressed in the focused window run the same commands.
 #include "controls/dir_list.h"
 #include "controls/file_list.h"
 #include "main_window/frm_main.h"
@@ -37,6 +38,13 @@ constexpr auto kPlayer = "org.mpris.MediaPlayer2.Player";
 QVariantMap asMap(const QVariant& value) {
   if (value.canConvert<QDBusArgument>()) return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
   return value.toMap();
+}
+
+// A key without text through the window system's path, as the X server's media keys arrive (QTest's
+// keyClick takes only keys that have a character).
+void press(QWindow* window, Qt::Key key) {
+  QTest::sendKeyEvent(QTest::Press, window, key, QString(), Qt::NoModifier);
+  QTest::sendKeyEvent(QTest::Release, window, key, QString(), Qt::NoModifier);
 }
 
 QStringList sent(const QSignalSpy& spy) {
@@ -257,6 +265,42 @@ class TestMediaKeys : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(s->changes.saw("CanPause", true), 5000);
     QVERIFY(called("Pause"));
     QCOMPARE(sent(commands), QStringList{"Pause"});
+  }
+
+  // The media keys pressed while the main window has the focus, on a desktop where nothing forwards them over
+  // MPRIS: the same commands through the same buttons. The play key toggles, as most keyboards have one
+  // play/pause key that sends it.
+  void mediaKeysOfTheFocusedWindow() {
+    auto s = start();
+    QVERIFY(s);
+    FrmMain& m = *s->m;
+    m.show();
+    m.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m.windowHandle()));
+    QWindow* window = m.windowHandle();
+    QSignalSpy commands(m.MCI, &MMControl::commandSent);
+    m.File->setListIndex(0);
+    QTRY_VERIFY_WITH_TIMEOUT(m.MCI->isPlaying(), 5000);
+
+    commands.clear();
+    press(window, Qt::Key_MediaPause);
+    QCOMPARE(sent(commands), QStringList{"Pause"});
+    QTRY_VERIFY_WITH_TIMEOUT(!m.MCI->isPlaying(), 5000);
+    commands.clear();
+    press(window, Qt::Key_MediaPlay);
+    QCOMPARE(sent(commands), QStringList{"Play"});
+    QTRY_VERIFY_WITH_TIMEOUT(m.MCI->isPlaying(), 5000);
+    commands.clear();
+    press(window, Qt::Key_MediaTogglePlayPause);
+    QCOMPARE(sent(commands), QStringList{"Pause"});
+
+    press(window, Qt::Key_MediaNext);
+    QCOMPARE(m.File->FileName(), QString("b.wav"));
+    press(window, Qt::Key_MediaPrevious);
+    QCOMPARE(m.File->FileName(), QString("a.wav"));
+    commands.clear();
+    press(window, Qt::Key_MediaStop);
+    QCOMPARE(sent(commands).value(0), QString("Stop"));
   }
 
   void openUriAndTheEnd() {
