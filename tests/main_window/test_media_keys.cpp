@@ -1,7 +1,7 @@
 // The desktop's media controls over MPRIS, on a private session bus (ctest runs this under dbus-run-session):
 // a client on its own connection calls the methods and reads the properties as a panel applet would; the
-// transport buttons' handlers run, only while they would take a click, and PropertiesChanged follows. The media
-// keys pressed in the focused window run the same commands.
+// transport buttons' handlers run, only while they would take a click, and PropertiesChanged follows. The
+// media keys pressed in the focused window run the same commands.
 #include "controls/dir_list.h"
 #include "controls/file_list.h"
 #include "main_window/frm_main.h"
