@@ -16,9 +16,10 @@
 
 namespace {
 
-// Puts a dialog in the middle of `window`, inside the screen's available area.
+// Puts a dialog in the middle of `window`, inside the screen's available area; by its frame where the
+// window system has told it (a move places the frame).
 void centreOn(QWidget& dialog, const QWidget& window) {
-  QRect place(QPoint(), dialog.size());
+  QRect place(QPoint(), dialog.frameGeometry().size());
   place.moveCenter(window.frameGeometry().center());
   if (const QScreen* screen = window.screen()) {
     const QRect area = screen->availableGeometry();
