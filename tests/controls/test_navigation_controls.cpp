@@ -125,6 +125,33 @@ class TestNavigationControls : public QObject {
     QCOMPARE(click.count(), 2);
   }
 
+  // A name too long for its row keeps its extension and the end of its stem, its number whole: numbered
+  // files stay told apart. The whole name is the tool tip.
+  void longNamesKeepTheirEnds() {
+    const QStringList names{QStringLiteral("a_rather_long_picture_name_09999.bmp"),
+                            QStringLiteral("a_rather_long_picture_name_19999.bmp"),
+                            QStringLiteral("a_rather_long_picture_name_20000.jpeg")};
+    for (const QString& name : names) touch(m_temp->filePath(name));
+    FileList list;
+    list.resize(113, 97);  // the main window's
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QVERIFY(list.setPath(m_temp->path()));
+    QCOMPARE(entries(list), names);
+    QStringList shown;
+    for (int row = 0; row < names.size(); ++row) {
+      shown << list.shownName(row);
+      const QString& name = names[row];
+      QVERIFY2(shown.last() != name, "the names are meant to be too long for the row");
+      QVERIFY2(shown.last().endsWith(name.mid(name.lastIndexOf(QLatin1Char('_')) + 1)),
+               qPrintable(shown.last()));
+      QVERIFY(shown.last().startsWith(name.front()));
+      QCOMPARE(list.model()->index(row, 0).data(Qt::ToolTipRole).toString(), name);
+    }
+    shown.removeDuplicates();
+    QCOMPARE(shown.size(), names.size());
+  }
+
   void setPathRefusals_data() {
     QTest::addColumn<QString>("path");
     // "@" stands for the test's folder.

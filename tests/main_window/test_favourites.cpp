@@ -437,7 +437,7 @@ class TestFavourites : public QObject {
     QCOMPARE(dialog.title, QStringLiteral("Save the favourite list"));
     QCOMPARE(dialog.filter,
              CommonDialog::desktopFilter(program.tables.msg(TextTables::MsgListFilter, false)));
-    QCOMPARE(dialog.initial, QString());  // "*.lst" only chooses the filter
+    QCOMPARE(dialog.initial, program.frm_main->File->Path());  // the folder the file list shows
   }
 
   void saveThatWritesNothing_data() {

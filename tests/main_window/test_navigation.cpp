@@ -1,22 +1,28 @@
 // Folder and file navigation: the file-type box, stepping with wrap-around, clicks, the drive fallback.
+#include "app/look.h"
 #include "controls/dir_list.h"
 #include "controls/drive_box.h"
 #include "controls/file_list.h"
+#include "controls/filter_box.h"
 #include "main_window/frm_main.h"
 #include "media/mmcontrol.h"
 #include "menus/frm_dummy.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
 
 namespace {
 
@@ -82,6 +88,49 @@ class TestNavigation : public QObject {
     for (int i = 0; i < m.File->ListCount(); ++i) names << m.File->List(i);
     QCOMPARE(names, listed);
     QCOMPARE(m.File->ListIndex(), -1);
+  }
+
+  // Closed, the file-type box shows each entry in its designed width with the pattern whole, in either
+  // language (the name before it shortened if need be, the font at most a pixel smaller); open, its list
+  // is as wide as its longest entry.
+  void fileTypeBoxShowsEveryPatternWhole_data() {
+    QTest::addColumn<bool>("chinese");
+    QTest::newRow("English") << false;
+    QTest::newRow("Chinese") << true;
+  }
+
+  void fileTypeBoxShowsEveryPatternWhole() {
+    QFETCH(bool, chinese);
+    ProgramFixture fixture;
+    Program& program = fixture.start();
+    program.use_chinese = chinese;
+    program.ApplyInterface();
+    auto* box = dynamic_cast<FilterBox*>(program.frm_main->cmb_filter);
+    QVERIFY(box);
+    QCOMPARE(box->width(), look::px(1695));
+    QCOMPARE(box->count(), 17);
+    for (int i = 0; i < box->count(); ++i) {
+      const QString entry = box->itemText(i);
+      const QString shown = box->shownText(i);
+      const QFont font = box->shownFont(i);
+      QVERIFY2(QFontMetrics(font).horizontalAdvance(shown) <= box->textRoom(), qPrintable(shown));
+      QVERIFY(font.pixelSize() >= box->font().pixelSize() - 1);
+      const qsizetype open = entry.lastIndexOf(QLatin1Char('('));
+      if (open > 0)
+        QVERIFY2(shown.endsWith(entry.mid(open)), qPrintable(entry + QStringLiteral(" as ") + shown));
+    }
+
+    program.frm_main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(program.frm_main));
+    // Also in a style whose combo boxes drop a list of their own width.
+    std::unique_ptr<QStyle> plain(QStyleFactory::create(QStringLiteral("Windows")));
+    QVERIFY(plain);
+    box->setStyle(plain.get());
+    box->showPopup();
+    QTRY_VERIFY_WITH_TIMEOUT(box->view()->isVisible(), 5000);
+    QVERIFY(box->view()->viewport()->width() >= box->view()->sizeHintForColumn(0));
+    box->hidePopup();
+    box->setStyle(nullptr);
   }
 
   void commandEntriesLeaveTheListAlone() {

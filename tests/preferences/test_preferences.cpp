@@ -1,12 +1,15 @@
 // The preferences dialog: language button, OK / Cancel / Apply with the settings file, tabs, help page,
 // credits, link, drag and the main window's state while the dialog is active.
+#include "controls/fit_label.h"
 #include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
@@ -15,6 +18,9 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTimer>
 
 namespace {
@@ -196,6 +202,61 @@ class TestPreferences : public QObject {
     QCOMPARE(o.lst_help->count(), 6);
     QCOMPARE(o.lst_help->currentRow(), 0);
     QCOMPARE(o.txt_help->toPlainText(), shown(t.HelpBody_zh[1]));
+  }
+
+  // Six topics, six rows of one line each, every title whole in its row; the rule under topic 2's heading
+  // on one line of the text box; every line of the credits whole in its box. In either language.
+  void helpAndCreditsWhole_data() {
+    QTest::addColumn<bool>("chinese");
+    QTest::newRow("English") << false;
+    QTest::newRow("Chinese") << true;
+  }
+
+  void helpAndCreditsWhole() {
+    QFETCH(bool, chinese);
+    ProgramFixture fixture;
+    fixture.writeFile(QStringLiteral("glview3.ini"), settings(QDir::tempPath(), chinese));
+    Program& p = fixture.start();
+    FrmOption& o = *p.frm_option;
+    o.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&o));
+    o.Tabs->setCurrentIndex(2);
+
+    QListWidget& topics = *o.lst_help;
+    QCOMPARE(topics.count(), 6);
+    const int height = topics.visualItemRect(topics.item(0)).height();
+    QVERIFY(height < 2 * topics.fontMetrics().height());
+    for (int row = 0; row < 6; ++row) {
+      const QRect place = topics.visualItemRect(topics.item(row));
+      QCOMPARE(place.height(), height);
+      QVERIFY(topics.viewport()->rect().contains(place));
+    }
+    auto* rows = dynamic_cast<FitRowDelegate*>(topics.itemDelegate());
+    QVERIFY(rows);
+    for (int row = 0; row < 6; ++row) {
+      const QRect place = topics.visualItemRect(topics.item(row));
+      QStyleOptionViewItem option;
+      option.initFrom(&topics);
+      option.rect = place;
+      option.widget = &topics;
+      option.font = topics.font();
+      const QFont font = rows->fittedFont(option, topics.model()->index(row, 0));
+      QVERIFY2(QFontMetrics(font).horizontalAdvance(topics.item(row)->text()) <= place.width(),
+               qPrintable(topics.item(row)->text()));
+    }
+
+    topics.setCurrentRow(1);
+    const QTextBlock rule = o.txt_help->document()->findBlockByNumber(1);
+    QVERIFY(rule.text().startsWith(QStringLiteral("-----")));
+    o.txt_help->document()->documentLayout()->blockBoundingRect(rule);
+    QCOMPARE(rule.layout()->lineCount(), 1);
+
+    auto* credits = dynamic_cast<FitLabel*>(o.txt_about);
+    QVERIFY(credits);
+    for (const QString& line : credits->lines())
+      QVERIFY2(
+          QFontMetrics(credits->fittedFont(line)).horizontalAdvance(line) <= credits->contentsRect().width(),
+          qPrintable(line));
   }
 
   void creditsScroll_data() {
