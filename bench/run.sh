@@ -8,6 +8,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/build.sh"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 # Runs "$@" on a new X display with openbox managing it, once openbox has taken the screen (at most 10 s).
+# shellcheck disable=SC2016  # the inner script expands its own variables
 on_desktop() {
   xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     openbox > /dev/null 2>&1 &
