@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # What a user's system gets: installs the build into a temporary DESTDIR under /usr and checks the tree (the
-# program, the desktop entry, the icons at each size, the metainfo, the licence), validates the desktop entry
-# with desktop-file-validate and the metainfo with appstreamcli, then builds the Debian package with cpack and
-# checks its contents and dependencies with dpkg-deb.
+# program, the desktop entry, the icons at each size, the metainfo, the licence, the manual page, the
+# changelog), validates the desktop entry with desktop-file-validate and the metainfo with appstreamcli, then
+# builds the Debian package with cpack, checks its contents and dependencies with dpkg-deb and has lintian
+# look at it (any error or warning fails).
 # Usage: run_install_test.sh BUILD_DIR. Exits 77 (skipped) when one of those tools is missing.
 set -euo pipefail
 build=$1
+source=$(cd "$(dirname "$0")/../.." && pwd)
 id=com.example.glintview
-for tool in desktop-file-validate appstreamcli cpack dpkg-deb; do
+for tool in desktop-file-validate appstreamcli cpack dpkg-deb lintian; do
   command -v "$tool" > /dev/null || { echo "skipped: $tool is not installed"; exit 77; }
 done
 work=$(mktemp -d)
@@ -34,7 +36,7 @@ usr=$work/root/usr
 desktop=$usr/share/applications/$id.desktop
 metainfo=$usr/share/metainfo/$id.metainfo.xml
 for file in "$desktop" "$metainfo" "$usr/share/icons/hicolor/scalable/apps/$id.svg" \
-  "$usr/share/doc/glview3/LICENSE" "$usr/share/doc/glview3/copyright"; do
+  "$usr/share/doc/glview3/copyright" "$usr/share/man/man1/glview3.1.gz" "$usr/share/doc/glview3/changelog.gz"; do
   [ -s "$file" ] || fail "missing or empty: ${file#"$work/root"}"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -47,12 +49,21 @@ for size in 16 22 24 32 48 64 128 256; do
   fi
 done
 grep -q '<svg' "$usr/share/icons/hicolor/scalable/apps/$id.svg" 2> /dev/null || fail "the scalable icon is no SVG"
-for licence in LICENSE copyright; do
-  if ! grep -q 'MIT License' "$usr/share/doc/glview3/$licence" 2> /dev/null ||
-    ! grep -q 'Copyright (c) The Glintview developers' "$usr/share/doc/glview3/$licence"; then
-    fail "$licence does not carry the MIT licence of The Glintview developers"
-  fi
-done
+# The licence in Debian's machine-readable form: LICENSE's MIT licence, which Debian calls Expat, word for word.
+copyright=$usr/share/doc/glview3/copyright
+if [ -f "$copyright" ]; then
+  grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$copyright" ||
+    fail "copyright is not in the machine-readable format"
+  grep -qxE 'Copyright: [0-9]{4}(-[0-9]{4})? The Glintview developers' "$copyright" || fail "copyright names no holder"
+  sed -n '/^Permission/,$p' "$source/LICENSE" > "$work/licence.txt"
+  # The text below the stand-alone "License: Expat" paragraph's first line, its continuation marks taken off.
+  awk 'text { sub(/^ /, ""); sub(/^\.$/, ""); print } /^License: Expat$/ && ++seen == 2 { text = 1 }' \
+    "$copyright" > "$work/copyright-licence.txt"
+  cmp -s "$work/licence.txt" "$work/copyright-licence.txt" || fail "copyright's licence text is not LICENSE's"
+fi
+gzip -dc "$usr/share/man/man1/glview3.1.gz" 2> /dev/null | grep -q '^\.TH GLVIEW3 1' || fail "no manual page"
+gzip -dc "$usr/share/doc/glview3/changelog.gz" 2> /dev/null | head -1 | grep -q '^glview3 (3\.0) ' ||
+  fail "the changelog does not start with this version"
 # Nothing outside bin and share, and no path of the build tree left in the program.
 outside=$(cd "$work/root" && find . -mindepth 1 -path ./usr -prune -o -print)
 [ -z "$outside" ] || fail "installed outside /usr: $outside"
@@ -112,9 +123,15 @@ if cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" > "$work/
     dpkg-deb -c "${debs[0]}" | awk '{print $NF}' > "$work/contents.txt"
     for path in ./usr/bin/glview3 "./usr/share/applications/$id.desktop" "./usr/share/metainfo/$id.metainfo.xml" \
       "./usr/share/icons/hicolor/48x48/apps/$id.png" "./usr/share/icons/hicolor/scalable/apps/$id.svg" \
-      ./usr/share/doc/glview3/copyright; do
+      ./usr/share/doc/glview3/copyright ./usr/share/doc/glview3/changelog.gz ./usr/share/man/man1/glview3.1.gz; do
       grep -qxF "$path" "$work/contents.txt" || fail "the package lacks $path"
     done
+    # Every tag shown, the informational and pedantic ones too; an error or a warning fails, and so does a
+    # program built without the hardening flags (an informational tag).
+    lintian -I --pedantic --fail-on error,warning "${debs[0]}" > "$work/lintian.log" 2>&1 ||
+      fail "lintian: errors or warnings"
+    cat "$work/lintian.log"
+    if grep -qE '^I: .* hardening-' "$work/lintian.log"; then fail "built without the hardening flags"; fi
   fi
 else
   cat "$work/cpack.log"
