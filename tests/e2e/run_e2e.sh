@@ -3,6 +3,8 @@
 # events. The program gets a folder of its own (a copy of the binary, glview3.ini, default.lst) and a folder of
 # media; the test clicks a picture, opens the preferences with F3, changes an option and the language, applies,
 # and ends the program with Ctrl-X, checking the window placement, the picture on screen and the files written.
+# In both languages it saves the main window, a message box (centred on the main window) and the preferences'
+# help and about pages.
 #
 #   run_e2e.sh <glview3 binary> <screenshot folder>
 #
@@ -14,6 +16,8 @@ source "$(dirname "$0")/e2e_lib.sh"
 readonly TITLE='TARNWELL Glintview v3.0 (Deluxe)'
 readonly TITLE_RE='^TARNWELL Glintview v3\.0 \(Deluxe\)$'
 readonly SCREEN_W=1280 SCREEN_H=1024
+# The preferences' title follows the interface's language.
+readonly PREFS_RE='^(Preferences|喜好設定)$'
 
 
 
@@ -77,13 +81,40 @@ inside() {
   [[ $(pixel_at $((mx + 252 + 10)) $((my + 40 + 10))) != "8,8,8" ]] || fail "the picture's corner is not drawn"
   convert "$shot" -crop "${mw}x$mh+$mx+$my" +repage "$shots/main.png"
 
+  # A message box, the question before deleting the picture (the file's menu, Delete): saved, centred on the
+  # main window once shown (no window manager here: the program's own placing is what shows); Escape
+  # answers Cancel. The menu takes the key once it is up, so the key is sent until the question shows.
+  ask_delete() {  # title regex, screenshot name
+    local box try
+    # The picture selected first: applying the interface lists the folder anew, without a selection.
+    xdotool mousemove --sync $((mx + 150)) $((my + 48)) click 1 click 3
+    for try in 1 2 3 4 5; do
+      xdotool key d
+      wait_for 2 has_visible "$1" && break
+    done
+    box=$(visible "$1")
+    [[ -n $box ]] || fail "no question before deleting a file ($2)"
+    # shellcheck disable=SC2034
+    local X Y WIDTH HEIGHT SCREEN WINDOW
+    eval "$(xdotool getwindowgeometry --shell "$box")"
+    local dx=$((X + WIDTH / 2 - mx - mw / 2)) dy=$((Y + HEIGHT / 2 - my - mh / 2))
+    ((dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2)) ||
+      fail "the question ($2) is ${dx},${dy} off the main window's centre"
+    import -window root "png:$shot"
+    convert "$shot" -crop "${WIDTH}x$HEIGHT+$X+$Y" +repage "$shots/$2.png"
+    xdotool key Escape
+    wait_for 10 hidden "$1" || fail "Escape did not close the question ($2)"
+  }
+  ask_delete '^Warning!!$' message-en
+  [[ -e $app/../media/a_picture.bmp ]] || fail "Cancel deleted the picture"
+
   # F3 on the main window opens the preferences.
   xdotool mousemove --sync $((mx + 400)) $((my + 330))
   xdotool windowfocus --sync "$main"
   xdotool key F3
-  wait_for 10 has_visible '^Preferences$' || fail "F3 did not open the preferences"
+  wait_for 10 has_visible "$PREFS_RE" || fail "F3 did not open the preferences"
   local prefs
-  prefs=$(visible '^Preferences$')
+  prefs=$(visible "$PREFS_RE")
   eval "$(xdotool getwindowgeometry --shell "$prefs")"
   local ox=$X oy=$Y
   echo "preferences $prefs at $ox,$oy size ${WIDTH}x$HEIGHT"
@@ -95,6 +126,22 @@ inside() {
     od -c "$app/glview3.ini" >&2 || true
     fail "Apply did not write glview3.ini as expected"
   }
+
+  # The help and about pages, each saved once it is drawn: the first topic's text; the credits once they
+  # have scrolled up into their box (the logo's orange at its top, the lines under it inside).
+  page_shot() {  # tab x, screenshot name, region that tells, what its pixels show (an fx expression)
+    xdotool mousemove --sync $((ox + $1)) $((oy + 44)) click 1
+    shown() {  # region, expression
+      import -window root "png:$shot"
+      [[ $(convert "$shot" -crop "$1" +repage -fx "$2" -format '%[fx:mean>0.02]' info:) == 1 ]]
+    }
+    wait_for 10 shown "$3" "$4" || fail "the page of $2 was not drawn"
+    convert "$shot" -crop "${WIDTH}x$HEIGHT+$ox+$oy" +repage "$shots/$2.png"
+  }
+  local help_text=150x60+$((ox + 120))+$((oy + 100)) credits=150x30+$((ox + 80))+$((oy + 126))
+  local white='r>0.9&&g>0.9&&b>0.9' orange='r-b>0.3'
+  page_shot 200 preferences-help-en "$help_text" "$white"
+  page_shot 275 preferences-about-en "$credits" "$orange"
 
   # Advance page: the language button, then Apply; the dialog turns Chinese.
   title_of_prefs() {
@@ -114,20 +161,25 @@ inside() {
   # The captions change with Apply, once the settings are written: wait until the title is redrawn.
   wait_for 10 title_changed || fail "Apply did not turn the preferences Chinese"
   convert "$shot" -crop "${WIDTH}x$HEIGHT+$ox+$oy" +repage "$shots/preferences-zh.png"
+  page_shot 200 preferences-help-zh "$help_text" "$white"
+  page_shot 275 preferences-about-zh "$credits" "$orange"
 
   # OK closes the dialog and gives the main window back.
   xdotool mousemove --sync $((ox + 141)) $((oy + 306)) click 1
-  wait_for 10 hidden '^Preferences$' || fail "OK did not close the preferences"
+  wait_for 10 hidden "$PREFS_RE" || fail "OK did not close the preferences"
   cmp -s "$expected/glview3.ini.2" "$app/glview3.ini" || fail "OK changed glview3.ini"
+  import -window root "png:$shot"
+  convert "$shot" -crop "${mw}x$mh+$mx+$my" +repage "$shots/main-zh.png"
+  ask_delete '^警告！！$' message-zh
 
   # A quick Cancel, the moment the dialog is up: its activation may come after it is gone again, and the main
   # window must still take F3.
   for round in 1 2; do
     xdotool windowfocus --sync "$main"
     xdotool key F3
-    wait_for 10 has_visible '^Preferences$' || fail "F3 did not open the preferences (quick Cancel, round $round)"
+    wait_for 10 has_visible "$PREFS_RE" || fail "F3 did not open the preferences (quick Cancel, round $round)"
     xdotool mousemove --sync $((ox + 208)) $((oy + 306)) click 1
-    wait_for 10 hidden '^Preferences$' || fail "a quick Cancel did not close the preferences"
+    wait_for 10 hidden "$PREFS_RE" || fail "a quick Cancel did not close the preferences"
   done
 
   # Ctrl-X ends the program, which writes the favourites back.
@@ -184,4 +236,4 @@ crlf "$media" " 0 " " 1 " " 0 " " 1 " " 1 " " 0 " " 0 " "True" "False" >"$expect
 crlf "$media" " 0 " " 1 " " 0 " " 1 " " 1 " " 0 " " 0 " "True" "True" >"$expected/glview3.ini.2"
 cp "$app/default.lst" "$expected/default.lst"
 
-run_session 55 "${SCREEN_W}x${SCREEN_H}" "$0" --inside "$app" "$shots" "$expected"
+run_session 100 "${SCREEN_W}x${SCREEN_H}" "$0" --inside "$app" "$shots" "$expected"
