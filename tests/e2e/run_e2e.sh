@@ -85,10 +85,10 @@ inside() {
   # main window once shown (no window manager here: the program's own placing is what shows); Escape
   # answers Cancel. The menu takes the key once it is up, so the key is sent until the question shows.
   ask_delete() {  # title regex, screenshot name
-    local box try
+    local box _
     # The picture selected first: applying the interface lists the folder anew, without a selection.
     xdotool mousemove --sync $((mx + 150)) $((my + 48)) click 1 click 3
-    for try in 1 2 3 4 5; do
+    for _ in 1 2 3 4 5; do
       xdotool key d
       wait_for 2 has_visible "$1" && break
     done
