@@ -195,8 +195,9 @@ void FrmFull::leave() {
   CDummy = false;
   opening_->cancel();
   hide();
-  prefetch->clear();
   FrmMain& m = *program_.frm_main;
+  m.unparkPicture(*prefetch);
+  prefetch->clear();
   m.setEnabled(true);
   m.show();
 }
@@ -280,7 +281,11 @@ void FrmFull::File_Click() {
   QStringList neighbours;
   for (const int i : {ahead, behind})
     if (i >= 0 && i < File->ListCount()) neighbours << path + File->List(i);
-  opening_->open(path + File->FileName(), neighbours, waitFreeBytes, busyDelayMs);
+  const QString file = path + File->FileName();
+  // The main window, under this one, need not hold a picture that is not on screen.
+  FrmMain& m = *program_.frm_main;
+  if (file != m.cur_file) m.parkPicture();
+  opening_->open(file, neighbours, waitFreeBytes, busyDelayMs);
 }
 
 bool FrmFull::picturePending() const { return opening_->pending(); }

@@ -6,6 +6,7 @@
 #include "media/mmcontrol.h"
 #include "pictures/picture_loader.h"
 #include "pictures/picture_opening.h"
+#include "pictures/picture_prefetch.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -18,6 +19,7 @@
 #include <QTimer>
 
 void FrmMain::FileOpen(const QString& path) {
+  parked_ = false;  // whatever comes now replaces the picture let go
   // A file the user opens is never passed over when it cannot be played: the mark is the slideshow's.
   if (!slideshowStepping_) restartedAt_.invalidate();
   if (Timer->isActive()) {
@@ -61,6 +63,7 @@ void FrmMain::showPicture(const QString& path, const Picture& picture) {
 
 void FrmMain::Paste() {
   opening_->cancel();
+  parked_ = false;
   Img->Stretch = false;
   Picture picture;
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
@@ -109,3 +112,21 @@ void FrmMain::OpenWith() {
 }
 
 bool FrmMain::picturePending() const { return opening_->pending(); }
+
+void FrmMain::parkPicture() {
+  const Picture picture = Img->picture();
+  // A pasted picture has no file to come back from, and a drawing holds next to nothing.
+  if (parked_ || cur_file.isEmpty() || picture.isNull() || picture.isDrawing() || !Img->Stretch ||
+      4LL * picture.size().width() * picture.size().height() <= waitFreeBytes)
+    return;
+  parked_ = true;
+  Img->setPicture(Picture());  // stretched: the pane keeps its size
+}
+
+void FrmMain::unparkPicture(PicturePrefetch& from) {
+  if (!parked_) return;
+  parked_ = false;
+  prefetch->adopt(from);
+  // A file gone or changed since leaves the pane empty, as a picture that no longer loads would.
+  if (const std::optional<Picture> picture = prefetch->take(cur_file, {})) Img->setPicture(*picture);
+}

@@ -165,6 +165,12 @@ class FrmMain : public QWidget {
   int busyDelayMs = 100;
   // True while such a picture is on its way to the pane.
   bool picturePending() const;
+  // Full screen, over this window, shows another file: a big picture of a file here lets go of its pixels
+  // (the pane keeps its size and zoom), and gets them back on the way out, from `from` when it holds the
+  // same file, else decoded again.
+  void parkPicture();
+  void unparkPicture(PicturePrefetch& from);
+  bool pictureParked() const { return parked_; }
   QPixmap img_spkon;
   QPixmap img_spkoff;
 
@@ -230,6 +236,7 @@ class FrmMain : public QWidget {
 
   // A big picture on its way to the pane, and the last step.
   PictureOpening* opening_ = nullptr;
+  bool parked_ = false;  // the pane's picture let go while full screen shows another
   int stepIndex_ = -1;
   bool stepFavourites_ = false;
   bool stepForwards_ = true;

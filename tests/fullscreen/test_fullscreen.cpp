@@ -251,6 +251,40 @@ class TestFullScreen : public QObject {
     QCOMPARE(f.prefetch->decodes(), 1);
     QCOMPARE(f.Img->size(), QSize(60, 25));
     f.leave();
+
+    // A big picture (here every one) is not held twice while full screen shows another: the main window
+    // lets its pixels go, keeping its pane, and gets them back on the way out, without a decode when full
+    // screen holds the same file.
+    QVERIFY(picture_gen::WriteFile(own.filePath(QStringLiteral("c.bmp")), bmp(QSize(30, 40))));
+    m.Dir->setPath(own.path());
+    m.File->setListIndex(0);
+    m.waitFreeBytes = 0;
+    f.waitFreeBytes = 0;
+    m.FileOpen(path);
+    QTRY_VERIFY_WITH_TIMEOUT(!m.Img->picture().isNull(), 10000);
+    const QSize pane = m.Img->size();
+    f.Form_Activate();
+    f.File->setListIndex(1);
+    QTRY_COMPARE_WITH_TIMEOUT(f.Img->size(), QSize(30, 40), 10000);
+    QVERIFY(m.pictureParked());
+    QVERIFY(m.Img->picture().isNull());
+    QCOMPARE(m.Img->size(), pane);
+    f.File->setListIndex(0);
+    QTRY_COMPARE_WITH_TIMEOUT(f.Img->size(), QSize(60, 25), 10000);
+    const int decodes = m.prefetch->decodes();
+    f.leave();
+    QVERIFY(!m.pictureParked());
+    QCOMPARE(m.Img->picture().size(), QSize(60, 25));
+    QCOMPARE(m.Img->size(), pane);
+    QCOMPARE(m.prefetch->decodes(), decodes);
+    // Left on another file, the main window decodes its own again.
+    f.Form_Activate();
+    f.File->setListIndex(1);
+    QTRY_COMPARE_WITH_TIMEOUT(f.Img->size(), QSize(30, 40), 10000);
+    QVERIFY(m.pictureParked());
+    f.leave();
+    QCOMPARE(m.Img->picture().size(), QSize(60, 25));
+    QCOMPARE(m.cur_file, path);
   }
 
   // A big picture clicked in full screen is decoded off the UI thread: its top rows show while the rest
