@@ -44,9 +44,12 @@ void PictureButton::keyPressEvent(QKeyEvent* event) {
 }
 
 void PictureButton::paintEvent(QPaintEvent*) {
-  {
-    QPainter painter(this);
-    painter.drawPixmap(QPoint(0, 0), pixmap_);
-  }
-  drawFocusFrame(*this);
+  QPainter painter(this);
+  painter.drawPixmap(QPoint(0, 0), pixmap_);
+  if (!hasFocus()) return;
+  // The logo is the title's colour itself: white around it on the black window, dots inside it.
+  painter.setPen(Qt::white);
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+  painter.drawRect(rect().adjusted(3, 3, -4, -4));
 }
