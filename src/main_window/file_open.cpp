@@ -128,5 +128,6 @@ void FrmMain::unparkPicture(PicturePrefetch& from) {
   parked_ = false;
   prefetch->adopt(from);
   // A file gone or changed since leaves the pane empty, as a picture that no longer loads would.
-  if (const std::optional<Picture> picture = prefetch->take(cur_file, {})) Img->setPicture(*picture);
+  if (const std::optional<Picture> picture = prefetch->take(cur_file, steppingNeighbours()))
+    Img->setPicture(*picture);
 }
