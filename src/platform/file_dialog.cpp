@@ -172,6 +172,12 @@ class LeftOutNames final : public QIdentityProxyModel {
   void fetchMore(const QModelIndex& parent) override {
     if (!isAdded(parent)) QIdentityProxyModel::fetchMore(parent);
   }
+  // Through this model's own rows (typing a name's start in a view finds the added ones too), not the
+  // source's, which the identity proxy would ask.
+  QModelIndexList match(const QModelIndex& start, int role, const QVariant& value, int hits,
+                        Qt::MatchFlags flags) const override {
+    return QAbstractItemModel::match(start, role, value, hits, flags);
+  }
   QModelIndex mapToSource(const QModelIndex& proxy) const override {
     if (isAdded(proxy)) return QModelIndex();
     return QIdentityProxyModel::mapToSource(proxy);
@@ -222,8 +228,10 @@ class LeftOutNames final : public QIdentityProxyModel {
   QFileIconProvider icons_;
 };
 
-FileDialog::FileDialog(const QString& title, const QString& folder, const QString& filter)
+FileDialog::FileDialog(const QString& title, const QString& folder, const QString& filter, AcceptMode mode)
     : QFileDialog(nullptr, title, folder, filter) {
+  setAcceptMode(mode);
+  if (mode != AcceptOpen) return;
   // Qt's own dialog only: its views are what the added names go into.
   setOption(QFileDialog::DontUseNativeDialog, true);
   names_ = new LeftOutNames(this);
@@ -248,7 +256,7 @@ FileDialog::FileDialog(const QString& title, const QString& folder, const QStrin
 }
 
 QString FileDialog::typedLeftOut() const {
-  const auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  const auto* name = names_ ? findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
   const LeftOut* file = name ? names_->named(name->text()) : nullptr;
   return file ? file->path : QString();
 }

@@ -9,10 +9,11 @@ class LeftOutNames;
 // a folder through names it decodes as UTF-8 and leaves out every file whose name is not valid UTF-8, which
 // the rest of the program reaches by its bytes (platform/file_names.h). This dialog adds those files of the
 // folder it shows, after the others (their stray bytes drawn as replacement marks), and a chosen one comes
-// back by its exact bytes. The seam's FileDialogs makes one for each Open.
+// back by its exact bytes. Only to open: a file is written through Qt, which would name another file. The
+// seam's FileDialogs makes one for each Open and Save As.
 class FileDialog : public QFileDialog {
  public:
-  FileDialog(const QString& title, const QString& folder, const QString& filter);
+  FileDialog(const QString& title, const QString& folder, const QString& filter, AcceptMode mode);
 
   // The file chosen, exactly: an added name's own, else what the dialog selected. Empty when none.
   QString chosenFile() const;

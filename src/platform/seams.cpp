@@ -94,8 +94,7 @@ class DesktopFileDialogs final : public FileDialogs {
  private:
   static std::optional<QString> run(QWidget* parent, const QString& title, const QString& initial,
                                     const QString& filter, QFileDialog::AcceptMode mode) {
-    FileDialog dialog(title, initial, filter);
-    dialog.setAcceptMode(mode);
+    FileDialog dialog(title, initial, filter, mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     // The overwrite question is the common dialog's, asked of the name with its default extension added.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
