@@ -224,25 +224,22 @@ class TestPreferences : public QObject {
 
     QListWidget& topics = *o.lst_help;
     QCOMPARE(topics.count(), 6);
-    const int height = topics.visualItemRect(topics.item(0)).height();
-    QVERIFY(height < 2 * topics.fontMetrics().height());
-    for (int row = 0; row < 6; ++row) {
-      const QRect place = topics.visualItemRect(topics.item(row));
-      QCOMPARE(place.height(), height);
-      QVERIFY(topics.viewport()->rect().contains(place));
-    }
     auto* rows = dynamic_cast<FitRowDelegate*>(topics.itemDelegate());
     QVERIFY(rows);
+    QStyleOptionViewItem option;
+    option.initFrom(&topics);
+    option.widget = &topics;
+    option.font = topics.font();
     for (int row = 0; row < 6; ++row) {
-      const QRect place = topics.visualItemRect(topics.item(row));
-      QStyleOptionViewItem option;
-      option.initFrom(&topics);
-      option.rect = place;
-      option.widget = &topics;
-      option.font = topics.font();
-      const QFont font = rows->fittedFont(option, topics.model()->index(row, 0));
-      QVERIFY2(QFontMetrics(font).horizontalAdvance(topics.item(row)->text()) <= place.width(),
-               qPrintable(topics.item(row)->text()));
+      option.rect = topics.visualItemRect(topics.item(row));
+      QCOMPARE(option.rect.height(), topics.visualItemRect(topics.item(0)).height());
+      QVERIFY(option.rect.height() < 2 * topics.fontMetrics().height());
+      QVERIFY(topics.viewport()->rect().contains(option.rect));
+      const QString title = topics.item(row)->text();
+      QVERIFY2(
+          QFontMetrics(rows->fittedFont(option, topics.model()->index(row, 0))).horizontalAdvance(title) <=
+              option.rect.width(),
+          qPrintable(title));
     }
 
     topics.setCurrentRow(1);
