@@ -23,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTabBar>
 #include <QWindow>
@@ -97,6 +98,9 @@ void Program::ApplyInterface() {
   o.fr_interface->setTitle(tables.PrefText[29]);
 
   frm_full->fr_control->setTitle(tables.MenuText[1]);
+  // The full-screen window is known to the window system and screen readers by its menu command's words.
+  frm_full->setWindowTitle(
+      QString(tables.MenuText[9]).remove(QRegularExpression(QStringLiteral(R"(\s*\(&.\)|&)"))));
 
   FrmDummy& d = *frm_dummy;
   QAction* items[] = {d.mnu_addflist, d.mnu_delete,  d.mnu_removelist, d.mnu_newlist,  d.mnu_openlist,
@@ -135,12 +139,15 @@ void Program::ApplyInterface() {
   {
     using C = TextTables::Control;
     const std::pair<QWidget*, C> controls[] = {
-        {m.cmd_prev, C::Previous},   {m.cmd_next, C::Next},   {m.cmd_back, C::Back}, {m.cmd_ff, C::Forward},
-        {m.cmd_play, C::Play},       {m.cmd_pause, C::Pause}, {m.cmd_stop, C::Stop}, {m.cmd_eject, C::Eject},
-        {m.cmd_spk, C::Speaker},     {m.Slider, C::Slider},   {m.cmd_up, C::Up},     {m.cmd_down, C::Down},
-        {m.List, C::Favourites},     {m.File, C::Files},      {m.Dir, C::Folders},   {m.Drive, C::Drives},
-        {m.cmb_filter, C::FileType}, {m.Img, C::Picture},     {m.Logo, C::Logo},     {m.cmd_min, C::Minimise},
-        {m.cmd_close, C::Close},
+        {m.cmd_prev, C::Previous},   {m.cmd_next, C::Next},       {m.cmd_back, C::Back},
+        {m.cmd_ff, C::Forward},      {m.cmd_play, C::Play},       {m.cmd_pause, C::Pause},
+        {m.cmd_stop, C::Stop},       {m.cmd_eject, C::Eject},     {m.cmd_spk, C::Speaker},
+        {m.Slider, C::Slider},       {m.cmd_up, C::Up},           {m.cmd_down, C::Down},
+        {m.List, C::Favourites},     {m.File, C::Files},          {m.Dir, C::Folders},
+        {m.Drive, C::Drives},        {m.cmb_filter, C::FileType}, {m.Img, C::Picture},
+        {m.Logo, C::Logo},           {m.cmd_min, C::Minimise},    {m.cmd_close, C::Close},
+        {frm_full->File, C::Files},  {frm_full->Dir, C::Folders}, {frm_full->Drive, C::Drives},
+        {frm_full->Img, C::Picture},
     };
     for (const auto& [widget, control] : controls) {
       const TextTables::Spoken spoken = TextTables::controlText(control, use_chinese);

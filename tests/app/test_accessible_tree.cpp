@@ -1,5 +1,8 @@
-// Screen readers: every control of the main window and of each page of the preferences has a name in the
-// language the interface shows, looked up as a screen reader looks it up, through the accessible tree.
+// Screen readers: every control of the main window, of each page of the preferences and of full screen with
+// its panel has a name in the language the interface shows, looked up as a screen reader looks it up,
+// through the accessible tree.
+#include "controls/picture_box.h"
+#include "fullscreen/frm_full.h"
 #include "main_window/frm_main.h"
 #include "preferences/frm_option.h"
 #include "program_fixture.h"
@@ -100,6 +103,15 @@ class TestAccessibleTree : public QObject {
         walkWindow(&o, QStringLiteral("preferences page %1").arg(page + 1), found);
       }
       o.CMD_Cancel_Click();
+      FrmFull& f = *p.frm_full;
+      m.Img_DblClick();
+      f.setPanelVisible(true);
+      walkWindow(&f, QStringLiteral("full screen"), found);
+      // The picture takes no keys, but a screen reader tells what the screen shows.
+      QAccessibleInterface* picture = QAccessible::queryAccessibleInterface(f.Img);
+      found.insert(QStringLiteral("full screen picture"),
+                   {picture->role(), picture->text(QAccessible::Name), {}, {}});
+      f.leave();
       for (auto it = found.cbegin(); it != found.cend(); ++it) {
         QVERIFY2(!it->name.isEmpty(), qPrintable(it.key()));
         // A group box is announced by its own caption, and no control by the caption of the group around it.
