@@ -81,6 +81,8 @@ void FrmMain::createControls() {
   title->setStyleSheet(QStringLiteral("background: rgb(255,192,128); color: black; padding-left: 4px;"));
   cmd_min = new KeyPushButton(QStringLiteral("_"), this);
   cmd_min->setGeometry(twips(8700, 120, 255, 255));
+  // Its underscore hangs at the foot of the font's line, which in the button's height is its border: lifted.
+  cmd_min->setStyleSheet(QStringLiteral("padding-bottom: 2px;"));
   cmd_close = new KeyPushButton(QStringLiteral("X"), this);
   cmd_close->setGeometry(twips(8940, 120, 255, 255));
 
