@@ -53,30 +53,31 @@ qsizetype cutAt(const QString& text, qsizetype at) {
   return at;
 }
 
-// The longest start of `text` that takes at most `room` pixels.
-QString headWithin(const QString& text, const QFontMetrics& metrics, int room) {
-  qsizetype low = 0, high = text.size();
+// The most characters, up to `count`, that `part` turns into a text of at most `room` pixels (a longer
+// part is never narrower).
+template <typename Part>
+qsizetype mostWithin(qsizetype count, const QFontMetrics& metrics, int room, Part part) {
+  qsizetype low = 0, high = count;
   while (low < high) {
     const qsizetype mid = (low + high + 1) / 2;
-    if (metrics.horizontalAdvance(text.left(mid)) <= room)
+    if (metrics.horizontalAdvance(part(mid)) <= room)
       low = mid;
     else
       high = mid - 1;
   }
-  return text.left(cutAt(text, low));
+  return low;
+}
+
+// The longest start of `text` that takes at most `room` pixels.
+QString headWithin(const QString& text, const QFontMetrics& metrics, int room) {
+  const qsizetype n = mostWithin(text.size(), metrics, room, [&text](qsizetype k) { return text.left(k); });
+  return text.left(cutAt(text, n));
 }
 
 // The longest end of `text` that takes at most `room` pixels.
 QString tailWithin(const QString& text, const QFontMetrics& metrics, int room) {
-  qsizetype low = 0, high = text.size();
-  while (low < high) {
-    const qsizetype mid = (low + high + 1) / 2;
-    if (metrics.horizontalAdvance(text.right(mid)) <= room)
-      low = mid;
-    else
-      high = mid - 1;
-  }
-  const qsizetype start = text.size() - low;
+  const qsizetype n = mostWithin(text.size(), metrics, room, [&text](qsizetype k) { return text.right(k); });
+  const qsizetype start = text.size() - n;
   return text.mid(start < text.size() && text.at(start).isLowSurrogate() ? start + 1 : start);
 }
 
