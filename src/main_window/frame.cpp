@@ -206,8 +206,6 @@ void FrmMain::createControls() {
   for (QWidget* button :
        {static_cast<QWidget*>(Logo), static_cast<QWidget*>(cmd_min), static_cast<QWidget*>(cmd_close)})
     button->setFocusPolicy(Qt::TabFocus);
-  QWidget::setTabOrder(Logo, cmd_min);
-  QWidget::setTabOrder(cmd_min, cmd_close);
 
   MCI = new MMControl(this);
   prefetch = new PicturePrefetch(this);
@@ -229,6 +227,13 @@ void FrmMain::createControls() {
   for (QWidget* watched :
        {static_cast<QWidget*>(title), static_cast<QWidget*>(cmd_min), static_cast<QWidget*>(cmd_close)})
     watched->installEventFilter(this);
+
+  // The window starts on its first control, the folders, as before minimise and close took focus: made with
+  // the title, they begin the focus chain, and the window's first focus would go to minimise. In the ring
+  // they follow the logo, last.
+  QWidget::setTabOrder(Logo, cmd_min);
+  QWidget::setTabOrder(cmd_min, cmd_close);
+  Dir->setFocus();
 }
 
 void FrmMain::connectHandlers() {

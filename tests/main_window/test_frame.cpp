@@ -223,8 +223,8 @@ class TestFrame : public QObject {
     QCOMPARE(m.pos(), before);
   }
 
-  // With the shortcuts off, F3 opens nothing; Tab still reaches the logo, minimise and close, Enter or Space
-  // presses them, and a screen reader presses them through their action.
+  // With the shortcuts off, F3 opens nothing; Tab still reaches the logo, minimise and close, last in the
+  // ring, Enter or Space presses them, and a screen reader presses them through their action.
   void titleButtonsAndLogoFromTheKeyboard_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("key");  // 0: the screen reader's press action
@@ -249,6 +249,16 @@ class TestFrame : public QObject {
     QWindow* window = m.windowHandle();
     QTest::keyClick(window, Qt::Key_F3);
     QVERIFY(!program.frm_option->isVisible());
+
+    // The window starts on its controls, and one lap of Tab ends with the three, in this order.
+    QWidget* first = QApplication::focusWidget();
+    QVERIFY(first && first != m.Logo && first != m.cmd_min && first != m.cmd_close);
+    QList<QWidget*> lap;
+    for (int i = 0; i < 60 && (lap.isEmpty() || lap.last() != first); ++i) {
+      QTest::keyClick(window, Qt::Key_Tab);
+      lap << QApplication::focusWidget();
+    }
+    QCOMPARE(lap.mid(lap.size() - 4), (QList<QWidget*>{m.Logo, m.cmd_min, m.cmd_close, first}));
 
     QWidget* target = button == "logo"       ? static_cast<QWidget*>(m.Logo)
                       : button == "minimise" ? m.cmd_min
