@@ -320,7 +320,7 @@ int main(int argc, char** argv) {
     std::printf("  gst-launch-1.0 playbin, whole process: %6.3f s  (wall %.2f s)\n", gst,
                 median(side.gstWall));
     std::printf(
-        "  glview3 FileOpen to the end:           %6.3f s  (wall %.2f s)  = %.2f x, goal <= %.1f x: %s\n",
+        "  glview3 FileOpen to the end:           %6.3f s  (wall %.2f s)  = %.2f x, goal <= %.2f x: %s\n",
         own, median(side.ownWall), own / gst, factor, own <= factor * gst ? "met" : "MISSED");
     if (!side.gstShownCpu.empty()) {
       const double shown = median(side.gstShownCpu);
