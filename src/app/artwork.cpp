@@ -1,5 +1,6 @@
 #include "app/artwork.h"
 
+#include "app/look.h"
 #include "app/text_tables.h"
 
 #include <QFont>
@@ -13,7 +14,7 @@ namespace artwork {
 namespace {
 
 const QColor kInk(235, 235, 235);
-const QColor kAccent(255, 192, 128);
+const QColor& kAccent = look::kTitle;
 
 // The pixel ratio of the screens: on a scaled display the pictures of the windows are drawn at it, or they
 // would be drawn at their logical size and magnified, soft.

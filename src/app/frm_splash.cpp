@@ -46,7 +46,7 @@ void FrmSplash::createControls() {
   title_font.setPixelSize(17);
   title_font.setBold(true);
   Label2->setFont(title_font);
-  Label2->setStyleSheet(QStringLiteral("color: rgb(255,192,128);"));
+  Label2->setStyleSheet(QStringLiteral("color: %1;").arg(look::kTitle.name()));
 
   Label1 = new QLabel(QStringLiteral("The most powerful tool you have ever use..."), this);
   Label1->setGeometry(10, 160, width() - 20, 20);

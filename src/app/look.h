@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controls/colours.h"
+
 #include <QColor>
 #include <QRect>
 #include <QString>
@@ -17,11 +19,13 @@ inline QRect twips(int left, int top, int width, int height) {
   return QRect(px(left), px(top), px(width), px(height));
 }
 
-inline const QColor kText(224, 224, 224);   // captions on black
-inline const QColor kTitle(255, 192, 128);  // the orange title bar
+using colours::kText;
+using colours::kTitle;
 
 // Style of a window whose groups, labels and controls sit on black.
 QString darkStyleSheet();
+// Style of a window's own title bar: black on the title orange.
+QString titleStyleSheet();
 
 // Puts a window in the middle of the primary screen; a half pixel goes to the even neighbour.
 void centreOnScreen(QWidget& window);

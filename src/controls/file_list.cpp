@@ -80,20 +80,15 @@ bool FileList::setPath(const QString& path) {
   const bool same = *clean == path_;
   if (!relist(*clean, same ? FileName() : QString())) return false;
   if (std::exchange(watchPending_, false) || !same) watch_->watch(*clean);
-  if (!same) {
-    path_ = *clean;
-    emit PathChange();
-  }
+  if (!same) path_ = *clean;
   return true;
 }
 
 void FileList::setPattern(const QString& pattern) {
-  const bool changed = pattern != pattern_;
   pattern_ = pattern;
   matcher_ = FilePattern(pattern);
   // A folder that has gone since it was listed shows as empty rather than with its stale names.
   if (!relist(path_, QString())) showNames(QStringList(), QString());
-  if (changed) emit PatternChange();
 }
 
 void FileList::refresh() {

@@ -42,8 +42,6 @@ class FileList : public QListView {
   void DblClick();  // double click on an entry, after the Click of its selection
   // Any mouse press. button: 1 left, 2 right, 4 middle; shift: 1 Shift, 2 Ctrl, 4 Alt; x, y in pixels.
   void MouseDown(int button, int shift, int x, int y);
-  void PathChange();     // Path() changed
-  void PatternChange();  // Pattern() changed
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

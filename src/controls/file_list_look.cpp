@@ -1,5 +1,7 @@
 #include "controls/file_list_look.h"
 
+#include "controls/colours.h"
+
 #include <QColor>
 #include <QFontMetrics>
 #include <QPalette>
@@ -10,7 +12,7 @@
 void applyNavigationLook(QWidget* widget) {
   const QColor text(224, 224, 224);
   const QColor base(20, 20, 20);
-  const QColor highlight(255, 192, 128);
+  const QColor highlight = colours::kTitle;
   QPalette p = widget->palette();
   for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
     p.setColor(group, QPalette::Window, Qt::black);

@@ -1,5 +1,7 @@
 #include "controls/key_buttons.h"
 
+#include "controls/colours.h"
+
 #include <QKeyEvent>
 #include <QPainter>
 
@@ -15,7 +17,7 @@ bool pressesButton(const QKeyEvent* event) {
 void drawFocusFrame(QWidget& button) {
   if (!button.hasFocus()) return;
   QPainter painter(&button);
-  painter.setPen(QColor(255, 192, 128));
+  painter.setPen(colours::kTitle);
   painter.drawRect(button.rect().adjusted(1, 1, -2, -2));
 }
 

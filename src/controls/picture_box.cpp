@@ -10,7 +10,6 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent), tiles_(std::make_uniq
   setAttribute(Qt::WA_OpaquePaintEvent, false);
   setMouseTracking(true);
   connect(tiles_.get(), &MetafileTiles::tileReady, this, [this](const QRect& area) { update(area); });
-  connect(tiles_.get(), &MetafileTiles::allReady, this, &PictureBox::tilesReady);
 }
 
 // Out of line: MetafileTiles is complete here. Its destructor stops the jobs before the widget goes.

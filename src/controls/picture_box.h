@@ -33,8 +33,6 @@ class PictureBox : public QWidget {
   void MouseUp(int button, int shift, double x, double y);
   void Click();
   void DblClick();
-  // The last tile asked for has arrived; the repaint that shows it is scheduled.
-  void tilesReady();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

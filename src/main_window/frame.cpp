@@ -78,7 +78,7 @@ void FrmMain::createControls() {
 
   title = new QLabel(TextTables::ProductTitle, this);
   title->setGeometry(twips(60, 120, 8595, 255));
-  title->setStyleSheet(QStringLiteral("background: rgb(255,192,128); color: black; padding-left: 4px;"));
+  title->setStyleSheet(look::titleStyleSheet());
   cmd_min = new KeyPushButton(QStringLiteral("_"), this);
   cmd_min->setGeometry(twips(8700, 120, 255, 255));
   // Its underscore hangs at the foot of the font's line, which in the button's height is its border: lifted.

@@ -185,7 +185,6 @@ void MetafileTiles::arrived(const Key& key, quint64 generation, const QImage& im
   tile.used = clock_;
   evict();
   emit tileReady(tileRect(key));
-  if (jobs_.empty()) emit allReady();
 }
 
 // Least recently wanted first; never a tile the last paint wanted.

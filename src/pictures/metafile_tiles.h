@@ -45,8 +45,6 @@ class MetafileTiles : public QObject {
  signals:
   // A tile of the current scale has arrived: repaint `area`.
   void tileReady(const QRect& area);
-  // The last tile asked for has arrived.
-  void allReady();
 
  private:
   // The scale's size and pixel ratio (in thousandths), then the tile's column and row.

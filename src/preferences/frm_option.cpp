@@ -81,7 +81,7 @@ void FrmOption::createControls() {
   title = new QLabel(QStringLiteral("Preferences"), this);
   title->setGeometry(twips(180, 120, 4515, 255));
   title->setAutoFillBackground(true);
-  title->setStyleSheet(QStringLiteral("background: rgb(255,192,128); color: black; padding-left: 4px;"));
+  title->setStyleSheet(look::titleStyleSheet());
 
   Tabs = new QTabBar(this);
   Tabs->setGeometry(twips(180, 480, 4515, 360));
