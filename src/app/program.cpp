@@ -108,6 +108,10 @@ void Program::endSession() {
     endProgram();  // still starting: nothing of this run to keep yet
 }
 
+const Options& Program::options() const { return *frm_option; }
+
+QWidget* Program::preferencesWindow() const { return frm_option; }
+
 void Program::releaseMainWindow() {
   if (!frm_main) return;
   const bool held = (frm_option && frm_option->isVisible()) || (frm_full && frm_full->isVisible());

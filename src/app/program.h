@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/language.h"
+#include "app/options.h"
 #include "app/text_tables.h"
 #include "platform/seams.h"
 
@@ -16,6 +17,7 @@
 class FrmSplash;
 class FrmMain;
 class FrmOption;
+class QWidget;
 class FrmFull;
 class FrmDummy;
 class MediaKeys;
@@ -76,6 +78,10 @@ class Program : public QObject {
   FrmOption* frm_option = nullptr;
   FrmFull* frm_full = nullptr;
   FrmDummy* frm_dummy = nullptr;
+  // What the other windows read of the preferences, and the preferences window itself to show it: so that
+  // no window needs the preferences' own header.
+  const Options& options() const;
+  QWidget* preferencesWindow() const;
 
   Seams seams;
 

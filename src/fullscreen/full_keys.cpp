@@ -4,7 +4,6 @@
 #include "app/program.h"
 #include "controls/file_list.h"
 #include "controls/input_codes.h"
-#include "preferences/frm_option.h"
 
 #include <QKeyEvent>
 
@@ -19,7 +18,7 @@ void FrmFull::previewKey(QKeyEvent* key) {
 }
 
 void FrmFull::Form_KeyDown(int KeyCode, int) {
-  if (!program_.frm_option->Option1Value()) return;
+  if (!program_.options().Option1Value()) return;
   if (KeyCode == KeyEscape) {
     leave();
     return;

@@ -5,7 +5,6 @@
 #include "app/program.h"
 #include "controls/picture_box.h"
 #include "menus/frm_dummy.h"
-#include "preferences/frm_option.h"
 
 #include <QCursor>
 

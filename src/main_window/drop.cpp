@@ -8,7 +8,6 @@
 #include "controls/file_list.h"
 #include "platform/dropped_files.h"
 #include "platform/file_names.h"
-#include "preferences/frm_option.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -100,7 +99,7 @@ bool FrmMain::showDropped(const QString& given) {
   if (row < 0) {
     // A hidden file, which the list never shows: opened as its click would open it.
     File->setListIndex(-1);
-    if (program_.frm_option->CheckValue(FrmOption::AutoPlayOnClick) != 1) return true;
+    if (program_.options().CheckValue(Options::AutoPlayOnClick) != 1) return true;
     from_favourites = false;
     FileOpen(path);
     return true;

@@ -5,7 +5,6 @@
 #include "app/text_tables.h"
 #include "controls/file_list.h"
 #include "menus/frm_dummy.h"
-#include "preferences/frm_option.h"
 
 #include <QAction>
 #include <QDir>
@@ -71,7 +70,7 @@ void FrmMain::RemoveFList() {
 }
 
 void FrmMain::List_Click() {
-  if (program_.frm_option->CheckValue(FrmOption::AutoPlayOnClick) != 1) return;
+  if (program_.options().CheckValue(Options::AutoPlayOnClick) != 1) return;
   from_favourites = true;
   const int index = favouriteIndex();
   if (index < 0 || index >= List->count()) return;

@@ -20,7 +20,6 @@
 #include "media/mmcontrol.h"
 #include "pictures/picture_opening.h"
 #include "pictures/picture_prefetch.h"
-#include "preferences/frm_option.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -446,10 +445,10 @@ void FrmMain::closeEvent(QCloseEvent* event) {
 
 void FrmMain::cmd_min_Click() { showMinimized(); }
 
-void FrmMain::Logo_Click() { program_.frm_option->show(); }
+void FrmMain::Logo_Click() { program_.preferencesWindow()->show(); }
 
 void FrmMain::stopCdAtExit() {
-  if (program_.frm_option->CheckValue(FrmOption::StopCdAtExit) == 1) {
+  if (program_.options().CheckValue(Options::StopCdAtExit) == 1) {
     MCI->setCommand(QStringLiteral("Stop"));
     MCI->setCommand(QStringLiteral("Close"));
   }

@@ -9,7 +9,6 @@
 #include "main_window/frm_main.h"
 #include "media/mmcontrol.h"
 #include "platform/dropped_files.h"
-#include "preferences/frm_option.h"
 
 #include <QEvent>
 #include <QKeyEvent>
@@ -205,8 +204,8 @@ void MediaKeys::raise() {
   QWidget* shown = &m_;
   if (program_.frm_full->isVisible())
     shown = program_.frm_full;
-  else if (program_.frm_option->isVisible())
-    shown = program_.frm_option;
+  else if (program_.preferencesWindow()->isVisible())
+    shown = program_.preferencesWindow();
   if (shown->isMinimized()) shown->showNormal();
   shown->show();
   shown->raise();

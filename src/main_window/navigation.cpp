@@ -10,7 +10,6 @@
 #include "controls/list_chain.h"
 #include "media/mmcontrol.h"
 #include "menus/frm_dummy.h"
-#include "preferences/frm_option.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -65,7 +64,7 @@ void FrmMain::Drive_Change() { listchain::followDrive(*Drive, *Dir, cur_drive); 
 void FrmMain::Dir_Change() { listchain::followFolder(*Drive, *Dir, *File); }
 
 void FrmMain::File_Click() {
-  if (program_.frm_option->CheckValue(FrmOption::AutoPlayOnClick) != 1) return;
+  if (program_.options().CheckValue(Options::AutoPlayOnClick) != 1) return;
   from_favourites = false;
   FileOpen(Program::withSeparator(File->Path()) + File->FileName());
 }

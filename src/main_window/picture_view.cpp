@@ -5,7 +5,6 @@
 #include "controls/picture_box.h"
 #include "fullscreen/frm_full.h"
 #include "menus/frm_dummy.h"
-#include "preferences/frm_option.h"
 
 #include <QAction>
 #include <QLabel>

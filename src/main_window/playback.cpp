@@ -6,7 +6,6 @@
 #include "app/text_tables.h"
 #include "controls/file_list.h"
 #include "media/mmcontrol.h"
-#include "preferences/frm_option.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -142,7 +141,7 @@ void FrmMain::MCI_Done(int NotifyCode) {
   // over like one that ended at once, so that one bad file does not end the show. A failure of a file the
   // user opened, and any other code, changes nothing: the selection stays where the user put it.
   const bool passOver = NotifyCode == 8 && restartedAt_.isValid() &&
-                        program_.frm_option->CheckValue(FrmOption::SlideshowMedia) == 1;
+                        program_.options().CheckValue(Options::SlideshowMedia) == 1;
   if (NotifyCode != 1 && !passOver) {
     // Whatever ended so (a stop, a newer open, a failure), the next failure is no longer the slideshow's.
     restartedAt_.invalidate();
@@ -158,9 +157,9 @@ void FrmMain::MCI_Done(int NotifyCode) {
   quickEnds_ = quick ? quickEnds_ + 1 : 0;
   restartedAt_.invalidate();
 
-  FrmOption* options = program_.frm_option;
-  if (options->CheckValue(FrmOption::SlideshowMedia) != 1) {
-    if (options->CheckValue(FrmOption::LoopMedia) == 1 && quickEnds_ < 1) {
+  const Options& options = program_.options();
+  if (options.CheckValue(Options::SlideshowMedia) != 1) {
+    if (options.CheckValue(Options::LoopMedia) == 1 && quickEnds_ < 1) {
       restartedAt_.start();
       MCI->setCommand(QStringLiteral("Prev"));
       MCI->setCommand(QStringLiteral("Play"));

@@ -7,7 +7,6 @@
 #include "controls/file_list.h"
 #include "controls/input_codes.h"
 #include "menus/frm_dummy.h"
-#include "preferences/frm_option.h"
 
 #include <QApplication>
 #include <QDir>
@@ -53,7 +52,7 @@ bool FrmMain::menuFromKeyboard(QKeyEvent* key) {
 }
 
 void FrmMain::Form_KeyDown(int KeyCode, int) {
-  if (!program_.frm_option->Option1Value()) return;
+  if (!program_.options().Option1Value()) return;
   // Only the documented letters act; keys whose codes merely look like letters (F7, F9, keypad) do not.
   switch (KeyCode) {
     case 'Z':
@@ -93,7 +92,7 @@ void FrmMain::Form_KeyDown(int KeyCode, int) {
 }
 
 void FrmMain::Form_KeyPress(int KeyAscii) {
-  if (!program_.frm_option->Option1Value()) return;
+  if (!program_.options().Option1Value()) return;
   if (KeyAscii == AsciiCtrlD) {  // the desktop folder; nothing when there is none
     Dir->setPath(Program::desktopDir());
   } else if (KeyAscii == AsciiCtrlX) {

@@ -9,7 +9,6 @@
 #include "main_window/list_file.h"
 #include "pictures/bitmap_save.h"
 #include "platform/file_names.h"
-#include "preferences/frm_option.h"
 
 #include <QAction>
 #include <QCursor>
@@ -87,7 +86,7 @@ void FrmDummy::createMenus() {
 void FrmDummy::Form_Load() {}
 
 QCursor FrmDummy::pictureCursor(bool moving) const {
-  const bool own = program_.frm_option->CheckValue(FrmOption::OwnCursors) == 1;
+  const bool own = program_.options().CheckValue(Options::OwnCursors) == 1;
   if (moving) return own ? cur_move : QCursor(Qt::SizeAllCursor);
   return own ? cur_pointer : QCursor(Qt::ArrowCursor);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/options.h"
+
 #include <QColor>
 #include <QPixmap>
 #include <QWidget>
@@ -21,7 +23,7 @@ class QTimer;
 // program runs: every reader asks them at the moment of use. Program owns it; it is hidden, never closed,
 // between uses. frm_option.cpp holds the frame (controls, tabs, drag, buttons), help_pages.cpp the help
 // page and about_page.cpp the credits and the link.
-class FrmOption : public QWidget {
+class FrmOption : public QWidget, public Options {
   Q_OBJECT
 
  public:
@@ -30,22 +32,13 @@ class FrmOption : public QWidget {
   void Form_Load();
   void Form_Activate();
 
-  // The option check boxes: the index of Check; the settings file holds them on lines 2 to 8.
-  enum CheckIndex : int {
-    SlideshowMedia = 0,   // "S&lideshow of sounds and movies"
-    LoopMedia = 1,        // "&Loop play for each media"
-    StopCdAtExit = 2,     // "&Stop CD at exit"
-    AutoPlayOnClick = 3,  // "&Auto play when click"
-    OwnCursors = 4,       // "&Use Glintview Mouse Cursors"
-    ShowSplash = 5,       // "&Show splash screen"
-    AlwaysOnTop = 6,      // "&Always on the top"
-  };
+  // The option check boxes (Options::CheckIndex), read by the other windows through Options.
 
   // Check box values as the options use them: 0 off, 1 on, 2 greyed.
-  int CheckValue(int index) const;
+  int CheckValue(int index) const override;
   // Sets a check box; false (nothing changes) for a value the box does not take.
   bool setCheckValue(int index, int value);
-  bool Option1Value() const;
+  bool Option1Value() const override;
   void setOption1Value(bool enabled);  // Option2 always becomes the opposite
 
   // Frame (frm_option.cpp). Mouse handlers take the button code (1 left, 2 right, 4 middle) and the
