@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -13,6 +12,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
+
+// GIO's D-Bus headers have members named "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gio/gio.h>
+#pragma pop_macro("signals")
 #endif
 
 namespace filenames {
@@ -130,69 +136,24 @@ bool remove(const QString& path, QString* error) {
 
 namespace {
 
-// A name for the trash: the file's own, or with a number when that is taken. Bytes, as names are.
-QByteArray freeTrashName(const QByteArray& files, const QByteArray& info, const QByteArray& name) {
-  const qsizetype dot = name.lastIndexOf('.');
-  const QByteArray stem = dot > 0 ? name.left(dot) : name;
-  const QByteArray suffix = dot > 0 ? name.mid(dot) : QByteArray();
-  for (int n = 1; n < 10000; ++n) {
-    const QByteArray candidate = n == 1 ? name : stem + '.' + QByteArray::number(n) + suffix;
-    struct stat st {};
-    if (::lstat((files + '/' + candidate).constData(), &st) != 0 &&
-        ::lstat((info + '/' + candidate + ".trashinfo").constData(), &st) != 0)
-      return candidate;
-  }
-  return {};
-}
-
-bool makeDirs(const QByteArray& path) {
-  if (::mkdir(path.constData(), 0700) == 0 || errno == EEXIST) return true;
-  if (errno != ENOENT) return false;
-  const qsizetype slash = path.lastIndexOf('/');
-  if (slash <= 0 || !makeDirs(path.left(slash))) return false;
-  return ::mkdir(path.constData(), 0700) == 0 || errno == EEXIST;
-}
+struct GObjectUnref {
+  void operator()(gpointer object) const { g_object_unref(object); }
+};
 
 }  // namespace
 
 bool moveToTrash(const QString& path, QString* error) {
-  // Qt's trash needs the user's data folder to exist; without it, it would make "files" and "info" in the
-  // current folder.
-  const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-  if (data.isEmpty() || !QDir().mkpath(data)) return false;
-  // A name Qt can reach goes through Qt, which also knows the trash folders of other volumes.
-  if (QFile::encodeName(path) == encode(path)) {
-    QFile file(path);
-    if (file.moveToTrash()) return true;
-    if (error) *error = file.errorString();
-    return false;
-  }
-  // The home trash: $XDG_DATA_HOME/Trash (files/ and info/). Only files on the same file system as it can be
-  // moved there by a rename; others have no trash here and the caller deletes instead.
-  const QByteArray trash = encode(data) + "/Trash";
-  const QByteArray files = trash + "/files";
-  const QByteArray info = trash + "/info";
-  if (!makeDirs(files) || !makeDirs(info)) return false;
-  const QByteArray source = encode(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-  const QByteArray name = source.mid(source.lastIndexOf('/') + 1);
-  if (name.isEmpty()) return false;
-  const QByteArray target = freeTrashName(files, info, name);
-  if (target.isEmpty()) return false;
-  // The info file first, so that a trashed file is never without its way back.
-  const QByteArray infoPath = info + '/' + target + ".trashinfo";
-  const int fd = ::open(infoPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  const QByteArray text =
-      "[Trash Info]\nPath=" + source.toPercentEncoding("/") + "\nDeletionDate=" +
-      QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")).toLatin1() + "\n";
-  const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
-  ::close(fd);
-  if (!written || ::rename(source.constData(), (files + '/' + target).constData()) != 0) {
-    if (error) *error = errnoText();
-    ::unlink(infoPath.constData());
-    return false;
-  }
-  return true;
+  // GLib's trash, given the name's exact bytes: the home trash ($XDG_DATA_HOME/Trash, made when missing) for
+  // a file on the home's file system, else the trash folder of the file's own volume. A file with neither is
+  // not moved, and the caller deletes it instead. GLib reads $XDG_DATA_HOME once, at its first use.
+  const QByteArray bytes = encode(path);
+  if (bytes.isEmpty()) return false;
+  const std::unique_ptr<GFile, GObjectUnref> file(g_file_new_for_path(bytes.constData()));
+  GError* failure = nullptr;
+  if (g_file_trash(file.get(), nullptr, &failure)) return true;
+  if (error && failure) *error = QString::fromUtf8(failure->message);
+  g_clear_error(&failure);
+  return false;
 }
 
 bool writable(const QString& path) { return ::access(encode(path).constData(), W_OK) == 0; }

@@ -47,8 +47,8 @@ bool openForReading(QFile& file, const QString& path);
 // Removes a file by its exact name; on failure `error` says why.
 bool remove(const QString& path, QString* error = nullptr);
 
-// Moves a file to the desktop's trash (the freedesktop.org trash of the user's home on Unix), by its exact
-// name; false (nothing moved) when there is no trash to put it in.
+// Moves a file to the desktop's trash (on Unix the freedesktop.org trash of the user's home, or of the file's
+// volume), by its exact name; false (nothing moved) when there is no trash to put it in.
 bool moveToTrash(const QString& path, QString* error = nullptr);
 
 // A file:// address of the exact bytes of an absolute path, percent-escaped, for the desktop and GStreamer.

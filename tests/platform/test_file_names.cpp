@@ -179,8 +179,7 @@ class TestFileNames : public QObject {
     QVERIFY(info.readAll().contains("Path=" + (folder + '/' + name).toPercentEncoding("/")));
     removeTree(trash);
 
-    // A plain name goes through Qt's trash: into the user's data folder, made when missing, never the
-    // current folder.
+    // A plain name the same way: into the user's data folder, made when missing, never the current folder.
     QVERIFY(picture_gen::WriteFile(own.filePath(QStringLiteral("plain.bmp")),
                                    picture_gen::MakeBmp(picture_gen::Quadrants({8, 8}))));
     QVERIFY(QDir(fixture.dataHome()).removeRecursively());

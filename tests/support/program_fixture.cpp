@@ -11,9 +11,16 @@ namespace {
 
 // The program's trash and configuration folder live in the test's own temporary home, never the real one.
 void useHome(const QTemporaryDir& home) {
-  qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
   qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
 }
+
+// The data folder (the trash's) is the process's: GLib reads it once, at its first use, and keeps it. So it
+// is set before main(), where nothing can have read the real one yet.
+const QTemporaryDir& processData() {
+  static const QTemporaryDir data;
+  return data;
+}
+const bool dataHomeSet = qputenv("XDG_DATA_HOME", QFile::encodeName(processData().path()));
 
 }  // namespace
 
@@ -22,6 +29,8 @@ ProgramFixture::ProgramFixture() : folder_(dir_.path()) { useHome(home_); }
 ProgramFixture::ProgramFixture(const QString& folder) : folder_(QDir::cleanPath(folder)) { useHome(home_); }
 
 ProgramFixture::~ProgramFixture() = default;
+
+QString ProgramFixture::dataHome() const { return processData().path(); }
 
 QString ProgramFixture::appDir() const { return QDir::toNativeSeparators(folder_) + QDir::separator(); }
 

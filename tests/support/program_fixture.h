@@ -25,7 +25,7 @@ class ProgramFixture {
   void writeFile(const QString& name, const QByteArray& bytes) const;
   QByteArray readFile(const QString& name) const;
 
-  QString dataHome() const { return home_.filePath(QStringLiteral("data")); }
+  QString dataHome() const;  // one for the whole process
   QString configHome() const { return home_.filePath(QStringLiteral("config")); }
 
   // Creates the Program and runs the start-up (splash load and its tick) at once.
@@ -49,6 +49,6 @@ class ProgramFixture {
  private:
   QTemporaryDir dir_;
   QString folder_;      // the program folder
-  QTemporaryDir home_;  // the user's data and configuration folders (the trash among them)
+  QTemporaryDir home_;  // the user's configuration folder
   std::unique_ptr<Program> owner_;
 };
