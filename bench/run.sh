@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds and runs every benchmark; each prints its own figures. The start-up benchmark runs on xcb under
-# Xvfb with a window manager (openbox) when they are installed, as a user's desktop starts the program; the
-# others on the offscreen platform.
+# Builds the program, the tests and the benchmarks (the default build leaves them out), and runs every
+# benchmark; each prints its own figures. The start-up benchmark runs on xcb under Xvfb with a window manager
+# (openbox) when they are installed, as a user's desktop starts the program; the others on the offscreen
+# platform.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh" packages.txt packages-test.txt
 "$top/scripts/build.sh"
+cmake --build "$top/build" -j "$(nproc)" --target benchmarks
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 # Runs "$@" on a new X display with openbox managing it, once openbox has taken the screen (at most 10 s).
 # shellcheck disable=SC2016  # the inner script expands its own variables
