@@ -11,7 +11,9 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 #include <QThread>
 #include <QTimer>
@@ -22,21 +24,17 @@
 #include <gst/gst.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
-
-// The longest any single command may keep the UI thread; in practice they take well under a millisecond,
-// but a sanitizer build on a busy machine can take a hundred to make the first pipeline of a test.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr qint64 kCommandBudgetMs = 500;
-#else
-constexpr qint64 kCommandBudgetMs = 100;
-#endif
 
 QList<int> codes(const QSignalSpy& spy) {
   QList<int> result;
@@ -46,13 +44,55 @@ QList<int> codes(const QSignalSpy& spy) {
 
 bool near(qint64 actual, qint64 expected, qint64 tolerance) { return qAbs(actual - expected) <= tolerance; }
 
-// Runs one command and reports how long the UI thread was held.
-qint64 timed(MMControl& mci, const QString& command) {
-  QElapsedTimer timer;
-  timer.start();
-  mci.setCommand(command);
-  return timer.elapsed();
-}
+#ifdef Q_OS_UNIX
+// A drive that does not answer: a named pipe given as the CD device, whose open (by the disc's source, when
+// the control's worker starts the pipeline) blocks until the pipe's other end is opened. Should nobody let
+// it go within a generous while, a watchdog does, so that a command waiting for it fails the test rather
+// than hanging it; heldThroughout tells whether the watchdog stayed out of it.
+class DeadDrive {
+ public:
+  explicit DeadDrive(const QString& path) : path_(QFile::encodeName(path)) {
+    made_ = ::mkfifo(path_.constData(), 0600) == 0;
+    watchdog_ = std::thread([this] {
+      std::unique_lock lock(mutex_);
+      if (!stop_.wait_for(lock, std::chrono::seconds(20), [this] { return stopping_; })) {
+        watchdogLetGo_ = true;
+        while (!stopping_ && !letGo()) stop_.wait_for(lock, std::chrono::milliseconds(50));
+      }
+    });
+  }
+  ~DeadDrive() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    stop_.notify_one();
+    watchdog_.join();
+  }
+  DeadDrive(const DeadDrive&) = delete;
+  DeadDrive& operator=(const DeadDrive&) = delete;
+
+  bool made() const { return made_; }
+  bool heldThroughout() const { return !watchdogLetGo_; }
+  QString path() const { return QFile::decodeName(path_); }
+  // Opens the other end, which succeeds only while someone waits in the open of this one.
+  bool letGo() {
+    const int fd = ::open(path_.constData(), O_WRONLY | O_NONBLOCK);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+  }
+
+ private:
+  QByteArray path_;
+  bool made_ = false;
+  std::mutex mutex_;
+  std::condition_variable stop_;
+  bool stopping_ = false;
+  std::atomic<bool> watchdogLetGo_{false};
+  std::thread watchdog_;  // last: starts once the members above exist
+};
+#endif
 
 void openFile(MMControl& mci, const QString& path) {
   mci.setFileName(path);
@@ -106,6 +146,22 @@ void stallAudio(GstElement* pipeline) {
   if (pad)
     gst_pad_add_probe(pad.get(), GstPadProbeType(GST_PAD_PROBE_TYPE_BLOCK | GST_PAD_PROBE_TYPE_BUFFER),
                       &holdBuffer, nullptr, nullptr);
+}
+
+// Notes an end of stream that reaches the pipeline's audio sink.
+GstPadProbeReturn noteEos(GstPad*, GstPadProbeInfo* info, gpointer ended) {
+  if (GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info); event && GST_EVENT_TYPE(event) == GST_EVENT_EOS)
+    *static_cast<std::atomic<bool>*>(ended) = true;
+  return GST_PAD_PROBE_OK;
+}
+
+void watchForEos(GstElement* pipeline, std::atomic<bool>* ended) {
+  GstElement* sink = nullptr;
+  g_object_get(pipeline, "audio-sink", &sink, nullptr);
+  const GstRef<GstElement> owned = GstRef<GstElement>::adopt(sink);
+  const GstRef<GstPad> pad = GstRef<GstPad>::adopt(sink ? gst_element_get_static_pad(sink, "sink") : nullptr);
+  QVERIFY(pad);
+  gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, &noteEos, ended, nullptr);
 }
 
 // The child process of quietWithoutSoundCard: plays the sound a few times with the control's own choice of
@@ -236,18 +292,21 @@ class TestMMControl : public QObject {
     played.start();
     mci.setCommand("Play");
     QTRY_VERIFY_WITH_TIMEOUT(mci.Position() >= 1000, 3000);
-    QVERIFY2(near(mci.Position(), played.elapsed(), 300), qPrintable(QString::number(mci.Position())));
+    // Never ahead of the clock (twice as fast, as GStreamer's reader has it), and to its whole length.
+    QVERIFY2(mci.Position() <= played.elapsed() + 300, qPrintable(QString::number(mci.Position())));
     QVERIFY(done.wait(8000));
     QCOMPARE(codes(done), QList<int>{1});
-    QVERIFY2(near(played.elapsed(), 5000, 500), qPrintable(QString::number(played.elapsed())));
+    QVERIFY2(played.elapsed() >= 4500, qPrintable(QString::number(played.elapsed())));
     QVERIFY(near(mci.Position(), mci.Length(), 50));
 
+    // From where it was sought: the whole sound again would outlast the wait.
     mci.setFrom(4200);
     played.restart();
     mci.setCommand("Play");
+    QVERIFY(mci.Position() >= 4200);
     QVERIFY(done.wait(3000));
     QCOMPARE(codes(done), (QList<int>{1, 1}));
-    QVERIFY2(near(played.elapsed(), 800, 400), qPrintable(QString::number(played.elapsed())));
+    QVERIFY2(played.elapsed() >= 400, qPrintable(QString::number(played.elapsed())));
   }
 
   // GStreamer's WAV reader ends at once on a data chunk of odd length followed by its pad byte (an 8-bit mono
@@ -298,7 +357,7 @@ class TestMMControl : public QObject {
     openFile(mci, writeWav(path("a.wav"), 600));
     mci.setCommand("Play");
     QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 100, 3000);
-    QVERIFY(timed(mci, command) < kCommandBudgetMs);
+    mci.setCommand(command);
     QTRY_COMPARE_WITH_TIMEOUT(done.size(), expected.size(), 3000);
     const qint32 stoppedAt = mci.Position();
     // The medium would have ended by now if it were still playing: no further Done may come.
@@ -349,15 +408,14 @@ class TestMMControl : public QObject {
     MMControl mci;
     QSignalSpy done(&mci, &MMControl::Done);
     mci.setFileName(file);
-    QVERIFY(timed(mci, "Open") < kCommandBudgetMs);
-    QVERIFY(timed(mci, "Play") < kCommandBudgetMs);
+    mci.setCommand("Open");
+    mci.setCommand("Play");
     QTRY_COMPARE_WITH_TIMEOUT(done.size(), 1, 5000);
     if (mustFail) {
       QCOMPARE(codes(done), QList<int>{8});
       QCOMPARE(mci.pipeline(), nullptr);
       QCOMPARE(mci.Length(), 0);
-      for (const char* command : {"Play", "Pause", "Stop", "Prev", "Back", "Step"})
-        QVERIFY(timed(mci, command) < kCommandBudgetMs);
+      for (const char* command : {"Play", "Pause", "Stop", "Prev", "Back", "Step"}) mci.setCommand(command);
     }
 
     // The control stays usable.
@@ -532,7 +590,7 @@ class TestMMControl : public QObject {
                                   "Prev", "Close", "Eject", "Record", "Open"};
     mci.setFrom(500);
     for (const QString& command : commands) {
-      QVERIFY2(timed(mci, command) < kCommandBudgetMs, qPrintable(command));
+      mci.setCommand(command);
       QCOMPARE(mci.Length(), 0);
       QCOMPARE(mci.Position(), 0);
       QCOMPARE(mci.pipeline(), nullptr);
@@ -540,6 +598,39 @@ class TestMMControl : public QObject {
     QCOMPARE(sent.size(), commands.size());
     for (int i = 0; i < commands.size(); ++i) QCOMPARE(sent.at(i).at(0).toString(), commands.at(i));
     QVERIFY(!done.wait(300));
+  }
+
+  // No command waits for the worker, where what may block runs: with the worker held in the open of a drive
+  // that does not answer, every command returns while it is still held, and once the drive lets go the
+  // control carries out what it was told, in order.
+  void commandsNeverWaitForTheDrive() {
+#ifndef Q_OS_UNIX
+    QSKIP("needs a named pipe");
+#else
+    DeadDrive drive(path("drive"));
+    QVERIFY(drive.made());
+    MMControl mci;
+    QSignalSpy done(&mci, &MMControl::Done);
+    mci.setCdDevice(drive.path());
+    mci.setDeviceType("CDAudio");
+    const QString sound = writeWav(path("a.wav"), 300);
+    const auto run = [&](const char* command) {
+      mci.setCommand(command);
+      return drive.heldThroughout();
+    };
+    for (const char* command : {"Open", "Play", "Pause", "Stop", "Prev", "Back", "Step", "Play", "Close"})
+      QVERIFY2(run(command), command);
+    mci.setCdDevice(path("no-such-drive"));
+    QVERIFY(run("Eject"));
+    mci.setDeviceType(QString());
+    mci.setFileName(sound);
+    QVERIFY(run("Open"));
+    QVERIFY(run("Play"));
+    // The drive was still waited on: its other end opens only while someone waits in its open.
+    QTRY_VERIFY_WITH_TIMEOUT(drive.letGo(), 5000);
+    QVERIFY(drive.heldThroughout());
+    QTRY_COMPARE_WITH_TIMEOUT(codes(done), (QList<int>{4, 4, 1}), 10000);
+#endif
   }
 
   void lengthIsKnownAfterOpen() {
@@ -554,16 +645,17 @@ class TestMMControl : public QObject {
   void fromThenPlaySeeks() {
     MMControl mci;
     QSignalSpy done(&mci, &MMControl::Done);
-    openFile(mci, writeWav(path("a.wav"), 2000));
-    mci.setFrom(1500);
+    // Long enough that played from its start it would outlast the wait for its end.
+    openFile(mci, writeWav(path("a.wav"), 5000));
+    mci.setFrom(4500);
     QElapsedTimer played;
     played.start();
     mci.setCommand("Play");
-    QVERIFY(mci.Position() >= 1500);
+    QVERIFY(mci.Position() >= 4500);
     QVERIFY(done.wait(3000));
     QCOMPARE(codes(done), QList<int>{1});
-    QVERIFY2(played.elapsed() >= 350 && played.elapsed() < 1400,
-             qPrintable(QString::number(played.elapsed())));
+    QVERIFY2(played.elapsed() >= 350, qPrintable(QString::number(played.elapsed())));
+    QVERIFY(near(mci.Position(), 5000, 30));
   }
 
   void fromIsConsumedByAnyCommand() {
@@ -650,7 +742,7 @@ class TestMMControl : public QObject {
     mci.setCdDevice(writeCdImage(dir_->path(), {400, 400}));
     mci.setCommand("Close");
     mci.setDeviceType("CDAudio");
-    QVERIFY(timed(mci, "Open") < kCommandBudgetMs);
+    mci.setCommand("Open");
     QElapsedTimer played;
     played.start();
     mci.setCommand("Play");
@@ -695,14 +787,14 @@ class TestMMControl : public QObject {
     mci.setCommand("Open");
     mci.setCommand("Play");
     QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 100, 3000);
-    QVERIFY(timed(mci, "Eject") < kCommandBudgetMs);
+    mci.setCommand("Eject");
     QCOMPARE(mci.pipeline(), nullptr);
     QTRY_COMPARE_WITH_TIMEOUT(codes(done), QList<int>{4}, 2000);
     QVERIFY(QFile::exists(cue));
 
     if (machineHasCdDrive()) QSKIP("this machine has a CD drive, which Eject would open");
     mci.setCdDevice(QString());
-    QVERIFY(timed(mci, "Eject") < kCommandBudgetMs);
+    mci.setCommand("Eject");
     mci.setCommand("Open");
     mci.setCommand("Play");
     QVERIFY(done.wait(3000));
@@ -741,7 +833,7 @@ class TestMMControl : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 2500, 5000);
     QVERIFY(done.wait(8000));
     QCOMPARE(codes(done), QList<int>{1});
-    QVERIFY2(near(played.elapsed(), 5000, 500), qPrintable(QString::number(played.elapsed())));
+    QVERIFY2(played.elapsed() >= 4500, qPrintable(QString::number(played.elapsed())));
     QVERIFY(near(mci.Position(), mci.Length(), 50));
     QCOMPARE(loudness.silentBetween(0, 4750), QList<qint64>{});
 
@@ -752,9 +844,9 @@ class TestMMControl : public QObject {
     mci.setCommand("Play");
     QVERIFY(mci.Position() >= 3500);
     QTRY_VERIFY_WITH_TIMEOUT(mci.Position() > 3700 && mci.Position() < 5000, 3000);
-    QVERIFY(done.wait(5000));
+    QVERIFY(done.wait(4000));  // the whole song again would outlast it
     QCOMPARE(codes(done), QList<int>{1});
-    QVERIFY2(near(played.elapsed(), 1500, 500), qPrintable(QString::number(played.elapsed())));
+    QVERIFY2(played.elapsed() >= 1000, qPrintable(QString::number(played.elapsed())));
     QCOMPARE(loudness.silentBetween(3500, 4750), QList<qint64>{});
   }
 
@@ -1032,7 +1124,7 @@ class TestMMControl : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(done.size() > int(rewound), 6000);
       QCOMPARE(done.last().at(0).toInt(), 1);
       QVERIFY2(aheadMost < 150, qPrintable(QString::number(aheadMost)));
-      QVERIFY2(near(played.elapsed(), mci.Length(), 500), qPrintable(QString::number(played.elapsed())));
+      QVERIFY2(played.elapsed() >= mci.Length() - 500, qPrintable(QString::number(played.elapsed())));
       // The slider reaches its end with the medium, not before.
       QVERIFY2(lastBeforeEnd >= mci.Length() - 300, qPrintable(QString::number(lastBeforeEnd)));
       QVERIFY(near(mci.Position(), mci.Length(), kMs / 50));
@@ -1051,10 +1143,13 @@ class TestMMControl : public QObject {
     openFile(*mci, writeWav(path("a.wav"), 3000));
     mci->setCommand("Play");
     QTRY_VERIFY_WITH_TIMEOUT(mci->Position() > 100, 3000);
-    QElapsedTimer timer;
-    timer.start();
+    // The pipeline is brought down by the time the control is gone, without playing on to its end first.
+    std::atomic<bool> ended{false};
+    const GstRef<GstElement> pipeline = GstRef<GstElement>::share(mci->pipeline());
+    watchForEos(pipeline.get(), &ended);
     mci.reset();
-    QVERIFY(timer.elapsed() < 1000);
+    QCOMPARE(stateOf(pipeline.get()), GST_STATE_NULL);
+    QVERIFY(!ended);
   }
 
  private:
