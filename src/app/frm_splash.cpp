@@ -97,6 +97,11 @@ void FrmSplash::glanceAtSettings() {
   useLanguage(*chinese);
 }
 
+void FrmSplash::retranslate() {
+  Label2->setText(program_.tables.SplashText[1]);
+  Label1->setText(program_.tables.SplashText[2]);
+}
+
 void FrmSplash::useLanguage(bool chinese) {
   program_.use_chinese = chinese;
   const auto& table = chinese ? program_.tables.SplashText_zh : program_.tables.SplashText_en;

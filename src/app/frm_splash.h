@@ -29,6 +29,8 @@ class FrmSplash : public QWidget {
   // Pointer as the settings file chose it: 99 the window's own cursor, 11 the hourglass.
   int mousePointer = 99;
 
+  void retranslate();  // the captions in the interface's language
+
  private:
   void createControls();
   void glanceAtSettings();

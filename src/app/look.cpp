@@ -35,6 +35,14 @@ QString titleStyleSheet() {
   return QStringLiteral("background: %1; color: black; padding-left: 4px;").arg(kTitle.name());
 }
 
+void nameControls(std::initializer_list<std::pair<QWidget*, TextTables::Control>> controls, bool chinese) {
+  for (const auto& [widget, control] : controls) {
+    const TextTables::Spoken spoken = TextTables::controlText(control, chinese);
+    widget->setAccessibleName(spoken.name);
+    widget->setAccessibleDescription(spoken.description);
+  }
+}
+
 void centreOnScreen(QWidget& window) {
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) return;

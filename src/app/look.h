@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/text_tables.h"
 #include "controls/colours.h"
 
 #include <QColor>
@@ -9,6 +10,8 @@
 #include <QWidget>
 
 #include <cmath>
+#include <initializer_list>
+#include <utility>
 
 // Shared geometry and colours of the windows. Designs are laid out in twips, 15 to a pixel.
 namespace look {
@@ -26,6 +29,9 @@ using colours::kTitle;
 QString darkStyleSheet();
 // Style of a window's own title bar: black on the title orange.
 QString titleStyleSheet();
+
+// Names each control for screen readers, by name and description, in the language of the captions.
+void nameControls(std::initializer_list<std::pair<QWidget*, TextTables::Control>> controls, bool chinese);
 
 // Puts a window in the middle of the primary screen; a half pixel goes to the even neighbour.
 void centreOnScreen(QWidget& window);

@@ -24,6 +24,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 
 #include <algorithm>
@@ -105,6 +106,17 @@ void FrmFull::connectHandlers() {
   connect(Img, &PictureBox::MouseMove, this, &FrmFull::Img_MouseMove);
   connect(Img, &PictureBox::MouseUp, this, &FrmFull::Img_MouseUp);
   connect(Img, &PictureBox::Click, this, &FrmFull::Img_Click);
+}
+
+void FrmFull::retranslate() {
+  const TextTables& tables = program_.tables;
+  fr_control->setTitle(tables.MenuText[1]);
+  // The window is known to the window system and screen readers by its menu command's words.
+  setWindowTitle(QString(tables.MenuText[9]).remove(QRegularExpression(QStringLiteral(R"(\s*\(&.\)|&)"))));
+  if (CMD_Toggle) CMD_Toggle->setText(TextTables::toggleTextIn(CMD_Toggle->text(), program_.use_chinese));
+  using C = TextTables::Control;
+  look::nameControls({{File, C::Files}, {Dir, C::Folders}, {Drive, C::Drives}, {Img, C::Picture}},
+                     program_.use_chinese);
 }
 
 void FrmFull::Form_Load() {

@@ -26,6 +26,9 @@ class FrmFull : public QWidget {
   ~FrmFull() override;
 
   void Form_Load();
+  // The captions in the interface's language, the window's title, and the names screen readers give the
+  // panel's lists and the picture.
+  void retranslate();
   // Synchronises with the main window (picture, drive, folder, selection) and disables it; does nothing
   // while CDummy is set. Runs whenever the window is shown.
   void Form_Activate();

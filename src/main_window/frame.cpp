@@ -443,6 +443,35 @@ void FrmMain::closeEvent(QCloseEvent* event) {
   cmd_close_Click();
 }
 
+void FrmMain::retranslate() {
+  const TextTables& tables = program_.tables;
+  setWindowTitle(tables.MainText[1]);
+  title->setText(tables.MainText[2]);
+  fr_file->setTitle(tables.MainText[3]);
+  fr_control->setTitle(tables.MainText[4]);
+  fr_status->setTitle(tables.MainText[5]);
+  fr_picture->setTitle(tables.MainText[6]);
+  state->setText(tables.MainText[7]);
+  fr_favor->setTitle(tables.MainText[8]);
+  lb_sz->setText(tables.MainText[9]);
+  lb_sound->setText(TextTables::noticeText(TextTables::Notice::NoSoundOutput, program_.use_chinese));
+  using C = TextTables::Control;
+  look::nameControls(
+      {{cmd_prev, C::Previous},   {cmd_next, C::Next},   {cmd_back, C::Back}, {cmd_ff, C::Forward},
+       {cmd_play, C::Play},       {cmd_pause, C::Pause}, {cmd_stop, C::Stop}, {cmd_eject, C::Eject},
+       {cmd_spk, C::Speaker},     {Slider, C::Slider},   {cmd_up, C::Up},     {cmd_down, C::Down},
+       {List, C::Favourites},     {File, C::Files},      {Dir, C::Folders},   {Drive, C::Drives},
+       {cmb_filter, C::FileType}, {Img, C::Picture},     {Logo, C::Logo},     {cmd_min, C::Minimise},
+       {cmd_close, C::Close}},
+      program_.use_chinese);
+}
+
+void FrmMain::refillFilterBox() {
+  cmb_filter->clear();
+  for (int i = 1; i <= 17; ++i) cmb_filter->addItem(program_.tables.FilterText[i]);
+  selectFilter(2);
+}
+
 void FrmMain::cmd_min_Click() { showMinimized(); }
 
 void FrmMain::Logo_Click() { program_.preferencesWindow()->show(); }

@@ -77,6 +77,10 @@ class FrmMain : public QWidget {
   void cmd_prev_Click();
   // Selects a file-type entry as code does: the selection handling runs even when the index is unchanged.
   void selectFilter(int index);
+  // The captions in the interface's language, and the names screen readers give the controls; the
+  // file-type box's entries in it, back to all known formats (frame.cpp).
+  void retranslate();
+  void refillFilterBox();
 
   // Favourites (favourites.cpp).
   void List_Click();

@@ -83,6 +83,13 @@ void FrmDummy::createMenus() {
   mnu_Next = item(mnu_full, "&Next", &FrmDummy::mnu_Next_Click);
 }
 
+void FrmDummy::retranslate() {
+  QAction* items[] = {mnu_addflist, mnu_delete,  mnu_removelist, mnu_newlist,  mnu_openlist,
+                      mnu_savelist, mnu_paste,   mnu_fullscr,    mnu_openwith, mnu_savebitmap,
+                      mnu_return,   mnu_control, mnu_prev,       mnu_Next};
+  for (int i = 0; i < 14; ++i) items[i]->setText(program_.tables.MenuText[2 + i]);
+}
+
 void FrmDummy::Form_Load() {}
 
 QCursor FrmDummy::pictureCursor(bool moving) const {

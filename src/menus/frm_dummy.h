@@ -25,6 +25,8 @@ class FrmDummy : public QWidget {
   ~FrmDummy() override;
 
   void Form_Load();
+  // The menus' items in the interface's language.
+  void retranslate();
 
   // Pops a menu at the pointer and waits for it to close; the chosen item's handler runs before it returns.
   void popUp(QMenu* menu);

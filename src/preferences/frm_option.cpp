@@ -2,6 +2,7 @@
 // title or background, the options and the OK / Cancel / Apply buttons.
 #include "preferences/frm_option.h"
 
+#include "app/about_text.h"
 #include "app/artwork.h"
 #include "app/look.h"
 #include "app/program.h"
@@ -189,6 +190,42 @@ void FrmOption::connectHandlers() {
     const QListWidgetItem* topic = lst_help->currentItem();
     txt_help->setAccessibleName(topic ? topic->text() : QString());
   });
+}
+
+void FrmOption::retranslate() {
+  const TextTables& tables = program_.tables;
+  const bool zh = program_.use_chinese;
+  setWindowTitle(tables.PrefText[1]);
+  title->setText(tables.PrefText[1]);
+  for (int tab = 0; tab < 4; ++tab) Tabs->setTabText(tab, tables.PrefText[2 + tab]);
+  lb_gernel->setText(tables.PrefText[6]);
+  Label1->setText(tables.PrefText[7]);
+  Label5->setText(tables.PrefText[8]);
+  Label2->setText(tables.PrefText[9]);
+  fr_media->setTitle(tables.PrefText[10]);
+  for (int i = 0; i <= 6; ++i) Check[i]->setText(tables.PrefText[11 + i]);
+  fr_short->setTitle(tables.PrefText[18]);
+  // Named by its own caption: unnamed, the nested group box would be announced by its parent's.
+  fr_short->setAccessibleName(QString(tables.PrefText[18]).remove(u'&'));
+  Option1->setText(tables.PrefText[19]);
+  Option2->setText(tables.PrefText[20]);
+  Label6->setText(tables.PrefText[21]);
+  Label5->setText(tables.PrefText[22]);
+  lb_about->setText(tables.PrefText[24]);
+  Label3->setText(tables.PrefText[25]);
+  CMD_OK->setText(tables.PrefText[26]);
+  CMD_Cancel->setText(tables.PrefText[27]);
+  CMD_Apply->setText(tables.PrefText[28]);
+  fr_interface->setTitle(tables.PrefText[29]);
+
+  txt_about->setText(aboutText(zh, program_.crlf));
+
+  const auto& titles = zh ? tables.HelpTitle_zh : tables.HelpTitle_en;
+  lst_help->clear();
+  lst_help->setAccessibleName(tables.PrefText[8]);  // the page's heading: an item view takes no buddy
+  for (int k = 1; k <= 6; ++k) lst_help->addItem(titles[k]);
+  lst_help->setCurrentRow(0);
+  lst_help_Click();
 }
 
 void FrmOption::Form_Load() {

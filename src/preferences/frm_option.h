@@ -30,6 +30,9 @@ class FrmOption : public QWidget, public Options {
   explicit FrmOption(Program& program);
 
   void Form_Load();
+  // The captions in the interface's language, the about text, the help list back at topic 1, and the names
+  // screen readers give what has no caption.
+  void retranslate();
   void Form_Activate();
 
   // The option check boxes (Options::CheckIndex), read by the other windows through Options.
