@@ -83,7 +83,6 @@ void FrmMain::List_MouseDown(int button, int, int, int) {
   if (button != 2) return;
   FrmDummy* dummy = program_.frm_dummy;
   const bool any = List->count() > 0;
-  dummy->mnu_removelist->setEnabled(any);
   dummy->mnu_newlist->setEnabled(any);
   dummy->mnu_savelist->setEnabled(any);
   dummy->mnu_removelist->setEnabled(favouriteIndex() >= 0);

@@ -177,8 +177,10 @@ void MMControl::finishPlay(NotifyCode code) {
 
 qint64 MMControl::lengthMs() const {
   if (!session_) return 0;
-  if (session_->cd && !session_->tracks.empty())
-    return session_->tracks.back().second - session_->tracks.front().first;
+  // The disc's length is its table of contents; until that is read the drive may not be answering, and a
+  // query of the pipeline would wait on it here, on the UI thread.
+  if (session_->cd)
+    return session_->tracks.empty() ? 0 : session_->tracks.back().second - session_->tracks.front().first;
   if (session_->durationMs < 0) {
     gint64 duration = -1;
     if (gst_element_query_duration(session_->pipeline.get(), GST_FORMAT_TIME, &duration) && duration >= 0)
@@ -189,6 +191,9 @@ qint64 MMControl::lengthMs() const {
 
 qint64 MMControl::positionMs() const {
   if (!session_) return 0;
+  // Nor is a disc's position asked of the pipeline before its table of contents is read: a sink that cannot
+  // answer passes the query up to the drive.
+  if (session_->cd && session_->tracks.empty()) return pendingSeekMs_.value_or(0);
   gint64 position = -1;
   const bool known = session_->queryPosition(position) && position >= 0;
   // Until the worker has carried out the last seek and the sinks report from there, the target is the
