@@ -222,7 +222,7 @@ void PicturePrefetch::pump() {
         }
       }
     }
-    if (next == wanted_.cend()) return;
+    // (With none found, `next` is the end and no one gives up a place.)
     for (qsizetype i = wanted_.size() - 1; i > next - wanted_.cbegin() && heldBytes() + estimate > budget;
          --i) {
       const PictureKey& key = wanted_[i];
