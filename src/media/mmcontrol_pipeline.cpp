@@ -208,6 +208,11 @@ qint64 MMControl::positionMs() const {
   // Until the first preroll is handled here the medium's start is not known, so neither is where it is: it
   // has not moved since it was opened.
   if (!known || !session_->prerolled) return lastPositionMs_;
+  // A paused movie is where its picture is. Pausing prerolls the next frame, while the sinks still report
+  // the clock's place a frame before it: a Back from there would seem to go nowhere.
+  if (!playPending_ && session_->hasVideo && session_->shownFrameNs >= 0 &&
+      session_->shownFrameSeekSerial == session_->seekSerial)
+    position = session_->shownFrameNs;
   qint64 ms = std::max<qint64>(position / GST_MSECOND - session_->startMs, 0);
   if (session_->cd) ms += trackOffsetMs(session_->track);
   const qint64 length = lengthMs();
