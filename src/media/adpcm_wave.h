@@ -12,7 +12,9 @@ class QIODevice;
 // write them, and the decoding of its blocks into 16-bit PCM. GStreamer's WAV reader counts half the
 // samples a block holds, so such a file lasted half its length and ended early; MMControl plays these
 // through our own decoder instead. Every header may be hostile: sizes are bounded by the file, a block by
-// its 16-bit size, and a decoder reads only the bytes it is given. A value type, owned by its user.
+// its 16-bit size, and a decoder reads only the bytes it is given. The samples are those GStreamer's own
+// decoder gives (a test compares them); the count of frames is the fact chunk's, else the blocks'. A value
+// type, owned by its user.
 struct AdpcmWave {
   enum class Codec { Ima, Ms };
   Codec codec = Codec::Ima;

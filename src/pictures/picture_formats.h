@@ -13,7 +13,9 @@ class QIODevice;
 // The pictures of today that other decoders read for the loader, by content: PNG (an animation's first
 // frame), WebP, TIFF (the first page), the portable bitmaps, XPM, XBM and ICNS through Qt's image plugins;
 // HEIF and AVIF through libheif; JPEG XL through libjxl; SVG drawings through Qt Svg. Each is held to the
-// loader's bounds (kMaxPixels, and pixels a byte of file) before anything is decoded.
+// loader's bounds (kMaxPixels, and pixels a byte of file) before anything is decoded. Not read: the EXIF
+// orientation of PNG and WebP (Qt's plugins ignore it), gzipped SVG, and TGA and WBMP, which have no
+// signature to tell them by.
 namespace pictureformats {
 
 enum class Family { None, QtPlugin, Heif, Jxl, Svg };

@@ -1,5 +1,9 @@
-// Decoding the full-screen neighbours ahead: the cache of at most three pictures, the one worker thread and
-// the hand-over of its pictures to the UI thread.
+// Decoding a window's neighbours ahead: the cache of at most three pictures, the one worker thread and the
+// hand-over of its pictures to the UI thread. The worker is a one-thread QThreadPool whose jobs post back by
+// a queued call, not QtConcurrent::run with a QFutureWatcher: take() waits for a decode in flight with a
+// bound, which QFuture::waitForFinished (Qt 6.4) cannot. With 24-megapixel photographs the budget holds the
+// one neighbour the steps go towards: the program then takes about 1.8 times what one decoded picture and the
+// idle program take.
 #include "pictures/picture_prefetch.h"
 
 #include "pictures/picture_loader.h"
