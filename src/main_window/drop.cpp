@@ -1,5 +1,7 @@
-// Files from the desktop: a file dropped on the window from a file manager, or named on the command line,
-// shows its folder and opens as a click on it in the file list does.
+// Files from the desktop: a file dropped on the window from a file manager, named on the command line ("Open
+// with") or opened by the media controls (MPRIS OpenUri) shows its folder and opens as a click on it in the
+// file list does, so that "Auto play when click" and all that follows apply as for a click; a folder is only
+// shown. A drop is judged once, as it enters.
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
