@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
   QTemporaryDir programDir;
   Program program(programDir.path());
   program.startNow();
-  FrmMain& m = *program.frm_main;
-  FrmFull& f = *program.frm_full;
+  FrmMain& m = *program.frm_main();
+  FrmFull& f = *program.frm_full();
   m.show();
   QApplication::processEvents();
   const double idleMb = statusMb("VmRSS:");

@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
   QTemporaryDir programDir;
   Program program(programDir.path());
   program.startNow();
-  FrmMain& m = *program.frm_main;
+  FrmMain& m = *program.frm_main();
   m.show();
   // Every open decodes: nothing is kept from the one before.
   m.prefetch->setEnabled(false);

@@ -215,10 +215,10 @@ int main(int argc, char** argv) {
   const double beforeStart = selfCpu();
   Program program(dir.path());
   program.startNow();
-  FrmMain& m = *program.frm_main;
+  FrmMain& m = *program.frm_main();
   // One medium at a time: no slideshow to the other file, no loop.
-  program.frm_option->setCheckValue(0, 0);
-  program.frm_option->setCheckValue(1, 0);
+  program.frm_option()->setCheckValue(0, 0);
+  program.frm_option()->setCheckValue(1, 0);
   m.show();
   app.processEvents();
   const double startUp = selfCpu() - beforeStart;

@@ -79,8 +79,8 @@ int child(int argc, char** argv, bool bare) {
   QTemporaryDir folder;
   Program program(folder.path());
   FirstPaint paint(
-      [&program]() -> QWidget* { return program.frm_main; },
-      [&program] { std::printf("size %dx%d\n", program.frm_main->width(), program.frm_main->height()); });
+      [&program]() -> QWidget* { return program.frm_main(); },
+      [&program] { std::printf("size %dx%d\n", program.frm_main()->width(), program.frm_main()->height()); });
   application.installEventFilter(&paint);
   program.start();
   return QApplication::exec();

@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
   QTemporaryDir programDir;
   Program program(programDir.path());
   program.startNow();
-  FrmMain& m = *program.frm_main;
+  FrmMain& m = *program.frm_main();
   m.show();
   PaintCounter counter(m.Img);
   QApplication::processEvents();

@@ -232,7 +232,7 @@ void ManyTextsInTheProgram() {
   file.close();
   Program program(dir.path());
   program.startNow();
-  FrmMain& m = *program.frm_main;
+  FrmMain& m = *program.frm_main();
   m.show();
   QApplication::processEvents();
 

@@ -66,7 +66,7 @@ void FrmSplash::setMousePointer(int pointer) {
 }
 
 void FrmSplash::Form_Load() {
-  program_.tables.fill();
+  program_.fillTables();
   // app_dir is set by Program from the program's own folder.
   glanceAtSettings();
   look::centreOnScreen(*this);
@@ -98,13 +98,13 @@ void FrmSplash::glanceAtSettings() {
 }
 
 void FrmSplash::retranslate() {
-  Label2->setText(program_.tables.SplashText[1]);
-  Label1->setText(program_.tables.SplashText[2]);
+  Label2->setText(program_.tables().SplashText[1]);
+  Label1->setText(program_.tables().SplashText[2]);
 }
 
 void FrmSplash::useLanguage(bool chinese) {
-  program_.use_chinese = chinese;
-  const auto& table = chinese ? program_.tables.SplashText_zh : program_.tables.SplashText_en;
+  program_.setUseChinese(chinese);
+  const auto& table = chinese ? program_.tables().SplashText_zh : program_.tables().SplashText_en;
   Label2->setText(table[1]);
   Label1->setText(table[2]);
 }
@@ -165,12 +165,12 @@ void FrmSplash::Timer_Timer() {
   Timer->stop();
   program_.loadWindows();
   program_.LoadSettings(0);
-  program_.frm_main->show();
+  program_.frm_main()->show();
   // "Open with" from a file manager: the file named on the command line, shown as a drop would show it.
   program_.showStartFiles();
   // The splash goes once the main window is up: no blank moment between the two.
-  OnScreenWaiter::run(*program_.frm_main, [this] {
+  OnScreenWaiter::run(*program_.frm_main(), [this] {
     hide();
-    program_.frm_main->tellPendingNotice();
+    program_.frm_main()->tellPendingNotice();
   });
 }

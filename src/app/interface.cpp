@@ -13,6 +13,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <array>
+
 namespace {
 
 // Puts a window into the always-on-top layer or takes it out, keeping its place and size and without
@@ -37,32 +39,30 @@ void setStaysOnTop(QWidget* window, bool on) {
 
 void Program::ApplyInterface() {
   // 1. Language copy.
-  tables.selectLanguage(use_chinese);
+  tables_.selectLanguage(useChinese_);
   // Qt's own texts too: the standard buttons of message boxes and the file dialogs.
-  qtTranslation.apply(use_chinese);
+  qtTranslation.apply(useChinese_);
 
   // 2. Captions, each window its own, with the names screen readers give its controls; the preferences also
   // take the about text and go back to help topic 1.
-  if (frm_splash) frm_splash->retranslate();
-  frm_main->retranslate();
-  frm_option->retranslate();
-  frm_full->retranslate();
-  frm_dummy->retranslate();
+  if (splash_) splash_->retranslate();
+  if (!main_) return;  // the other windows take theirs when the splash's tick has made them
+  main_->retranslate();
+  option_->retranslate();
+  full_->retranslate();
+  dummy_->retranslate();
 
   // 3. The file-type box, back to all known formats.
-  frm_main->refillFilterBox();
+  main_->refillFilterBox();
 
   // 4. Stacking. A greyed box leaves each window in the layer it is in.
+  const std::array<QWidget*, 3> windows{main_.get(), option_.get(), full_.get()};
   if (const int on_top = options().CheckValue(Options::AlwaysOnTop); on_top == 0 || on_top == 1) {
-    for (QWidget* window : {static_cast<QWidget*>(frm_main), static_cast<QWidget*>(frm_option),
-                            static_cast<QWidget*>(frm_full)})
-      setStaysOnTop(window, on_top == 1);
+    for (QWidget* window : windows) setStaysOnTop(window, on_top == 1);
   }
 
   // 5. Window pointers: the program's own cursor or the arrow.
   const QCursor pointer =
       options().CheckValue(Options::OwnCursors) == 1 ? artwork::windowCursor() : QCursor(Qt::ArrowCursor);
-  for (QWidget* window :
-       {static_cast<QWidget*>(frm_main), static_cast<QWidget*>(frm_option), static_cast<QWidget*>(frm_full)})
-    window->setCursor(pointer);
+  for (QWidget* window : windows) window->setCursor(pointer);
 }

@@ -20,9 +20,18 @@
 #include <cerrno>
 #include <cstring>
 
-Program::Program(const QString& app_dir_path, Seams given_seams) : seams(std::move(given_seams)) {
+namespace {
+
+Seams withDefaults(Seams seams) {
   seams.fillDefaults();
-  app_dir = withSeparator(QDir::toNativeSeparators(QDir::cleanPath(app_dir_path)));
+  return seams;
+}
+
+}  // namespace
+
+Program::Program(const QString& app_dir_path, Seams given_seams)
+    : app_dir(withSeparator(QDir::toNativeSeparators(QDir::cleanPath(app_dir_path)))),
+      seams(withDefaults(std::move(given_seams))) {
   endProgram = [this] {
     // Every window goes away without further events; nothing else is saved.
     ended = true;
@@ -33,18 +42,16 @@ Program::Program(const QString& app_dir_path, Seams given_seams) : seams(std::mo
 Program::~Program() = default;
 
 void Program::start() {
-  splashOwner_ = std::make_unique<FrmSplash>(*this);
-  frm_splash = splashOwner_.get();
-  frm_splash->Form_Load();
-  if (frm_splash->shouldShow()) frm_splash->show();
-  frm_splash->armTimer();
+  splash_ = std::make_unique<FrmSplash>(*this);
+  splash_->Form_Load();
+  if (splash_->shouldShow()) splash_->show();
+  splash_->armTimer();
 }
 
 void Program::startNow() {
-  splashOwner_ = std::make_unique<FrmSplash>(*this);
-  frm_splash = splashOwner_.get();
-  frm_splash->Form_Load();
-  frm_splash->Timer_Timer();
+  splash_ = std::make_unique<FrmSplash>(*this);
+  splash_->Form_Load();
+  splash_->Timer_Timer();
 }
 
 QString Program::userFolder() const {
@@ -102,37 +109,33 @@ QString Program::writePath(const QString& name, QString* error) const {
 
 void Program::endSession() {
   if (ended) return;
-  if (frm_main)
-    frm_main->endSession();
+  if (main_)
+    main_->endSession();
   else
     endProgram();  // still starting: nothing of this run to keep yet
 }
 
-const Options& Program::options() const { return *frm_option; }
+const Options& Program::options() const { return *option_; }
 
-QWidget* Program::preferencesWindow() const { return frm_option; }
+QWidget* Program::preferencesWindow() const { return option_.get(); }
 
 void Program::releaseMainWindow() {
-  if (!frm_main) return;
-  const bool held = (frm_option && frm_option->isVisible()) || (frm_full && frm_full->isVisible());
-  if (!held) frm_main->setEnabled(true);
+  if (!main_) return;
+  const bool held = option_->isVisible() || full_->isVisible();
+  if (!held) main_->setEnabled(true);
 }
 
 void Program::loadWindows() {
-  mainOwner_ = std::make_unique<FrmMain>(*this);
-  frm_main = mainOwner_.get();
-  optionOwner_ = std::make_unique<FrmOption>(*this);
-  frm_option = optionOwner_.get();
-  fullOwner_ = std::make_unique<FrmFull>(*this);
-  frm_full = fullOwner_.get();
-  dummyOwner_ = std::make_unique<FrmDummy>(*this);
-  frm_dummy = dummyOwner_.get();
+  main_ = std::make_unique<FrmMain>(*this);
+  option_ = std::make_unique<FrmOption>(*this);
+  full_ = std::make_unique<FrmFull>(*this);
+  dummy_ = std::make_unique<FrmDummy>(*this);
   // Each window's own load handling runs once all of them exist, in the order they were loaded, since the
   // main window's load reads the options of the preferences window.
-  frm_main->Form_Load();
-  frm_option->Form_Load();
-  frm_full->Form_Load();
-  frm_dummy->Form_Load();
+  main_->Form_Load();
+  option_->Form_Load();
+  full_->Form_Load();
+  dummy_->Form_Load();
   if (publishOnSessionBus) {
     mediaKeys_ = std::make_unique<MediaKeys>(*this);
     mediaKeys_->publish();
@@ -140,7 +143,7 @@ void Program::loadWindows() {
 }
 
 void Program::showStartFiles() {
-  if (const auto path = droppedfiles::firstExisting(startFiles)) frm_main->showDropped(*path);
+  if (const auto path = droppedfiles::firstExisting(startFiles)) main_->showDropped(*path);
 }
 
 std::optional<QString> Program::FileNamePart(const QString& path) {

@@ -42,10 +42,13 @@ class Program : public QObject {
 
   // Process-wide values.
   const QString crlf = QStringLiteral("\r\n");
-  QString app_dir;  // always ends with the platform's separator
-  bool use_chinese = false;
-  std::array<QString, kMaxFavourites> FavPath;
-  TextTables tables;
+  const QString app_dir;  // always ends with the platform's separator
+  // The interface's language: Chinese or English. ApplyInterface shows a change.
+  bool use_chinese() const { return useChinese_; }
+  void setUseChinese(bool chinese) { useChinese_ = chinese; }
+  // The captions and messages in both languages; ApplyInterface selects the interface's.
+  const TextTables& tables() const { return tables_; }
+  void fillTables() { tables_.fill(); }  // the splash's load does it, first of all
 
   // Shared procedures (settings file, interface application).
   void LoadSettings(int keep_folder);
@@ -72,18 +75,20 @@ class Program : public QObject {
   // The folder Ctrl-D goes to: the platform's desktop location.
   static QString desktopDir();
 
-  // The five windows (owned here).
-  FrmSplash* frm_splash = nullptr;
-  FrmMain* frm_main = nullptr;
-  FrmOption* frm_option = nullptr;
-  FrmFull* frm_full = nullptr;
-  FrmDummy* frm_dummy = nullptr;
+  // The five windows, owned here and handed out only through these: the splash from start(), the other
+  // four from the splash's tick (loadWindows), null before that. Once the tick has run, every one exists for
+  // the rest of the Program's life.
+  FrmSplash* frm_splash() const { return splash_.get(); }
+  FrmMain* frm_main() const { return main_.get(); }
+  FrmOption* frm_option() const { return option_.get(); }
+  FrmFull* frm_full() const { return full_.get(); }
+  FrmDummy* frm_dummy() const { return dummy_.get(); }
   // What the other windows read of the preferences, and the preferences window itself to show it: so that
   // no window needs the preferences' own header.
   const Options& options() const;
   QWidget* preferencesWindow() const;
 
-  Seams seams;
+  const Seams seams;
 
   // The files named on the command line (main() sets them): the first that exists is shown once the main
   // window is up, as a drop of it would show it.
@@ -113,10 +118,12 @@ class Program : public QObject {
   void loadWindows();
 
  private:
-  std::unique_ptr<FrmSplash> splashOwner_;
-  std::unique_ptr<FrmMain> mainOwner_;
-  std::unique_ptr<FrmOption> optionOwner_;
-  std::unique_ptr<FrmFull> fullOwner_;
-  std::unique_ptr<FrmDummy> dummyOwner_;
+  bool useChinese_ = false;
+  TextTables tables_;
+  std::unique_ptr<FrmSplash> splash_;
+  std::unique_ptr<FrmMain> main_;
+  std::unique_ptr<FrmOption> option_;
+  std::unique_ptr<FrmFull> full_;
+  std::unique_ptr<FrmDummy> dummy_;
   std::unique_ptr<MediaKeys> mediaKeys_;  // last: it refers to the main window
 };

@@ -7,14 +7,11 @@
 
 #include "app/settings_file.h"
 #include "app/text_file.h"
-#include "controls/dir_list.h"
-#include "controls/drive_box.h"
 #include "main_window/frm_main.h"
 #include "platform/file_names.h"
 #include "preferences/frm_option.h"
 
 #include <QFileInfo>
-#include <QPushButton>
 
 namespace {
 
@@ -40,28 +37,26 @@ void Program::LoadSettings(int keep_folder) {
       // The folder must exist here: one that has gone (or was never on this machine, such as a drive-letter
       // path) leaves the main window where it is.
       if (!QFileInfo(*settings.folder).isAbsolute() || !filenames::isDir(*settings.folder)) return;
-      frm_main->Drive->setDrive(*settings.folder);
-      if (!frm_main->Dir->setPath(*settings.folder)) return;
+      if (!main_->goToFolder(*settings.folder)) return;
     }
     for (int index = 0; index <= 6; ++index) {
-      if (index >= settings.checks.size() || !frm_option->setCheckValue(index, settings.checks[index]))
-        return;
+      if (index >= settings.checks.size() || !option_->setCheckValue(index, settings.checks[index])) return;
     }
     if (!settings.shortcuts) return;
-    frm_option->setOption1Value(*settings.shortcuts);
+    option_->setOption1Value(*settings.shortcuts);
     if (!settings.chinese) return;
-    use_chinese = *settings.chinese;
+    useChinese_ = *settings.chinese;
   }();
   ApplyInterface();
-  frm_option->CMD_Apply->setEnabled(false);
+  option_->markApplied();
 }
 
 bool Program::SaveSettings(QString* error) {
   QList<QByteArray> lines;
-  lines << textfile::encode(frm_main->Dir->Path());
-  for (int index = 0; index <= 6; ++index) lines << numberText(frm_option->CheckValue(index));
-  lines << boolText(frm_option->Option1Value());
-  lines << boolText(use_chinese);
+  lines << textfile::encode(main_->shownFolder());
+  for (int index = 0; index <= 6; ++index) lines << numberText(options().CheckValue(index));
+  lines << boolText(options().Option1Value());
+  lines << boolText(useChinese_);
   // A folder that could not be made is the reason, not the write that then finds no folder.
   QString folderError;
   const QString path = writePath(QStringLiteral("glview3.ini"), &folderError);

@@ -109,19 +109,19 @@ void FrmFull::connectHandlers() {
 }
 
 void FrmFull::retranslate() {
-  const TextTables& tables = program_.tables;
+  const TextTables& tables = program_.tables();
   fr_control->setTitle(tables.MenuText[1]);
   // The window is known to the window system and screen readers by its menu command's words.
   setWindowTitle(QString(tables.MenuText[9]).remove(QRegularExpression(QStringLiteral(R"(\s*\(&.\)|&)"))));
-  if (CMD_Toggle) CMD_Toggle->setText(TextTables::toggleTextIn(CMD_Toggle->text(), program_.use_chinese));
+  if (CMD_Toggle) CMD_Toggle->setText(TextTables::toggleTextIn(CMD_Toggle->text(), program_.use_chinese()));
   using C = TextTables::Control;
   look::nameControls({{File, C::Files}, {Dir, C::Folders}, {Drive, C::Drives}, {Img, C::Picture}},
-                     program_.use_chinese);
+                     program_.use_chinese());
 }
 
 void FrmFull::Form_Load() {
   cur_drive = Drive->Drive();
-  if (!program_.tables.MenuText[1].isEmpty()) fr_control->setTitle(program_.tables.MenuText[1]);
+  if (!program_.tables().MenuText[1].isEmpty()) fr_control->setTitle(program_.tables().MenuText[1]);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
   fr_control->move(width() - fr_control->width(), height() - fr_control->height());
   new KeyPreview(this, [this](QKeyEvent* key) { previewKey(key); });
@@ -130,7 +130,7 @@ void FrmFull::Form_Load() {
 void FrmFull::setVisible(bool visible) {
   if (visible && !isVisible()) {
     // Cover the whole screen the main window is on, whatever its size.
-    const QScreen* screen = program_.frm_main ? program_.frm_main->screen() : nullptr;
+    const QScreen* screen = program_.frm_main() ? program_.frm_main()->screen() : nullptr;
     if (!screen) screen = QGuiApplication::primaryScreen();
     if (screen) setGeometry(screen->geometry());
     setWindowState(windowState() | Qt::WindowFullScreen);
@@ -166,7 +166,7 @@ void FrmFull::hideEvent(QHideEvent* event) {
 
 void FrmFull::Form_Activate() {
   if (CDummy) return;
-  FrmMain& m = *program_.frm_main;
+  FrmMain& m = *program_.frm_main();
   m.setEnabled(false);
   // The main window's neighbours are not stepped to from here: their memory goes to this window's. Its
   // picture comes along: selecting its file below shows it without decoding it a second time.
@@ -177,7 +177,7 @@ void FrmFull::Form_Activate() {
   // 16-row blocks, as JPEG decodes them).
   prefetch->setEarlyRows((height() + 15) / 16 * 16);
   // The language may have changed since the last visit.
-  if (!program_.tables.MenuText[1].isEmpty()) fr_control->setTitle(program_.tables.MenuText[1]);
+  if (!program_.tables().MenuText[1].isEmpty()) fr_control->setTitle(program_.tables().MenuText[1]);
   Img->setPicture(m.Img->picture());
   Img->move(0, 0);
 
@@ -207,7 +207,7 @@ void FrmFull::leave() {
   CDummy = false;
   opening_->cancel();
   hide();
-  FrmMain& m = *program_.frm_main;
+  FrmMain& m = *program_.frm_main();
   m.unparkPicture(*prefetch);
   prefetch->clear();
   m.setEnabled(true);
@@ -246,7 +246,7 @@ void FrmFull::Form_MouseDown(int button, int, double, double) {
 
 void FrmFull::popFullMenu() {
   CDummy = true;
-  FrmDummy* dummy = program_.frm_dummy;
+  FrmDummy* dummy = program_.frm_dummy();
   const int index = File->ListIndex();
   dummy->mnu_prev->setEnabled(index != 0);
   dummy->mnu_Next->setEnabled(File->ListCount() != index + 1);
@@ -257,7 +257,7 @@ void FrmFull::popFullMenu() {
 void FrmFull::CMD_Toggle_Click() {
   const bool files = !File->isHidden();
   const bool folders = !Dir->isHidden();
-  const bool zh = program_.use_chinese;
+  const bool zh = program_.use_chinese();
   // Each caption names the view the next press brings.
   if (files && folders) {
     File->hide();
@@ -295,7 +295,7 @@ void FrmFull::File_Click() {
     if (i >= 0 && i < File->ListCount()) neighbours << path + File->List(i);
   const QString file = path + File->FileName();
   // The main window, under this one, need not hold a picture that is not on screen.
-  FrmMain& m = *program_.frm_main;
+  FrmMain& m = *program_.frm_main();
   if (file != m.cur_file) m.parkPicture();
   opening_->open(file, neighbours, waitFreeBytes, busyDelayMs);
 }

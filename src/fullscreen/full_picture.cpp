@@ -27,7 +27,7 @@ QPoint onScreen(const QWidget& picture, double x, double y) {
 
 }  // namespace
 
-void FrmFull::setPictureCursor(bool moving) { Img->setCursor(program_.frm_dummy->pictureCursor(moving)); }
+void FrmFull::setPictureCursor(bool moving) { Img->setCursor(program_.frm_dummy()->pictureCursor(moving)); }
 
 void FrmFull::Img_MouseDown(int button, int, double x, double y) {
   if (button == 1) {

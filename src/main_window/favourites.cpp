@@ -1,4 +1,5 @@
-// Favourites: adding, removing, moving and opening them.
+// Favourites: adding, removing, moving and opening them. The paths are one list (`FavPath`); the list
+// widget shows their names and is refilled from it after every change.
 #include "main_window/frm_main.h"
 
 #include "app/program.h"
@@ -14,42 +15,48 @@
 #include <utility>
 
 void FrmMain::AddFList() {
-  const int count = List->count();
+  const auto count = favPath_.size();
   if (File->ListIndex() < 0) return;
   // The list holds at most 51 favourites; a further one is refused and the list stays as it is. The user
   // hears why the first time, not at every double click after it.
   if (count >= Program::kMaxFavourites) {
     if (std::exchange(fullListTold_, true)) return;
-    const bool zh = program_.use_chinese;
+    const bool zh = program_.use_chinese();
     program_.seams.messageBoxes->show(
-        this, QMessageBox::Information, program_.tables.msg(TextTables::MsgWarning, zh),
+        this, QMessageBox::Information, program_.tables().msg(TextTables::MsgWarning, zh),
         TextTables::noticeText(TextTables::Notice::FavouritesFull, zh).arg(Program::kMaxFavourites),
         QMessageBox::Ok, QMessageBox::Ok);
     return;
   }
   fullListTold_ = false;
-  const QString folder = Program::withSeparator(File->Path());
-  const QString name = File->FileName();
-  for (int i = count; i >= 1; --i) program_.FavPath[i] = program_.FavPath[i - 1];
-  program_.FavPath[0] = folder + name;
+  favPath_.prepend(Program::withSeparator(File->Path()) + File->FileName());
   // Adding is no click on a favourite: a selected one stays selected and is not opened again.
-  const QSignalBlocker quiet(List);
-  List->insertItem(0, name);
-}
-
-QStringList FrmMain::favourites() const {
-  QStringList paths;
-  for (int i = 0; i < List->count() && i < Program::kMaxFavourites; ++i) paths << program_.FavPath[i];
-  return paths;
+  const int selected = favouriteIndex();
+  showFavourites(selected < 0 ? -1 : selected + 1);
 }
 
 void FrmMain::replaceFavourites(const QStringList& paths) {
+  favPath_ = paths.first(std::min<qsizetype>(paths.size(), Program::kMaxFavourites));
+  showFavourites(-1);
+}
+
+void FrmMain::showFavourites(int selected) {
+  // No change here is a click on a favourite: nothing is opened.
   const QSignalBlocker quiet(List);
-  List->clear();
-  for (qsizetype i = 0; i < paths.size() && i < Program::kMaxFavourites; ++i) {
-    program_.FavPath[i] = paths[i];
-    List->addItem(Program::FileNamePart(paths[i]).value_or(QString()));
+  const auto count = int(favPath_.size());
+  while (List->count() > count) delete List->takeItem(List->count() - 1);
+  for (int i = 0; i < count; ++i) {
+    const QString name = Program::FileNamePart(favPath_[i]).value_or(QString());
+    if (i == List->count())
+      List->addItem(name);
+    else if (List->item(i)->text() != name)
+      List->item(i)->setText(name);
   }
+  // A row is selected only by the user or as the user's moved favourite, never as the list's own current
+  // row: that would open it.
+  List->clearSelection();
+  List->setCurrentRow(selected);
+  if (selected < 0) List->clearSelection();
 }
 
 int FrmMain::favouriteIndex() const {
@@ -60,28 +67,24 @@ int FrmMain::favouriteIndex() const {
 void FrmMain::RemoveFList() {
   const int k = favouriteIndex();
   if (k < 0) return;
-  for (int i = k; i <= List->count() - 2; ++i) program_.FavPath[i] = program_.FavPath[i + 1];
-  // Removing is no click either: the list is left without a selection instead of moving it to a neighbour,
-  // which would open that one.
-  const QSignalBlocker quiet(List);
-  delete List->takeItem(k);
-  List->setCurrentRow(-1);
-  List->clearSelection();
+  favPath_.removeAt(k);
+  // The list is left without a selection instead of moving it to a neighbour, which would open that one.
+  showFavourites(-1);
 }
 
 void FrmMain::List_Click() {
   if (program_.options().CheckValue(Options::AutoPlayOnClick) != 1) return;
   from_favourites = true;
   const int index = favouriteIndex();
-  if (index < 0 || index >= List->count()) return;
-  FileOpen(program_.FavPath[index]);
+  if (index < 0 || index >= favPath_.size()) return;
+  FileOpen(favPath_[index]);
 }
 
 void FrmMain::List_DblClick() { RemoveFList(); }
 
 void FrmMain::List_MouseDown(int button, int, int, int) {
   if (button != 2) return;
-  FrmDummy* dummy = program_.frm_dummy;
+  FrmDummy* dummy = program_.frm_dummy();
   const bool any = List->count() > 0;
   dummy->mnu_newlist->setEnabled(any);
   dummy->mnu_savelist->setEnabled(any);
@@ -92,19 +95,13 @@ void FrmMain::List_MouseDown(int button, int, int, int) {
 void FrmMain::cmd_up_Click() {
   const int k = favouriteIndex();
   if (k <= 0) return;
-  std::swap(program_.FavPath[k], program_.FavPath[k - 1]);
-  const QString text = List->item(k)->text();
-  List->item(k)->setText(List->item(k - 1)->text());
-  List->item(k - 1)->setText(text);
-  List->setCurrentRow(k - 1);
+  favPath_.swapItemsAt(k, k - 1);
+  showFavourites(k - 1);
 }
 
 void FrmMain::cmd_down_Click() {
   const int k = favouriteIndex();
-  if (k < 0 || k >= List->count() - 1) return;
-  std::swap(program_.FavPath[k], program_.FavPath[k + 1]);
-  const QString text = List->item(k)->text();
-  List->item(k)->setText(List->item(k + 1)->text());
-  List->item(k + 1)->setText(text);
-  List->setCurrentRow(k + 1);
+  if (k < 0 || k >= favPath_.size() - 1) return;
+  favPath_.swapItemsAt(k, k + 1);
+  showFavourites(k + 1);
 }

@@ -284,7 +284,7 @@ void FrmMain::connectHandlers() {
 void FrmMain::Form_Load() {
   cur_drive = Drive->Drive();
   cmb_filter->clear();
-  for (int i = 1; i <= 17; ++i) cmb_filter->addItem(program_.tables.FilterText_en[i]);
+  for (int i = 1; i <= 17; ++i) cmb_filter->addItem(program_.tables().FilterText_en[i]);
   selectFilter(2);
   speaker_on = true;
   MCI->setHWndDisplay(border);
@@ -312,14 +312,14 @@ bool FrmMain::writeDefaultList(QString* error) {
     if (error) *error = folderError;
     return false;
   }
-  return listfile::write(path, favourites(), error);
+  return listfile::write(path, favPath_, error);
 }
 
 void FrmMain::reportListCutShort(const QString& path, qsizetype read) {
-  const bool zh = program_.use_chinese;
+  const bool zh = program_.use_chinese();
   const auto notice = read == 1 ? TextTables::Notice::ListCutShortOne : TextTables::Notice::ListCutShort;
   program_.seams.messageBoxes->show(
-      this, QMessageBox::Warning, program_.tables.msg(TextTables::MsgWarning, zh),
+      this, QMessageBox::Warning, program_.tables().msg(TextTables::MsgWarning, zh),
       TextTables::noticeText(notice, zh).arg(path).arg(read), QMessageBox::Ok, QMessageBox::Ok);
 }
 
@@ -444,7 +444,7 @@ void FrmMain::closeEvent(QCloseEvent* event) {
 }
 
 void FrmMain::retranslate() {
-  const TextTables& tables = program_.tables;
+  const TextTables& tables = program_.tables();
   setWindowTitle(tables.MainText[1]);
   title->setText(tables.MainText[2]);
   fr_file->setTitle(tables.MainText[3]);
@@ -454,7 +454,7 @@ void FrmMain::retranslate() {
   state->setText(tables.MainText[7]);
   fr_favor->setTitle(tables.MainText[8]);
   lb_sz->setText(tables.MainText[9]);
-  lb_sound->setText(TextTables::noticeText(TextTables::Notice::NoSoundOutput, program_.use_chinese));
+  lb_sound->setText(TextTables::noticeText(TextTables::Notice::NoSoundOutput, program_.use_chinese()));
   using C = TextTables::Control;
   look::nameControls(
       {{cmd_prev, C::Previous},   {cmd_next, C::Next},   {cmd_back, C::Back}, {cmd_ff, C::Forward},
@@ -463,12 +463,12 @@ void FrmMain::retranslate() {
        {List, C::Favourites},     {File, C::Files},      {Dir, C::Folders},   {Drive, C::Drives},
        {cmb_filter, C::FileType}, {Img, C::Picture},     {Logo, C::Logo},     {cmd_min, C::Minimise},
        {cmd_close, C::Close}},
-      program_.use_chinese);
+      program_.use_chinese());
 }
 
 void FrmMain::refillFilterBox() {
   cmb_filter->clear();
-  for (int i = 1; i <= 17; ++i) cmb_filter->addItem(program_.tables.FilterText[i]);
+  for (int i = 1; i <= 17; ++i) cmb_filter->addItem(program_.tables().FilterText[i]);
   selectFilter(2);
 }
 
@@ -497,9 +497,10 @@ void FrmMain::cmd_close_Click() {
     // The program still ends; the user learns once that the favourites were not kept.
     const QString path = program_.writePath(QStringLiteral("default.lst"));
     const QString prompt =
-        TextTables::noticeText(TextTables::Notice::FavouritesNotKept, program_.use_chinese).arg(path, error);
+        TextTables::noticeText(TextTables::Notice::FavouritesNotKept, program_.use_chinese())
+            .arg(path, error);
     program_.seams.messageBoxes->show(this, QMessageBox::Warning,
-                                      program_.tables.msg(TextTables::MsgWarning, program_.use_chinese),
+                                      program_.tables().msg(TextTables::MsgWarning, program_.use_chinese()),
                                       prompt, QMessageBox::Ok, QMessageBox::Ok);
   }
   program_.endProgram();

@@ -53,8 +53,9 @@ class FrmMain : public QWidget {
   void Img_Change();
   void AddFList();
   void RemoveFList();
-  // The favourites' paths in list order, and a new list of them (at most 51; no click is raised).
-  QStringList favourites() const;
+  // The favourites' paths in list order (the list shows their names), and a new list of them (at most 51;
+  // no click is raised).
+  const QStringList& FavPath() const { return favPath_; }
   void replaceFavourites(const QStringList& paths);
 
   // Frame (frame.cpp).
@@ -82,6 +83,11 @@ class FrmMain : public QWidget {
   void retranslate();
   void refillFilterBox();
 
+  // The folder the folder list shows, and the drive box and folder list moved to `folder`, as for the
+  // settings file's folder line; false when the folder list could not go there (navigation.cpp).
+  QString shownFolder() const;
+  bool goToFolder(const QString& folder);
+
   // Favourites (favourites.cpp).
   void List_Click();
   void List_DblClick();
@@ -91,6 +97,8 @@ class FrmMain : public QWidget {
   // The favourite the user selected, or -1: never a current row the list keeps for itself (it makes its
   // first row current, unselected, when it takes the focus).
   int favouriteIndex() const;
+  // The list widget made to show `FavPath` again, with row `selected` (or none) selected; raises no click.
+  void showFavourites(int selected);
 
   // Playback (playback.cpp).
   void cmd_play_Click();
@@ -233,7 +241,8 @@ class FrmMain : public QWidget {
   // row ended within 100 ms of being started so. Only what the slideshow itself opens keeps the mark: a
   // file the user opens clears it (file_open.cpp).
   QElapsedTimer restartedAt_;
-  bool slideshowStepping_ = false;       // the slideshow is selecting the next entry
+  bool slideshowStepping_ = false;  // the slideshow is selecting the next entry
+  QStringList favPath_;
   bool fullListTold_ = false;            // the user heard that the favourites list is full
   std::function<void()> pendingNotice_;  // a problem found while loading, told once the window shows
   int quickEnds_ = 0;

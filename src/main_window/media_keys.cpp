@@ -41,7 +41,7 @@ MprisIdentity identity() {
 }  // namespace
 
 MediaKeys::MediaKeys(Program& program)
-    : program_(program), m_(*program.frm_main), service_(*this, identity(), this) {
+    : program_(program), m_(*program.frm_main()), service_(*this, identity(), this) {
   MMControl* mci = m_.MCI;
   connect(mci, &MMControl::commandSent, this, &MediaKeys::followCommand);
   connect(mci, &MMControl::Done, this, [this](int code) {
@@ -132,8 +132,8 @@ MprisStatus MediaKeys::status() const {
   if (open) {
     s.trackId = QStringLiteral("/org/mpris/MediaPlayer2/glview3/track/") + QString::number(track_);
     const bool cd = mci.deviceType().compare(QLatin1String("CDAudio"), Qt::CaseInsensitive) == 0;
-    s.title =
-        cd ? program_.tables.FilterText[17] : Program::FileNamePart(mci.fileName()).value_or(mci.fileName());
+    s.title = cd ? program_.tables().FilterText[17]
+                 : Program::FileNamePart(mci.fileName()).value_or(mci.fileName());
     s.lengthUs = qint64(mci.Length()) * 1000;
     s.playback = mci.isPlaying() ? MprisStatus::Playback::Playing : halted_;
   }
@@ -202,8 +202,8 @@ void MediaKeys::raise() {
   // The window that has the user's attention: the full screen or the preferences while they hold the
   // main window back.
   QWidget* shown = &m_;
-  if (program_.frm_full->isVisible())
-    shown = program_.frm_full;
+  if (program_.frm_full()->isVisible())
+    shown = program_.frm_full();
   else if (program_.preferencesWindow()->isVisible())
     shown = program_.preferencesWindow();
   if (shown->isMinimized()) shown->showNormal();

@@ -75,7 +75,7 @@ QStringList FrmMain::steppingNeighbours() {
   QStringList paths;
   const bool favourites = from_favourites;
   const int index = favourites ? favouriteIndex() : File->ListIndex();
-  const int count = favourites ? List->count() : File->ListCount();
+  const int count = favourites ? int(favPath_.size()) : File->ListCount();
   if (index < 0 || index >= count) return paths;
   if (favourites == stepFavourites_ && stepIndex_ >= 0 && index != stepIndex_) {
     const bool wrapped_forwards = stepIndex_ == count - 1 && index == 0;
@@ -87,7 +87,7 @@ QStringList FrmMain::steppingNeighbours() {
   const QString folder = favourites ? QString() : Program::withSeparator(File->Path());
   const auto at = [&](int i) {
     i = (i % count + count) % count;
-    return favourites ? program_.FavPath[i] : folder + File->List(i);
+    return favourites ? favPath_[i] : folder + File->List(i);
   };
   const int ahead = stepForwards_ ? 1 : -1;
   if (count > 1) paths << at(index + ahead);
@@ -99,7 +99,7 @@ void FrmMain::File_DblClick() { AddFList(); }
 
 void FrmMain::File_MouseDown(int button, int, int, int) {
   if (button != 2) return;
-  FrmDummy* dummy = program_.frm_dummy;
+  FrmDummy* dummy = program_.frm_dummy();
   const bool selected = File->ListIndex() != -1;
   // A full favourites list takes no more: the item is greyed rather than doing nothing.
   dummy->mnu_addflist->setEnabled(selected && List->count() < Program::kMaxFavourites);
@@ -157,4 +157,11 @@ void FrmMain::cmd_prev_Click() {
     if (count == 0) return;
     File->setListIndex(index > 0 ? index - 1 : count - 1);
   }
+}
+
+QString FrmMain::shownFolder() const { return Dir->Path(); }
+
+bool FrmMain::goToFolder(const QString& folder) {
+  Drive->setDrive(folder);
+  return Dir->setPath(folder);
 }

@@ -47,7 +47,7 @@ void FrmMain::HS_Change() { Img->move(-HS->value(), Img->y()); }
 
 void FrmMain::VS_Change() { Img->move(Img->x(), -VS->value()); }
 
-void FrmMain::setPictureCursor(bool moving) { Img->setCursor(program_.frm_dummy->pictureCursor(moving)); }
+void FrmMain::setPictureCursor(bool moving) { Img->setCursor(program_.frm_dummy()->pictureCursor(moving)); }
 
 void FrmMain::Img_MouseDown(int button, int, double x, double y) {
   if (button == 1) {
@@ -57,7 +57,7 @@ void FrmMain::Img_MouseDown(int button, int, double x, double y) {
     setPictureCursor(true);
   }
   if (button == 2) {
-    FrmDummy* dummy = program_.frm_dummy;
+    FrmDummy* dummy = program_.frm_dummy();
     dummy->mnu_openwith->setEnabled(!cur_file.isEmpty());
     dummy->popUp(dummy->mnu_img);
   }
@@ -97,4 +97,4 @@ void FrmMain::Img_MouseMove(int button, int, double x, double y) {
 
 void FrmMain::Img_MouseUp(int, int, double, double) { setPictureCursor(false); }
 
-void FrmMain::Img_DblClick() { program_.frm_full->show(); }
+void FrmMain::Img_DblClick() { program_.frm_full()->show(); }

@@ -90,7 +90,7 @@ void FrmMain::cmd_spk_Click() {
 
 void FrmMain::MCI_NoSoundOutput() {
   // The control tells this once; the note stays, as the lack does.
-  lb_sound->setText(TextTables::noticeText(TextTables::Notice::NoSoundOutput, program_.use_chinese));
+  lb_sound->setText(TextTables::noticeText(TextTables::Notice::NoSoundOutput, program_.use_chinese()));
   lb_sound->show();
 }
 

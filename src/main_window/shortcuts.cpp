@@ -30,11 +30,11 @@ bool FrmMain::menuFromKeyboard(QKeyEvent* key) {
     return focus && (focus == control || control->isAncestorOf(focus));
   };
   if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier && within(File)) {
-    if (File->ListIndex() >= 0) program_.frm_dummy->mnu_delete_Click();
+    if (File->ListIndex() >= 0) program_.frm_dummy()->mnu_delete_Click();
     return true;
   }
   if (!menuKey) return false;
-  FrmDummy* dummy = program_.frm_dummy;
+  FrmDummy* dummy = program_.frm_dummy();
   const auto at = [dummy](QWidget* control) {
     dummy->nextPopupAt = control->mapToGlobal(control->rect().center());
   };

@@ -15,9 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QListWidget>
 #include <QMenu>
-#include <QSignalBlocker>
 
 namespace {
 void reportNotSaved(Program& program, const QString& path, const QString& reason);
@@ -26,7 +24,7 @@ void reportNotSaved(Program& program, const QString& path, const QString& reason
 FrmDummy::FrmDummy(Program& program) : QWidget(nullptr), program_(program) {
   setWindowTitle(QStringLiteral("Dummy form"));
   // The dialogs belong to the main window, whose commands show them: they stay above it.
-  CMD = std::make_unique<CommonDialog>(*program_.seams.fileDialogs, program_.frm_main,
+  CMD = std::make_unique<CommonDialog>(*program_.seams.fileDialogs, program_.frm_main(),
                                        program_.seams.messageBoxes.get());
   bitmapSaver = std::make_unique<BitmapSaver>();
   connect(bitmapSaver.get(), &BitmapSaver::saved, this, &FrmDummy::bitmapSaveEnded);
@@ -87,7 +85,7 @@ void FrmDummy::retranslate() {
   QAction* items[] = {mnu_addflist, mnu_delete,  mnu_removelist, mnu_newlist,  mnu_openlist,
                       mnu_savelist, mnu_paste,   mnu_fullscr,    mnu_openwith, mnu_savebitmap,
                       mnu_return,   mnu_control, mnu_prev,       mnu_Next};
-  for (int i = 0; i < 14; ++i) items[i]->setText(program_.tables.MenuText[2 + i]);
+  for (int i = 0; i < 14; ++i) items[i]->setText(program_.tables().MenuText[2 + i]);
 }
 
 void FrmDummy::Form_Load() {}
@@ -101,9 +99,9 @@ QCursor FrmDummy::pictureCursor(bool moving) const {
 namespace {
 
 void reportNotSaved(Program& program, const QString& path, const QString& reason) {
-  const bool zh = program.use_chinese;
+  const bool zh = program.use_chinese();
   program.seams.messageBoxes->show(
-      program.frm_main, QMessageBox::Warning, program.tables.msg(TextTables::MsgWarning, zh),
+      program.frm_main(), QMessageBox::Warning, program.tables().msg(TextTables::MsgWarning, zh),
       TextTables::noticeText(TextTables::Notice::FileNotSaved, zh).arg(path, reason), QMessageBox::Ok,
       QMessageBox::Ok);
 }
@@ -112,7 +110,7 @@ void reportNotSaved(Program& program, const QString& path, const QString& reason
 
 QString FrmDummy::startFolder(const QString& lastUsed) const {
   if (!lastUsed.isEmpty() && filenames::isDir(lastUsed)) return lastUsed;
-  return program_.frm_main->File->Path();
+  return program_.frm_main()->File->Path();
 }
 
 namespace {
@@ -130,40 +128,40 @@ void FrmDummy::popUp(QMenu* menu) {
   nextPopupAt.reset();
 }
 
-void FrmDummy::mnu_addflist_Click() { program_.frm_main->AddFList(); }
-void FrmDummy::mnu_removelist_Click() { program_.frm_main->RemoveFList(); }
-void FrmDummy::mnu_paste_Click() { program_.frm_main->Paste(); }
-void FrmDummy::mnu_openwith_Click() { program_.frm_main->OpenWith(); }
-void FrmDummy::mnu_fullscr_Click() { program_.frm_full->show(); }
+void FrmDummy::mnu_addflist_Click() { program_.frm_main()->AddFList(); }
+void FrmDummy::mnu_removelist_Click() { program_.frm_main()->RemoveFList(); }
+void FrmDummy::mnu_paste_Click() { program_.frm_main()->Paste(); }
+void FrmDummy::mnu_openwith_Click() { program_.frm_main()->OpenWith(); }
+void FrmDummy::mnu_fullscr_Click() { program_.frm_full()->show(); }
 
 // The commands below carry their own logic and arrive with their features.
-void FrmDummy::mnu_return_Click() { program_.frm_full->leave(); }
+void FrmDummy::mnu_return_Click() { program_.frm_full()->leave(); }
 
 void FrmDummy::mnu_control_Click() {
   // The item is checkable: triggering it has already inverted the check mark that the popping handler set
   // from the panel's visibility.
-  program_.frm_full->setPanelVisible(mnu_control->isChecked());
+  program_.frm_full()->setPanelVisible(mnu_control->isChecked());
 }
 
 void FrmDummy::mnu_prev_Click() {
-  FileList* list = program_.frm_full->File;
+  FileList* list = program_.frm_full()->File;
   if (list->ListIndex() > 0) list->setListIndex(list->ListIndex() - 1);
 }
 
 void FrmDummy::mnu_Next_Click() {
-  FileList* list = program_.frm_full->File;
+  FileList* list = program_.frm_full()->File;
   if (list->ListIndex() < list->ListCount() - 1) list->setListIndex(list->ListIndex() + 1);
 }
 
 void FrmDummy::mnu_delete_Click() {
-  FrmMain& m = *program_.frm_main;
+  FrmMain& m = *program_.frm_main();
   if (m.File->ListIndex() < 0) return;
   const QString path = Program::withSeparator(m.File->Path()) + m.File->FileName();
-  const bool zh = program_.use_chinese;
-  const QString prompt = program_.tables.msg(TextTables::MsgDeleteFile, zh) + path +
-                         program_.tables.msg(TextTables::MsgQuestionMark, zh);
+  const bool zh = program_.use_chinese();
+  const QString prompt = program_.tables().msg(TextTables::MsgDeleteFile, zh) + path +
+                         program_.tables().msg(TextTables::MsgQuestionMark, zh);
   const auto reply = program_.seams.messageBoxes->show(
-      &m, QMessageBox::Warning, program_.tables.msg(TextTables::MsgWarning, zh), prompt,
+      &m, QMessageBox::Warning, program_.tables().msg(TextTables::MsgWarning, zh), prompt,
       QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
   if (reply != QMessageBox::Ok) return;
   // Into the desktop's trash where there is one, so that a wrong OK can be undone; else deleted for good.
@@ -171,8 +169,8 @@ void FrmDummy::mnu_delete_Click() {
   if (!filenames::moveToTrash(path) && !filenames::remove(path, &error)) {
     const QString text = TextTables::noticeText(TextTables::Notice::FileNotDeleted, zh).arg(path, error);
     program_.seams.messageBoxes->show(&m, QMessageBox::Critical,
-                                      program_.tables.msg(TextTables::MsgWarning, zh), text, QMessageBox::Ok,
-                                      QMessageBox::Ok);
+                                      program_.tables().msg(TextTables::MsgWarning, zh), text,
+                                      QMessageBox::Ok, QMessageBox::Ok);
   }
   // Whatever happened, the list shows what is on the disk now.
   m.File->refresh();
@@ -187,21 +185,21 @@ constexpr qint64 kAskAboveTimes = 64;
 
 // Replacing an existing file is asked first, in the program's words; No ends the command as a cancel does.
 void askBeforeReplacing(CommonDialog& cmd, const Program& program) {
-  cmd.overwriteTitle = program.tables.msg(TextTables::MsgWarning, program.use_chinese);
-  cmd.overwritePrompt = TextTables::noticeText(TextTables::Notice::ReplaceFile, program.use_chinese);
+  cmd.overwriteTitle = program.tables().msg(TextTables::MsgWarning, program.use_chinese());
+  cmd.overwritePrompt = TextTables::noticeText(TextTables::Notice::ReplaceFile, program.use_chinese());
 }
 
 // Whether a bitmap of `bytes` may be written for the picture of the shown file; asked when it is far larger.
 bool bitmapWanted(Program& program, const QString& path, qint64 bytes) {
-  const QString& source = program.frm_main->cur_file;
+  const QString& source = program.frm_main()->cur_file;
   const auto status = source.isEmpty() ? std::nullopt : filenames::stat(source);
   // A pasted picture has no file: its bitmap is about the pixels it already holds.
   if (!status || bytes < kAskAboveBytes || bytes / kAskAboveTimes < std::max<qint64>(status->size, 1))
     return true;
-  const bool zh = program.use_chinese;
+  const bool zh = program.use_chinese();
   const QString megabytes = QString::number((bytes + 500000) / 1000000);
   const auto reply = program.seams.messageBoxes->show(
-      program.frm_main, QMessageBox::Warning, program.tables.msg(TextTables::MsgWarning, zh),
+      program.frm_main(), QMessageBox::Warning, program.tables().msg(TextTables::MsgWarning, zh),
       TextTables::noticeText(TextTables::Notice::BitmapFarLarger, zh)
           .arg(path, megabytes, QString::number(status->size)),
       QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
@@ -211,15 +209,15 @@ bool bitmapWanted(Program& program, const QString& path, qint64 bytes) {
 }  // namespace
 
 void FrmDummy::mnu_savebitmap_Click() {
-  const bool zh = program_.use_chinese;
-  CMD->DialogTitle = program_.tables.msg(TextTables::MsgSaveBitmap, zh);
-  CMD->Filter = program_.tables.msg(TextTables::MsgBitmapFilter, zh);
+  const bool zh = program_.use_chinese();
+  CMD->DialogTitle = program_.tables().msg(TextTables::MsgSaveBitmap, zh);
+  CMD->Filter = program_.tables().msg(TextTables::MsgBitmapFilter, zh);
   CMD->DefaultExt = QStringLiteral(".bmp");
   CMD->FileName = startFolder(bitmapFolder_);
   askBeforeReplacing(*CMD, program_);
   if (!CMD->ShowSave()) return;
   bitmapFolder_ = folderOf(CMD->FileName);
-  const Picture picture = program_.frm_main->Img->picture();
+  const Picture picture = program_.frm_main()->Img->picture();
   if (picture.isNull()) return;
   if (!bitmapWanted(program_, CMD->FileName, bitmapfile::estimatedBytes(picture))) return;
   // Drawn and written on the saver's thread, whole or not at all: the window goes on answering, another
@@ -242,10 +240,10 @@ namespace {
 
 // Whether the list the user was asked about may now be replaced.
 bool askToSaveList(FrmDummy& dummy, Program& program) {
-  const bool zh = program.use_chinese;
+  const bool zh = program.use_chinese();
   const auto reply = program.seams.messageBoxes->show(
-      program.frm_main, QMessageBox::Warning, program.tables.msg(TextTables::MsgWarning, zh),
-      program.tables.msg(TextTables::MsgSaveListQuestion, zh),
+      program.frm_main(), QMessageBox::Warning, program.tables().msg(TextTables::MsgWarning, zh),
+      program.tables().msg(TextTables::MsgSaveListQuestion, zh),
       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
   if (reply == QMessageBox::Cancel) return false;
   // A cancelled save dialog lets the command go on; a save that failed stops it, so the list the user
@@ -256,9 +254,9 @@ bool askToSaveList(FrmDummy& dummy, Program& program) {
 
 void prepareListDialog(CommonDialog& cmd, const Program& program, TextTables::MsgRow title_row,
                        const QString& folder) {
-  cmd.DialogTitle = program.tables.msg(title_row, program.use_chinese);
+  cmd.DialogTitle = program.tables().msg(title_row, program.use_chinese());
   askBeforeReplacing(cmd, program);
-  cmd.Filter = program.tables.msg(TextTables::MsgListFilter, program.use_chinese);
+  cmd.Filter = program.tables().msg(TextTables::MsgListFilter, program.use_chinese());
   cmd.DefaultExt = QStringLiteral(".lst");
   cmd.FileName = folder;
 }
@@ -266,18 +264,13 @@ void prepareListDialog(CommonDialog& cmd, const Program& program, TextTables::Ms
 }  // namespace
 
 void FrmDummy::mnu_newlist_Click() {
-  QListWidget* list = program_.frm_main->List;
-  if (list->count() == 0) return;
+  if (program_.frm_main()->FavPath().isEmpty()) return;
   if (!askToSaveList(*this, program_)) return;
-  program_.FavPath.fill(QString());
-  // Emptying the list is no click on a favourite: nothing is opened.
-  const QSignalBlocker quiet(list);
-  list->clear();
+  program_.frm_main()->replaceFavourites({});
 }
 
 void FrmDummy::mnu_openlist_Click() {
-  QListWidget* list = program_.frm_main->List;
-  if (list->count() > 0 && !askToSaveList(*this, program_)) return;
+  if (!program_.frm_main()->FavPath().isEmpty() && !askToSaveList(*this, program_)) return;
   prepareListDialog(*CMD, program_, TextTables::MsgOpenList, startFolder(openListFolder_));
   if (!CMD->ShowOpen()) return;
   openListFolder_ = folderOf(CMD->FileName);
@@ -285,20 +278,19 @@ void FrmDummy::mnu_openlist_Click() {
   bool cut_short = false;
   const auto paths = listfile::read(CMD->FileName, &cut_short);
   if (!paths) return;
-  if (cut_short) program_.frm_main->reportListCutShort(CMD->FileName, paths->size());
+  if (cut_short) program_.frm_main()->reportListCutShort(CMD->FileName, paths->size());
   // Opening a list changes neither what is shown nor from_favourites: no favourite is clicked.
-  program_.frm_main->replaceFavourites(*paths);
+  program_.frm_main()->replaceFavourites(*paths);
 }
 
 void FrmDummy::mnu_savelist_Click() { saveList(); }
 
 FrmDummy::SaveResult FrmDummy::saveList() {
-  QListWidget* list = program_.frm_main->List;
-  if (list->count() == 0) return SaveResult::Nothing;
+  if (program_.frm_main()->FavPath().isEmpty()) return SaveResult::Nothing;
   prepareListDialog(*CMD, program_, TextTables::MsgSaveList, startFolder(saveListFolder_));
   if (!CMD->ShowSave()) return SaveResult::Cancelled;
   saveListFolder_ = folderOf(CMD->FileName);
-  const QStringList paths = program_.frm_main->favourites();
+  const QStringList paths = program_.frm_main()->FavPath();
   // Written whole or not at all; a failure is told, never passed over as if saved.
   QString error;
   if (!listfile::write(CMD->FileName, paths, &error)) {

@@ -193,8 +193,8 @@ void FrmOption::connectHandlers() {
 }
 
 void FrmOption::retranslate() {
-  const TextTables& tables = program_.tables;
-  const bool zh = program_.use_chinese;
+  const TextTables& tables = program_.tables();
+  const bool zh = program_.use_chinese();
   setWindowTitle(tables.PrefText[1]);
   title->setText(tables.PrefText[1]);
   for (int tab = 0; tab < 4; ++tab) Tabs->setTabText(tab, tables.PrefText[2 + tab]);
@@ -237,7 +237,7 @@ void FrmOption::Form_Activate() {
   // While the dialog is the active window the main window takes no input; Cancel and OK give it back. The
   // window system may deliver the activation late, after a quick Cancel has hidden the dialog again: a
   // hidden dialog then holds nothing back.
-  if (isVisible()) program_.frm_main->setEnabled(false);
+  if (isVisible()) program_.frm_main()->setEnabled(false);
   showLanguagePicture();
 }
 
@@ -246,7 +246,7 @@ void FrmOption::showEvent(QShowEvent* event) {
   // The dialog holds the main window back, so it belongs to it for the window system, which then keeps it
   // above that window: a click on the greyed main window would otherwise raise it over the dialog, and the
   // user would face a locked program. Told before the window is mapped, where window managers read it.
-  QWidget* main = program_.frm_main;
+  QWidget* main = program_.frm_main();
   if (QWindow* handle = windowHandle())
     handle->setTransientParent(main && main->isVisible() ? main->windowHandle() : nullptr);
 }
@@ -260,8 +260,9 @@ void FrmOption::hideEvent(QHideEvent* event) {
 void FrmOption::showLanguagePicture() {
   // Each picture is drawn when first shown: the Chinese one loads a CJK font, which an English start-up
   // need not wait for.
-  QPixmap& picture = program_.use_chinese ? img_chinese : img_english;
-  if (picture.isNull()) picture = artwork::languagePicture(program_.use_chinese, CMD_ToggleLang->iconSize());
+  QPixmap& picture = program_.use_chinese() ? img_chinese : img_english;
+  if (picture.isNull())
+    picture = artwork::languagePicture(program_.use_chinese(), CMD_ToggleLang->iconSize());
   CMD_ToggleLang->setIcon(QIcon(picture));
 }
 
@@ -337,13 +338,15 @@ void FrmOption::setOption1Value(bool enabled) {
   Option2->setChecked(!enabled);
 }
 
+void FrmOption::markApplied() { CMD_Apply->setEnabled(false); }
+
 void FrmOption::Check_Click(int) { CMD_Apply->setEnabled(true); }
 void FrmOption::Option1_Click() { CMD_Apply->setEnabled(true); }
 void FrmOption::Option2_Click() { CMD_Apply->setEnabled(true); }
 
 void FrmOption::CMD_ToggleLang_Click() {
   // The captions keep their language until Apply; only the button shows the choice at once.
-  program_.use_chinese = !program_.use_chinese;
+  program_.setUseChinese(!program_.use_chinese());
   CMD_Apply->setEnabled(true);
   showLanguagePicture();
 }
@@ -354,9 +357,9 @@ bool FrmOption::apply() {
   QString error;
   if (!program_.SaveSettings(&error)) {
     // Nothing was saved: the choices stay on screen and Apply stays available for another try.
-    const bool zh = program_.use_chinese;
+    const bool zh = program_.use_chinese();
     program_.seams.messageBoxes->show(
-        this, QMessageBox::Warning, program_.tables.msg(TextTables::MsgWarning, zh),
+        this, QMessageBox::Warning, program_.tables().msg(TextTables::MsgWarning, zh),
         TextTables::noticeText(TextTables::Notice::SettingsNotSaved, zh).arg(program_.settingsPath(), error),
         QMessageBox::Ok, QMessageBox::Ok);
     CMD_Apply->setEnabled(true);
@@ -370,8 +373,8 @@ bool FrmOption::apply() {
 void FrmOption::CMD_Cancel_Click() {
   program_.LoadSettings(1);
   hide();
-  program_.frm_main->setEnabled(true);
-  program_.frm_main->show();
+  program_.frm_main()->setEnabled(true);
+  program_.frm_main()->show();
 }
 
 void FrmOption::CMD_OK_Click() {

@@ -43,6 +43,8 @@ class FrmOption : public QWidget, public Options {
   bool setCheckValue(int index, int value);
   bool Option1Value() const override;
   void setOption1Value(bool enabled);  // Option2 always becomes the opposite
+  // The controls hold what the settings file says: Apply is greyed until the user changes one.
+  void markApplied();
 
   // Frame (frm_option.cpp). Mouse handlers take the button code (1 left, 2 right, 4 middle) and the
   // position in pixels relative to the control.

@@ -67,11 +67,11 @@ void FrmOption::lst_help_Click() {
   // The language is the one of this moment, which may already differ from the titles' until Apply.
   const int k = lst_help->currentRow() + 1;
   if (k < 1 || k > 10) return;  // emptied: nothing is selected
-  const TextTables& tables = program_.tables;
+  const TextTables& tables = program_.tables();
   // A line's width: inside the frame, the scroll bar that is always on and the document's margins, less the
   // cursor's pixel. Known from the geometry before the box is first shown.
   const int room = txt_help->contentsRect().width() - txt_help->verticalScrollBar()->sizeHint().width() -
                    2 * int(txt_help->document()->documentMargin()) - 1;
-  txt_help->setPlainText(fitRules(program_.use_chinese ? tables.HelpBody_zh[k] : tables.HelpBody_en[k],
+  txt_help->setPlainText(fitRules(program_.use_chinese() ? tables.HelpBody_zh[k] : tables.HelpBody_en[k],
                                   txt_help->fontMetrics(), room));
 }

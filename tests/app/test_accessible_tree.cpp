@@ -88,12 +88,12 @@ class TestAccessibleTree : public QObject {
   void everyControlNamedInTheLanguage() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmMain& m = *p.frm_main;
-    FrmOption& o = *p.frm_option;
+    FrmMain& m = *p.frm_main();
+    FrmOption& o = *p.frm_option();
     m.show();
     QMap<bool, Controls> seen;
     for (const bool chinese : {false, true}) {
-      p.use_chinese = chinese;
+      p.setUseChinese(chinese);
       p.ApplyInterface();
       Controls& found = seen[chinese];
       walkWindow(&m, QStringLiteral("main"), found);
@@ -103,7 +103,7 @@ class TestAccessibleTree : public QObject {
         walkWindow(&o, QStringLiteral("preferences page %1").arg(page + 1), found);
       }
       o.CMD_Cancel_Click();
-      FrmFull& f = *p.frm_full;
+      FrmFull& f = *p.frm_full();
       m.Img_DblClick();
       f.setPanelVisible(true);
       walkWindow(&f, QStringLiteral("full screen"), found);

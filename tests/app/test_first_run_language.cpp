@@ -78,11 +78,11 @@ class TestFirstRunLanguage : public QObject {
     qputenv("LANG", "zh_TW.UTF-8");
     ProgramFixture fixture;
     Program& p = fixture.start();
-    QVERIFY(p.use_chinese);
-    QCOMPARE(p.frm_splash->Label2->text(), p.tables.SplashText_zh[1]);
-    QCOMPARE(p.frm_main->title->text(), p.tables.MainText_zh[2]);
-    QCOMPARE(p.frm_main->cmb_filter->itemText(2), p.tables.FilterText_zh[3]);
-    QCOMPARE(p.frm_option->CMD_Apply->text(), p.tables.PrefText_zh[28]);
+    QVERIFY(p.use_chinese());
+    QCOMPARE(p.frm_splash()->Label2->text(), p.tables().SplashText_zh[1]);
+    QCOMPARE(p.frm_main()->title->text(), p.tables().MainText_zh[2]);
+    QCOMPARE(p.frm_main()->cmb_filter->itemText(2), p.tables().FilterText_zh[3]);
+    QCOMPARE(p.frm_option()->CMD_Apply->text(), p.tables().PrefText_zh[28]);
     // Qt's own buttons as well.
     QVERIFY(p.qtTranslation.installed());
     QCOMPARE(yesButtonText(), QCoreApplication::translate("QPlatformTheme", "&Yes"));
@@ -105,9 +105,9 @@ class TestFirstRunLanguage : public QObject {
     ProgramFixture fixture;
     fixture.writeFile("glview3.ini", settings(fixture.appDir(), languageLine.constData()));
     Program& p = fixture.start();
-    QVERIFY(!p.use_chinese);
-    QCOMPARE(p.frm_splash->Label2->text(), p.tables.SplashText_en[1]);
-    QCOMPARE(p.frm_main->title->text(), p.tables.MainText_en[2]);
+    QVERIFY(!p.use_chinese());
+    QCOMPARE(p.frm_splash()->Label2->text(), p.tables().SplashText_en[1]);
+    QCOMPARE(p.frm_main()->title->text(), p.tables().MainText_en[2]);
     QVERIFY(!p.qtTranslation.installed());
     QCOMPARE(yesButtonText(), QStringLiteral("&Yes"));
   }
@@ -115,8 +115,8 @@ class TestFirstRunLanguage : public QObject {
   void qtTextsFollowTheAppliedLanguage() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
-    QVERIFY(!p.use_chinese);
+    FrmOption& o = *p.frm_option();
+    QVERIFY(!p.use_chinese());
     QCOMPARE(yesButtonText(), QStringLiteral("&Yes"));
 
     // Chosen in the preferences: Qt's texts change with the captions, on Apply and not before.

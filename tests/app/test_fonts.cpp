@@ -59,7 +59,7 @@ class TestFonts : public QObject {
 
     ProgramFixture fixture;
     fixture.writeFile(QStringLiteral("default.lst"), "/music/aaa_del2.bmp\r\n/music/b_c.bmp\r\n");
-    QListWidget& list = *fixture.start().frm_main->List;
+    QListWidget& list = *fixture.start().frm_main()->List;
     list.window()->show();
     QVERIFY(QTest::qWaitForWindowExposed(list.window()));
     auto* rows = dynamic_cast<InkRowDelegate*>(list.itemDelegate());

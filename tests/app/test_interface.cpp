@@ -41,9 +41,9 @@ using Captions = QList<std::pair<QString, QString>>;  // control name, caption
 // Every caption the interface sets, in the order it sets them, with the current table entry it takes.
 Captions captions(const Program& p) {
   Captions c;
-  c << std::pair{QStringLiteral("splash Label2"), p.frm_splash->Label2->text()}
-    << std::pair{QStringLiteral("splash Label1"), p.frm_splash->Label1->text()};
-  const FrmMain& m = *p.frm_main;
+  c << std::pair{QStringLiteral("splash Label2"), p.frm_splash()->Label2->text()}
+    << std::pair{QStringLiteral("splash Label1"), p.frm_splash()->Label1->text()};
+  const FrmMain& m = *p.frm_main();
   c << std::pair{QStringLiteral("main caption"), m.windowTitle()}
     << std::pair{QStringLiteral("main title"), m.title->text()}
     << std::pair{QStringLiteral("fr_file"), m.fr_file->title()}
@@ -53,7 +53,7 @@ Captions captions(const Program& p) {
     << std::pair{QStringLiteral("state"), m.state->text()}
     << std::pair{QStringLiteral("fr_favor"), m.fr_favor->title()}
     << std::pair{QStringLiteral("lb_sz"), m.lb_sz->text()};
-  const FrmOption& o = *p.frm_option;
+  const FrmOption& o = *p.frm_option();
   c << std::pair{QStringLiteral("option title"), o.title->text()};
   for (int tab = 0; tab < 4; ++tab)
     c << std::pair{QStringLiteral("tab %1").arg(tab + 1), o.Tabs->tabText(tab)};
@@ -73,8 +73,8 @@ Captions captions(const Program& p) {
     << std::pair{QStringLiteral("CMD_Cancel"), o.CMD_Cancel->text()}
     << std::pair{QStringLiteral("CMD_Apply"), o.CMD_Apply->text()}
     << std::pair{QStringLiteral("fr_interface"), o.fr_interface->title()};
-  c << std::pair{QStringLiteral("full fr_control"), p.frm_full->fr_control->title()};
-  const FrmDummy& d = *p.frm_dummy;
+  c << std::pair{QStringLiteral("full fr_control"), p.frm_full()->fr_control->title()};
+  const FrmDummy& d = *p.frm_dummy();
   const QAction* items[] = {d.mnu_addflist, d.mnu_delete,  d.mnu_removelist, d.mnu_newlist,  d.mnu_openlist,
                             d.mnu_savelist, d.mnu_paste,   d.mnu_fullscr,    d.mnu_openwith, d.mnu_savebitmap,
                             d.mnu_return,   d.mnu_control, d.mnu_prev,       d.mnu_Next};
@@ -119,10 +119,10 @@ QStringList items(const QListWidget* list) {
 // Everything ApplyInterface decides, in one comparable value.
 QStringList state(const Program& p) {
   QStringList s = texts(captions(p));
-  s << items(p.frm_main->cmb_filter) << QString::number(p.frm_main->cmb_filter->currentIndex())
-    << p.frm_main->File->Pattern() << items(p.frm_option->lst_help)
-    << QString::number(p.frm_option->lst_help->currentRow()) << p.frm_option->txt_help->toPlainText()
-    << p.frm_option->txt_about->text();
+  s << items(p.frm_main()->cmb_filter) << QString::number(p.frm_main()->cmb_filter->currentIndex())
+    << p.frm_main()->File->Pattern() << items(p.frm_option()->lst_help)
+    << QString::number(p.frm_option()->lst_help->currentRow()) << p.frm_option()->txt_help->toPlainText()
+    << p.frm_option()->txt_about->text();
   return s;
 }
 
@@ -130,8 +130,8 @@ QStringList state(const Program& p) {
 QString shown(QString body) { return body.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
 QPushButton* toggleButton(Program& p) {
-  if (!p.frm_full->CMD_Toggle) p.frm_full->CMD_Toggle = new QPushButton(p.frm_full);
-  return p.frm_full->CMD_Toggle;
+  if (!p.frm_full()->CMD_Toggle) p.frm_full()->CMD_Toggle = new QPushButton(p.frm_full());
+  return p.frm_full()->CMD_Toggle;
 }
 
 }  // namespace
@@ -150,40 +150,40 @@ class TestInterface : public QObject {
     QFETCH(bool, chinese);
     ProgramFixture fixture;
     Program& p = fixture.start();
-    const QString all_known = p.frm_main->File->Pattern();
+    const QString all_known = p.frm_main()->File->Pattern();
     // What the user may have changed since: another file type and another help topic.
-    p.frm_main->selectFilter(5);
-    QVERIFY(p.frm_main->File->Pattern() != all_known);
-    p.frm_option->lst_help->setCurrentRow(3);
-    p.use_chinese = chinese;
+    p.frm_main()->selectFilter(5);
+    QVERIFY(p.frm_main()->File->Pattern() != all_known);
+    p.frm_option()->lst_help->setCurrentRow(3);
+    p.setUseChinese(chinese);
 
     p.ApplyInterface();
     const QStringList once = state(p);
     p.ApplyInterface();
     QCOMPARE(state(p), once);
 
-    const TextTables& t = p.tables;
+    const TextTables& t = p.tables();
     QCOMPARE(texts(captions(p)), expectedCaptions(t, chinese));
-    QCOMPARE(p.frm_main->cmb_filter->count(), 17);
-    QCOMPARE(p.frm_main->cmb_filter->currentIndex(), 2);
-    QCOMPARE(p.frm_main->cmb_filter->currentText(), (chinese ? t.FilterText_zh : t.FilterText_en)[3]);
-    QCOMPARE(p.frm_main->File->Pattern(), all_known);
-    const QListWidget* help = p.frm_option->lst_help;
+    QCOMPARE(p.frm_main()->cmb_filter->count(), 17);
+    QCOMPARE(p.frm_main()->cmb_filter->currentIndex(), 2);
+    QCOMPARE(p.frm_main()->cmb_filter->currentText(), (chinese ? t.FilterText_zh : t.FilterText_en)[3]);
+    QCOMPARE(p.frm_main()->File->Pattern(), all_known);
+    const QListWidget* help = p.frm_option()->lst_help;
     QCOMPARE(help->count(), 6);
     QCOMPARE(help->currentRow(), 0);
     QCOMPARE(help->item(5)->text(), (chinese ? t.HelpTitle_zh : t.HelpTitle_en)[6]);
-    QCOMPARE(p.frm_option->txt_help->toPlainText(), shown((chinese ? t.HelpBody_zh : t.HelpBody_en)[1]));
-    QCOMPARE(p.frm_option->txt_about->text(), aboutText(chinese, p.crlf));
+    QCOMPARE(p.frm_option()->txt_help->toPlainText(), shown((chinese ? t.HelpBody_zh : t.HelpBody_en)[1]));
+    QCOMPARE(p.frm_option()->txt_about->text(), aboutText(chinese, p.crlf));
   }
 
   void chineseChangesEveryCaptionButTheLink() {
     ProgramFixture fixture;
     Program& p = fixture.start();
     const Captions english = captions(p);
-    const QString link = p.frm_option->lb_homepage->text();
-    QCOMPARE(texts(english), expectedCaptions(p.tables, false));
+    const QString link = p.frm_option()->lb_homepage->text();
+    QCOMPARE(texts(english), expectedCaptions(p.tables(), false));
 
-    p.use_chinese = true;
+    p.setUseChinese(true);
     p.ApplyInterface();
     const Captions chinese = captions(p);
     QCOMPARE(chinese.size(), english.size());
@@ -191,11 +191,11 @@ class TestInterface : public QObject {
       // Entries that are the same in both languages would hide a caption the interface forgot.
       QVERIFY2(chinese[i].second != english[i].second, qPrintable(chinese[i].first));
     }
-    QCOMPARE(p.frm_option->lb_homepage->text(), link);
-    QCOMPARE(items(p.frm_main->cmb_filter).mid(1, 16),
-             QStringList(p.tables.FilterText_zh.begin() + 2, p.tables.FilterText_zh.end()));
+    QCOMPARE(p.frm_option()->lb_homepage->text(), link);
+    QCOMPARE(items(p.frm_main()->cmb_filter).mid(1, 16),
+             QStringList(p.tables().FilterText_zh.begin() + 2, p.tables().FilterText_zh.end()));
 
-    p.use_chinese = false;
+    p.setUseChinese(false);
     p.ApplyInterface();
     QCOMPARE(captions(p), english);
   }
@@ -227,7 +227,7 @@ class TestInterface : public QObject {
     Program& p = fixture.start();
     QPushButton* button = toggleButton(p);
     button->setText(caption);
-    p.use_chinese = chinese;
+    p.setUseChinese(chinese);
     p.ApplyInterface();
     QCOMPARE(button->text(), expected);
   }
@@ -244,48 +244,48 @@ class TestInterface : public QObject {
     QFETCH(bool, onTop);
     ProgramFixture fixture;
     Program& p = fixture.start();
-    p.frm_main->move(40, 30);
-    p.frm_main->show();
-    p.frm_option->show();
-    p.frm_option->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(p.frm_option));
+    p.frm_main()->move(40, 30);
+    p.frm_main()->show();
+    p.frm_option()->show();
+    p.frm_option()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(p.frm_option()));
     // Start from the other layer so that the change really happens.
-    p.frm_option->setCheckValue(6, 1 - value);
+    p.frm_option()->setCheckValue(6, 1 - value);
     p.ApplyInterface();
-    const QRect main_place = p.frm_main->geometry();
-    const QRect option_place = p.frm_option->geometry();
+    const QRect main_place = p.frm_main()->geometry();
+    const QRect option_place = p.frm_option()->geometry();
     // The native windows stay the same ones: none is destroyed and made again.
-    const QWindow* main_handle = p.frm_main->windowHandle();
-    const WId main_id = p.frm_main->winId();
-    const WId option_id = p.frm_option->winId();
-    QSignalSpy main_active(p.frm_main->windowHandle(), &QWindow::activeChanged);
+    const QWindow* main_handle = p.frm_main()->windowHandle();
+    const WId main_id = p.frm_main()->winId();
+    const WId option_id = p.frm_option()->winId();
+    QSignalSpy main_active(p.frm_main()->windowHandle(), &QWindow::activeChanged);
 
-    p.frm_option->setCheckValue(6, value);
+    p.frm_option()->setCheckValue(6, value);
     p.ApplyInterface();
-    QCOMPARE(p.frm_main->windowHandle(), main_handle);
-    QCOMPARE(p.frm_main->winId(), main_id);
-    QCOMPARE(p.frm_option->winId(), option_id);
-    QCOMPARE(p.frm_main->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
-    QCOMPARE(p.frm_option->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
-    for (QWidget* window : {static_cast<QWidget*>(p.frm_main), static_cast<QWidget*>(p.frm_option),
-                            static_cast<QWidget*>(p.frm_full)})
+    QCOMPARE(p.frm_main()->windowHandle(), main_handle);
+    QCOMPARE(p.frm_main()->winId(), main_id);
+    QCOMPARE(p.frm_option()->winId(), option_id);
+    QCOMPARE(p.frm_main()->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+    QCOMPARE(p.frm_option()->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+    for (QWidget* window : {static_cast<QWidget*>(p.frm_main()), static_cast<QWidget*>(p.frm_option()),
+                            static_cast<QWidget*>(p.frm_full())})
       QCOMPARE(window->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
-    QVERIFY(p.frm_main->isVisible());
-    QVERIFY(p.frm_option->isVisible());
-    QVERIFY(!p.frm_full->isVisible());  // never shows a window that was hidden
-    QCOMPARE(p.frm_main->geometry(), main_place);
-    QCOMPARE(p.frm_option->geometry(), option_place);
-    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget*>(p.frm_option), 2000);
+    QVERIFY(p.frm_main()->isVisible());
+    QVERIFY(p.frm_option()->isVisible());
+    QVERIFY(!p.frm_full()->isVisible());  // never shows a window that was hidden
+    QCOMPARE(p.frm_main()->geometry(), main_place);
+    QCOMPARE(p.frm_option()->geometry(), option_place);
+    QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget*>(p.frm_option()), 2000);
     QVERIFY(main_active.isEmpty());
     // A hidden window changed now keeps the layer when it shows.
-    p.frm_full->show();
-    QCOMPARE(p.frm_full->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
-    p.frm_full->hide();
+    p.frm_full()->show();
+    QCOMPARE(p.frm_full()->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+    p.frm_full()->hide();
 
     // A greyed box leaves the layer alone.
-    p.frm_option->setCheckValue(6, 2);
+    p.frm_option()->setCheckValue(6, 2);
     p.ApplyInterface();
-    QCOMPARE(p.frm_main->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
+    QCOMPARE(p.frm_main()->windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
   }
 
   void pointers_data() {
@@ -300,11 +300,11 @@ class TestInterface : public QObject {
     QFETCH(Qt::CursorShape, shape);
     ProgramFixture fixture;
     Program& p = fixture.start();
-    p.frm_option->setCheckValue(4, value);
+    p.frm_option()->setCheckValue(4, value);
     p.ApplyInterface();
-    QCOMPARE(p.frm_main->cursor().shape(), shape);
-    QCOMPARE(p.frm_option->cursor().shape(), shape);
-    QCOMPARE(p.frm_full->cursor().shape(), shape);
+    QCOMPARE(p.frm_main()->cursor().shape(), shape);
+    QCOMPARE(p.frm_option()->cursor().shape(), shape);
+    QCOMPARE(p.frm_full()->cursor().shape(), shape);
   }
 
   // In both languages every caption the small controls carry is whole: "All known formats" beside the
@@ -320,11 +320,11 @@ class TestInterface : public QObject {
     QFETCH(bool, chinese);
     ProgramFixture fixture;
     Program& p = fixture.start();
-    p.use_chinese = chinese;
+    p.setUseChinese(chinese);
     p.ApplyInterface();
-    FrmMain& m = *p.frm_main;
+    FrmMain& m = *p.frm_main();
     m.show();
-    p.frm_option->show();
+    p.frm_option()->show();
     QVERIFY(QTest::qWaitForWindowExposed(&m));
 
     QComboBox* box = m.cmb_filter;
@@ -346,7 +346,8 @@ class TestInterface : public QObject {
                qPrintable(text));
     }
 
-    for (int i = 0; i < 3; ++i) m.List->addItem(QStringLiteral("favourite_%1.bmp").arg(i));
+    m.replaceFavourites({QStringLiteral("/p/favourite_0.bmp"), QStringLiteral("/p/favourite_1.bmp"),
+                         QStringLiteral("/p/favourite_2.bmp")});
     QVERIFY(m.List->visualItemRect(m.List->item(2)).bottom() < m.List->viewport()->height());
   }
 
@@ -355,14 +356,14 @@ class TestInterface : public QObject {
   void controlsHaveAccessibleNamesInTheLanguage() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmMain& m = *p.frm_main;
+    FrmMain& m = *p.frm_main();
     const QList<QWidget*> controls{m.cmd_prev, m.cmd_next,  m.cmd_back, m.cmd_ff, m.cmd_play,   m.cmd_pause,
                                    m.cmd_stop, m.cmd_eject, m.cmd_spk,  m.Slider, m.cmd_up,     m.cmd_down,
                                    m.List,     m.File,      m.Dir,      m.Drive,  m.cmb_filter, m.Img,
                                    m.Logo,     m.cmd_min,   m.cmd_close};
     QStringList english;
     for (const bool chinese : {false, true}) {
-      p.use_chinese = chinese;
+      p.setUseChinese(chinese);
       p.ApplyInterface();
       QSet<QString> names;
       for (QWidget* control : controls) {

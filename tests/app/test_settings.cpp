@@ -32,7 +32,7 @@ const Checks kFullChecks{0, 0, 1, 0, 0, 0, 0};
 
 Checks checks(const Program& program) {
   Checks values;
-  for (int i = 0; i < 7; ++i) values << program.frm_option->CheckValue(i);
+  for (int i = 0; i < 7; ++i) values << program.frm_option()->CheckValue(i);
   return values;
 }
 
@@ -47,7 +47,7 @@ class TestSettings : public QObject {
     Program& program = fixture.start();
     const QString folder = tableFolder(fixture);
     QVERIFY(QDir().mkpath(folder));
-    QVERIFY(program.frm_main->Dir->setPath(folder));
+    QVERIFY(program.frm_main()->Dir->setPath(folder));
     program.SaveSettings();
     QCOMPARE(
         fixture.readFile(QStringLiteral("glview3.ini")),
@@ -59,11 +59,11 @@ class TestSettings : public QObject {
     Program& saver = first.start();
     const QString folder = tableFolder(first);
     QVERIFY(QDir().mkpath(folder));
-    QVERIFY(saver.frm_main->Dir->setPath(folder));
+    QVERIFY(saver.frm_main()->Dir->setPath(folder));
     const Checks values{0, 1, 1, 0, 2, 0, 1};
-    for (int i = 0; i < 7; ++i) QVERIFY(saver.frm_option->setCheckValue(i, values[i]));
-    saver.frm_option->setOption1Value(false);
-    saver.use_chinese = true;
+    for (int i = 0; i < 7; ++i) QVERIFY(saver.frm_option()->setCheckValue(i, values[i]));
+    saver.frm_option()->setOption1Value(false);
+    saver.setUseChinese(true);
     saver.SaveSettings();
     const QByteArray bytes = first.readFile(QStringLiteral("glview3.ini"));
     QVERIFY(bytes.contains("\r\n 2 \r\n"));
@@ -72,12 +72,12 @@ class TestSettings : public QObject {
     second.writeFile(QStringLiteral("glview3.ini"), bytes);
     Program& loader = second.start();
     QCOMPARE(checks(loader), values);
-    QVERIFY(!loader.frm_option->Option1Value());
-    QVERIFY(loader.frm_option->Option2->isChecked());
-    QVERIFY(loader.use_chinese);
-    QCOMPARE(loader.frm_main->Dir->Path(), folder);
-    QVERIFY(folder.startsWith(loader.frm_main->Drive->Drive()));
-    QVERIFY(!loader.frm_option->CMD_Apply->isEnabled());
+    QVERIFY(!loader.frm_option()->Option1Value());
+    QVERIFY(loader.frm_option()->Option2->isChecked());
+    QVERIFY(loader.use_chinese());
+    QCOMPARE(loader.frm_main()->Dir->Path(), folder);
+    QVERIFY(folder.startsWith(loader.frm_main()->Drive->Drive()));
+    QVERIFY(!loader.frm_option()->CMD_Apply->isEnabled());
     loader.SaveSettings();
     QCOMPARE(second.readFile(QStringLiteral("glview3.ini")), bytes);
   }
@@ -143,12 +143,12 @@ class TestSettings : public QObject {
     content.replace("%F", QFile::encodeName(path));
     if (present) fixture.writeFile(QStringLiteral("glview3.ini"), content);
     Program& program = fixture.start();
-    QCOMPARE(program.frm_main->Dir->Path() == path, folder);
+    QCOMPARE(program.frm_main()->Dir->Path() == path, folder);
     QCOMPARE(checks(program), expectedChecks);
-    QCOMPARE(program.frm_option->Option1Value(), shortcuts);
-    QCOMPARE(program.frm_option->Option2->isChecked(), !shortcuts);
-    QCOMPARE(program.use_chinese, chinese);
-    QVERIFY(!program.frm_option->CMD_Apply->isEnabled());
+    QCOMPARE(program.frm_option()->Option1Value(), shortcuts);
+    QCOMPARE(program.frm_option()->Option2->isChecked(), !shortcuts);
+    QCOMPARE(program.use_chinese(), chinese);
+    QVERIFY(!program.frm_option()->CMD_Apply->isEnabled());
   }
 
   void foldersNotOnThisMachine_data() {
@@ -168,17 +168,17 @@ class TestSettings : public QObject {
     ProgramFixture fixture;
     fixture.writeFile(QStringLiteral("glview3.ini"), content);
     Program& program = fixture.start();
-    const QString shown = program.frm_main->Dir->Path();
-    const QString drive = program.frm_main->Drive->Drive();
+    const QString shown = program.frm_main()->Dir->Path();
+    const QString drive = program.frm_main()->Drive->Drive();
     // At start (keep_folder 0) nothing after the folder line loads.
     QCOMPARE(checks(program), kDesignChecks);
-    QVERIFY(program.frm_option->Option1Value());
+    QVERIFY(program.frm_option()->Option1Value());
     // Cancel in the preferences (keep_folder 1) skips the folder line and loads the rest.
     program.LoadSettings(1);
     QCOMPARE(checks(program), loaded);
-    QCOMPARE(program.frm_main->Dir->Path(), shown);
-    QCOMPARE(program.frm_main->Drive->Drive(), drive);
-    QVERIFY(!program.frm_option->CMD_Apply->isEnabled());
+    QCOMPARE(program.frm_main()->Dir->Path(), shown);
+    QCOMPARE(program.frm_main()->Drive->Drive(), drive);
+    QVERIFY(!program.frm_option()->CMD_Apply->isEnabled());
   }
 
   void keepFolderLeavesTheFolderAlone() {
@@ -188,22 +188,22 @@ class TestSettings : public QObject {
     QByteArray content = file(kFull);
     content.replace("%F", QFile::encodeName(path));
     Program& program = fixture.start();
-    const QString shown = program.frm_main->Dir->Path();
+    const QString shown = program.frm_main()->Dir->Path();
     QVERIFY(shown != path);
     fixture.writeFile(QStringLiteral("glview3.ini"), content);
     program.LoadSettings(1);
-    QCOMPARE(program.frm_main->Dir->Path(), shown);
+    QCOMPARE(program.frm_main()->Dir->Path(), shown);
     QCOMPARE(checks(program), kFullChecks);
     program.LoadSettings(0);
-    QCOMPARE(program.frm_main->Dir->Path(), path);
+    QCOMPARE(program.frm_main()->Dir->Path(), path);
   }
 
   void loadingAlwaysDisablesApply() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    program.frm_option->CMD_Apply->setEnabled(true);
+    program.frm_option()->CMD_Apply->setEnabled(true);
     program.LoadSettings(1);  // no file
-    QVERIFY(!program.frm_option->CMD_Apply->isEnabled());
+    QVERIFY(!program.frm_option()->CMD_Apply->isEnabled());
   }
 
   void saveThatCannotWriteReturns() {

@@ -49,8 +49,8 @@ class TestStartup : public QObject {
     splash.Form_Load();
     QCOMPARE(splash.mousePointer, pointer);
     QCOMPARE(splash.shouldShow(), visible);
-    QCOMPARE(program.use_chinese, chinese);
-    const auto& table = chinese ? program.tables.SplashText_zh : program.tables.SplashText_en;
+    QCOMPARE(program.use_chinese(), chinese);
+    const auto& table = chinese ? program.tables().SplashText_zh : program.tables().SplashText_en;
     QCOMPARE(splash.Label2->text(), table[1]);
     QCOMPARE(splash.Label1->text(), table[2]);
   }
@@ -58,31 +58,31 @@ class TestStartup : public QObject {
   void tickLoadsEveryWindowAndShowsTheMainWindow() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    QVERIFY(program.frm_main && program.frm_option && program.frm_full && program.frm_dummy);
-    QVERIFY(program.frm_main->isVisible());
-    QVERIFY(!program.frm_splash->isVisible());
-    QVERIFY(program.frm_main->windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(program.frm_main->size(), QSize(620, 357));
+    QVERIFY(program.frm_main() && program.frm_option() && program.frm_full() && program.frm_dummy());
+    QVERIFY(program.frm_main()->isVisible());
+    QVERIFY(!program.frm_splash()->isVisible());
+    QVERIFY(program.frm_main()->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(program.frm_main()->size(), QSize(620, 357));
     // The file-type box holds its 17 entries with "All known formats" chosen, and the list filters by it.
-    QCOMPARE(program.frm_main->cmb_filter->count(), 17);
-    QCOMPARE(program.frm_main->cmb_filter->currentIndex(), 2);
-    QCOMPARE(program.frm_main->cmb_filter->currentText(), QStringLiteral("All known formats"));
-    QCOMPARE(program.frm_main->File->Pattern(),
+    QCOMPARE(program.frm_main()->cmb_filter->count(), 17);
+    QCOMPARE(program.frm_main()->cmb_filter->currentIndex(), 2);
+    QCOMPARE(program.frm_main()->cmb_filter->currentText(), QStringLiteral("All known formats"));
+    QCOMPARE(program.frm_main()->File->Pattern(),
              QStringLiteral("*.bmp;*.dib;*.ico;*.cur;*.wmf;*.jpg;*.gif;*.wav;*.mid;*.avi;*.mov;*.mpg"));
-    QCOMPARE(program.frm_main->cmd_min->text(), QStringLiteral("_"));
-    QCOMPARE(program.frm_main->cmd_close->text(), QStringLiteral("X"));
+    QCOMPARE(program.frm_main()->cmd_min->text(), QStringLiteral("_"));
+    QCOMPARE(program.frm_main()->cmd_close->text(), QStringLiteral("X"));
     // Options keep their design values without a settings file; nothing to apply yet.
     const int design[] = {1, 1, 0, 1, 1, 1, 1};
-    for (int i = 0; i < 7; ++i) QCOMPARE(program.frm_option->CheckValue(i), design[i]);
-    QVERIFY(program.frm_option->Option1Value());
-    QVERIFY(!program.frm_option->CMD_Apply->isEnabled());
+    for (int i = 0; i < 7; ++i) QCOMPARE(program.frm_option()->CheckValue(i), design[i]);
+    QVERIFY(program.frm_option()->Option1Value());
+    QVERIFY(!program.frm_option()->CMD_Apply->isEnabled());
   }
 
   void mainWindowIsCentred() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    const QRect screen = program.frm_main->screen()->geometry();
-    const QRect window = program.frm_main->frameGeometry();
+    const QRect screen = program.frm_main()->screen()->geometry();
+    const QRect window = program.frm_main()->frameGeometry();
     QVERIFY(qAbs(window.center().x() - screen.center().x()) <= 1);
     QVERIFY(qAbs(window.center().y() - screen.center().y()) <= 1);
   }
@@ -94,16 +94,16 @@ class TestStartup : public QObject {
     Program program(fixture.appDir());
     program.endProgram = [] {};
     program.start();
-    FrmSplash& splash = *program.frm_splash;
+    FrmSplash& splash = *program.frm_splash();
     QVERIFY(splash.isVisible());
     bool exposed_at_tick = false;
     connect(splash.Timer, &QTimer::timeout, this,
             [&] { exposed_at_tick = splash.windowHandle() && splash.windowHandle()->isExposed(); });
-    QVERIFY(!program.frm_main);
-    QTRY_VERIFY_WITH_TIMEOUT(program.frm_main != nullptr, 5000);
+    QVERIFY(!program.frm_main());
+    QTRY_VERIFY_WITH_TIMEOUT(program.frm_main() != nullptr, 5000);
     QVERIFY(exposed_at_tick);
     QTRY_VERIFY_WITH_TIMEOUT(!splash.isVisible(), 5000);
-    QVERIFY(program.frm_main->windowHandle()->isExposed());
+    QVERIFY(program.frm_main()->windowHandle()->isExposed());
   }
 };
 

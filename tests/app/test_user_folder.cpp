@@ -50,14 +50,14 @@ class TestUserFolder : public QObject {
     {
       Program& p = fixture.start();
       // Read from beside the program while the user's folder holds nothing.
-      QVERIFY(p.use_chinese);
-      QCOMPARE(p.frm_main->List->count(), 2);
-      p.frm_option->setCheckValue(2, 1);
-      p.frm_option->CMD_Apply_Click();
+      QVERIFY(p.use_chinese());
+      QCOMPARE(p.frm_main()->List->count(), 2);
+      p.frm_option()->setCheckValue(2, 1);
+      p.frm_option()->CMD_Apply_Click();
       QVERIFY(fixture.messageBoxes->calls.isEmpty());
-      QVERIFY(!p.frm_option->CMD_Apply->isEnabled());
+      QVERIFY(!p.frm_option()->CMD_Apply->isEnabled());
       QCOMPARE(readAll(user + QStringLiteral("glview3.ini")), settings(home, " 1 ", "True"));
-      p.frm_main->cmd_close_Click();
+      p.frm_main()->cmd_close_Click();
       QVERIFY(fixture.messageBoxes->calls.isEmpty());
       QCOMPARE(readAll(user + QStringLiteral("default.lst")), kList);
     }
@@ -73,9 +73,9 @@ class TestUserFolder : public QObject {
     list.write("/music/three.wav\r\n");
     list.close();
     Program& again = fixture.start();
-    QCOMPARE(again.frm_option->CheckValue(2), 1);
-    QCOMPARE(again.frm_main->List->count(), 1);
-    QCOMPARE(again.FavPath[0], QStringLiteral("/music/three.wav"));
+    QCOMPARE(again.frm_option()->CheckValue(2), 1);
+    QCOMPARE(again.frm_main()->List->count(), 1);
+    QCOMPARE(again.frm_main()->FavPath()[0], QStringLiteral("/music/three.wav"));
   }
 
   // The user's folder cannot be made (its parent is read-only): what Apply and the exit say is why the folder
@@ -89,8 +89,8 @@ class TestUserFolder : public QObject {
     ProgramFixture fixture(program_folder.folder());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_parent.folder() + QStringLiteral("/config")));
     Program& p = fixture.start();
-    p.frm_option->CMD_Apply_Click();
-    p.frm_main->cmd_close_Click();
+    p.frm_option()->CMD_Apply_Click();
+    p.frm_main()->cmd_close_Click();
     QCOMPARE(fixture.messageBoxes->calls.size(), 2);
     const QString missing = QString::fromLocal8Bit(std::strerror(ENOENT));
     const QString readOnly = QString::fromLocal8Bit(std::strerror(EROFS));
@@ -104,8 +104,8 @@ class TestUserFolder : public QObject {
   void writableProgramFolderKeepsItsFiles() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    p.frm_option->CMD_Apply_Click();
-    p.frm_main->cmd_close_Click();
+    p.frm_option()->CMD_Apply_Click();
+    p.frm_main()->cmd_close_Click();
     QVERIFY(QFile::exists(fixture.path(QStringLiteral("glview3.ini"))));
     QVERIFY(QFile::exists(fixture.path(QStringLiteral("default.lst"))));
     QVERIFY(!QDir(fixture.configHome() + QStringLiteral("/glview3")).exists());

@@ -76,7 +76,7 @@ class TestScaledDisplay : public QObject {
   void windowPicturesAreDrawnAtTheScreensPixels() {
     // Drawn at the logical size and magnified, the logo and the glyphs would be soft.
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     const QPixmap logo = m.Logo->pixmap();
     QCOMPARE(logo.devicePixelRatio(), 2.0);
     QCOMPARE(logo.size(), m.Logo->size() * 2);
@@ -95,7 +95,7 @@ class TestScaledDisplay : public QObject {
     QVERIFY(picture_gen::WriteFile(path,
                                    picture_gen::MakeBmp(fourColours(QSize(640, 480)), {.bitsPerPixel = 8})));
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.show();
     QVERIFY(QTest::qWaitForWindowExposed(&m));
     m.FileOpen(path);

@@ -29,7 +29,7 @@ struct Full {
 
   explicit Full(int count) {
     Program& program = fixture.start();
-    full = program.frm_full;
+    full = program.frm_full();
     for (int i = 0; i < count; ++i) {
       QFile file(folder.filePath(QStringLiteral("f%1.bmp").arg(i, 2, 10, QLatin1Char('0'))));
       file.open(QIODevice::WriteOnly);
@@ -85,10 +85,10 @@ class TestFullKeys : public QObject {
   void switchOffOrPanelShownLeavesTheSelection() {
     Full f(10);
     f.full->File->setListIndex(3);
-    f.fixture.program->frm_option->setOption1Value(false);
+    f.fixture.program->frm_option()->setOption1Value(false);
     f.full->Form_KeyDown(Down, 0);
     QCOMPARE(f.full->File->ListIndex(), 3);
-    f.fixture.program->frm_option->setOption1Value(true);
+    f.fixture.program->frm_option()->setOption1Value(true);
     f.full->setPanelVisible(true);
     f.full->Form_KeyDown(Down, 0);
     QCOMPARE(f.full->File->ListIndex(), 3);
@@ -130,7 +130,7 @@ class TestFullKeys : public QObject {
     full.Img->setPicture(Picture(image));
     QWindow* window = full.windowHandle();
     if (byMenu) {
-      f.fixture.chooseMenuItem = f.fixture.program->frm_dummy->mnu_control->text();
+      f.fixture.chooseMenuItem = f.fixture.program->frm_dummy()->mnu_control->text();
       QTest::mousePress(window, Qt::RightButton, {}, QPoint(50, 50));
       QTest::mouseRelease(window, Qt::RightButton, {}, QPoint(50, 50));
     } else {
@@ -152,22 +152,23 @@ class TestFullKeys : public QObject {
   void escapeLeaves() {
     Full f(1);
     f.full->show();
-    QVERIFY(!f.fixture.program->frm_main->isEnabled());
+    QVERIFY(!f.fixture.program->frm_main()->isEnabled());
     f.full->CDummy = true;
     QTest::keyClick(f.full, Qt::Key_Escape);
     QVERIFY(!f.full->isVisible());
     QVERIFY(!f.full->CDummy);
-    QVERIFY(f.fixture.program->frm_main->isEnabled());
+    QVERIFY(f.fixture.program->frm_main()->isEnabled());
   }
 
   void menuKeyOpensTheWindowsMenu() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmFull& f = *program.frm_full;
+    FrmFull& f = *program.frm_full();
     f.show();
     QTest::keyClick(&f, Qt::Key_Menu);
     QTest::keyClick(&f, Qt::Key_F10, Qt::ShiftModifier);
-    QCOMPARE(fixture.poppedMenus, (QList<QMenu*>{program.frm_dummy->mnu_full, program.frm_dummy->mnu_full}));
+    QCOMPARE(fixture.poppedMenus,
+             (QList<QMenu*>{program.frm_dummy()->mnu_full, program.frm_dummy()->mnu_full}));
     f.leave();
   }
 };

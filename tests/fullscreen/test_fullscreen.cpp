@@ -54,8 +54,8 @@ class TestFullScreen : public QObject {
   // click, and `selected` chosen in its file list ("" for none).
   FrmMain& mainOn(ProgramFixture& fixture, const QString& selected) {
     Program& program = fixture.start();
-    program.frm_option->setCheckValue(3, 0);
-    FrmMain& m = *program.frm_main;
+    program.frm_option()->setCheckValue(3, 0);
+    FrmMain& m = *program.frm_main();
     m.Dir->setPath(folder_.path());
     m.selectFilter(2);
     for (int i = 0; i < m.File->ListCount(); ++i)
@@ -77,7 +77,7 @@ class TestFullScreen : public QObject {
   void activationCopiesTheMainWindow() {
     ProgramFixture fixture;
     FrmMain& m = mainOn(fixture, QStringLiteral("b.bmp"));
-    FrmFull& f = *fixture.program->frm_full;
+    FrmFull& f = *fixture.program->frm_full();
     m.Img->setPicture(blank({70, 10}));
     // The full-screen window reads the file again: a change on disk since the main window loaded it shows.
     QTemporaryDir own;
@@ -111,7 +111,7 @@ class TestFullScreen : public QObject {
     ProgramFixture fixture;
     FrmMain& m = mainOn(fixture, selected);
     QCOMPARE(m.File->FileName(), selected);
-    FrmFull& f = *fixture.program->frm_full;
+    FrmFull& f = *fixture.program->frm_full();
     // A selection left from an earlier visit does not survive.
     f.Dir->setPath(folder_.path());
     f.File->setListIndex(0);
@@ -127,8 +127,8 @@ class TestFullScreen : public QObject {
     ProgramFixture fixture;
     FrmMain& m = mainOn(fixture, QStringLiteral("a.bmp"));
     Program& program = *fixture.program;
-    FrmFull& f = *program.frm_full;
-    FrmDummy& d = *program.frm_dummy;
+    FrmFull& f = *program.frm_full();
+    FrmDummy& d = *program.frm_dummy();
     m.show();
     m.Img->setPicture(blank({70, 10}));
 
@@ -185,8 +185,8 @@ class TestFullScreen : public QObject {
     QFETCH(QStringList, captions);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    program.use_chinese = chinese;
-    FrmFull& f = *program.frm_full;
+    program.setUseChinese(chinese);
+    FrmFull& f = *program.frm_full();
     const QList<QPair<bool, bool>> shown{{false, true}, {false, false}, {true, true}};
     for (int press = 0; press < 3; ++press) {
       f.CMD_Toggle_Click();
@@ -199,7 +199,7 @@ class TestFullScreen : public QObject {
 
   void releaseOverToggleFocusesTheFileList() {
     ProgramFixture fixture;
-    FrmFull& f = *fixture.start().frm_full;
+    FrmFull& f = *fixture.start().frm_full();
     f.show();
     f.setPanelVisible(true);
     f.CMD_Toggle->setFocus();
@@ -233,7 +233,7 @@ class TestFullScreen : public QObject {
     QVERIFY(picture_gen::WriteFile(path, bmp(QSize(50, 20))));
     ProgramFixture fixture;
     FrmMain& m = mainOn(fixture, QString());
-    FrmFull& f = *fixture.program->frm_full;
+    FrmFull& f = *fixture.program->frm_full();
     m.Dir->setPath(own.path());
     m.File->setListIndex(0);
     m.FileOpen(path);
@@ -301,7 +301,7 @@ class TestFullScreen : public QObject {
     QVERIFY(picture_gen::WriteFile(big.filePath("c.bmp"), bmp(QSize(60, 25))));
     ProgramFixture fixture;
     FrmMain& m = mainOn(fixture, QString());
-    FrmFull& f = *fixture.program->frm_full;
+    FrmFull& f = *fixture.program->frm_full();
     m.Dir->setPath(big.path());
     f.show();
     f.prefetch->setEnabled(false);
@@ -343,7 +343,7 @@ class TestFullScreen : public QObject {
   void leavingReleasesThePictures() {
     ProgramFixture fixture;
     FrmMain& m = mainOn(fixture, QStringLiteral("b.bmp"));
-    FrmFull& f = *fixture.program->frm_full;
+    FrmFull& f = *fixture.program->frm_full();
     f.show();
     QVERIFY(!f.Img->picture().isNull());
     f.File->setListIndex(f.File->ListIndex() == 0 ? 1 : 0);  // a picture of its own, decoded here
@@ -368,7 +368,7 @@ class TestFullScreen : public QObject {
     QFETCH(QList<QPointF>, moves);
     QFETCH(bool, toggles);
     ProgramFixture fixture;
-    FrmFull& f = *fixture.start().frm_full;
+    FrmFull& f = *fixture.start().frm_full();
     f.Img->setPicture(blank({100, 100}));
     for (bool before : {false, true}) {
       f.setPanelVisible(before);
@@ -383,7 +383,7 @@ class TestFullScreen : public QObject {
 
   void realClicksOnTheWindow() {
     ProgramFixture fixture;
-    FrmFull& f = *fixture.start().frm_full;
+    FrmFull& f = *fixture.start().frm_full();
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     f.Img->setPicture(blank({100, 100}));
@@ -446,7 +446,7 @@ class TestFullScreen : public QObject {
     QFETCH(QList<QPoint>, pointer);
     QFETCH(QPoint, expected);
     ProgramFixture fixture;
-    FrmFull& f = *fixture.start().frm_full;
+    FrmFull& f = *fixture.start().frm_full();
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     f.setWindowState(Qt::WindowNoState);
@@ -479,7 +479,7 @@ class TestFullScreen : public QObject {
     QFETCH(QPoint, dragged);
     QFETCH(QPoint, shown);
     ProgramFixture fixture;
-    FrmFull& f = *fixture.start().frm_full;
+    FrmFull& f = *fixture.start().frm_full();
     f.resize(400, 300);
     QCOMPARE(f.fr_control->size(), QSize(105, 149));
     f.setPanelVisible(true);
@@ -507,7 +507,7 @@ class TestFullScreen : public QObject {
     QFETCH(QPoint, position);
     ProgramFixture fixture;
     mainOn(fixture, QString());
-    FrmFull& f = *fixture.program->frm_full;
+    FrmFull& f = *fixture.program->frm_full();
     QVERIFY(f.Dir->setPath(folder_.path()));
     f.Img->setPicture(blank({500, 500}));
     f.Img->move(-7, -9);
@@ -539,8 +539,8 @@ class TestFullScreen : public QObject {
     QFETCH(bool, next);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmFull& f = *program.frm_full;
-    FrmDummy& d = *program.frm_dummy;
+    FrmFull& f = *program.frm_full();
+    FrmDummy& d = *program.frm_dummy();
     QVERIFY(f.Dir->setPath(empty ? empty_.path() : folder_.path()));
     QCOMPARE(f.File->ListCount(), empty ? 0 : 4);
     f.File->setListIndex(index);
@@ -581,8 +581,8 @@ class TestFullScreen : public QObject {
     QFETCH(int, expected);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmFull& f = *program.frm_full;
-    FrmDummy& d = *program.frm_dummy;
+    FrmFull& f = *program.frm_full();
+    FrmDummy& d = *program.frm_dummy();
     QVERIFY(f.Dir->setPath(folder_.path()));
     f.File->setListIndex(index);
     f.Img->setPicture(blank({3, 3}));
@@ -593,8 +593,8 @@ class TestFullScreen : public QObject {
   void controlPanelCommandTogglesTwiceBack() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmFull& f = *program.frm_full;
-    fixture.chooseMenuItem = program.frm_dummy->mnu_control->text();
+    FrmFull& f = *program.frm_full();
+    fixture.chooseMenuItem = program.frm_dummy()->mnu_control->text();
     f.Form_MouseDown(2, 0, 1, 1);
     QVERIFY(f.panelVisible());
     f.Img_MouseDown(2, 0, 1, 1);

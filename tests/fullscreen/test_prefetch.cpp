@@ -47,7 +47,7 @@ class TestPrefetch : public QObject {
 
   // The full-screen window of a running program on `folder`, nothing selected.
   FrmFull& fullOn(ProgramFixture& fixture, const QString& folder) {
-    FrmFull& f = *fixture.start().frm_full;
+    FrmFull& f = *fixture.start().frm_full();
     f.Dir->setPath(folder);
     return f;
   }

@@ -65,8 +65,8 @@ class TestDialogs : public QObject {
     QFETCH(QString, says);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    program.use_chinese = chinese;
-    FrmMain& m = *program.frm_main;
+    program.setUseChinese(chinese);
+    FrmMain& m = *program.frm_main();
     m.show();
     QVERIFY(QTest::qWaitForWindowExposed(&m));
     program.seams.messageBoxes.reset();
@@ -96,8 +96,8 @@ class TestDialogs : public QObject {
     QVERIFY(listfile::write(lists.filePath(QStringLiteral("old.lst")), {QStringLiteral("/music/a.wav")}));
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
-    FrmDummy& d = *program.frm_dummy;
+    FrmMain& m = *program.frm_main();
+    FrmDummy& d = *program.frm_dummy();
     QVERIFY(m.File->setPath(shown.path()));
     auto started = [&] { return fixture.fileDialogs->calls.constLast().initial; };
     fixture.fileDialogs->answers.push_back(lists.filePath(QStringLiteral("old.lst")));
@@ -125,13 +125,13 @@ class TestDialogs : public QObject {
     fclose(out);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     m.show();
     QVERIFY(QTest::qWaitForWindowExposed(&m));
     QVERIFY(m.File->setPath(folder.path()));
     Seams desktop;
     desktop.fillDefaults();
-    program.frm_dummy->CMD = std::make_unique<CommonDialog>(*desktop.fileDialogs, &m);
+    program.frm_dummy()->CMD = std::make_unique<CommonDialog>(*desktop.fileDialogs, &m);
     WhileModal answer([&](QWidget* modal) {
       auto* view = modal->findChild<QAbstractItemView*>(QStringLiteral("treeView"));
       if (!view || !view->isVisible())
@@ -146,10 +146,10 @@ class TestDialogs : public QObject {
       open->click();
       return true;
     });
-    program.frm_dummy->mnu_openlist_Click();
+    program.frm_dummy()->mnu_openlist_Click();
     QVERIFY2(!answer.timedOut, "the dialog never offered the file");
     QCOMPARE(m.List->count(), 1);
-    QCOMPARE(program.FavPath[0], QStringLiteral("/music/a.wav"));
+    QCOMPARE(program.frm_main()->FavPath()[0], QStringLiteral("/music/a.wav"));
   }
 };
 

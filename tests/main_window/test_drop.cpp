@@ -167,7 +167,7 @@ class TestDrop : public QObject {
     QFETCH(QByteArray, name);
     QFETCH(QString, size);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.from_favourites = true;
     const QByteArray path = bytes(name.constData());
     std::unique_ptr<QMimeData> data(uriList("file:///nowhere/gone.bmp\r\n" + fileUri(path) + "\r\n"));
@@ -195,7 +195,7 @@ class TestDrop : public QObject {
   void dropKinds() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
 
     // A type the box does not list: all files are listed, and the box says so.
@@ -235,7 +235,7 @@ class TestDrop : public QObject {
     QVERIFY(m.Timer->isActive());
 
     // With "Auto play when click" off the drop only selects, as a click only would.
-    program.frm_option->setCheckValue(3, 0);
+    program.frm_option()->setCheckValue(3, 0);
     std::unique_ptr<QMimeData> picture(uriList(fileUri(bytes("plain name.bmp"))));
     commands.clear();
     const QString shownFile = m.cur_file;
@@ -260,7 +260,7 @@ class TestDrop : public QObject {
     QFETCH(QString, kind);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     m.show();
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
     const QByteArray picture = fileUri(bytes("plain name.bmp"));
@@ -278,11 +278,11 @@ class TestDrop : public QObject {
     } else if (kind == "move") {
       offered = Qt::MoveAction;
     } else if (kind == "preferences") {
-      program.frm_option->show();
-      program.frm_option->Form_Activate();
+      program.frm_option()->show();
+      program.frm_option()->Form_Activate();
     } else {
-      program.frm_full->show();
-      program.frm_full->Form_Activate();
+      program.frm_full()->show();
+      program.frm_full()->Form_Activate();
     }
     QVERIFY(kind != "preferences" && kind != "full screen" ? m.isEnabled() : !m.isEnabled());
     const Shown before = shown(m);
@@ -298,7 +298,7 @@ class TestDrop : public QObject {
     // The window system hands a drop to the innermost widget under the pointer that accepts drops: none of
     // the controls may, or a drop on the file list or the picture would go nowhere.
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     for (int y = 1; y < m.height(); y += 7) {
       for (int x = 1; x < m.width(); x += 7) {
         QWidget* target = m.childAt(x, y);
@@ -317,7 +317,7 @@ class TestDrop : public QObject {
     fixture.startFiles = {QStringLiteral("/nowhere/missing.bmp"),
                           droppedfiles::argument(name, QDir::toNativeSeparators(folder_.path())),
                           QDir::toNativeSeparators(folder_.filePath("plain name.bmp"))};
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(m.isVisible());
     QCOMPARE(m.Dir->Path(), QDir::toNativeSeparators(folder_.path()));
     QCOMPARE(filenames::encode(m.File->FileName()), name);

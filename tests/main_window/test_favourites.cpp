@@ -25,11 +25,7 @@ QStringList listTexts(const QListWidget* list) {
   return texts;
 }
 
-QStringList favPaths(const Program& program) {
-  QStringList paths;
-  for (int i = 0; i < program.frm_main->List->count(); ++i) paths << program.FavPath[i];
-  return paths;
-}
+QStringList favPaths(const Program& program) { return program.frm_main()->FavPath(); }
 
 QByteArray listBytes(const QStringList& paths) {
   QByteArray bytes;
@@ -80,10 +76,10 @@ class TestFavourites : public QObject {
     return fixture.start();
   }
 
-  void showFolder(Program& program) { QVERIFY(program.frm_main->Dir->setPath(folder())); }
+  void showFolder(Program& program) { QVERIFY(program.frm_main()->Dir->setPath(folder())); }
 
   static void selectFile(Program& program, const QString& name) {
-    FileList* files = program.frm_main->File;
+    FileList* files = program.frm_main()->File;
     for (int i = 0; i < files->ListCount(); ++i) {
       if (files->List(i) == name) {
         files->setListIndex(i);
@@ -105,12 +101,12 @@ class TestFavourites : public QObject {
     Program& program = fixture.start();
     showFolder(program);
     selectFile(program, QStringLiteral("a.bmp"));
-    program.frm_main->File_DblClick();
+    program.frm_main()->File_DblClick();
     selectFile(program, QStringLiteral("b.bmp"));
-    program.frm_main->AddFList();
+    program.frm_main()->AddFList();
     selectFile(program, QStringLiteral("b.bmp"));
-    program.frm_main->AddFList();
-    QCOMPARE(listTexts(program.frm_main->List), (QStringList{"b.bmp", "b.bmp", "a.bmp"}));
+    program.frm_main()->AddFList();
+    QCOMPARE(listTexts(program.frm_main()->List), (QStringList{"b.bmp", "b.bmp", "a.bmp"}));
     QCOMPARE(favPaths(program), pics({"b.bmp", "b.bmp", "a.bmp"}));
   }
 
@@ -118,13 +114,13 @@ class TestFavourites : public QObject {
     ProgramFixture fixture;
     Program& program = startWith(fixture, pics({"a.bmp", "b.bmp"}));
     showFolder(program);
-    program.frm_main->List->setCurrentRow(1);
-    QCOMPARE(program.frm_main->cur_file, pic("b.bmp"));
+    program.frm_main()->List->setCurrentRow(1);
+    QCOMPARE(program.frm_main()->cur_file, pic("b.bmp"));
     selectFile(program, QStringLiteral("c.bmp"));
-    program.frm_main->cur_file.clear();
-    program.frm_main->AddFList();
-    QCOMPARE(program.frm_main->List->currentRow(), 2);
-    QCOMPARE(program.frm_main->cur_file, QString());
+    program.frm_main()->cur_file.clear();
+    program.frm_main()->AddFList();
+    QCOMPARE(program.frm_main()->List->currentRow(), 2);
+    QCOMPARE(program.frm_main()->cur_file, QString());
   }
 
   void addToAFullListIsRefused() {
@@ -133,12 +129,12 @@ class TestFavourites : public QObject {
     showFolder(program);
     selectFile(program, QStringLiteral("a.bmp"));
     // The menu offers no addition; a double click is refused, and the user hears why once, not every time.
-    program.frm_main->File_MouseDown(2, 0, 1, 1);
-    QVERIFY(!program.frm_dummy->mnu_addflist->isEnabled());
-    program.frm_main->File_DblClick();
-    program.frm_main->File_DblClick();
+    program.frm_main()->File_MouseDown(2, 0, 1, 1);
+    QVERIFY(!program.frm_dummy()->mnu_addflist->isEnabled());
+    program.frm_main()->File_DblClick();
+    program.frm_main()->File_DblClick();
     QCOMPARE(favPaths(program), songs(51));
-    QCOMPARE(program.frm_main->List->item(0)->text(), QStringLiteral("song0.wav"));
+    QCOMPARE(program.frm_main()->List->item(0)->text(), QStringLiteral("song0.wav"));
     QCOMPARE(fixture.messageBoxes->calls.size(), 1);
     QVERIFY(fixture.messageBoxes->calls[0].prompt.contains(QStringLiteral("51")));
   }
@@ -146,18 +142,18 @@ class TestFavourites : public QObject {
   void removeTheTop() {
     ProgramFixture fixture;
     Program& program = startWith(fixture, pics({"a.bmp", "b.bmp", "c.bmp"}));
-    program.frm_main->List->setCurrentRow(0);
-    program.frm_main->cur_file.clear();
-    program.frm_main->List_DblClick();
-    QCOMPARE(listTexts(program.frm_main->List), (QStringList{"b.bmp", "c.bmp"}));
+    program.frm_main()->List->setCurrentRow(0);
+    program.frm_main()->cur_file.clear();
+    program.frm_main()->List_DblClick();
+    QCOMPARE(listTexts(program.frm_main()->List), (QStringList{"b.bmp", "c.bmp"}));
     QCOMPARE(favPaths(program), pics({"b.bmp", "c.bmp"}));
     // No neighbour is selected or opened in its place.
-    QCOMPARE(program.frm_main->List->currentRow(), -1);
-    QCOMPARE(program.frm_main->cur_file, QString());
-    program.frm_main->RemoveFList();  // nothing selected: nothing happens
-    QCOMPARE(program.frm_main->List->count(), 2);
+    QCOMPARE(program.frm_main()->List->currentRow(), -1);
+    QCOMPARE(program.frm_main()->cur_file, QString());
+    program.frm_main()->RemoveFList();  // nothing selected: nothing happens
+    QCOMPARE(program.frm_main()->List->count(), 2);
     fixture.fileDialogs->answers.push_back(listPath(QStringLiteral("after-remove.lst")));
-    program.frm_dummy->mnu_savelist_Click();
+    program.frm_dummy()->mnu_savelist_Click();
     QCOMPARE(readBytes(listPath(QStringLiteral("after-remove.lst"))), listBytes(pics({"b.bmp", "c.bmp"})));
   }
 
@@ -190,17 +186,17 @@ class TestFavourites : public QObject {
     QFETCH(QString, opened);
     ProgramFixture fixture;
     Program& program = startWith(fixture, pics({"a.bmp", "b.bmp", "c.bmp"}));
-    program.frm_option->setCheckValue(3, autoPlay ? 1 : 0);
-    program.frm_main->List->setCurrentRow(row);
-    program.frm_main->cur_file.clear();
+    program.frm_option()->setCheckValue(3, autoPlay ? 1 : 0);
+    program.frm_main()->List->setCurrentRow(row);
+    program.frm_main()->cur_file.clear();
     if (up)
-      program.frm_main->cmd_up_Click();
+      program.frm_main()->cmd_up_Click();
     else
-      program.frm_main->cmd_down_Click();
-    QCOMPARE(listTexts(program.frm_main->List), order);
+      program.frm_main()->cmd_down_Click();
+    QCOMPARE(listTexts(program.frm_main()->List), order);
     QCOMPARE(favPaths(program), pics(order));
-    QCOMPARE(program.frm_main->List->currentRow(), selected);
-    QCOMPARE(program.frm_main->cur_file, opened.isEmpty() ? QString() : pic(opened));
+    QCOMPARE(program.frm_main()->List->currentRow(), selected);
+    QCOMPARE(program.frm_main()->cur_file, opened.isEmpty() ? QString() : pic(opened));
   }
 
   void clickOpensWithAutoPlay_data() {
@@ -216,11 +212,11 @@ class TestFavourites : public QObject {
     QFETCH(bool, opens);
     ProgramFixture fixture;
     Program& program = startWith(fixture, pics({"a.bmp", "b.bmp"}));
-    QVERIFY(program.frm_option->setCheckValue(3, autoPlay));
-    QCOMPARE(program.frm_main->List->currentRow(), -1);
-    program.frm_main->List->setCurrentRow(1);
-    QCOMPARE(program.frm_main->cur_file, opens ? pic("b.bmp") : QString());
-    QCOMPARE(program.frm_main->from_favourites, opens);
+    QVERIFY(program.frm_option()->setCheckValue(3, autoPlay));
+    QCOMPARE(program.frm_main()->List->currentRow(), -1);
+    program.frm_main()->List->setCurrentRow(1);
+    QCOMPARE(program.frm_main()->cur_file, opens ? pic("b.bmp") : QString());
+    QCOMPARE(program.frm_main()->from_favourites, opens);
   }
 
   void listMenuStates_data() {
@@ -242,14 +238,14 @@ class TestFavourites : public QObject {
     QFETCH(bool, save);
     ProgramFixture fixture;
     Program& program = startWith(fixture, songs(entries));
-    FrmDummy* dummy = program.frm_dummy;
-    program.frm_main->List->setCurrentRow(row);
+    FrmDummy* dummy = program.frm_dummy();
+    program.frm_main()->List->setCurrentRow(row);
     // The popping handler sets every state itself, whatever the last popping left.
     for (QAction* item : {dummy->mnu_removelist, dummy->mnu_newlist, dummy->mnu_savelist})
       item->setEnabled(!item->isEnabled());
-    program.frm_main->List_MouseDown(1, 0, 5, 5);
+    program.frm_main()->List_MouseDown(1, 0, 5, 5);
     QVERIFY(fixture.poppedMenus.isEmpty());
-    program.frm_main->List_MouseDown(2, 0, 5, 5);
+    program.frm_main()->List_MouseDown(2, 0, 5, 5);
     QCOMPARE(fixture.poppedMenus, QList<QMenu*>{dummy->mnu_list});
     QCOMPARE(dummy->mnu_removelist->isEnabled(), remove);
     QCOMPARE(dummy->mnu_newlist->isEnabled(), newList);
@@ -260,19 +256,19 @@ class TestFavourites : public QObject {
   void menuItemsRunTheirCommands() {
     ProgramFixture fixture;
     Program& program = startWith(fixture, pics({"a.bmp", "b.bmp"}));
-    FrmDummy* dummy = program.frm_dummy;
-    program.frm_main->List->setCurrentRow(0);
+    FrmDummy* dummy = program.frm_dummy();
+    program.frm_main()->List->setCurrentRow(0);
     fixture.chooseMenuItem = dummy->mnu_removelist->text();
-    program.frm_main->List_MouseDown(2, 0, 5, 5);
+    program.frm_main()->List_MouseDown(2, 0, 5, 5);
     QCOMPARE(favPaths(program), pics({"b.bmp"}));
     fixture.chooseMenuItem = dummy->mnu_savelist->text();
     fixture.fileDialogs->answers.push_back(listPath(QStringLiteral("menu.lst")));
-    program.frm_main->List_MouseDown(2, 0, 5, 5);
+    program.frm_main()->List_MouseDown(2, 0, 5, 5);
     QCOMPARE(readBytes(listPath(QStringLiteral("menu.lst"))), listBytes(pics({"b.bmp"})));
     fixture.chooseMenuItem = dummy->mnu_newlist->text();
     fixture.messageBoxes->answers.push_back(QMessageBox::No);
-    program.frm_main->List_MouseDown(2, 0, 5, 5);
-    QCOMPARE(program.frm_main->List->count(), 0);
+    program.frm_main()->List_MouseDown(2, 0, 5, 5);
+    QCOMPARE(program.frm_main()->List->count(), 0);
   }
 
   void newList_data() {
@@ -290,9 +286,9 @@ class TestFavourites : public QObject {
     QFETCH(int, saveDialogs);
     ProgramFixture fixture;
     Program& program = startWith(fixture, pics({"a.bmp", "b.bmp"}));
-    program.frm_main->from_favourites = false;
+    program.frm_main()->from_favourites = false;
     fixture.messageBoxes->answers.push_back(answer);
-    program.frm_dummy->mnu_newlist_Click();
+    program.frm_dummy()->mnu_newlist_Click();
     QCOMPARE(fixture.messageBoxes->calls.size(), 1);
     const auto& box = fixture.messageBoxes->calls[0];
     QCOMPARE(box.icon, QMessageBox::Warning);
@@ -303,18 +299,18 @@ class TestFavourites : public QObject {
     QCOMPARE(fixture.fileDialogs->calls.size(), saveDialogs);
     if (saveDialogs > 0) QVERIFY(fixture.fileDialogs->calls[0].save);
     if (cleared) {
-      QCOMPARE(program.frm_main->List->count(), 0);
-      for (const QString& path : program.FavPath) QVERIFY(path.isEmpty());
+      QCOMPARE(program.frm_main()->List->count(), 0);
+      QVERIFY(program.frm_main()->FavPath().isEmpty());
     } else {
       QCOMPARE(favPaths(program), pics({"a.bmp", "b.bmp"}));
     }
-    QVERIFY(!program.frm_main->from_favourites);
+    QVERIFY(!program.frm_main()->from_favourites);
   }
 
   void newOnAnEmptyListAsksNothing() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    program.frm_dummy->mnu_newlist_Click();
+    program.frm_dummy()->mnu_newlist_Click();
     QVERIFY(fixture.messageBoxes->calls.isEmpty());
     QVERIFY(fixture.fileDialogs->calls.isEmpty());
   }
@@ -337,7 +333,7 @@ class TestFavourites : public QObject {
     ProgramFixture fixture;
     Program& program = fixture.start();
     fixture.fileDialogs->answers.push_back(path);
-    program.frm_dummy->mnu_openlist_Click();
+    program.frm_dummy()->mnu_openlist_Click();
     // An empty list is not offered for saving: straight to the dialog.
     QVERIFY(fixture.messageBoxes->calls.isEmpty());
     QCOMPARE(fixture.fileDialogs->calls.size(), 1);
@@ -345,12 +341,12 @@ class TestFavourites : public QObject {
     QVERIFY(!dialog.save);
     QCOMPARE(dialog.title, QStringLiteral("Open a favourite list"));
     QCOMPARE(dialog.filter,
-             CommonDialog::desktopFilter(program.tables.msg(TextTables::MsgListFilter, false)));
-    QCOMPARE(program.frm_dummy->CMD->DefaultExt, QStringLiteral(".lst"));
+             CommonDialog::desktopFilter(program.tables().msg(TextTables::MsgListFilter, false)));
+    QCOMPARE(program.frm_dummy()->CMD->DefaultExt, QStringLiteral(".lst"));
     QCOMPARE(favPaths(program), expected);
     QStringList names;
     for (const QString& entry : expected) names << *Program::FileNamePart(entry);
-    QCOMPARE(listTexts(program.frm_main->List), names);
+    QCOMPARE(listTexts(program.frm_main()->List), names);
   }
 
   void openAsksFirstWhenThereAreFavourites_data() {
@@ -373,7 +369,7 @@ class TestFavourites : public QObject {
     fixture.messageBoxes->answers.push_back(answer);
     if (answer == QMessageBox::Yes) fixture.fileDialogs->answers.push_back(std::nullopt);
     fixture.fileDialogs->answers.push_back(path);
-    program.frm_dummy->mnu_openlist_Click();
+    program.frm_dummy()->mnu_openlist_Click();
     QCOMPARE(fixture.messageBoxes->calls.size(), 1);
     QList<bool> shown;
     for (const auto& call : fixture.fileDialogs->calls) shown << call.save;
@@ -398,10 +394,10 @@ class TestFavourites : public QObject {
       fixture.fileDialogs->answers.push_back(std::nullopt);
     else
       fixture.fileDialogs->answers.push_back(listPath(chosen));
-    program.frm_dummy->mnu_openlist_Click();
+    program.frm_dummy()->mnu_openlist_Click();
     QCOMPARE(fixture.fileDialogs->calls.size(), 1);
     QCOMPARE(favPaths(program), pics({"a.bmp", "b.bmp"}));
-    QCOMPARE(listTexts(program.frm_main->List), (QStringList{"a.bmp", "b.bmp"}));
+    QCOMPARE(listTexts(program.frm_main()->List), (QStringList{"a.bmp", "b.bmp"}));
   }
 
   void openChangesNothingShown() {
@@ -409,16 +405,16 @@ class TestFavourites : public QObject {
     writeBytes(path, listBytes(pics({"c.bmp", "a.bmp"})));
     ProgramFixture fixture;
     Program& program = startWith(fixture, pics({"a.bmp", "b.bmp"}));
-    program.frm_main->List->setCurrentRow(1);
-    QCOMPARE(program.frm_main->cur_file, pic("b.bmp"));
-    program.frm_main->from_favourites = false;
+    program.frm_main()->List->setCurrentRow(1);
+    QCOMPARE(program.frm_main()->cur_file, pic("b.bmp"));
+    program.frm_main()->from_favourites = false;
     fixture.messageBoxes->answers.push_back(QMessageBox::No);
     fixture.fileDialogs->answers.push_back(path);
-    program.frm_dummy->mnu_openlist_Click();
+    program.frm_dummy()->mnu_openlist_Click();
     QCOMPARE(favPaths(program), pics({"c.bmp", "a.bmp"}));
-    QCOMPARE(program.frm_main->cur_file, pic("b.bmp"));
-    QVERIFY(!program.frm_main->from_favourites);
-    QCOMPARE(program.frm_main->List->currentRow(), -1);
+    QCOMPARE(program.frm_main()->cur_file, pic("b.bmp"));
+    QVERIFY(!program.frm_main()->from_favourites);
+    QCOMPARE(program.frm_main()->List->currentRow(), -1);
   }
 
   void savedFileIsTheTwoPaths() {
@@ -428,7 +424,7 @@ class TestFavourites : public QObject {
     writeBytes(target, "old contents that are longer than the new ones\r\n");
     fixture.fileDialogs->answers.push_back(listPath(QStringLiteral("two")));  // the list extension is added
     fixture.messageBoxes->answers.push_back(QMessageBox::Yes);                // replace it
-    program.frm_dummy->mnu_savelist_Click();
+    program.frm_dummy()->mnu_savelist_Click();
     QCOMPARE(readBytes(target),
              QFile::encodeName(pic("b.bmp")) + "\r\n" + QFile::encodeName(pic("a.bmp")) + "\r\n");
     QCOMPARE(fixture.messageBoxes->calls.size(), 1);  // replacing it was asked
@@ -436,8 +432,8 @@ class TestFavourites : public QObject {
     QVERIFY(dialog.save);
     QCOMPARE(dialog.title, QStringLiteral("Save the favourite list"));
     QCOMPARE(dialog.filter,
-             CommonDialog::desktopFilter(program.tables.msg(TextTables::MsgListFilter, false)));
-    QCOMPARE(dialog.initial, program.frm_main->File->Path());  // the folder the file list shows
+             CommonDialog::desktopFilter(program.tables().msg(TextTables::MsgListFilter, false)));
+    QCOMPARE(dialog.initial, program.frm_main()->File->Path());  // the folder the file list shows
   }
 
   void saveThatWritesNothing_data() {
@@ -462,7 +458,7 @@ class TestFavourites : public QObject {
     Program& program = startWith(fixture, songs(entries));
     fixture.fileDialogs->answers.push_back(chosen.isEmpty() ? std::optional<QString>()
                                                             : sandbox.filePath(chosen));
-    program.frm_dummy->mnu_savelist_Click();
+    program.frm_dummy()->mnu_savelist_Click();
     QCOMPARE(fixture.fileDialogs->calls.size(), dialogs);
     QCOMPARE(QDir(sandbox.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{"plain"});
@@ -484,13 +480,13 @@ class TestFavourites : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(fixture.messageBoxes->calls.size(), 1, 5000);
     QVERIFY(fixture.messageBoxes->calls[0].prompt.contains(fixture.path(QStringLiteral("default.lst"))));
     QVERIFY(fixture.messageBoxes->calls[0].prompt.contains(QStringLiteral(" 2 ")));
-    program.frm_main->tellPendingNotice();  // told once only
+    program.frm_main()->tellPendingNotice();  // told once only
     QCOMPARE(fixture.messageBoxes->calls.size(), 1);
 
     writeBytes(listPath(QStringLiteral("long.lst")), bytes);
     fixture.messageBoxes->answers.push_back(QMessageBox::No);  // do not save the current list
     fixture.fileDialogs->answers.push_back(listPath(QStringLiteral("long.lst")));
-    program.frm_dummy->mnu_openlist_Click();
+    program.frm_dummy()->mnu_openlist_Click();
     QCOMPARE(favPaths(program), songs(2));
     QCOMPARE(fixture.messageBoxes->calls.size(), 3);
     QVERIFY(fixture.messageBoxes->calls[2].prompt.contains(listPath(QStringLiteral("long.lst"))));
@@ -499,7 +495,7 @@ class TestFavourites : public QObject {
     ProgramFixture plain;
     plain.writeFile(QStringLiteral("default.lst"), listBytes(songs(2)) + "/music/last.wav");
     Program& other = plain.start();
-    QCOMPARE(other.frm_main->List->count(), 3);
+    QCOMPARE(other.frm_main()->List->count(), 3);
     QVERIFY(plain.messageBoxes->calls.isEmpty());
   }
 
@@ -514,13 +510,13 @@ class TestFavourites : public QObject {
     QCOMPARE(favPaths(program), songs(3));
     const QString target = listPath(QStringLiteral("from-lf.lst"));
     fixture.fileDialogs->answers.push_back(target);
-    program.frm_dummy->mnu_savelist_Click();
+    program.frm_dummy()->mnu_savelist_Click();
     QCOMPARE(readBytes(target), listBytes(songs(3)));
 
     writeBytes(listPath(QStringLiteral("lf.lst")), lf + QFile::encodeName(songs(4).last()));
     fixture.messageBoxes->answers.push_back(QMessageBox::No);  // do not save the current list
     fixture.fileDialogs->answers.push_back(listPath(QStringLiteral("lf.lst")));
-    program.frm_dummy->mnu_openlist_Click();
+    program.frm_dummy()->mnu_openlist_Click();
     QCOMPARE(favPaths(program), songs(4));
   }
 
@@ -529,7 +525,7 @@ class TestFavourites : public QObject {
   void focusAloneOpensNothing() {
     ProgramFixture fixture;
     Program& program = startWith(fixture, pics({"a.bmp", "b.bmp"}));
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     m.show();
     QVERIFY(QTest::qWaitForWindowActive(&m));
     QVERIFY(m.Dir->setPath(folder()));
@@ -555,16 +551,16 @@ class TestFavourites : public QObject {
   void textsFollowTheLanguage() {
     ProgramFixture fixture;
     Program& program = startWith(fixture, pics({"a.bmp"}));
-    program.use_chinese = true;
+    program.setUseChinese(true);
     fixture.messageBoxes->answers.push_back(QMessageBox::Cancel);
-    program.frm_dummy->mnu_openlist_Click();
-    program.frm_dummy->mnu_savelist_Click();
-    QCOMPARE(fixture.messageBoxes->calls.value(0).title, program.tables.msg(TextTables::MsgWarning, true));
+    program.frm_dummy()->mnu_openlist_Click();
+    program.frm_dummy()->mnu_savelist_Click();
+    QCOMPARE(fixture.messageBoxes->calls.value(0).title, program.tables().msg(TextTables::MsgWarning, true));
     QCOMPARE(fixture.messageBoxes->calls.value(0).prompt,
-             program.tables.msg(TextTables::MsgSaveListQuestion, true));
-    QCOMPARE(fixture.fileDialogs->calls.value(0).title, program.tables.msg(TextTables::MsgSaveList, true));
+             program.tables().msg(TextTables::MsgSaveListQuestion, true));
+    QCOMPARE(fixture.fileDialogs->calls.value(0).title, program.tables().msg(TextTables::MsgSaveList, true));
     QCOMPARE(fixture.fileDialogs->calls.value(0).filter,
-             CommonDialog::desktopFilter(program.tables.msg(TextTables::MsgListFilter, true)));
+             CommonDialog::desktopFilter(program.tables().msg(TextTables::MsgListFilter, true)));
   }
 };
 

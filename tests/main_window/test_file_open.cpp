@@ -176,7 +176,7 @@ class TestFileOpen : public QObject {
     const QString path = write(name, bytes);
     QVERIFY(!path.isEmpty());
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
     m.FileOpen(path);
     if (picture.isValid()) {
@@ -194,7 +194,7 @@ class TestFileOpen : public QObject {
   void mediaPlays() {
     const QString wav = writeWav(dir_.filePath(QStringLiteral("tone.wav")), 1500);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
     m.FileOpen(wav);
     verifyMediaMode(m, wav, commands);
@@ -221,7 +221,7 @@ class TestFileOpen : public QObject {
     const QString first = write(QStringLiteral("first.bmp"), MakeBmp(Quadrants({30, 20})));
     const QString second = write(QStringLiteral("second.jpg"), MakeJpeg(Quadrants({120, 90})));
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     if (pictureBefore) m.FileOpen(first);
     m.FileOpen(wav);
     QVERIFY(m.Timer->isActive());
@@ -237,7 +237,7 @@ class TestFileOpen : public QObject {
     const QString picture = write(QStringLiteral("big.bmp"), MakeBmp(Quadrants({500, 400})));
     const QString text = write(QStringLiteral("notes.txt"), "not a picture");
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.FileOpen(picture);
     m.Slider->setValue(25);
     m.HS->setValue(30);
@@ -265,7 +265,7 @@ class TestFileOpen : public QObject {
     QFETCH(bool, clearClipboard);
     const QString picture = write(QStringLiteral("shown.gif"), MakeGif({{Quadrants({40, 40})}}));
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.FileOpen(picture);
     m.Slider->setValue(30);
     if (clearClipboard)
@@ -296,8 +296,8 @@ class TestFileOpen : public QObject {
 
     // Nothing to open with now.
     m.Img_MouseDown(2, 0, 1, 1);
-    QCOMPARE(fixture.poppedMenus, QList<QMenu*>{fixture.program->frm_dummy->mnu_img});
-    QVERIFY(!fixture.program->frm_dummy->mnu_openwith->isEnabled());
+    QCOMPARE(fixture.poppedMenus, QList<QMenu*>{fixture.program->frm_dummy()->mnu_img});
+    QVERIFY(!fixture.program->frm_dummy()->mnu_openwith->isEnabled());
     m.OpenWith();
     QVERIFY(fixture.launcher->openedFiles.isEmpty());
   }
@@ -305,7 +305,7 @@ class TestFileOpen : public QObject {
   void pasteInMediaModeKeepsTheMedia() {
     const QString wav = writeWav(dir_.filePath(QStringLiteral("tone.wav")), 1500);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.FileOpen(wav);
     QGuiApplication::clipboard()->setImage(Quadrants({20, 10}));
     m.Slider->setValue(10);
@@ -346,7 +346,7 @@ class TestFileOpen : public QObject {
     QFETCH(QString, launched);
     QFETCH(QString, kept);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.cur_file = curFile;
     m.OpenWith();
     QCOMPARE(fixture.launcher->openedFiles, launched.isEmpty() ? QStringList() : QStringList{launched});
@@ -369,11 +369,11 @@ class TestFileOpen : public QObject {
     const QString path = write(name, MakeJpeg(Quadrants({16, 16})));
     QVERIFY(!path.isEmpty());
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.FileOpen(path);
     QCOMPARE(m.cur_file, path);
     m.Img_MouseDown(2, 0, 1, 1);
-    QVERIFY(fixture.program->frm_dummy->mnu_openwith->isEnabled());
+    QVERIFY(fixture.program->frm_dummy()->mnu_openwith->isEnabled());
     m.OpenWith();
     QCOMPARE(fixture.launcher->openedFiles, QStringList{path});
     QVERIFY(!QFileInfo::exists(dir_.filePath(QStringLiteral("pwned.jpg"))));
@@ -404,7 +404,7 @@ class TestFileOpen : public QObject {
     Program& program = fixture.start();
     program.seams.launcher.reset();
     program.seams.fillDefaults();  // the desktop's launcher
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     m.FileOpen(path);
     m.OpenWith();
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(recorded), 10000);
@@ -420,10 +420,10 @@ class TestFileOpen : public QObject {
     ProgramFixture fixture;
     Program& program = fixture.start();
     fixture.launcher->succeed = false;
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     m.cur_file = QStringLiteral("/pics/gone.jpg");
     for (bool chinese : {false, true}) {
-      program.use_chinese = chinese;
+      program.setUseChinese(chinese);
       fixture.messageBoxes->calls.clear();
       m.OpenWith();
       QCOMPARE(fixture.messageBoxes->calls.size(), 1);
@@ -528,7 +528,7 @@ class TestFileOpen : public QObject {
     const QString path = write(QStringLiteral("bad.jpg"), bytes);
     const QString shown = write(QStringLiteral("shown.bmp"), MakeBmp(Quadrants({40, 30})));
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.FileOpen(shown);
     const PaneState before = PaneState::of(m);
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
@@ -552,7 +552,7 @@ class TestFileOpen : public QObject {
   void directoriesAndMissingFilesGoToMedia() {
     QFETCH(QString, path);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
     m.FileOpen(path);
     verifyMediaMode(m, path, commands);
@@ -585,10 +585,10 @@ class TestFileOpen : public QObject {
 
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
-    program.frm_option->setCheckValue(0, 1);  // slideshow
-    program.frm_option->setCheckValue(1, 0);  // no loop
-    program.frm_option->setCheckValue(3, 1);  // auto play when clicked
+    FrmMain& m = *program.frm_main();
+    program.frm_option()->setCheckValue(0, 1);  // slideshow
+    program.frm_option()->setCheckValue(1, 0);  // no loop
+    program.frm_option()->setCheckValue(3, 1);  // auto play when clicked
     QVERIFY(m.Dir->setPath(folder.path()));
     m.File->setPattern(QStringLiteral("*.*"));
     QCOMPARE(m.File->ListCount(), 9);
@@ -633,7 +633,7 @@ class TestFileOpen : public QObject {
     wide.fill(Qt::red);
     const QString path = write(QStringLiteral("wide.bmp"), MakeBmp(wide, {.bitsPerPixel = 24}));
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.FileOpen(path);
     QCOMPARE(m.lb_size->text(), QStringLiteral("1200000x1"));
     QCOMPARE(m.HS->maximum(), 32767);

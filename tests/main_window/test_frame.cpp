@@ -63,16 +63,16 @@ class TestFrame : public QObject {
     ProgramFixture fixture;
     if (present) fixture.writeFile(QStringLiteral("default.lst"), content);
     Program& program = fixture.start();
-    QCOMPARE(listTexts(program.frm_main->List), expected);
+    QCOMPARE(listTexts(program.frm_main()->List), expected);
   }
 
   void sixtyLinesLoadFiftyOneAndWriteThemBack() {
     ProgramFixture fixture;
     fixture.writeFile(QStringLiteral("default.lst"), lines(60));
     Program& program = fixture.start();
-    QCOMPARE(program.frm_main->List->count(), 51);
-    QCOMPARE(program.FavPath[50], QStringLiteral("/music/song50.wav"));
-    program.frm_main->cmd_close_Click();
+    QCOMPARE(program.frm_main()->List->count(), 51);
+    QCOMPARE(program.frm_main()->FavPath()[50], QStringLiteral("/music/song50.wav"));
+    program.frm_main()->cmd_close_Click();
     QCOMPARE(fixture.readFile(QStringLiteral("default.lst")), lines(51));
     QCOMPARE(fixture.endCount, 1);
   }
@@ -84,15 +84,15 @@ class TestFrame : public QObject {
     fixture.writeFile(QStringLiteral("default.lst"), bytes);
     Program& program = fixture.start();
     // The over-long line ends the reading; what came before stays.
-    QCOMPARE(program.frm_main->List->count(), 2);
-    QCOMPARE(program.frm_main->List->item(0)->text(), QStringLiteral("a.wav"));
+    QCOMPARE(program.frm_main()->List->count(), 2);
+    QCOMPARE(program.frm_main()->List->item(0)->text(), QStringLiteral("a.wav"));
   }
 
   void exitWritesTheFavouritesByteForByte() {
     ProgramFixture fixture;
     fixture.writeFile(QStringLiteral("default.lst"), "/x/one.wav\r\n/y/two\x01.jpg\r\n");
     Program& program = fixture.start();
-    program.frm_main->cmd_close_Click();
+    program.frm_main()->cmd_close_Click();
     QCOMPARE(fixture.readFile(QStringLiteral("default.lst")), QByteArray("/x/one.wav\r\n/y/two\x01.jpg\r\n"));
     QVERIFY(fixture.messageBoxes->calls.isEmpty());
   }
@@ -100,7 +100,7 @@ class TestFrame : public QObject {
   void exitWithNoFavouritesWritesAnEmptyFile() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    program.frm_main->cmd_close_Click();
+    program.frm_main()->cmd_close_Click();
     QVERIFY(QFile::exists(fixture.path(QStringLiteral("default.lst"))));
     QCOMPARE(fixture.readFile(QStringLiteral("default.lst")), QByteArray());
   }
@@ -109,7 +109,7 @@ class TestFrame : public QObject {
     ProgramFixture fixture;
     QDir(fixture.appDir()).mkdir(QStringLiteral("default.lst"));  // a folder where the file should go
     Program& program = fixture.start();
-    program.frm_main->cmd_close_Click();
+    program.frm_main()->cmd_close_Click();
     QCOMPARE(fixture.endCount, 1);
     QCOMPARE(fixture.messageBoxes->calls.size(), 1);
     QVERIFY(fixture.messageBoxes->calls[0].prompt.contains(QStringLiteral("default.lst")));
@@ -127,9 +127,9 @@ class TestFrame : public QObject {
     QFETCH(QStringList, commands);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    program.frm_option->setCheckValue(2, option);
-    QSignalSpy sent(program.frm_main->MCI, &MMControl::commandSent);
-    program.frm_main->cmd_close_Click();
+    program.frm_option()->setCheckValue(2, option);
+    QSignalSpy sent(program.frm_main()->MCI, &MMControl::commandSent);
+    program.frm_main()->cmd_close_Click();
     QStringList seen;
     for (const auto& args : sent) seen << args.at(0).toString();
     QCOMPARE(seen, commands);
@@ -139,7 +139,7 @@ class TestFrame : public QObject {
     ProgramFixture fixture;
     Program& program = fixture.start();
     QCloseEvent event;
-    QCoreApplication::sendEvent(program.frm_main, &event);
+    QCoreApplication::sendEvent(program.frm_main(), &event);
     QVERIFY(!event.isAccepted());
     QCOMPARE(fixture.endCount, 1);
     QVERIFY(QFile::exists(fixture.path(QStringLiteral("default.lst"))));
@@ -158,14 +158,14 @@ class TestFrame : public QObject {
     ProgramFixture fixture;
     fixture.writeFile(QStringLiteral("default.lst"), lines(2));
     Program& program = fixture.start();
-    program.FavPath[2] = QStringLiteral("/music/song2.wav");
-    program.frm_main->List->addItem(QStringLiteral("song2.wav"));
+    program.frm_main()->replaceFavourites(program.frm_main()->FavPath() +
+                                          QStringList{QStringLiteral("/music/song2.wav")});
     if (!writable) {
       QFile::remove(fixture.path(QStringLiteral("default.lst")));
       QDir(fixture.appDir()).mkdir(QStringLiteral("default.lst"));
     }
-    program.frm_option->setCheckValue(2, 1);
-    QSignalSpy sent(program.frm_main->MCI, &MMControl::commandSent);
+    program.frm_option()->setCheckValue(2, 1);
+    QSignalSpy sent(program.frm_main()->MCI, &MMControl::commandSent);
     TerminationRequests termination;
     connect(&termination, &TerminationRequests::requested, &program, [&program] { program.endSession(); });
     ::raise(SIGTERM);
@@ -194,7 +194,7 @@ class TestFrame : public QObject {
     QFETCH(QPoint, shift);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     const QPoint before = m.pos();
     m.title_MouseDown(pressButton, 0, 40, 8);
     m.title_MouseMove(moveButtons, 0, 65, 1);
@@ -209,7 +209,7 @@ class TestFrame : public QObject {
   void pressOnAGroupDoesNotDragTheWindow() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     const QPoint before = m.pos();
     QWidget* group = m.fr_status;
     const QPointF local(5, 30);
@@ -241,14 +241,14 @@ class TestFrame : public QObject {
     QFETCH(int, key);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
-    program.frm_option->setOption1Value(false);
+    FrmMain& m = *program.frm_main();
+    program.frm_option()->setOption1Value(false);
     m.show();
     m.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&m));
     QWindow* window = m.windowHandle();
     QTest::keyClick(window, Qt::Key_F3);
-    QVERIFY(!program.frm_option->isVisible());
+    QVERIFY(!program.frm_option()->isVisible());
 
     // The window starts on its controls, and one lap of Tab ends with the three, in this order.
     QWidget* first = QApplication::focusWidget();
@@ -274,7 +274,7 @@ class TestFrame : public QObject {
       control->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     }
     if (button == "logo")
-      QTRY_VERIFY_WITH_TIMEOUT(program.frm_option->isVisible(), 2000);
+      QTRY_VERIFY_WITH_TIMEOUT(program.frm_option()->isVisible(), 2000);
     else if (button == "minimise")
       QTRY_VERIFY_WITH_TIMEOUT(m.isMinimized(), 2000);
     else
@@ -284,7 +284,7 @@ class TestFrame : public QObject {
   void pressHeightRoundsHalfToEven() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     m.title_MouseDown(1, 0, 3.25, 2.5);
     QCOMPARE(m.press_x, 3.25);
     QCOMPARE(m.press_y, 2);

@@ -127,9 +127,9 @@ class TestMediaKeys : public QObject {
     auto s = std::make_unique<Started>();
     s->fixture.sessionBus = true;
     Program& p = s->fixture.start();
-    s->m = p.frm_main;
-    p.frm_option->setCheckValue(0, 0);  // neither slideshow nor loop: a medium that ends stops
-    p.frm_option->setCheckValue(1, 0);
+    s->m = p.frm_main();
+    p.frm_option()->setCheckValue(0, 0);  // neither slideshow nor loop: a medium that ends stops
+    p.frm_option()->setCheckValue(1, 0);
     if (!p.mediaKeys()) return nullptr;
     service_ = p.mediaKeys()->service().serviceName();
     client_->connect(service_, kPath, "org.freedesktop.DBus.Properties", "PropertiesChanged", &s->changes,
@@ -248,8 +248,8 @@ class TestMediaKeys : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(s->changes.saw("PlaybackStatus", "Playing"), 5000);
 
     // The preferences hold the main window back: its buttons take no click, and the desktop is told so.
-    p.frm_option->show();
-    p.frm_option->Form_Activate();
+    p.frm_option()->show();
+    p.frm_option()->Form_Activate();
     QVERIFY(!m.isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(s->changes.saw("CanPause", false), 5000);
     QVERIFY(s->changes.saw("CanGoNext", false));
@@ -260,7 +260,7 @@ class TestMediaKeys : public QObject {
     QVERIFY(commands.isEmpty());
     QCOMPARE(m.File->FileName(), QString("a.wav"));
 
-    p.frm_option->CMD_Cancel_Click();
+    p.frm_option()->CMD_Cancel_Click();
     QVERIFY(m.isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(s->changes.saw("CanPause", true), 5000);
     QVERIFY(called("Pause"));

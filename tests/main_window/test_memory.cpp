@@ -94,7 +94,7 @@ void TestMemory::fiveHundredOpensKeepResidentMemoryFlat() {
   }
 
   ProgramFixture fixture;
-  FrmMain& m = *fixture.start().frm_main;
+  FrmMain& m = *fixture.start().frm_main();
   m.show();
 
   constexpr int kOpens = 500;

@@ -80,7 +80,7 @@ class TestNavigation : public QObject {
     QFETCH(int, index);
     QFETCH(QStringList, listed);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(m.Dir->setPath(folder_.path()));
     QCOMPARE(m.File->Path(), QDir::toNativeSeparators(folder_.path()));
     m.selectFilter(index);
@@ -103,9 +103,9 @@ class TestNavigation : public QObject {
     QFETCH(bool, chinese);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    program.use_chinese = chinese;
+    program.setUseChinese(chinese);
     program.ApplyInterface();
-    auto* box = dynamic_cast<FilterBox*>(program.frm_main->cmb_filter);
+    auto* box = dynamic_cast<FilterBox*>(program.frm_main()->cmb_filter);
     QVERIFY(box);
     QCOMPARE(box->width(), look::px(1695));
     QCOMPARE(box->count(), 17);
@@ -120,8 +120,8 @@ class TestNavigation : public QObject {
         QVERIFY2(shown.endsWith(entry.mid(open)), qPrintable(entry + QStringLiteral(" as ") + shown));
     }
 
-    program.frm_main->show();
-    QVERIFY(QTest::qWaitForWindowExposed(program.frm_main));
+    program.frm_main()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(program.frm_main()));
     // Also in a style whose combo boxes drop a list of their own width.
     std::unique_ptr<QStyle> plain(QStyleFactory::create(QStringLiteral("Windows")));
     QVERIFY(plain);
@@ -135,7 +135,7 @@ class TestNavigation : public QObject {
 
   void commandEntriesLeaveTheListAlone() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(m.Dir->setPath(folder_.path()));
     m.selectFilter(3);
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
@@ -173,8 +173,8 @@ class TestNavigation : public QObject {
     ProgramFixture fixture;
     fixture.writeFile(QStringLiteral("default.lst"), "/f/1.wav\r\n/f/2.wav\r\n/f/3.wav\r\n/f/4.wav\r\n");
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
-    program.frm_option->setCheckValue(3, 0);  // select only, open nothing
+    FrmMain& m = *program.frm_main();
+    program.frm_option()->setCheckValue(3, 0);  // select only, open nothing
     QVERIFY(m.Dir->setPath(folder_.path()));
     m.File->setPattern(QStringLiteral("*.bmp;*.jpg;*.gif;*.ico"));
     QCOMPARE(m.File->ListCount(), 4);
@@ -189,7 +189,7 @@ class TestNavigation : public QObject {
 
   void steppingAnEmptyListDoesNothing() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QTemporaryDir empty;
     QVERIFY(m.Dir->setPath(empty.path()));
     m.cmd_next_Click();
@@ -204,17 +204,17 @@ class TestNavigation : public QObject {
   void clickOpensWithOneSeparatorOnlyWhenAutoPlayIsOn() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     QVERIFY(m.Dir->setPath(folder_.path()));
     m.selectFilter(15);
     m.from_favourites = true;
-    program.frm_option->setCheckValue(3, 0);
+    program.frm_option()->setCheckValue(3, 0);
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
     m.File->setListIndex(0);
     QVERIFY(commands.isEmpty());
     QVERIFY(m.from_favourites);
     m.File->setListIndex(-1);
-    program.frm_option->setCheckValue(3, 1);
+    program.frm_option()->setCheckValue(3, 1);
     m.File->setListIndex(0);
     QVERIFY(!m.from_favourites);
     QCOMPARE(m.MCI->fileName(), QDir::toNativeSeparators(folder_.path()) + QDir::separator() + "c.dat");
@@ -224,25 +224,25 @@ class TestNavigation : public QObject {
   void rightPressSetsTheFileMenuStates() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     QVERIFY(m.Dir->setPath(folder_.path()));
     m.File_MouseDown(2, 0, 5, 5);
     QCOMPARE(fixture.poppedMenus.size(), 1);
-    QCOMPARE(fixture.poppedMenus[0], program.frm_dummy->mnu_filelist);
-    QVERIFY(!program.frm_dummy->mnu_addflist->isEnabled());
-    QVERIFY(!program.frm_dummy->mnu_delete->isEnabled());
-    program.frm_option->setCheckValue(3, 0);
+    QCOMPARE(fixture.poppedMenus[0], program.frm_dummy()->mnu_filelist);
+    QVERIFY(!program.frm_dummy()->mnu_addflist->isEnabled());
+    QVERIFY(!program.frm_dummy()->mnu_delete->isEnabled());
+    program.frm_option()->setCheckValue(3, 0);
     m.File->setListIndex(1);
     m.File_MouseDown(2, 0, 5, 5);
-    QVERIFY(program.frm_dummy->mnu_addflist->isEnabled());
-    QVERIFY(program.frm_dummy->mnu_delete->isEnabled());
+    QVERIFY(program.frm_dummy()->mnu_addflist->isEnabled());
+    QVERIFY(program.frm_dummy()->mnu_delete->isEnabled());
     m.File_MouseDown(1, 0, 5, 5);
     QCOMPARE(fixture.poppedMenus.size(), 2);
   }
 
   void driveThatCannotBeOpenedFallsBack() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(m.Dir->setPath(folder_.path()));
     const QString drive = m.Drive->Drive();
     const QString path = m.Dir->Path();
@@ -255,7 +255,7 @@ class TestNavigation : public QObject {
 
   void unreadableFolderKeepsTheFileList() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(m.Dir->setPath(folder_.path()));
     QVERIFY(!m.Dir->setPath(folder_.filePath(QStringLiteral("missing"))));
     QCOMPARE(m.File->Path(), QDir::toNativeSeparators(folder_.path()));

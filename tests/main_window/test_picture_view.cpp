@@ -72,7 +72,7 @@ class TestPictureView : public QObject {
     QFETCH(bool, vsVisible);
     QFETCH(int, vsMax);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     const QSize size = m.border->size() + overhang;
     QVERIFY(openPicture(m, dir_, size));
     QCOMPARE(m.Img->geometry(), QRect(QPoint(0, 0), size));
@@ -113,7 +113,7 @@ class TestPictureView : public QObject {
     QFETCH(QSize, shown);
     QFETCH(QString, percent);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(openPicture(m, dir_, QSize(333, 211)));
     m.Slider->setValue(30);
     m.HS->setValue(m.HS->maximum());
@@ -137,7 +137,7 @@ class TestPictureView : public QObject {
   // thin groove as well as over the tick marks below it; the zoom follows.
   void clickOnTheSliderTrackPagesTheZoom() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.show();
     QVERIFY(QTest::qWaitForWindowExposed(&m));
     QVERIFY(openPicture(m, dir_, QSize(100, 80)));
@@ -159,7 +159,7 @@ class TestPictureView : public QObject {
   // and the slider.
   void wheelScrollsAndZooms() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.show();
     QVERIFY(QTest::qWaitForWindowExposed(&m));
     QVERIFY(openPicture(m, dir_, QSize(2000, 1500)));
@@ -185,7 +185,7 @@ class TestPictureView : public QObject {
 
   void zoomBeyondTheScrollRange() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(openPicture(m, dir_, QSize(9000, 9000)));
     QCOMPARE(m.HS->maximum(), 9000 - m.border->width());
     m.Slider->setValue(40);
@@ -241,7 +241,7 @@ class TestPictureView : public QObject {
     QFETCH(QList<QPointF>, pointer);
     QFETCH(QPoint, expected);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(openPicture(m, dir_, m.border->size() + QSize(100, 100)));
     QCOMPARE(m.HS->maximum(), 100);
     QCOMPARE(m.VS->maximum(), 100);
@@ -261,7 +261,7 @@ class TestPictureView : public QObject {
 
   void smallPictureDoesNotMove() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(openPicture(m, dir_, m.border->size() - QSize(1, 1)));
     m.Img_MouseDown(1, 0, 100, 100);
     for (const QPointF p : {QPointF(300, 300), QPointF(-400, -400), QPointF(101, 99)})
@@ -287,7 +287,7 @@ class TestPictureView : public QObject {
     QFETCH(QPoint, step);
     QFETCH(QPoint, expected);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.show();
     QVERIFY(QTest::qWaitForWindowExposed(&m));
     QVERIFY(openPicture(m, dir_, m.border->size() + QSize(1000, 1000)));
@@ -326,8 +326,8 @@ class TestPictureView : public QObject {
     QFETCH(QString, expected);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
-    QVERIFY(program.frm_option->setCheckValue(4, own ? 1 : 0));
+    FrmMain& m = *program.frm_main();
+    QVERIFY(program.frm_option()->setCheckValue(4, own ? 1 : 0));
     QVERIFY(openPicture(m, dir_, m.border->size() + QSize(100, 100)));
     m.Img->setCursor(Qt::CrossCursor);
     for (const QString& event : events) {
@@ -340,7 +340,7 @@ class TestPictureView : public QObject {
       else
         m.Img_MouseUp(button, 0, 20, 20);
     }
-    const FrmDummy& dummy = *program.frm_dummy;
+    const FrmDummy& dummy = *program.frm_dummy();
     QVERIFY(!(dummy.cur_move == dummy.cur_pointer));
     QCursor want(Qt::CrossCursor);
     if (expected == QLatin1String("move")) want = own ? dummy.cur_move : QCursor(Qt::SizeAllCursor);
@@ -361,14 +361,14 @@ class TestPictureView : public QObject {
     QFETCH(bool, openWith);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     m.cur_file = curFile;
-    program.frm_dummy->mnu_openwith->setEnabled(!openWith);
+    program.frm_dummy()->mnu_openwith->setEnabled(!openWith);
     m.Img_MouseDown(1, 0, 5, 5);
     QVERIFY(fixture.poppedMenus.isEmpty());
     m.Img_MouseDown(2, 0, 7, 8);
-    QCOMPARE(fixture.poppedMenus, QList<QMenu*>{program.frm_dummy->mnu_img});
-    QCOMPARE(program.frm_dummy->mnu_openwith->isEnabled(), openWith);
+    QCOMPARE(fixture.poppedMenus, QList<QMenu*>{program.frm_dummy()->mnu_img});
+    QCOMPARE(program.frm_dummy()->mnu_openwith->isEnabled(), openWith);
     // The right press starts no drag.
     QCOMPARE(QPointF(m.drag_x, m.drag_y), m.Img->mapToGlobal(QPointF(5, 5)));
   }
@@ -379,7 +379,7 @@ class TestPictureView : public QObject {
   void rightPressOnTheEmptyPanePopsThePictureMenu() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     m.show();
     QVERIFY(QTest::qWaitForWindowExposed(&m));
     QCOMPARE(m.Img->size(), QSize(0, 0));
@@ -388,17 +388,17 @@ class TestPictureView : public QObject {
     sendMouse(m.border, QEvent::MouseButtonRelease, middle, Qt::LeftButton, Qt::NoButton);
     QVERIFY(fixture.poppedMenus.isEmpty());
     sendMouse(m.border, QEvent::MouseButtonPress, middle, Qt::RightButton, Qt::RightButton);
-    QCOMPARE(fixture.poppedMenus, QList<QMenu*>{program.frm_dummy->mnu_img});
-    QVERIFY(!program.frm_dummy->mnu_openwith->isEnabled());  // nothing opened, nothing to open with
-    QVERIFY(program.frm_dummy->mnu_paste->isEnabled());
+    QCOMPARE(fixture.poppedMenus, QList<QMenu*>{program.frm_dummy()->mnu_img});
+    QVERIFY(!program.frm_dummy()->mnu_openwith->isEnabled());  // nothing opened, nothing to open with
+    QVERIFY(program.frm_dummy()->mnu_paste->isEnabled());
   }
 
   // Through the control's own events: positions relative to the picture, button codes, the double click.
   void mouseEventsOfTheControl() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
-    QVERIFY(program.frm_option->setCheckValue(4, 0));
+    FrmMain& m = *program.frm_main();
+    QVERIFY(program.frm_option()->setCheckValue(4, 0));
     QVERIFY(openPicture(m, dir_, m.border->size() + QSize(100, 100)));
     m.HS->setValue(20);
     sendMouse(m.Img, QEvent::MouseButtonPress, {30, 40}, Qt::LeftButton, Qt::LeftButton);
@@ -413,12 +413,12 @@ class TestPictureView : public QObject {
     sendMouse(m.Img, QEvent::MouseButtonRelease, {230, 140}, Qt::LeftButton, Qt::NoButton);
     QCOMPARE(m.Img->cursor().shape(), Qt::ArrowCursor);
     sendMouse(m.Img, QEvent::MouseButtonPress, {10, 10}, Qt::RightButton, Qt::RightButton);
-    QCOMPARE(fixture.poppedMenus, QList<QMenu*>{program.frm_dummy->mnu_img});
+    QCOMPARE(fixture.poppedMenus, QList<QMenu*>{program.frm_dummy()->mnu_img});
     sendMouse(m.Img, QEvent::MouseButtonRelease, {10, 10}, Qt::RightButton, Qt::NoButton);
 
-    QVERIFY(!program.frm_full->isVisible());
+    QVERIFY(!program.frm_full()->isVisible());
     sendMouse(m.Img, QEvent::MouseButtonDblClick, {10, 10}, Qt::LeftButton, Qt::LeftButton);
-    QVERIFY(program.frm_full->isVisible());
+    QVERIFY(program.frm_full()->isVisible());
   }
 
   // What the pane shows after zooming and scrolling, read back from the screen's copy of the pane.
@@ -448,7 +448,7 @@ class TestPictureView : public QObject {
     QFETCH(QList<QPoint>, points);
     QFETCH(QList<QRgb>, colors);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(openPicture(m, dir_, QSize(200, 100)));
     m.Slider->setValue(value);
     if (scrolledToEnd) {

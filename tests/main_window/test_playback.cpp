@@ -55,9 +55,9 @@ bool sameIcon(const QPushButton* button, const QPixmap& picture) {
 }
 
 void setOptions(Program& program, int slideshow, int loop, int autoPlay = 1) {
-  program.frm_option->setCheckValue(0, slideshow);
-  program.frm_option->setCheckValue(1, loop);
-  program.frm_option->setCheckValue(3, autoPlay);
+  program.frm_option()->setCheckValue(0, slideshow);
+  program.frm_option()->setCheckValue(1, loop);
+  program.frm_option()->setCheckValue(3, autoPlay);
 }
 
 }  // namespace
@@ -100,7 +100,7 @@ class TestPlayback : public QObject {
     QFETCH(QString, name);
     QFETCH(QSize, movie);
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.show();
     QSignalSpy done(m.MCI, &MMControl::Done);
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
@@ -138,7 +138,7 @@ class TestPlayback : public QObject {
 
   void tickFollowsThePositionAndStopRewinds() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.FileOpen(path("long.wav"));
     // The running timer moves the slider along while the sound plays.
     QTRY_VERIFY_WITH_TIMEOUT(m.Slider->value() >= 100, 5000);
@@ -181,7 +181,7 @@ class TestPlayback : public QObject {
 
   void userMovesPlayFromTheNewPlaceTickMovesNever() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.FileOpen(path("long.wav"));
     QTRY_VERIFY_WITH_TIMEOUT(m.MCI->Length() > 3900, 5000);
     m.cmd_pause_Click();
@@ -228,7 +228,7 @@ class TestPlayback : public QObject {
 
   void nothingPlayableKeepsTheSliderAtZero() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QSignalSpy done(m.MCI, &MMControl::Done);
     m.FileOpen(writeBytes(path("words.txt"), "no media here\r\n"));
     QTRY_COMPARE_WITH_TIMEOUT(codes(done), QList<int>{8}, 5000);
@@ -242,7 +242,7 @@ class TestPlayback : public QObject {
 
   void speakerMutesAndStaysMutedForTheNextFile() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.FileOpen(path("short.wav"));
     QVERIFY(!pipelineMuted(*m.MCI));
     m.cmd_spk->click();
@@ -272,8 +272,8 @@ class TestPlayback : public QObject {
     QFETCH(bool, chinese);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    program.use_chinese = chinese;
-    FrmMain& m = *program.frm_main;
+    program.setUseChinese(chinese);
+    FrmMain& m = *program.frm_main();
     m.show();
     m.MCI->setAudioOutputOverride(output.toStdString());
     QSignalSpy told(m.MCI, &MMControl::noSoundOutput);
@@ -299,7 +299,7 @@ class TestPlayback : public QObject {
   void loopReplaysTheSameMedium() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     setOptions(program, 0, 1);
     QSignalSpy done(m.MCI, &MMControl::Done);
     m.FileOpen(path("short.wav"));
@@ -320,7 +320,7 @@ class TestPlayback : public QObject {
     QFETCH(int, code);
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     QVERIFY(m.Dir->setPath(trio_.path()));
     m.File->setListIndex(0);
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
@@ -354,14 +354,14 @@ class TestPlayback : public QObject {
     ProgramFixture fixture;
     fixture.writeFile("default.lst", trioPaths().join("\r\n").toLocal8Bit() + "\r\n");
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     QVERIFY(m.Dir->setPath(trio_.path()));
     QCOMPARE(m.List->count(), 3);
     // Loop on as well: the slideshow wins, the medium is not repeated.
     setOptions(program, 1, 1, 0);
     favourites ? m.List->setCurrentRow(start) : m.File->setListIndex(start);
     m.from_favourites = favourites;
-    program.frm_option->setCheckValue(3, autoPlay);
+    program.frm_option()->setCheckValue(3, autoPlay);
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
     m.MCI_Done(1);
     QCOMPARE(favourites ? m.List->currentRow() : m.File->ListIndex(), expected);
@@ -386,7 +386,7 @@ class TestPlayback : public QObject {
     ProgramFixture fixture;
     fixture.writeFile("default.lst", trioPaths().join("\r\n").toLocal8Bit() + "\r\n");
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     QVERIFY(m.Dir->setPath(trio_.path()));
     setOptions(program, 1, 0);
     QStringList opened;
@@ -429,7 +429,7 @@ class TestPlayback : public QObject {
     }
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     QVERIFY(m.Dir->setPath(folder.path()));
     setOptions(program, slideshow, 1);
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
@@ -457,7 +457,7 @@ class TestPlayback : public QObject {
     QVERIFY(!writeWav(folder.filePath(QStringLiteral("3.wav")), 150).isEmpty());
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     QVERIFY(m.Dir->setPath(folder.path()));
     setOptions(program, 1, 1);
     QSignalSpy done(m.MCI, &MMControl::Done);
@@ -488,7 +488,7 @@ class TestPlayback : public QObject {
                                    picture_gen::MakeBmp(picture_gen::Quadrants(QSize(8, 8)))));
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     setOptions(program, 1, 1);
     QVERIFY(m.Dir->setPath(folder.path()));
     m.File->setPattern(QStringLiteral("*.*"));
@@ -518,7 +518,7 @@ class TestPlayback : public QObject {
   void cdEntryPlaysTheDisc() {
     QTemporaryDir disc;
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.MCI->setCdDevice(writeCdImage(disc.path(), {300}));
     QSignalSpy commands(m.MCI, &MMControl::commandSent);
     QSignalSpy done(m.MCI, &MMControl::Done);
@@ -569,7 +569,7 @@ class TestPlayback : public QObject {
       QVERIFY(!writeBytes(file, bytes).isEmpty());
     }
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QSignalSpy done(m.MCI, &MMControl::Done);
     m.FileOpen(file);
     // It ends, fails, or never gets going (a demuxer's error can be lost while it is being plugged in).

@@ -55,9 +55,9 @@ class TestShortcuts : public QObject {
     for (bool enabled : {true, false}) {
       ProgramFixture fixture;
       Program& program = fixture.start();
-      program.frm_option->setOption1Value(enabled);
-      QSignalSpy spy(program.frm_main->MCI, &MMControl::commandSent);
-      QTest::keyClick(program.frm_main, Qt::Key(key), modifiers);
+      program.frm_option()->setOption1Value(enabled);
+      QSignalSpy spy(program.frm_main()->MCI, &MMControl::commandSent);
+      QTest::keyClick(program.frm_main(), Qt::Key(key), modifiers);
       QCOMPARE(sent(spy), enabled ? commands : QStringList());
     }
   }
@@ -65,8 +65,8 @@ class TestShortcuts : public QObject {
   void ctrlXPlaysThenExits() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    QSignalSpy spy(program.frm_main->MCI, &MMControl::commandSent);
-    QTest::keyClick(program.frm_main, Qt::Key_X, Qt::ControlModifier);
+    QSignalSpy spy(program.frm_main()->MCI, &MMControl::commandSent);
+    QTest::keyClick(program.frm_main(), Qt::Key_X, Qt::ControlModifier);
     QCOMPARE(sent(spy), QStringList{"Play"});
     QCOMPARE(fixture.endCount, 1);
   }
@@ -74,21 +74,21 @@ class TestShortcuts : public QObject {
   void functionKeys() {
     ProgramFixture fixture;
     Program& program = fixture.start();
-    QTest::keyClick(program.frm_main, Qt::Key_F2);
+    QTest::keyClick(program.frm_main(), Qt::Key_F2);
     QCOMPARE(fixture.launcher->startedPrograms.size(), 1);
     QVERIFY(fixture.launcher->startedPrograms[0].startsWith(fixture.appDir()));
-    QTest::keyClick(program.frm_main, Qt::Key_F3);
-    QVERIFY(program.frm_option->isVisible());
-    program.frm_option->hide();
+    QTest::keyClick(program.frm_main(), Qt::Key_F3);
+    QVERIFY(program.frm_option()->isVisible());
+    program.frm_option()->hide();
     for (Qt::Key key : {Qt::Key_F11, Qt::Key_F12}) {
-      program.frm_main->showNormal();
-      QTest::keyClick(program.frm_main, key);
-      QVERIFY(program.frm_main->windowState() & Qt::WindowMinimized);
+      program.frm_main()->showNormal();
+      QTest::keyClick(program.frm_main(), key);
+      QVERIFY(program.frm_main()->windowState() & Qt::WindowMinimized);
     }
-    program.frm_option->setOption1Value(false);
-    QTest::keyClick(program.frm_main, Qt::Key_F2);
+    program.frm_option()->setOption1Value(false);
+    QTest::keyClick(program.frm_main(), Qt::Key_F2);
     QCOMPARE(fixture.launcher->startedPrograms.size(), 1);
-    QTest::keyClick(program.frm_main, Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(program.frm_main(), Qt::Key_X, Qt::ControlModifier);
     QCOMPARE(fixture.endCount, 0);
   }
 
@@ -98,12 +98,12 @@ class TestShortcuts : public QObject {
     qputenv("HOME", home.path().toLocal8Bit());
     ProgramFixture fixture;
     Program& program = fixture.start();
-    const QString before = program.frm_main->Dir->Path();
-    QTest::keyClick(program.frm_main, Qt::Key_D, Qt::ControlModifier);
-    QCOMPARE(program.frm_main->Dir->Path(), before);  // no desktop folder: nothing happens
+    const QString before = program.frm_main()->Dir->Path();
+    QTest::keyClick(program.frm_main(), Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(program.frm_main()->Dir->Path(), before);  // no desktop folder: nothing happens
     QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Desktop")));
-    QTest::keyClick(program.frm_main, Qt::Key_D, Qt::ControlModifier);
-    QCOMPARE(program.frm_main->Dir->Path(),
+    QTest::keyClick(program.frm_main(), Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(program.frm_main()->Dir->Path(),
              QDir::toNativeSeparators(home.path() + QStringLiteral("/Desktop")));
 
     // A localised desktop, as the user's folder settings name it.
@@ -114,8 +114,8 @@ class TestShortcuts : public QObject {
     QVERIFY(dirs.open(QIODevice::WriteOnly));
     dirs.write(QStringLiteral("XDG_DESKTOP_DIR=\"$HOME/桌面\"\n").toUtf8());
     dirs.close();
-    QTest::keyClick(program.frm_main, Qt::Key_D, Qt::ControlModifier);
-    QCOMPARE(program.frm_main->Dir->Path(), QDir::toNativeSeparators(chinese));
+    QTest::keyClick(program.frm_main(), Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(program.frm_main()->Dir->Path(), QDir::toNativeSeparators(chinese));
     qputenv("HOME", oldHome);
   }
 
@@ -127,8 +127,8 @@ class TestShortcuts : public QObject {
     file.close();
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
-    program.frm_option->setOption1Value(false);
+    FrmMain& m = *program.frm_main();
+    program.frm_option()->setOption1Value(false);
     QVERIFY(m.Dir->setPath(folder.path()));
     // Enter opens the highlighted folder.
     m.Dir->setCurrentRow(m.Dir->count() - 1);
@@ -150,8 +150,8 @@ class TestShortcuts : public QObject {
     }
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
-    program.frm_option->setCheckValue(3, 0);
+    FrmMain& m = *program.frm_main();
+    program.frm_option()->setCheckValue(3, 0);
     QVERIFY(m.Dir->setPath(folder.path()));
     m.File->setListIndex(0);
     m.activateWindow();
@@ -175,14 +175,14 @@ class TestShortcuts : public QObject {
     file.close();
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
+    FrmMain& m = *program.frm_main();
     m.show();
     QVERIFY(QTest::qWaitForWindowActive(&m));
-    program.frm_option->setCheckValue(3, 0);
+    program.frm_option()->setCheckValue(3, 0);
     QVERIFY(m.Dir->setPath(folder.path()));
     m.File->setPattern(QStringLiteral("*.*"));
     m.File->setListIndex(0);
-    FrmDummy& d = *program.frm_dummy;
+    FrmDummy& d = *program.frm_dummy();
 
     m.File->setFocus();
     QTest::keyClick(m.File, Qt::Key_Menu);

@@ -62,7 +62,7 @@ class TestStepping : public QObject {
   QTemporaryDir folder_;
 
   FrmMain& mainOn(ProgramFixture& fixture) {
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.Dir->setPath(folder_.path());
     return m;
   }
@@ -222,7 +222,7 @@ class TestStepping : public QObject {
     const QString path = big.filePath(QStringLiteral("big.jpg"));
     QVERIFY(write(path, MakeJpeg(photo, {.quality = 80})));
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     m.prefetch->setEnabled(false);
     // The top rows arrive while the picture is still on its way; the user zooms in at once.
     bool opened_early = false;

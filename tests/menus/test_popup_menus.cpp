@@ -77,9 +77,9 @@ struct Opened {
 
   Opened() {
     Program& program = fixture.start();
-    m = program.frm_main;
-    d = program.frm_dummy;
-    program.frm_option->setCheckValue(3, 0);  // selecting opens nothing unless a test asks
+    m = program.frm_main();
+    d = program.frm_dummy();
+    program.frm_option()->setCheckValue(3, 0);  // selecting opens nothing unless a test asks
   }
   void enter(const QStringList& files) {
     for (const QString& name : files) touch(folder.filePath(name));
@@ -114,17 +114,17 @@ class TestPopupMenus : public QObject {
     ProgramFixture fixture;
     fixture.writeFile(QStringLiteral("default.lst"), list);
     Program& program = fixture.start();
-    program.frm_option->setCheckValue(3, 0);
-    program.frm_main->List->setCurrentRow(selected);
+    program.frm_option()->setCheckValue(3, 0);
+    program.frm_main()->List->setCurrentRow(selected);
     // Stale states from an earlier popping must not survive.
-    program.frm_dummy->mnu_removelist->setEnabled(!remove);
-    program.frm_dummy->mnu_openlist->setEnabled(true);
-    program.frm_main->List_MouseDown(2, 0, 1, 1);
-    QCOMPARE(fixture.poppedMenus.value(0), program.frm_dummy->mnu_list);
-    QCOMPARE(program.frm_dummy->mnu_removelist->isEnabled(), remove);
-    QCOMPARE(program.frm_dummy->mnu_newlist->isEnabled(), newAndSave);
-    QCOMPARE(program.frm_dummy->mnu_savelist->isEnabled(), newAndSave);
-    QVERIFY(program.frm_dummy->mnu_openlist->isEnabled());
+    program.frm_dummy()->mnu_removelist->setEnabled(!remove);
+    program.frm_dummy()->mnu_openlist->setEnabled(true);
+    program.frm_main()->List_MouseDown(2, 0, 1, 1);
+    QCOMPARE(fixture.poppedMenus.value(0), program.frm_dummy()->mnu_list);
+    QCOMPARE(program.frm_dummy()->mnu_removelist->isEnabled(), remove);
+    QCOMPARE(program.frm_dummy()->mnu_newlist->isEnabled(), newAndSave);
+    QCOMPARE(program.frm_dummy()->mnu_savelist->isEnabled(), newAndSave);
+    QVERIFY(program.frm_dummy()->mnu_openlist->isEnabled());
   }
 
   void pictureMenuOpenWithFollowsTheCurrentFile() {
@@ -170,7 +170,7 @@ class TestPopupMenus : public QObject {
   void deleteInChineseUsesTheChineseTexts() {
     Opened o;
     o.enter({QStringLiteral("a.wav")});
-    o.fixture.program->use_chinese = true;
+    o.fixture.program->setUseChinese(true);
     o.m->File->setListIndex(0);
     o.fixture.messageBoxes->answers.push_back(QMessageBox::Cancel);
     o.d->mnu_delete_Click();
@@ -325,7 +325,7 @@ class TestPopupMenus : public QObject {
     QFETCH(bool, chinese);
     QFETCH(QMessageBox::StandardButton, answer);
     Opened o;
-    o.fixture.program->use_chinese = chinese;
+    o.fixture.program->setUseChinese(chinese);
     const QString picture = o.folder.filePath(QStringLiteral("p.bmp"));
     QVERIFY(picture_gen::WriteFile(picture, picture_gen::MakeBmp(picture_gen::Quadrants(QSize(8, 8)))));
     o.m->FileOpen(picture);
@@ -343,7 +343,7 @@ class TestPopupMenus : public QObject {
     QCOMPARE(o.fixture.messageBoxes->calls.size(), 1);
     const auto& call = o.fixture.messageBoxes->calls[0];
     QCOMPARE(call.prompt, TextTables::noticeText(TextTables::Notice::ReplaceFile, chinese).arg(target));
-    QCOMPARE(call.title, o.fixture.program->tables.msg(TextTables::MsgWarning, chinese));
+    QCOMPARE(call.title, o.fixture.program->tables().msg(TextTables::MsgWarning, chinese));
     QCOMPARE(call.defaultButton, QMessageBox::No);
     if (answer == QMessageBox::No) {
       QCOMPARE(o.d->bitmapSaver->pending(), 0);

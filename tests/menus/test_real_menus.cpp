@@ -69,9 +69,9 @@ class TestRealMenus : public QObject {
     }
     ProgramFixture fixture;
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
-    FrmDummy& d = *program.frm_dummy;
-    program.frm_option->setCheckValue(3, 0);  // a click selects and opens nothing
+    FrmMain& m = *program.frm_main();
+    FrmDummy& d = *program.frm_dummy();
+    program.frm_option()->setCheckValue(3, 0);  // a click selects and opens nothing
     QVERIFY(m.Dir->setPath(folder.path()));
     m.File->setPattern(QStringLiteral("*.*"));
     m.show();
@@ -117,8 +117,8 @@ class TestRealMenus : public QObject {
     ProgramFixture fixture;
     fixture.writeFile(QStringLiteral("default.lst"), QFile::encodeName(listBytes(paths)));
     Program& program = fixture.start();
-    FrmMain& m = *program.frm_main;
-    FrmDummy& d = *program.frm_dummy;
+    FrmMain& m = *program.frm_main();
+    FrmDummy& d = *program.frm_dummy();
     m.show();
     QVERIFY(QTest::qWaitForWindowActive(&m));
     MenuAnswers menus(fixture, d);
@@ -135,7 +135,7 @@ class TestRealMenus : public QObject {
       m.RemoveFList();
       QTest::mouseClick(m.cmd_down, Qt::LeftButton);
       QTest::mouseClick(m.cmd_up, Qt::LeftButton);
-      QCOMPARE(m.favourites(), paths);
+      QCOMPARE(m.FavPath(), paths);
       QCOMPARE(m.List->item(0)->text(), QStringLiteral("one.bmp"));
       QVERIFY(m.cur_file.isEmpty());
     };
@@ -154,7 +154,7 @@ class TestRealMenus : public QObject {
     QTest::mouseClick(m.List->viewport(), Qt::RightButton, {}, empty);
     QVERIFY(d.mnu_removelist->isEnabled());
     QTest::mouseClick(m.cmd_up, Qt::LeftButton);
-    QCOMPARE(m.favourites(), (QStringList{paths[1], paths[0]}));
+    QCOMPARE(m.FavPath(), (QStringList{paths[1], paths[0]}));
   }
 };
 

@@ -90,9 +90,9 @@ void TestAtomicFile::exitOnFullDiskKeepsDefaultListAndTells() {
   QVERIFY(disk.put(QStringLiteral("default.lst"), kOldList));
   ProgramFixture fixture(disk.folder());
   Program& program = fixture.start();
-  QCOMPARE(program.frm_main->List->count(), 3);
+  QCOMPARE(program.frm_main()->List->count(), 3);
   QVERIFY(disk.fill());
-  program.frm_main->cmd_close_Click();
+  program.frm_main()->cmd_close_Click();
   QVERIFY(program.ended);
   QCOMPARE(disk.read(QStringLiteral("default.lst")), kOldList);
   QCOMPARE(disk.entries(), QStringList{QStringLiteral("default.lst")});
@@ -107,7 +107,7 @@ void TestAtomicFile::applyOnFullDiskKeepsSettingsAndChoices() {
   QVERIFY(disk.put(QStringLiteral("glview3.ini"), kOldSettings));
   ProgramFixture fixture(disk.folder());
   Program& program = fixture.start();
-  FrmOption& options = *program.frm_option;
+  FrmOption& options = *program.frm_option();
   QCOMPARE(options.CheckValue(2), 0);
   QVERIFY(disk.fill());
   options.show();
@@ -136,7 +136,7 @@ void TestAtomicFile::listSaveOnFullDiskKeepsFileAndList() {
   QVERIFY(disk.fill());
   fixture.fileDialogs->answers.push_back(disk.path(QStringLiteral("mine.lst")));
   fixture.messageBoxes->answers.push_back(QMessageBox::Yes);  // replace it
-  program.frm_dummy->mnu_savelist_Click();
+  program.frm_dummy()->mnu_savelist_Click();
   QCOMPARE(disk.read(QStringLiteral("mine.lst")), QByteArray("/old/a.wav\r\n"));
   QCOMPARE(disk.entries(), QStringList{QStringLiteral("mine.lst")});
   QVERIFY(told(*fixture.messageBoxes, saveFailedWords()));
@@ -148,12 +148,12 @@ void TestAtomicFile::listSaveOnFullDiskKeepsFileAndList() {
     fixture.fileDialogs->answers.push_back(disk.path(QStringLiteral("mine.lst")));
     const qsizetype dialogs = fixture.fileDialogs->calls.size();
     if (open)
-      program.frm_dummy->mnu_openlist_Click();
+      program.frm_dummy()->mnu_openlist_Click();
     else
-      program.frm_dummy->mnu_newlist_Click();
+      program.frm_dummy()->mnu_newlist_Click();
     QCOMPARE(fixture.fileDialogs->calls.size(), dialogs + 1);  // the save dialog only, no Open dialog
-    QCOMPARE(program.frm_main->List->count(), 3);
-    QCOMPARE(program.FavPath[2], QStringLiteral("/pictures/three.bmp"));
+    QCOMPARE(program.frm_main()->List->count(), 3);
+    QCOMPARE(program.frm_main()->FavPath()[2], QStringLiteral("/pictures/three.bmp"));
   }
 }
 
@@ -165,13 +165,13 @@ void TestAtomicFile::bitmapSaveOnFullDiskKeepsFile() {
   const QString source = fixture.path(QStringLiteral("source.bmp"));
   QVERIFY(picture_gen::WriteFile(source, picture_gen::MakeBmp(picture_gen::Quadrants(QSize(64, 48)))));
   Program& program = fixture.start();
-  program.frm_main->FileOpen(source);
-  QCOMPARE(program.frm_main->Img->picture().size(), QSize(64, 48));
+  program.frm_main()->FileOpen(source);
+  QCOMPARE(program.frm_main()->Img->picture().size(), QSize(64, 48));
   QVERIFY(disk.fill());
   fixture.fileDialogs->answers.push_back(disk.path(QStringLiteral("pic.bmp")));
   fixture.messageBoxes->answers.push_back(QMessageBox::Yes);  // replace it
-  QSignalSpy failed(program.frm_dummy->bitmapSaver.get(), &BitmapSaver::failed);
-  program.frm_dummy->mnu_savebitmap_Click();
+  QSignalSpy failed(program.frm_dummy()->bitmapSaver.get(), &BitmapSaver::failed);
+  program.frm_dummy()->mnu_savebitmap_Click();
   QVERIFY(failed.wait(10000));
   QCOMPARE(disk.read(QStringLiteral("pic.bmp")), kOldBitmap);
   QCOMPARE(disk.entries(), QStringList{QStringLiteral("pic.bmp")});

@@ -112,7 +112,7 @@ class TestFileNames : public QObject {
 
   void listedOpenedAndEnteredByTheirBytes() {
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(m.Dir->setPath(dir_.path()));
     QStringList names;
     for (int i = 0; i < m.File->ListCount(); ++i) names << m.File->List(i);
@@ -143,16 +143,16 @@ class TestFileNames : public QObject {
     ProgramFixture fixture;
     fixture.writeFile(QStringLiteral("default.lst"), lines);
     Program& program = fixture.start();
-    QCOMPARE(program.frm_main->List->count(), 2);
+    QCOMPARE(program.frm_main()->List->count(), 2);
     // Opened from the list, saved to a list file, written back at exit: the same bytes each time.
-    program.frm_main->List->setCurrentRow(0);
-    program.frm_main->List_Click();
-    QCOMPARE(filenames::encode(program.frm_main->cur_file), root_ + '/' + kBadName);
+    program.frm_main()->List->setCurrentRow(0);
+    program.frm_main()->List_Click();
+    QCOMPARE(filenames::encode(program.frm_main()->cur_file), root_ + '/' + kBadName);
     const QString saved = dir_.filePath(QStringLiteral("saved.lst"));
     fixture.fileDialogs->answers.push_back(saved);
-    program.frm_dummy->mnu_savelist_Click();
+    program.frm_dummy()->mnu_savelist_Click();
     QCOMPARE(bytesOf(saved), lines);
-    program.frm_main->cmd_close_Click();
+    program.frm_main()->cmd_close_Click();
     QCOMPARE(fixture.readFile(QStringLiteral("default.lst")), lines);
   }
 
@@ -165,11 +165,11 @@ class TestFileNames : public QObject {
     QVERIFY(::rename(QFile::encodeName(plain).constData(), (folder + '/' + name).constData()) == 0);
 
     ProgramFixture fixture;
-    FrmMain& m = *fixture.start().frm_main;
+    FrmMain& m = *fixture.start().frm_main();
     QVERIFY(m.Dir->setPath(own.path()));
     QCOMPARE(m.File->ListCount(), 1);
     m.File->setListIndex(0);
-    program(fixture).frm_dummy->mnu_delete_Click();  // OK is the default answer
+    program(fixture).frm_dummy()->mnu_delete_Click();  // OK is the default answer
     QVERIFY(!existsBytes(folder + '/' + name));
     QCOMPARE(m.File->ListCount(), 0);
     const QByteArray trash = QFile::encodeName(fixture.dataHome()) + "/Trash";
@@ -185,7 +185,7 @@ class TestFileNames : public QObject {
     QVERIFY(QDir(fixture.dataHome()).removeRecursively());
     m.File->refresh();
     m.File->setListIndex(0);
-    program(fixture).frm_dummy->mnu_delete_Click();
+    program(fixture).frm_dummy()->mnu_delete_Click();
     QVERIFY(!QFile::exists(own.filePath(QStringLiteral("plain.bmp"))));
     QVERIFY(QFile::exists(fixture.dataHome() + QStringLiteral("/Trash/files/plain.bmp")));
     QVERIFY(!QFile::exists(QDir::current().filePath(QStringLiteral("files"))));

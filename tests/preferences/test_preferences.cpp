@@ -70,18 +70,18 @@ class TestPreferences : public QObject {
     ProgramFixture fixture;
     fixture.writeFile(QStringLiteral("glview3.ini"), settings(fixture.appDir(), savedChinese));
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
-    QCOMPARE(p.use_chinese, savedChinese);
+    FrmOption& o = *p.frm_option();
+    QCOMPARE(p.use_chinese(), savedChinese);
     const QString tab_caption = o.Tabs->tabText(0);
 
     for (int i = 0; i < toggles; ++i) o.CMD_ToggleLang_Click();
-    QCOMPARE(p.use_chinese, toggles % 2 ? !savedChinese : savedChinese);
+    QCOMPARE(p.use_chinese(), toggles % 2 ? !savedChinese : savedChinese);
     QVERIFY(o.CMD_Apply->isEnabled());
-    QVERIFY(showsPicture(o.CMD_ToggleLang, p.use_chinese ? o.img_chinese : o.img_english));
+    QVERIFY(showsPicture(o.CMD_ToggleLang, p.use_chinese() ? o.img_chinese : o.img_english));
     QCOMPARE(o.Tabs->tabText(0), tab_caption);  // captions wait for Apply
 
     o.CMD_Cancel_Click();
-    QCOMPARE(p.use_chinese, savedChinese);
+    QCOMPARE(p.use_chinese(), savedChinese);
     QVERIFY(!o.CMD_Apply->isEnabled());
     QVERIFY(o.isHidden());
     QCOMPARE(o.Tabs->tabText(0), tab_caption);
@@ -93,11 +93,11 @@ class TestPreferences : public QObject {
   void applyWritesAndAppliesTheLanguage() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
+    FrmOption& o = *p.frm_option();
     o.CMD_ToggleLang_Click();
     o.CMD_Apply_Click();
     QVERIFY(!o.CMD_Apply->isEnabled());
-    QCOMPARE(o.Tabs->tabText(0), p.tables.PrefText_zh[2]);
+    QCOMPARE(o.Tabs->tabText(0), p.tables().PrefText_zh[2]);
     QVERIFY(fixture.readFile(QStringLiteral("glview3.ini")).endsWith("True\r\n"));
   }
 
@@ -105,7 +105,7 @@ class TestPreferences : public QObject {
     ProgramFixture fixture;
     Program& p = fixture.start();
     QVERIFY(!QFile::exists(fixture.path(QStringLiteral("glview3.ini"))));
-    FrmOption& o = *p.frm_option;
+    FrmOption& o = *p.frm_option();
     o.show();
     QVERIFY(!o.CMD_Apply->isEnabled());
     o.CMD_OK_Click();
@@ -116,13 +116,13 @@ class TestPreferences : public QObject {
     QCOMPARE(lines[8], QByteArray("True\r"));
     QCOMPARE(lines[9], QByteArray("False\r"));
     QVERIFY(o.isHidden());
-    QVERIFY(p.frm_main->isEnabled());
+    QVERIFY(p.frm_main()->isEnabled());
   }
 
   void optionChangesEnableApply() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
+    FrmOption& o = *p.frm_option();
     QVERIFY(!o.CMD_Apply->isEnabled());
     o.Check[3]->click();
     QVERIFY(o.CMD_Apply->isEnabled());
@@ -135,7 +135,7 @@ class TestPreferences : public QObject {
   void tabs() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
+    FrmOption& o = *p.frm_option();
     o.show();
     QCOMPARE(o.cur_tab, 1);
 
@@ -173,8 +173,8 @@ class TestPreferences : public QObject {
   void helpPage() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
-    const TextTables& t = p.tables;
+    FrmOption& o = *p.frm_option();
+    const TextTables& t = p.tables();
     QCOMPARE(o.lst_help->count(), 6);
     QCOMPARE(o.txt_help->toPlainText(), shown(t.HelpBody_en[1]));
     QCOMPARE(o.lst_help->item(5)->text(), QStringLiteral("Trouble  Shootings"));
@@ -217,7 +217,7 @@ class TestPreferences : public QObject {
     ProgramFixture fixture;
     fixture.writeFile(QStringLiteral("glview3.ini"), settings(QDir::tempPath(), chinese));
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
+    FrmOption& o = *p.frm_option();
     o.show();
     QVERIFY(QTest::qWaitForWindowExposed(&o));
     o.Tabs->setCurrentIndex(2);
@@ -272,7 +272,7 @@ class TestPreferences : public QObject {
     QFETCH(int, after);
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
+    FrmOption& o = *p.frm_option();
     QCOMPARE(o.border->height(), 125);
     QCOMPARE(o.scroll->height(), 313);
     o.scroll->move(0, top);
@@ -283,7 +283,7 @@ class TestPreferences : public QObject {
   void creditsRunOnlyOnTheAboutPage() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
+    FrmOption& o = *p.frm_option();
     QCOMPARE(o.scroll->y(), 116);
     o.Tabs->setCurrentIndex(3);
     QTRY_VERIFY_WITH_TIMEOUT(o.scroll->y() < 110, 5000);
@@ -294,7 +294,7 @@ class TestPreferences : public QObject {
   void linkColours() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
+    FrmOption& o = *p.frm_option();
     o.show();
     QLabel* link = o.lb_homepage;
     const QColor red(255, 0, 0), blue(0, 0, 255);
@@ -348,7 +348,7 @@ class TestPreferences : public QObject {
     QFETCH(bool, moves);
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
+    FrmOption& o = *p.frm_option();
     o.move(100, 80);
     o.show();
     QVERIFY(QTest::qWaitForWindowExposed(&o));
@@ -365,15 +365,15 @@ class TestPreferences : public QObject {
   void mainWindowDisabledWhileActive() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
-    QVERIFY(p.frm_main->isEnabled());
-    p.frm_main->Logo_Click();
+    FrmOption& o = *p.frm_option();
+    QVERIFY(p.frm_main()->isEnabled());
+    p.frm_main()->Logo_Click();
     o.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&o));
-    QTRY_VERIFY_WITH_TIMEOUT(!p.frm_main->isEnabled(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!p.frm_main()->isEnabled(), 2000);
     o.CMD_Cancel_Click();
-    QVERIFY(p.frm_main->isEnabled());
-    QVERIFY(p.frm_main->isVisible());
+    QVERIFY(p.frm_main()->isEnabled());
+    QVERIFY(p.frm_main()->isVisible());
     QVERIFY(o.isHidden());
   }
 
@@ -382,10 +382,10 @@ class TestPreferences : public QObject {
   void lateActivationNeverLocksTheMainWindow() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
-    p.frm_main->show();
+    FrmOption& o = *p.frm_option();
+    p.frm_main()->show();
     for (const bool ok : {false, true}) {
-      p.frm_main->Logo_Click();
+      p.frm_main()->Logo_Click();
       o.CMD_ToggleLang_Click();
       if (ok)
         o.CMD_OK_Click();
@@ -396,23 +396,23 @@ class TestPreferences : public QObject {
       QApplication::sendEvent(&o, &activate);
       QFocusEvent focus(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
       QApplication::sendEvent(o.CMD_Cancel, &focus);
-      QVERIFY(p.frm_main->isEnabled());
+      QVERIFY(p.frm_main()->isEnabled());
     }
     // Hidden by other means while it held the main window back.
-    p.frm_main->Logo_Click();
+    p.frm_main()->Logo_Click();
     o.Form_Activate();
-    QVERIFY(!p.frm_main->isEnabled());
+    QVERIFY(!p.frm_main()->isEnabled());
     o.hide();
-    QVERIFY(p.frm_main->isEnabled());
+    QVERIFY(p.frm_main()->isEnabled());
     // The full-screen window holds it back too: hiding the dialog then leaves it disabled.
-    p.frm_full->show();
-    QVERIFY(!p.frm_main->isEnabled());
-    p.frm_main->Logo_Click();
+    p.frm_full()->show();
+    QVERIFY(!p.frm_main()->isEnabled());
+    p.frm_main()->Logo_Click();
     o.Form_Activate();
     o.hide();
-    QVERIFY(!p.frm_main->isEnabled());
-    p.frm_full->hide();
-    QVERIFY(p.frm_main->isEnabled());
+    QVERIFY(!p.frm_main()->isEnabled());
+    p.frm_full()->hide();
+    QVERIFY(p.frm_main()->isEnabled());
   }
 };
 

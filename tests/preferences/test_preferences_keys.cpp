@@ -36,9 +36,9 @@ class TestPreferencesKeys : public QObject {
     saved += "True\r\nFalse\r\n";
     fixture.writeFile(QStringLiteral("glview3.ini"), saved);
     Program& p = fixture.start();
-    FrmOption& o = *p.frm_option;
-    p.frm_main->show();
-    p.frm_main->Logo_Click();
+    FrmOption& o = *p.frm_option();
+    p.frm_main()->show();
+    p.frm_main()->Logo_Click();
     o.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&o));
     QWindow* window = o.windowHandle();
@@ -52,7 +52,7 @@ class TestPreferencesKeys : public QObject {
     if (focus == "Cancel") o.CMD_Cancel->setFocus();
     QTest::keyClick(window, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
     QTRY_VERIFY_WITH_TIMEOUT(!o.isVisible(), 2000);
-    QVERIFY(p.frm_main->isEnabled());
+    QVERIFY(p.frm_main()->isEnabled());
     // OK wrote the choice to the settings file; Cancel read the file back over it.
     QCOMPARE(fixture.readFile(QStringLiteral("glview3.ini")) != saved, kept);
     p.LoadSettings(1);
@@ -62,9 +62,9 @@ class TestPreferencesKeys : public QObject {
   void okIsTheDefaultButton() {
     ProgramFixture fixture;
     Program& p = fixture.start();
-    QAccessibleInterface* ok = QAccessible::queryAccessibleInterface(p.frm_option->CMD_OK);
+    QAccessibleInterface* ok = QAccessible::queryAccessibleInterface(p.frm_option()->CMD_OK);
     QVERIFY(ok->state().defaultButton);
-    QVERIFY(!QAccessible::queryAccessibleInterface(p.frm_option->CMD_Cancel)->state().defaultButton);
+    QVERIFY(!QAccessible::queryAccessibleInterface(p.frm_option()->CMD_Cancel)->state().defaultButton);
   }
 };
 

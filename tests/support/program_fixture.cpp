@@ -65,8 +65,8 @@ Program& ProgramFixture::start() {
     ++endCount;
   };
   program->startNow();
-  realPopupMenu = program->frm_dummy->popupMenu;
-  program->frm_dummy->popupMenu = [this](QMenu* menu) {
+  realPopupMenu = program->frm_dummy()->popupMenu;
+  program->frm_dummy()->popupMenu = [this](QMenu* menu) {
     poppedMenus << menu;
     if (chooseMenuItem.isEmpty()) return;
     for (QAction* action : menu->actions()) {
