@@ -88,7 +88,7 @@ class Program : public QObject {
   const Options& options() const;
   QWidget* preferencesWindow() const;
 
-  const Seams seams;
+  Seams seams;  // the desktop's message boxes, file dialogs and launcher; tests put fakes in
 
   // The files named on the command line (main() sets them): the first that exists is shown once the main
   // window is up, as a drop of it would show it.

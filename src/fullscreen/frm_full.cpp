@@ -12,6 +12,7 @@
 #include "controls/file_list.h"
 #include "controls/list_chain.h"
 #include "controls/picture_box.h"
+#include "controls/window_drag.h"
 #include "main_window/frm_main.h"
 #include "menus/frm_dummy.h"
 #include "pictures/picture_opening.h"
@@ -36,10 +37,6 @@ using look::twips;
 namespace {
 
 const QString kPicturePattern = QStringLiteral("*.bmp;*.dib;*.ico;*.cur;*.jpg;*.gif");
-
-QPointF localTo(const QWidget* widget, const QMouseEvent* event) {
-  return event->globalPosition() - QPointF(widget->mapToGlobal(QPoint(0, 0)));
-}
 
 }  // namespace
 
@@ -303,9 +300,7 @@ void FrmFull::File_Click() {
 bool FrmFull::picturePending() const { return opening_->pending(); }
 
 void FrmFull::fr_control_MouseDown(int button, int, double x, double y) {
-  if (button != 1) return;
-  press_x = x;
-  press_y = static_cast<int>(std::nearbyint(y));
+  windowdrag::press(button, x, y, press_x, press_y);
 }
 
 void FrmFull::fr_control_MouseMove(int button, int, double x, double y) {
@@ -323,13 +318,11 @@ bool FrmFull::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
   auto* mouse = static_cast<QMouseEvent*>(event);
   if (watched == fr_control && type != QEvent::MouseButtonRelease) {
-    const QPointF p = localTo(fr_control, mouse);
-    if (type == QEvent::MouseButtonPress) {
-      fr_control_MouseDown(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), p.x(), p.y());
-      return mouse->button() == Qt::LeftButton;
-    }
-    fr_control_MouseMove(buttonCode(mouse->buttons()), shiftCode(mouse->modifiers()), p.x(), p.y());
-    return true;
+    windowdrag::route(fr_control, event, [this](bool pressed, int button, int shift, double x, double y) {
+      pressed ? fr_control_MouseDown(button, shift, x, y) : fr_control_MouseMove(button, shift, x, y);
+    });
+    // A right press goes on to the panel, whose menu it opens.
+    return type == QEvent::MouseMove || mouse->button() == Qt::LeftButton;
   }
   if (watched == CMD_Toggle && type == QEvent::MouseButtonPress) mouseUpAfterClick_ = false;
   if (watched == CMD_Toggle && type == QEvent::MouseButtonRelease) {

@@ -96,12 +96,16 @@ void FrmMain::cmd_up_Click() {
   const int k = favouriteIndex();
   if (k <= 0) return;
   favPath_.swapItemsAt(k, k - 1);
-  showFavourites(k - 1);
+  showFavourites(k);
+  // The selection follows the moved favourite as a click would, opening it again when clicks open.
+  List->setCurrentRow(k - 1);
 }
 
 void FrmMain::cmd_down_Click() {
   const int k = favouriteIndex();
   if (k < 0 || k >= favPath_.size() - 1) return;
   favPath_.swapItemsAt(k, k + 1);
-  showFavourites(k + 1);
+  showFavourites(k);
+  // The selection follows the moved favourite as a click would, opening it again when clicks open.
+  List->setCurrentRow(k + 1);
 }

@@ -330,9 +330,7 @@ void FrmMain::tellPendingNotice() {
   notice();
 }
 
-// Drag: the point pressed stays under the pointer. Coordinates are taken relative to the control from the
-// pointer's screen position and the window's own idea of where it is, so a move the window system has not
-// confirmed yet cannot make the window jitter.
+// Drag by the title or the bare background (windowdrag): the point pressed stays under the pointer.
 void FrmMain::dragPress(int button, double x, double y) {
   windowdrag::press(*this, button, x, y, press_x, press_y);
 }
@@ -362,11 +360,9 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
   auto* mouse = static_cast<QMouseEvent*>(event);
   if (watched == title) {
-    const QPointF p = localTo(title, mouse);
-    if (type == QEvent::MouseButtonPress)
-      title_MouseDown(buttonCode(mouse->button()), shiftCode(mouse->modifiers()), p.x(), p.y());
-    else if (type == QEvent::MouseMove)
-      title_MouseMove(buttonCode(mouse->buttons()), shiftCode(mouse->modifiers()), p.x(), p.y());
+    windowdrag::route(title, event, [this](bool pressed, int button, int shift, double x, double y) {
+      pressed ? title_MouseDown(button, shift, x, y) : title_MouseMove(button, shift, x, y);
+    });
     return true;
   }
   if ((watched == cmd_min || watched == cmd_close) && type == QEvent::MouseButtonRelease) {
@@ -407,25 +403,21 @@ void FrmMain::wheelOverPane(QWheelEvent* event) {
 }
 
 void FrmMain::mousePressEvent(QMouseEvent* event) {
-  backgroundPressed_ = childAt(event->position().toPoint()) == nullptr;
-  if (backgroundPressed_) {
-    const QPointF p = localTo(this, event);
-    Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), p.x(), p.y());
-  }
+  background_.press(*this, event, [this](bool, int button, int shift, double x, double y) {
+    Form_MouseDown(button, shift, x, y);
+  });
   QWidget::mousePressEvent(event);
 }
 
 void FrmMain::mouseMoveEvent(QMouseEvent* event) {
-  // A press on a control (a group box, a label) that reached the window only because the control ignored it
-  // belongs to that control: moving with the button held must not drag the window from a stale press point.
-  if (event->buttons() != Qt::NoButton && !backgroundPressed_) return QWidget::mouseMoveEvent(event);
-  const QPointF p = localTo(this, event);
-  Form_MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()), p.x(), p.y());
+  background_.move(*this, event, [this](bool, int button, int shift, double x, double y) {
+    Form_MouseMove(button, shift, x, y);
+  });
   QWidget::mouseMoveEvent(event);
 }
 
 void FrmMain::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->buttons() == Qt::NoButton) backgroundPressed_ = false;
+  background_.release(event);
   QWidget::mouseReleaseEvent(event);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/key_buttons.h"
+#include "controls/window_drag.h"
 
 #include <QElapsedTimer>
 #include <QPixmap>
@@ -255,7 +256,7 @@ class FrmMain : public QWidget {
   bool stepForwards_ = true;
 
   Program& program_;
-  bool backgroundPressed_ = false;  // the button went down on the bare window, so a move may drag it
+  windowdrag::Background background_;  // the bare window as a drag handle
   // What the drag over the window would drop, read once when it entered: the source is asked for its data
   // over the window system, which is too slow to repeat on every move.
   std::optional<QString> dropCandidate_;

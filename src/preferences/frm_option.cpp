@@ -51,10 +51,6 @@ QLabel* heading(const QString& caption, QWidget* page) {
   return label;
 }
 
-QPointF localTo(const QWidget* widget, const QMouseEvent* event) {
-  return event->globalPosition() - QPointF(widget->mapToGlobal(QPoint(0, 0)));
-}
-
 }  // namespace
 
 void FrmOption::createControls() {
@@ -428,11 +424,9 @@ bool FrmOption::eventFilter(QObject* watched, QEvent* event) {
   auto* mouse = static_cast<QMouseEvent*>(event);
   const int shift = shiftCode(mouse->modifiers());
   if (watched == title) {
-    const QPointF p = localTo(title, mouse);
-    if (type == QEvent::MouseButtonPress)
-      title_MouseDown(buttonCode(mouse->button()), shift, p.x(), p.y());
-    else if (type == QEvent::MouseMove)
-      title_MouseMove(buttonCode(mouse->buttons()), shift, p.x(), p.y());
+    windowdrag::route(title, event, [this](bool pressed, int button, int shift, double x, double y) {
+      pressed ? title_MouseDown(button, shift, x, y) : title_MouseMove(button, shift, x, y);
+    });
     return true;
   }
   if (watched == Tabs && type == QEvent::MouseButtonPress) {
@@ -455,24 +449,20 @@ bool FrmOption::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FrmOption::mousePressEvent(QMouseEvent* event) {
-  // Only the bare background is a handle; a press that a page or a control let through is not.
-  formDragging_ = childAt(event->position().toPoint()) == nullptr;
-  if (formDragging_) {
-    const QPointF p = localTo(this, event);
-    Form_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), p.x(), p.y());
-  }
+  background_.press(*this, event, [this](bool, int button, int shift, double x, double y) {
+    Form_MouseDown(button, shift, x, y);
+  });
   QWidget::mousePressEvent(event);
 }
 
 void FrmOption::mouseMoveEvent(QMouseEvent* event) {
-  if (formDragging_) {
-    const QPointF p = localTo(this, event);
-    Form_MouseMove(buttonCode(event->buttons()), shiftCode(event->modifiers()), p.x(), p.y());
-  }
+  background_.move(*this, event, [this](bool, int button, int shift, double x, double y) {
+    Form_MouseMove(button, shift, x, y);
+  });
   QWidget::mouseMoveEvent(event);
 }
 
 void FrmOption::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->buttons() == Qt::NoButton) formDragging_ = false;
+  background_.release(event);
   QWidget::mouseReleaseEvent(event);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/options.h"
+#include "controls/window_drag.h"
 
 #include <QColor>
 #include <QPixmap>
@@ -134,6 +135,6 @@ class FrmOption : public QWidget, public Options {
   void setHomepageFore(const QColor& color);
 
   Program& program_;
-  bool formDragging_ = false;  // the left button went down on the bare background
+  windowdrag::Background background_;  // the bare background as a drag handle
   QColor homepageFore_{0, 0, 255};
 };
