@@ -4,7 +4,9 @@
 #include "support/media_gen.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -75,6 +77,15 @@ class DeadDrive {
   bool made() const { return made_; }
   bool heldThroughout() const { return !watchdogLetGo_; }
   QString path() const { return QFile::decodeName(path_); }
+  // Whether a thread of this process waits in the open of a pipe (Linux says where a thread sleeps).
+  static bool waitedOn() {
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+      QFile wchan(tasks.filePath(task + QStringLiteral("/wchan")));
+      if (wchan.open(QIODevice::ReadOnly) && wchan.readAll().trimmed() == "wait_for_partner") return true;
+    }
+    return false;
+  }
   // Opens the other end, which succeeds only while someone waits in the open of this one.
   bool letGo() {
     const int fd = ::open(path_.constData(), O_WRONLY | O_NONBLOCK);
@@ -618,7 +629,10 @@ class TestMMControl : public QObject {
       mci.setCommand(command);
       return drive.heldThroughout();
     };
-    for (const char* command : {"Open", "Play", "Pause", "Stop", "Prev", "Back", "Step", "Play", "Close"})
+    QVERIFY(run("Open"));
+    // The worker reaches the drive in its own time (a Close given before would spare it the drive).
+    QTRY_VERIFY_WITH_TIMEOUT(DeadDrive::waitedOn(), 10000);
+    for (const char* command : {"Play", "Pause", "Stop", "Prev", "Back", "Step", "Play", "Close"})
       QVERIFY2(run(command), command);
     mci.setCdDevice(path("no-such-drive"));
     QVERIFY(run("Eject"));
