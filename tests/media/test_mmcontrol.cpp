@@ -57,7 +57,7 @@ class DeadDrive {
     made_ = ::mkfifo(path_.constData(), 0600) == 0;
     watchdog_ = std::thread([this] {
       std::unique_lock lock(mutex_);
-      if (!stop_.wait_for(lock, std::chrono::seconds(20), [this] { return stopping_; })) {
+      if (!stop_.wait_for(lock, std::chrono::seconds(60), [this] { return stopping_; })) {
         watchdogLetGo_ = true;
         while (!stopping_ && !letGo()) stop_.wait_for(lock, std::chrono::milliseconds(50));
       }
@@ -641,7 +641,7 @@ class TestMMControl : public QObject {
     QVERIFY(run("Open"));
     QVERIFY(run("Play"));
     // The drive was still waited on: its other end opens only while someone waits in its open.
-    QTRY_VERIFY_WITH_TIMEOUT(drive.letGo(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(drive.letGo(), 30000);
     QVERIFY(drive.heldThroughout());
     QTRY_COMPARE_WITH_TIMEOUT(codes(done), (QList<int>{4, 4, 1}), 10000);
 #endif
