@@ -14,7 +14,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/install-deps.sh" packages.txt packages-test.txt
 build="$top/build-tsan"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1" \
-  -DGLV_TSAN=ON -DGLV_BENCH=OFF -DGLV_PCH=OFF > /dev/null
+  -DGLV_TSAN=ON -DGLV_BENCH=OFF > /dev/null
 cmake --build "$build" -j "$(nproc)" --target test_prefetch_worker test_picture_loader test_mmcontrol
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
