@@ -52,8 +52,7 @@ void FrmMain::showFavourites(int selected) {
     else if (List->item(i)->text() != name)
       List->item(i)->setText(name);
   }
-  // A row is selected only by the user or as the user's moved favourite, never as the list's own current
-  // row: that would open it.
+  // The entry the user had selected keeps the selection, or none has it.
   List->clearSelection();
   List->setCurrentRow(selected);
   if (selected < 0) List->clearSelection();
