@@ -55,7 +55,6 @@ void FrmMain::showFavourites(int selected) {
   // The entry the user had selected keeps the selection, or none has it.
   List->clearSelection();
   List->setCurrentRow(selected);
-  if (selected < 0) List->clearSelection();
 }
 
 int FrmMain::favouriteIndex() const {
